@@ -1,0 +1,3 @@
+#include "app/app.h"
+
+int main() { return app::RunGame(); }

@@ -1,0 +1,28 @@
+#include "platform/os/clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace os {
+namespace {
+
+class CRealClock : public IClock {
+ public:
+  uint32_t TimeGetTime() override {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  }
+  void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+};
+
+CRealClock g_realClock;
+IClock* g_clock = &g_realClock;
+
+}  // namespace
+
+void SetClock(IClock* clock) { g_clock = clock ? clock : &g_realClock; }
+uint32_t TimeGetTime() { return g_clock->TimeGetTime(); }
+void Sleep(uint32_t ms) { g_clock->Sleep(ms); }
+
+}  // namespace os

@@ -1,0 +1,161 @@
+#include "platform/os/input_device.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+
+#include "platform/os/sdl_internal.h"
+
+namespace os {
+namespace {
+
+struct KeyMap {
+  int vk;
+  SDL_Scancode sc;
+};
+
+constexpr KeyMap kKeys[] = {
+    {VK_ESCAPE, SDL_SCANCODE_ESCAPE}, {VK_LEFT, SDL_SCANCODE_LEFT},
+    {VK_UP, SDL_SCANCODE_UP},         {VK_RIGHT, SDL_SCANCODE_RIGHT},
+    {VK_DOWN, SDL_SCANCODE_DOWN},     {VK_NUMPAD2, SDL_SCANCODE_KP_2},
+    {VK_NUMPAD4, SDL_SCANCODE_KP_4},  {VK_NUMPAD6, SDL_SCANCODE_KP_6},
+    {VK_NUMPAD8, SDL_SCANCODE_KP_8},  {VK_F2, SDL_SCANCODE_F2},
+    {VK_LSHIFT, SDL_SCANCODE_LSHIFT}, {VK_RSHIFT, SDL_SCANCODE_RSHIFT},
+    {0x0D, SDL_SCANCODE_RETURN},      {0x20, SDL_SCANCODE_SPACE},
+    {0x70, SDL_SCANCODE_F1},          {0x72, SDL_SCANCODE_F3},
+    {0x73, SDL_SCANCODE_F4},
+};
+
+class CDeviceInput : public IInputSource {
+ public:
+  bool KeyDown(int vk) override {
+    if (vk == 0) return false;
+    const SDL_Scancode sc = internal::ScancodeFromVirtualKey(vk);
+    if (sc == SDL_SCANCODE_UNKNOWN || !SDL_WasInit(SDL_INIT_VIDEO)) return false;
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    return state && sc < count && state[sc] != 0;
+  }
+
+  bool ReadJoystick(JoyInfo& info) override {
+    OpenFirst();
+    if (pad_) return ReadController(info);
+    if (joy_) return ReadRaw(info);
+    return false;
+  }
+
+  void OnDeviceEvent(const SDL_Event& e) {
+    const bool removed = e.type == SDL_CONTROLLERDEVICEREMOVED || e.type == SDL_JOYDEVICEREMOVED;
+    if (removed) {
+      const SDL_JoystickID id = e.type == SDL_CONTROLLERDEVICEREMOVED ? e.cdevice.which : e.jdevice.which;
+      if (id == instance_) Close();
+    }
+    // Added devices are picked up by the next read.
+  }
+
+  void Close() {
+    if (pad_) SDL_GameControllerClose(pad_);
+    else if (joy_) SDL_JoystickClose(joy_);
+    pad_ = nullptr;
+    joy_ = nullptr;
+    instance_ = -1;
+  }
+
+ private:
+  void OpenFirst() {
+    if (pad_ || joy_ || !SDL_WasInit(SDL_INIT_JOYSTICK)) return;
+    const int n = SDL_NumJoysticks();
+    for (int i = 0; i < n; ++i) {
+      if (SDL_IsGameController(i)) {
+        pad_ = SDL_GameControllerOpen(i);
+        if (pad_) {
+          joy_ = SDL_GameControllerGetJoystick(pad_);
+          instance_ = SDL_JoystickInstanceID(joy_);
+          return;
+        }
+      }
+    }
+    if (n > 0) {
+      joy_ = SDL_JoystickOpen(0);
+      if (joy_) instance_ = SDL_JoystickInstanceID(joy_);
+    }
+  }
+
+  static uint32_t Axis(Sint16 v) { return static_cast<uint32_t>(static_cast<int>(v) + 32768); }
+
+  bool ReadController(JoyInfo& info) {
+    SDL_GameControllerUpdate();
+    if (!SDL_GameControllerGetAttached(pad_)) {
+      Close();
+      return false;
+    }
+    info.xPos = Axis(SDL_GameControllerGetAxis(pad_, SDL_CONTROLLER_AXIS_LEFTX));
+    info.yPos = Axis(SDL_GameControllerGetAxis(pad_, SDL_CONTROLLER_AXIS_LEFTY));
+    if (SDL_GameControllerGetButton(pad_, SDL_CONTROLLER_BUTTON_DPAD_LEFT)) info.xPos = 0;
+    if (SDL_GameControllerGetButton(pad_, SDL_CONTROLLER_BUTTON_DPAD_RIGHT)) info.xPos = 65535;
+    if (SDL_GameControllerGetButton(pad_, SDL_CONTROLLER_BUTTON_DPAD_UP)) info.yPos = 0;
+    if (SDL_GameControllerGetButton(pad_, SDL_CONTROLLER_BUTTON_DPAD_DOWN)) info.yPos = 65535;
+    static constexpr SDL_GameControllerButton kOrder[8] = {
+        SDL_CONTROLLER_BUTTON_A,    SDL_CONTROLLER_BUTTON_B,     SDL_CONTROLLER_BUTTON_X,
+        SDL_CONTROLLER_BUTTON_Y,    SDL_CONTROLLER_BUTTON_BACK,  SDL_CONTROLLER_BUTTON_START,
+        SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER};
+    info.buttons = 0;
+    for (int i = 0; i < 8; ++i)
+      if (SDL_GameControllerGetButton(pad_, kOrder[i])) info.buttons |= 1u << i;
+    return true;
+  }
+
+  bool ReadRaw(JoyInfo& info) {
+    SDL_JoystickUpdate();
+    if (!SDL_JoystickGetAttached(joy_)) {
+      Close();
+      return false;
+    }
+    info.xPos = SDL_JoystickNumAxes(joy_) > 0 ? Axis(SDL_JoystickGetAxis(joy_, 0)) : 32767;
+    info.yPos = SDL_JoystickNumAxes(joy_) > 1 ? Axis(SDL_JoystickGetAxis(joy_, 1)) : 32767;
+    info.buttons = 0;
+    const int nb = std::min(SDL_JoystickNumButtons(joy_), 32);
+    for (int i = 0; i < nb; ++i)
+      if (SDL_JoystickGetButton(joy_, i)) info.buttons |= 1u << i;
+    return true;
+  }
+
+  SDL_GameController* pad_ = nullptr;
+  SDL_Joystick* joy_ = nullptr;
+  SDL_JoystickID instance_ = -1;
+};
+
+CDeviceInput g_device;
+IInputSource* g_source = &g_device;
+
+}  // namespace
+
+namespace internal {
+
+void HandleControllerEvent(const SDL_Event& e) { g_device.OnDeviceEvent(e); }
+
+int VirtualKeyFromScancode(SDL_Scancode sc) {
+  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
+  for (const KeyMap& k : kKeys)
+    if (k.sc == sc) return k.vk;
+  return 0;
+}
+
+SDL_Scancode ScancodeFromVirtualKey(int vk) {
+  if (vk >= 'A' && vk <= 'Z') return static_cast<SDL_Scancode>(SDL_SCANCODE_A + (vk - 'A'));
+  for (const KeyMap& k : kKeys)
+    if (k.vk == vk) return k.sc;
+  return SDL_SCANCODE_UNKNOWN;
+}
+
+}  // namespace internal
+
+void SetInputSource(IInputSource* source) { g_source = source ? source : &g_device; }
+
+int16_t GetAsyncKeyState(int virtualKey) {
+  return g_source->KeyDown(virtualKey) ? static_cast<int16_t>(0x8000) : 0;
+}
+
+bool JoyGetPos(JoyInfo& info) { return g_source->ReadJoystick(info); }
+
+}  // namespace os

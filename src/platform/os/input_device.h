@@ -1,0 +1,52 @@
+// Keyboard by Windows virtual-key code and "the first joystick", polled once per frame.
+// A pad is read through SDL's game-controller mapping; the axes come out in the raw
+// 0..65535 range and its buttons as bits, in this order:
+//   bit 0 (button 1) A / cross       bit 4 (button 5) Back / select
+//   bit 1 (button 2) B / circle      bit 5 (button 6) Start
+//   bit 2 (button 3) X / square      bit 6 (button 7) left shoulder
+//   bit 3 (button 4) Y / triangle    bit 7 (button 8) right shoulder
+// The d-pad pushes the axes to their ends, so it steers like the stick.
+#pragma once
+#include <cstdint>
+
+namespace os {
+
+enum : int {
+  VK_ESCAPE = 0x1B,
+  VK_LEFT = 0x25,
+  VK_UP = 0x26,
+  VK_RIGHT = 0x27,
+  VK_DOWN = 0x28,
+  VK_NUMPAD2 = 0x62,
+  VK_NUMPAD4 = 0x64,
+  VK_NUMPAD6 = 0x66,
+  VK_NUMPAD8 = 0x68,
+  VK_F2 = 0x71,
+  VK_LSHIFT = 0xA0,
+  VK_RSHIFT = 0xA1,
+};
+
+struct JoyInfo {
+  uint32_t xPos = 32767;
+  uint32_t yPos = 32767;
+  uint32_t buttons = 0;
+};
+
+// Where keys and the joystick come from: the real devices, or a script in tests.
+class IInputSource {
+ public:
+  virtual ~IInputSource() = default;
+  virtual bool KeyDown(int virtualKey) = 0;
+  // False when there is no joystick (the read "fails").
+  virtual bool ReadJoystick(JoyInfo& info) = 0;
+};
+
+// nullptr restores the real devices. The pointer is not owned.
+void SetInputSource(IInputSource* source);
+
+// GetAsyncKeyState's sign bit: negative while the key is down.
+int16_t GetAsyncKeyState(int virtualKey);
+// joyGetPosEx on the first joystick: true (JOYERR_NOERROR) when one is there.
+bool JoyGetPos(JoyInfo& info);
+
+}  // namespace os

@@ -1,0 +1,220 @@
+#include "platform/os/window.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+
+#include "platform/os/sdl_internal.h"
+
+namespace os {
+namespace {
+
+struct WindowState {
+  bool sdlUp = false;
+  std::string className;
+  WindowProc proc = nullptr;
+  SDL_Window* window = nullptr;
+  bool fullScreen = false;
+  int cursorCount = 0;
+  std::mutex queueLock;
+  std::deque<Message> queue;
+};
+
+WindowState& W() {
+  static WindowState s;
+  return s;
+}
+
+void Enqueue(const Message& m) {
+  std::lock_guard<std::mutex> lock(W().queueLock);
+  W().queue.push_back(m);
+}
+
+bool QueueEmpty() {
+  std::lock_guard<std::mutex> lock(W().queueLock);
+  return W().queue.empty();
+}
+
+void Translate(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_QUIT:
+      Enqueue({WM_CLOSE, 0, 0});
+      break;
+    case SDL_WINDOWEVENT:
+      if (W().window && e.window.windowID != SDL_GetWindowID(W().window)) break;
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE) Enqueue({WM_CLOSE, 0, 0});
+      if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) Enqueue({WM_ACTIVATE, 1, 0});
+      if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) Enqueue({WM_ACTIVATE, 0, 0});
+      break;
+    case SDL_KEYDOWN: {
+      // Alt+F4 closes the window the way the system menu would.
+      if (e.key.keysym.scancode == SDL_SCANCODE_F4 && (e.key.keysym.mod & KMOD_ALT)) {
+        Enqueue({WM_CLOSE, 0, 0});
+        break;
+      }
+      const int vk = internal::VirtualKeyFromScancode(e.key.keysym.scancode);
+      if (vk != 0) Enqueue({WM_KEYDOWN, static_cast<uintptr_t>(vk), e.key.repeat ? 1 : 0});
+      break;
+    }
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+    case SDL_JOYDEVICEADDED:
+    case SDL_JOYDEVICEREMOVED:
+      internal::HandleControllerEvent(e);
+      break;
+    default:
+      break;
+  }
+}
+
+void Pump() {
+  if (!W().sdlUp) return;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) Translate(e);
+}
+
+}  // namespace
+
+namespace internal {
+SDL_Window* MainWindow() { return W().window; }
+}  // namespace internal
+
+bool InitSystem() {
+  if (W().sdlUp) return true;
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    SDL_Log("SDL video: %s", SDL_GetError());
+    return false;
+  }
+  // Pads are optional: a machine without them still plays with the keyboard.
+  SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK);
+  W().sdlUp = true;
+  return true;
+}
+
+void ShutdownSystem() {
+  if (!W().sdlUp) return;
+  DestroyMainWindow();
+  SDL_Quit();
+  W().sdlUp = false;
+  std::lock_guard<std::mutex> lock(W().queueLock);
+  W().queue.clear();
+}
+
+bool RegisterWindowClass(const char* className, WindowProc proc) {
+  if (!className || !proc) return false;
+  W().className = className;
+  W().proc = proc;
+  // X11 takes the window class from here when the window is created.
+  setenv("SDL_VIDEO_X11_WMCLASS", className, 1);
+  return true;
+}
+
+void UnregisterWindowClass() {
+  W().proc = nullptr;
+  W().className.clear();
+}
+
+bool CreateMainWindow(const char* title, int width, int height, bool windowed) {
+  if (!InitSystem() || W().proc == nullptr) return false;
+  if (W().window) DestroyMainWindow();
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+  if (!windowed) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+  W().window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                width > 0 ? width : 1, height > 0 ? height : 1, flags);
+  if (!W().window) {
+    SDL_Log("SDL window: %s", SDL_GetError());
+    return false;
+  }
+  W().fullScreen = !windowed;
+  W().cursorCount = 0;
+  return true;
+}
+
+void ShowMainWindow() {
+  if (!W().window) return;
+  SDL_ShowWindow(W().window);
+  SDL_RaiseWindow(W().window);
+  // Win32 activates a newly shown top-level window; some drivers never report focus.
+  Enqueue({WM_ACTIVATE, 1, 0});
+}
+
+void DestroyMainWindow() {
+  if (W().window) {
+    SDL_DestroyWindow(W().window);
+    W().window = nullptr;
+  }
+}
+
+bool HasMainWindow() { return W().window != nullptr; }
+bool IsFullScreen() { return W().fullScreen; }
+
+bool PeekMessage() {
+  Pump();
+  return !QueueEmpty();
+}
+
+bool GetMessage(Message& msg) {
+  while (QueueEmpty()) WaitMessage();
+  {
+    std::lock_guard<std::mutex> lock(W().queueLock);
+    msg = W().queue.front();
+    W().queue.pop_front();
+  }
+  return msg.message != WM_QUIT;
+}
+
+intptr_t DispatchMessage(const Message& msg) {
+  if (W().proc) return W().proc(msg.message, msg.wParam, msg.lParam);
+  return 0;
+}
+
+void WaitMessage() {
+  Pump();
+  while (QueueEmpty()) {
+    if (W().sdlUp) {
+      SDL_Event e;
+      if (SDL_WaitEventTimeout(&e, 50)) Translate(e);
+    } else {
+      SDL_Delay(10);
+    }
+  }
+}
+
+void PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  Enqueue({message, wParam, lParam});
+}
+
+void PostQuitMessage(int exitCode) {
+  Enqueue({WM_QUIT, static_cast<uintptr_t>(static_cast<unsigned>(exitCode)), 0});
+}
+
+std::string GetWindowTitle() {
+  if (!W().window) return {};
+  const char* t = SDL_GetWindowTitle(W().window);
+  std::string s = t ? t : "";
+  if (s.size() > 255) s.resize(255);
+  return s;
+}
+
+void SetWindowTitle(const char* title) {
+  if (W().window) SDL_SetWindowTitle(W().window, title ? title : "");
+}
+
+int ShowCursor(bool show) {
+  W().cursorCount += show ? 1 : -1;
+  if (W().sdlUp) SDL_ShowCursor(W().cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+  return W().cursorCount;
+}
+
+bool HasDisplay() {
+  if (!W().sdlUp) return false;
+  const char* d = SDL_GetCurrentVideoDriver();
+  return d && std::strcmp(d, "offscreen") != 0 && std::strcmp(d, "dummy") != 0;
+}
+
+}  // namespace os

@@ -10,11 +10,15 @@
 namespace {
 
 struct IniFile {
-  explicit IniFile(const std::string& text) {
+  explicit IniFile(const std::string& text)
+      : name(std::string("config_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+             ".ini"),
+        path(name.c_str()) {
     std::ofstream(path, std::ios::binary) << text;
   }
   ~IniFile() { std::remove(path); }
-  const char* path = "config_test.ini";
+  std::string name;
+  const char* path;
 };
 
 TEST(Config, NoFileGivesFullScreen640x480InR5G6B5) {

@@ -138,3 +138,9 @@ void StopStream() {
   g_stream.reader.Close();
   g_stream.bufferSize = 0;
 }
+
+bool StreamIsPlaying() {
+  uint32_t status = 0;
+  return g_stream.buffer && audio::Succeeded(g_stream.buffer->GetStatus(&status)) &&
+         (status & audio::DSBSTATUS_PLAYING) != 0;
+}

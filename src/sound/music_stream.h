@@ -8,3 +8,5 @@ bool StartStream(const char* path);
 // Stops the music and waits for the worker to end before releasing anything. Does nothing
 // without a stream.
 void StopStream();
+// True while the stream's buffer plays (the worker starts it shortly after StartStream).
+bool StreamIsPlaying();

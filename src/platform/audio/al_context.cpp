@@ -18,6 +18,7 @@ constexpr uint32_t kRenderSlice = 256;
 constexpr auto kRefillWait = std::chrono::seconds(2);
 constexpr auto kPumpPeriod = std::chrono::milliseconds(10);
 constexpr int kConnectionCheckTicks = 25;
+constexpr int kReopenRetryTicks = 200;
 
 }  // namespace
 
@@ -177,7 +178,8 @@ void CAlContext::Pump() {
     wake_.wait_for(lock, kPumpPeriod);
     if (quit_) break;
     if (context_) ServiceStreams();
-    if (++ticks % kConnectionCheckTicks != 0) continue;
+    // With no output at all, trying to open one is slow and noisy: less often then.
+    if (++ticks % (context_ ? kConnectionCheckTicks : kReopenRetryTicks) != 0) continue;
     ALCint connected = ALC_TRUE;
     if (context_ && canDisconnect_) alcGetIntegerv(device_, ALC_CONNECTED, 1, &connected);
     if (!context_ || connected != ALC_TRUE) {

@@ -110,7 +110,8 @@ Result CStaticBuffer::Play(uint32_t flags) {
   std::lock_guard<std::mutex> lock(context_->Mutex());
   const ALint looping = (flags & DSBPLAY_LOOPING) ? AL_TRUE : AL_FALSE;
   if (!source_) {
-    savedState_ = AL_PLAYING;
+    // The output is gone for now: a loop picks up when it is back, a one-shot is simply missed.
+    if (looping) savedState_ = AL_PLAYING;
     savedLooping_ = looping;
     return DS_OK;
   }

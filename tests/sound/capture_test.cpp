@@ -13,7 +13,7 @@
 namespace {
 using soundtest::MakeWave;
 using soundtest::Pcm16;
-using soundtest::WaveSpec;
+using soundtest::WaveLayout;
 
 constexpr uint32_t kRate = 44100;
 constexpr uint32_t kFrame = 735;
@@ -41,8 +41,8 @@ std::vector<int16_t> Ping() {
 class SoundCaptureTest : public GameSoundTest {};
 
 TEST_F(SoundCaptureTest, SceneWithMusicAndEffects) {
-  soundtest::WriteFile(dir_.Path() + "/data/wav/SE001.wav", MakeWave(WaveSpec{}, Pcm16(Ping())));
-  WaveSpec stereo;
+  soundtest::WriteFile(dir_.Path() + "/data/wav/SE001.wav", MakeWave(WaveLayout{}, Pcm16(Ping())));
+  WaveLayout stereo;
   stereo.channels = 2;
   const std::vector<int16_t> chord = Chord();
   soundtest::WriteFile(dir_.Path() + "/bgm.wav", MakeWave(stereo, Pcm16(chord)));

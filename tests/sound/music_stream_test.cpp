@@ -12,7 +12,7 @@ namespace {
 using soundtest::MakeWave;
 using soundtest::Pcm16;
 using soundtest::Render;
-using soundtest::WaveSpec;
+using soundtest::WaveLayout;
 
 // Stereo piece whose every sample differs from its neighbours' and is never 0, so any gap,
 // repeat or stale half shows as a mismatch.
@@ -32,9 +32,9 @@ class MusicStreamTest : public GameSoundTest {
     ASSERT_TRUE(started_);
   }
   void WritePiece(const std::string& name, const std::vector<int16_t>& samples, uint16_t channels = 2) {
-    WaveSpec spec;
-    spec.channels = channels;
-    soundtest::WriteFile(dir_.Path() + "/" + name, MakeWave(spec, Pcm16(samples)));
+    WaveLayout layout;
+    layout.channels = channels;
+    soundtest::WriteFile(dir_.Path() + "/" + name, MakeWave(layout, Pcm16(samples)));
   }
   // The worker starts the buffer on its own thread; rendering before that would only add silence.
   static void WaitForMusic() {
@@ -147,7 +147,7 @@ TEST_F(MusicStreamTest, StopRightAfterStartEndsTheWorkerCleanly) {
 TEST_F(MusicStreamTest, MissingOrBrokenMusicIsLoggedAndSilent) {
   EXPECT_FALSE(StartStream("nothing.wav"));
   EXPECT_NE(LogText().find("NotFound nothing.wav (cannot open the file)"), std::string::npos);
-  std::vector<uint8_t> bytes = MakeWave(WaveSpec{}, Pcm16(soundtest::Sine(4410, 441, 0.5)));
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(4410, 441, 0.5)));
   bytes.resize(bytes.size() - 100);
   soundtest::WriteFile(dir_.Path() + "/cut.wav", bytes);
   EXPECT_FALSE(StartStream("cut.wav"));
@@ -156,9 +156,9 @@ TEST_F(MusicStreamTest, MissingOrBrokenMusicIsLoggedAndSilent) {
 }
 
 TEST_F(MusicStreamTest, FormatTheDeviceRefusesIsReportedAndLeavesNoStream) {
-  WaveSpec spec;
-  spec.bits = 12;  // no such sample size
-  soundtest::WriteFile(dir_.Path() + "/odd.wav", MakeWave(spec, std::vector<uint8_t>(400, 1)));
+  WaveLayout layout;
+  layout.bits = 12;  // no such sample size
+  soundtest::WriteFile(dir_.Path() + "/odd.wav", MakeWave(layout, std::vector<uint8_t>(400, 1)));
   EXPECT_TRUE(StartStream("odd.wav"));
   EXPECT_EQ(soundtest::SeenMessageBoxes(), (std::vector<std::string>{"Error: バッファの作成に失敗"}));
   StopStream();

@@ -36,7 +36,7 @@ std::vector<std::string> g_boxes;
 void RecordBox(const char* text, const char* caption) { g_boxes.push_back(std::string(caption) + ": " + text); }
 }  // namespace
 
-std::vector<uint8_t> MakeWave(const WaveSpec& s, const std::vector<uint8_t>& data) {
+std::vector<uint8_t> MakeWave(const WaveLayout& s, const std::vector<uint8_t>& data) {
   std::vector<uint8_t> fmt;
   const uint16_t block = static_cast<uint16_t>(s.channels * s.bits / 8);
   Put16(fmt, s.extensible ? static_cast<uint16_t>(audio::WAVE_FORMAT_EXTENSIBLE) : s.tag);
@@ -122,10 +122,10 @@ void WriteCapture(const std::string& path, const std::vector<float>& stereo, uin
     const float v = std::fmax(-1.0f, std::fmin(1.0f, stereo[i]));
     samples[i] = static_cast<int16_t>(std::lround(v * 32767.0f));
   }
-  WaveSpec spec;
-  spec.channels = 2;
-  spec.rate = rate;
-  WriteFile(path, MakeWave(spec, Pcm16(samples)));
+  WaveLayout layout;
+  layout.channels = 2;
+  layout.rate = rate;
+  WriteFile(path, MakeWave(layout, Pcm16(samples)));
 }
 
 ScopedWorkDir::ScopedWorkDir() {

@@ -9,7 +9,7 @@
 
 namespace soundtest {
 
-struct WaveSpec {
+struct WaveLayout {
   uint16_t tag = audio::WAVE_FORMAT_PCM;
   uint16_t channels = 1;
   uint32_t rate = 44100;
@@ -17,8 +17,8 @@ struct WaveSpec {
   bool extensible = false;
 };
 
-// A RIFF/WAVE image of the given samples (already in the spec's sample layout).
-std::vector<uint8_t> MakeWave(const WaveSpec& spec, const std::vector<uint8_t>& data);
+// A RIFF/WAVE image of the given samples (already in the layout's sample format).
+std::vector<uint8_t> MakeWave(const WaveLayout& layout, const std::vector<uint8_t>& data);
 std::vector<uint8_t> Pcm16(const std::vector<int16_t>& samples);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string ReadText(const std::string& path);

@@ -9,7 +9,7 @@
 namespace {
 using soundtest::MakeWave;
 using soundtest::Pcm16;
-using soundtest::WaveSpec;
+using soundtest::WaveLayout;
 using soundtest::WriteFile;
 
 class WaveFileTest : public ::testing::Test {
@@ -33,7 +33,7 @@ class WaveFileTest : public ::testing::Test {
 
 TEST_F(WaveFileTest, PcmWithA16ByteFmtChunkHasAnEighteenByteFormatWithNoExtra) {
   const std::vector<int16_t> samples = {1, -2, 3, -4, 5};
-  ASSERT_EQ(wave_.Open(Write(MakeWave(WaveSpec{}, Pcm16(samples))).c_str()), 0);
+  ASSERT_EQ(wave_.Open(Write(MakeWave(WaveLayout{}, Pcm16(samples))).c_str()), 0);
   ASSERT_NE(wave_.GetFormat(), nullptr);
   EXPECT_EQ(wave_.FormatBytes().size(), 18u);
   EXPECT_EQ(wave_.GetFormat()->formatTag, audio::WAVE_FORMAT_PCM);
@@ -45,7 +45,7 @@ TEST_F(WaveFileTest, PcmWithA16ByteFmtChunkHasAnEighteenByteFormatWithNoExtra) {
 
 TEST_F(WaveFileTest, ReadsInPiecesToTheEndAndRewindsToTheStart) {
   const std::vector<int16_t> samples = {100, 200, 300, 400, 500, 600};
-  ASSERT_EQ(wave_.Open(Write(MakeWave(WaveSpec{}, Pcm16(samples))).c_str()), 0);
+  ASSERT_EQ(wave_.Open(Write(MakeWave(WaveLayout{}, Pcm16(samples))).c_str()), 0);
   int16_t got[6] = {};
   EXPECT_EQ(wave_.Read(got, 4), 4u);
   EXPECT_EQ(wave_.Read(got + 2, 100), 8u);
@@ -59,10 +59,10 @@ TEST_F(WaveFileTest, ReadsInPiecesToTheEndAndRewindsToTheStart) {
 }
 
 TEST_F(WaveFileTest, ExtensibleFormatKeepsItsExtraFields) {
-  WaveSpec spec;
-  spec.extensible = true;
-  spec.channels = 2;
-  ASSERT_EQ(wave_.Open(Write(MakeWave(spec, Pcm16({1, 2, 3, 4}))).c_str()), 0);
+  WaveLayout layout;
+  layout.extensible = true;
+  layout.channels = 2;
+  ASSERT_EQ(wave_.Open(Write(MakeWave(layout, Pcm16({1, 2, 3, 4}))).c_str()), 0);
   EXPECT_EQ(wave_.FormatBytes().size(), 40u);
   EXPECT_EQ(wave_.GetFormat()->formatTag, audio::WAVE_FORMAT_EXTENSIBLE);
   EXPECT_EQ(wave_.GetFormat()->extraSize, 22);
@@ -72,17 +72,17 @@ TEST_F(WaveFileTest, ExtensibleFormatKeepsItsExtraFields) {
 }
 
 TEST_F(WaveFileTest, NonPcmFmtWithoutExtraSizeFieldHasNoExtraBytes) {
-  WaveSpec spec;
-  spec.tag = audio::WAVE_FORMAT_IEEE_FLOAT;
-  spec.bits = 32;
-  std::vector<uint8_t> bytes = MakeWave(spec, std::vector<uint8_t>(16, 0));
+  WaveLayout layout;
+  layout.tag = audio::WAVE_FORMAT_IEEE_FLOAT;
+  layout.bits = 32;
+  std::vector<uint8_t> bytes = MakeWave(layout, std::vector<uint8_t>(16, 0));
   ASSERT_EQ(wave_.Open(Write(bytes).c_str()), 0);
   EXPECT_EQ(wave_.GetFormat()->extraSize, 0);
   EXPECT_EQ(wave_.GetSize(), 16u);
 }
 
 TEST_F(WaveFileTest, FirstChunkMustBeRiffWave) {
-  std::vector<uint8_t> bytes = MakeWave(WaveSpec{}, Pcm16({1, 2}));
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16({1, 2}));
   std::memcpy(bytes.data() + 8, "AVI ", 4);
   EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
   EXPECT_FALSE(wave_.IsOpen());
@@ -99,7 +99,7 @@ TEST_F(WaveFileTest, MissingFileFails) {
 }
 
 TEST_F(WaveFileTest, DataChunkClaimingMoreThanTheFileHoldsIsRejected) {
-  std::vector<uint8_t> bytes = MakeWave(WaveSpec{}, Pcm16({1, 2, 3, 4}));
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16({1, 2, 3, 4}));
   SetU32(bytes, Find(bytes, "data") + 4, 1000000);
   EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
   EXPECT_STREQ(wave_.FailureReason(), "a chunk runs past the end of the RIFF chunk");
@@ -110,7 +110,7 @@ TEST_F(WaveFileTest, DataChunkClaimingMoreThanTheFileHoldsIsRejected) {
 }
 
 TEST_F(WaveFileTest, TruncatedFileIsRejected) {
-  std::vector<uint8_t> bytes = MakeWave(WaveSpec{}, Pcm16(std::vector<int16_t>(100, 7)));
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16(std::vector<int16_t>(100, 7)));
   bytes.resize(bytes.size() - 50);
   EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
   bytes.resize(30);  // cut inside the fmt chunk
@@ -118,15 +118,15 @@ TEST_F(WaveFileTest, TruncatedFileIsRejected) {
 }
 
 TEST_F(WaveFileTest, FmtChunkShorterThan16BytesIsRejected) {
-  std::vector<uint8_t> bytes = MakeWave(WaveSpec{}, Pcm16({1, 2}));
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16({1, 2}));
   SetU32(bytes, Find(bytes, "fmt ") + 4, 14);
   EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
 }
 
 TEST_F(WaveFileTest, ExtraSizeBeyondTheFmtChunkIsRejected) {
-  WaveSpec spec;
-  spec.extensible = true;
-  std::vector<uint8_t> bytes = MakeWave(spec, Pcm16({1, 2}));
+  WaveLayout layout;
+  layout.extensible = true;
+  std::vector<uint8_t> bytes = MakeWave(layout, Pcm16({1, 2}));
   const size_t fmt = Find(bytes, "fmt ");
   bytes[fmt + 8 + 16] = 200;  // extra size larger than the chunk
   EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
@@ -134,7 +134,7 @@ TEST_F(WaveFileTest, ExtraSizeBeyondTheFmtChunkIsRejected) {
 }
 
 TEST_F(WaveFileTest, FileWithoutDataChunkIsRejected) {
-  std::vector<uint8_t> bytes = MakeWave(WaveSpec{}, {});
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, {});
   std::memcpy(bytes.data() + Find(bytes, "data"), "junk", 4);
   EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
   EXPECT_STREQ(wave_.FailureReason(), "no data chunk");
@@ -142,7 +142,7 @@ TEST_F(WaveFileTest, FileWithoutDataChunkIsRejected) {
 
 TEST_F(WaveFileTest, ChunksBeforeFmtAreSkippedAndAPartialFrameIsDropped) {
   // LIST chunk with an odd size (and its pad byte) ahead of fmt; data of 2.5 stereo frames.
-  std::vector<uint8_t> plain = MakeWave(WaveSpec{audio::WAVE_FORMAT_PCM, 2}, std::vector<uint8_t>(10, 9));
+  std::vector<uint8_t> plain = MakeWave(WaveLayout{audio::WAVE_FORMAT_PCM, 2}, std::vector<uint8_t>(10, 9));
   const uint8_t list[] = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
   std::vector<uint8_t> bytes;
   for (size_t i = 0; i < 12; ++i) bytes.push_back(plain[i]);

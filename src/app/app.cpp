@@ -12,6 +12,7 @@
 #include "platform/os/window.h"
 #include "scene/scene_manager.h"
 #include "scene/team_logo_scene.h"
+#include "sound/sound_device.h"
 
 namespace app {
 namespace {
@@ -129,6 +130,8 @@ int RunGame() {
   }
   os::ShowMainWindow();
 
+  InitSound();
+
   CSceneManager* manager = new CSceneManager();
   manager->SetNextScene(g_teamLogoScene);
   manager->Switch();
@@ -137,6 +140,7 @@ int RunGame() {
 
   delete manager;
   delete config;
+  ShutdownSound();
   os::DestroyMainWindow();
   os::UnregisterWindowClass();
   os::ShutdownSystem();

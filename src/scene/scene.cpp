@@ -5,6 +5,7 @@
 #include "app/input.h"
 #include "scene/scene_manager.h"
 #include "scene/screen_fader.h"
+#include "sound/music_stream.h"
 
 const float g_viewDistance = 4800.0f;
 WorldValues g_world;
@@ -53,7 +54,10 @@ void CScene::LoadStageScript(const char* /*fileName*/) {
   SetPhase(0);
 }
 
-void CScene::WorldTeardown() { g_worldObjects.input.reset(); }
+void CScene::WorldTeardown() {
+  StopStream();
+  g_worldObjects.input.reset();
+}
 
 void CScene::PlayerStep() {}
 void CScene::WorldUpdate() {}

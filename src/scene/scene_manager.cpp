@@ -7,6 +7,7 @@
 #include "scene/team_logo_scene.h"
 #include "scene/telop_scene.h"
 #include "scene/title_scene.h"
+#include "sound/sound_bank.h"
 
 CSceneManager* g_sceneManager = nullptr;
 
@@ -25,6 +26,7 @@ CSceneManager::CSceneManager() {
   new CHomeStageScene();
   new CForestStageScene();
   new CTelopScene();
+  soundBank_ = std::make_unique<SoundBank>();
   fader_ = std::make_unique<CScreenFader>();
 }
 
@@ -33,6 +35,7 @@ CSceneManager::~CSceneManager() {
   current_ = nullptr;
   fader_.reset();
   Destroy(g_teamLogoScene);
+  soundBank_.reset();
   Destroy(g_telopScene);
   Destroy(g_forestStageScene);
   Destroy(g_homeStageScene);

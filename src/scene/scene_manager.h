@@ -6,6 +6,7 @@
 
 class CScene;
 class CScreenFader;
+class SoundBank;
 
 class CSceneManager {
  public:
@@ -28,6 +29,7 @@ class CSceneManager {
  private:
   CScene* current_ = nullptr;
   CScene* next_ = nullptr;
+  std::unique_ptr<SoundBank> soundBank_;
   std::unique_ptr<CScreenFader> fader_;
 };
 

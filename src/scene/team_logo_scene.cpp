@@ -2,6 +2,7 @@
 
 #include "scene/scene_manager.h"
 #include "scene/title_scene.h"
+#include "sound/sound_bank.h"
 
 CTeamLogoScene* g_teamLogoScene = nullptr;
 
@@ -26,6 +27,8 @@ void CTeamLogoScene::Step() {
   if (g_logoCounter > 256) {
     // Repeated every later frame; the fader ignores a start while it runs.
     if (g_sceneManager) g_sceneManager->RequestScene(g_titleScene);
+  } else if (g_logoCounter == 16) {
+    if (g_soundBank) g_soundBank->PlaySE2D(8);
   }
 }
 

@@ -937,7 +937,13 @@ Result CGlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, c
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(ringSize_), nullptr, GL_STREAM_DRAW);
     offset = 0;
   }
-  glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(bytes), vertices);
+  // Unsynchronised: this range has not been written since the last orphaning, so no draw in
+  // flight reads it and the driver need not wait.
+  void* dst = glMapBufferRange(GL_ARRAY_BUFFER, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(bytes),
+                               GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+  if (!dst) return D3DERR_INVALIDCALL;
+  std::memcpy(dst, vertices, bytes);
+  glUnmapBuffer(GL_ARRAY_BUFFER);
   ringOffset_ = offset + bytes;
   if (!Prepare(fvf_)) return D3DERR_INVALIDCALL;
   BindAttributes(ring_.Id(), fvf_, stride);

@@ -489,8 +489,33 @@ void CGlDevice::SetViewport(const Viewport& vp) {
 
 // --- state ------------------------------------------------------------------------------------
 
+namespace {
+// States the pipeline acts on (or deliberately ignores, as dithering and software vertex
+// processing); anything else is stored and reported once, so the missing ones show up.
+bool KnownRenderState(uint32_t s) {
+  switch (s) {
+    case D3DRS_ZENABLE: case D3DRS_FILLMODE: case D3DRS_SHADEMODE: case D3DRS_ZWRITEENABLE:
+    case D3DRS_ALPHATESTENABLE: case D3DRS_SRCBLEND: case D3DRS_DESTBLEND: case D3DRS_CULLMODE:
+    case D3DRS_ZFUNC: case D3DRS_ALPHAREF: case D3DRS_ALPHAFUNC: case D3DRS_DITHERENABLE:
+    case D3DRS_ALPHABLENDENABLE: case D3DRS_FOGENABLE: case D3DRS_SPECULARENABLE: case D3DRS_FOGCOLOR:
+    case D3DRS_FOGTABLEMODE: case D3DRS_FOGSTART: case D3DRS_FOGEND: case D3DRS_FOGDENSITY:
+    case D3DRS_RANGEFOGENABLE: case D3DRS_LIGHTING: case D3DRS_AMBIENT: case D3DRS_FOGVERTEXMODE:
+    case D3DRS_COLORVERTEX: case D3DRS_NORMALIZENORMALS: case D3DRS_VERTEXBLEND:
+    case D3DRS_SOFTWAREVERTEXPROCESSING: case kRsLocalViewer: case kRsTextureFactor: case kRsDiffuseSource:
+    case kRsSpecularSource: case kRsAmbientSource: case kRsEmissiveSource:
+      return true;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
 void CGlDevice::SetRenderState(RenderState state, uint32_t value) {
   if (state >= D3DRS_MAX) return;
+  if (!KnownRenderState(state) && !warned_[state]) {
+    warned_[state] = true;
+    SDL_Log("gfx: render state %u is kept but not acted on", static_cast<unsigned>(state));
+  }
   rs_[state] = value;
 }
 
@@ -534,7 +559,12 @@ void CGlDevice::SetLight(uint32_t index, const Light& light) {
 }
 
 void CGlDevice::LightEnable(uint32_t index, bool enable) {
-  if (index < kLights) lightOn_[index] = enable;
+  if (index >= kLights) return;
+  lightOn_[index] = enable;
+  if (enable && index > 0 && !warnedLights_) {
+    warnedLights_ = true;
+    SDL_Log("gfx: light %u enabled; only the lowest-numbered enabled light is drawn", static_cast<unsigned>(index));
+  }
 }
 
 void CGlDevice::SetTexture(uint32_t stage, CTexture* texture) {
@@ -556,6 +586,7 @@ void CGlDevice::SetIndices(CIndexBuffer* ib, uint32_t baseVertexIndex) {
 }
 
 int CGlDevice::ActiveLight() const {
+  // One light is drawn: the lowest-numbered enabled one.
   for (uint32_t i = 0; i < kLights; ++i) {
     if (lightOn_[i] && lights_[i].Type >= D3DLIGHT_POINT && lights_[i].Type <= D3DLIGHT_DIRECTIONAL) {
       return static_cast<int>(i);

@@ -178,6 +178,9 @@ class CGlDevice final : public CDevice {
   // loss
   bool simulatedLost_ = false, resettable_ = false, contextReset_ = false;
 
+  std::array<bool, D3DRS_MAX> warned_{};
+  bool warnedLights_ = false;
+
   bool capture_ = false;
   std::vector<uint32_t> presented_;
   uint32_t presentedWidth_ = 0, presentedHeight_ = 0;

@@ -20,8 +20,9 @@ struct ScreenVertex {
 };
 
 void Quad(gfx::CDevice& d, float x, float y, uint32_t c) {
-  const ScreenVertex v[6] = {{x, y, 0, 1, c, 0, 0},     {x + 4, y + 4, 0, 1, c, 1, 1}, {x, y + 4, 0, 1, c, 0, 1},
-                             {x, y, 0, 1, c, 0, 0},     {x + 4, y, 0, 1, c, 1, 0},     {x + 4, y + 4, 0, 1, c, 1, 1}};
+  const ScreenVertex v[6] = {{x, y, 0, 1, c, 0, 0},     {x + 4, y + 4, 0, 1, c, 1, 1},
+                             {x, y + 4, 0, 1, c, 0, 1}, {x, y, 0, 1, c, 0, 0},
+                             {x + 4, y, 0, 1, c, 1, 0}, {x + 4, y + 4, 0, 1, c, 1, 1}};
   d.SetVertexShader(0x144);
   d.DrawPrimitiveUP(gfx::D3DPT_TRIANGLELIST, 2, v, sizeof v[0]);
 }
@@ -59,14 +60,15 @@ int main() {
   gfx::IndexBufferPtr ib = dev->CreateIndexBuffer(n * n * 6);
   auto* vv = static_cast<V*>(vb->Lock());
   for (int z = 0; z <= n; ++z)
-    for (int x = 0; x <= n; ++x) vv[z * (n + 1) + x] = {x * 0.1f - 0.8f, z * 0.1f - 0.8f, 2, 0, 0, -1, 0xFFFFFFFF, 0, 0};
+    for (int x = 0; x <= n; ++x)
+      vv[z * (n + 1) + x] = {x * 0.1f - 0.8f, z * 0.1f - 0.8f, 2, 0, 0, -1, 0xFFFFFFFF, 0, 0};
   vb->Unlock();
   uint16_t* ii = ib->Lock();
   for (int z = 0; z < n; ++z)
     for (int x = 0; x < n; ++x) {
       const uint16_t a = static_cast<uint16_t>(z * (n + 1) + x), c = static_cast<uint16_t>(a + n + 1);
-      const uint16_t q[6] = {a, c, static_cast<uint16_t>(c + 1), a, static_cast<uint16_t>(c + 1),
-                             static_cast<uint16_t>(a + 1)};
+      const uint16_t q[6] = {
+          a, c, static_cast<uint16_t>(c + 1), a, static_cast<uint16_t>(c + 1), static_cast<uint16_t>(a + 1)};
       for (int k = 0; k < 6; ++k) *ii++ = q[k];
     }
   ib->Unlock();

@@ -179,7 +179,8 @@ TEST_F(DeviceTextureTest, LitTexturedFoggedScene) {
     if (s < 8) std::fill(texels.begin(), texels.end(), 0xFFB090C0);
     ASSERT_TRUE(checker->SetLevel(l, texels.data()));
   }
-  device->SetTransform(D3DTS_PROJECTION, gfxutil::MatrixPerspectiveFovLH(0.9f, 320.0f / 240.0f, 1.0f, 200.0f));
+  device->SetTransform(D3DTS_PROJECTION,
+                       gfxutil::MatrixPerspectiveFovLH(0.9f, 320.0f / 240.0f, 1.0f, 200.0f));
   device->SetTransform(D3DTS_VIEW, gfxutil::MatrixLookAtLH({0, 6, -12}, {0, 0, 10}, {0, 1, 0}));
   device->SetTransform(D3DTS_WORLD, Matrix{});
   Material m;
@@ -205,7 +206,8 @@ TEST_F(DeviceTextureTest, LitTexturedFoggedScene) {
   device->SetRenderState(D3DRS_RANGEFOGENABLE, 1);
   device->SetRenderStateF(D3DRS_FOGSTART, 15.0f);
   device->SetRenderStateF(D3DRS_FOGEND, 60.0f);
-  for (auto f : {D3DTSS_MINFILTER, D3DTSS_MAGFILTER, D3DTSS_MIPFILTER}) device->SetTextureStageState(0, f, D3DTEXF_LINEAR);
+  for (auto f : {D3DTSS_MINFILTER, D3DTSS_MAGFILTER, D3DTSS_MIPFILTER})
+    device->SetTextureStageState(0, f, D3DTEXF_LINEAR);
   device->SetTexture(0, checker.get());
 
   ASSERT_EQ(device->BeginScene(), D3D_OK);
@@ -222,7 +224,8 @@ TEST_F(DeviceTextureTest, LitTexturedFoggedScene) {
   ASSERT_TRUE(vb && ib);
   auto* vv = static_cast<V*>(vb->Lock());
   for (int z = 0; z <= n; ++z)
-    for (int x = 0; x <= n; ++x) vv[z * (n + 1) + x] = {x * 2.0f - n, 0, z * 2.0f - 14, 0, 1, 0, 0xFFFFFFFF, x * 0.5f, z * 0.5f};
+    for (int x = 0; x <= n; ++x)
+      vv[z * (n + 1) + x] = {x * 2.0f - n, 0, z * 2.0f - 14, 0, 1, 0, 0xFFFFFFFF, x * 0.5f, z * 0.5f};
   vb->Unlock();
   uint16_t* ii = ib->Lock();
   for (int z = 0; z < n; ++z)

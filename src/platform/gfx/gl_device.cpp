@@ -783,7 +783,7 @@ void CGlDevice::ApplyTexture(bool textured) {
 }
 
 void CGlDevice::BindAttributes(GLuint buffer, uint32_t fvf, uint32_t stride) {
-  if (buffer == attribBuffer_ && fvf == attribFvf_ && stride == attribStride_) return;
+  if (buffer == token_->attribBuffer && fvf == attribFvf_ && stride == attribStride_) return;
   if (token_->arrayBuffer != buffer) {
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     token_->arrayBuffer = buffer;
@@ -818,7 +818,7 @@ void CGlDevice::BindAttributes(GLuint buffer, uint32_t fvf, uint32_t stride) {
   attribute(3, (fvf & D3DFVF_DIFFUSE) != 0, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4);
   attribute(4, (fvf & D3DFVF_SPECULAR) != 0, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4);
   attribute(5, (fvf & D3DFVF_TEXCOUNT_MASK) != 0, 2, GL_FLOAT, GL_FALSE, 8);
-  attribBuffer_ = buffer;
+  token_->attribBuffer = buffer;
   attribFvf_ = fvf;
   attribStride_ = stride;
 }
@@ -1068,9 +1068,9 @@ Result CGlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/
   const uint32_t fvf = stream_->Fvf();
   if (!Prepare(fvf)) return D3DERR_INVALIDCALL;
   BindAttributes(stream_->Name(), fvf, stream_->Stride());
-  if (gl_.elementBuffer != indices_->Name()) {
+  if (token_->elementBuffer != indices_->Name()) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_->Name());
-    gl_.elementBuffer = indices_->Name();
+    token_->elementBuffer = indices_->Name();
   }
   glDrawElementsBaseVertex(mode, static_cast<GLsizei>(count), GL_UNSIGNED_SHORT,
                            reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * 2),
@@ -1094,7 +1094,6 @@ VertexBufferPtr CGlDevice::CreateVertexBuffer(uint32_t count, uint32_t fvf) {
   if (count == 0 || FvfStride(fvf) == 0) return nullptr;
   auto b = std::make_shared<CGlVertexBuffer>(count, fvf, token_);
   if (b->Name() == 0) return nullptr;
-  attribBuffer_ = 0;  // the upload rebound the array buffer
   return b;
 }
 

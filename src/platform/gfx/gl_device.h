@@ -95,7 +95,7 @@ class CGlDevice final : public CDevice {
     bool depthTest = false, depthMask = true, blend = false, cull = false, scissor = false;
     GLenum depthFunc = GL_LESS, blendSrc = GL_ONE, blendDst = GL_ZERO, cullFace = GL_BACK,
            polygonMode = GL_FILL;
-    GLuint program = 0, sampler = 0, elementBuffer = 0;
+    GLuint program = 0, sampler = 0;
     GLint viewport[4] = {0, 0, 0, 0};
     float depthRange[2] = {0, 1};
   };
@@ -173,8 +173,7 @@ class CGlDevice final : public CDevice {
   FogBlock fog_{};
   StageBlock stage_{};
   GlShadow gl_;
-  GLuint attribBuffer_ = 0;
-  uint32_t attribFvf_ = 0, attribStride_ = 0;
+  uint32_t attribFvf_ = 0, attribStride_ = 0;  // with token_->attribBuffer
 
   // loss
   bool simulatedLost_ = false, resettable_ = false, contextReset_ = false;

@@ -14,6 +14,8 @@ struct GlShared {
   bool alive = true;
   GLuint texture = 0;  // on unit 0
   GLuint arrayBuffer = 0;
+  GLuint elementBuffer = 0;  // of the device's vertex array
+  GLuint attribBuffer = 0;   // the vertex attributes point into this one
 };
 using ContextToken = std::shared_ptr<GlShared>;
 
@@ -44,10 +46,16 @@ class GlObject {
     if (id_ != 0 && token_ && token_->alive) {
       switch (kind_) {
         case GlKind::Buffer:
+          // GL unbinds a deleted buffer everywhere in this context; the caches follow, so a
+          // later buffer given the same name is bound afresh.
           glDeleteBuffers(1, &id_);
+          if (token_->arrayBuffer == id_) token_->arrayBuffer = 0;
+          if (token_->elementBuffer == id_) token_->elementBuffer = 0;
+          if (token_->attribBuffer == id_) token_->attribBuffer = 0;
           break;
         case GlKind::Texture:
           glDeleteTextures(1, &id_);
+          if (token_->texture == id_) token_->texture = 0;
           break;
         case GlKind::Renderbuffer:
           glDeleteRenderbuffers(1, &id_);

@@ -1,10 +1,13 @@
 #include "world/collision_model.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <climits>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "app/log.h"
 #include "unit/unit_body.h"
@@ -87,9 +90,7 @@ bool CCollisionModel::Parse(const uint8_t* data, size_t size) {
     group.triangleCount = triangleCount;
     group.indexCount = indexCount;
     group.triangles.reset(new (std::nothrow) CollisionTriangle[triangleCount]);
-    group.planeDistances.reset(new (std::nothrow) float[triangleCount]());
-    group.candidates.reset(new (std::nothrow) int32_t[triangleCount]());
-    if (triangleCount > 0 && (!group.triangles || !group.planeDistances || !group.candidates)) return false;
+    if (triangleCount > 0 && !group.triangles) return false;
     if (triangleBytes) std::memcpy(group.triangles.get(), data + at, triangleBytes);
     at += triangleBytes;
     for (int32_t t = 0; t < triangleCount; ++t) {
@@ -101,6 +102,7 @@ bool CCollisionModel::Parse(const uint8_t* data, size_t size) {
     std::memcpy(&group.radius, data + at + 16, 4);
     at += kGroupTrailerBytes;
     if (!Finite(group.center) || !std::isfinite(group.radius) || group.radius < 0) return false;
+    BuildTree(group);
   }
   if (at != size) return false;  // trailing bytes: not a file we wrote
   groups_ = std::move(groups);
@@ -114,27 +116,27 @@ Vector3 CCollisionModel::Offset() const {
 }
 
 void CCollisionModel::Gather(const Vector3& p, float r) {
+  // Plane distances are worked out only for the triangles a probe reaches (PlaneDistance), so a
+  // query costs what lies around it rather than what the stage holds; candidates and results
+  // are those of testing every triangle of every group in order.
   const Vector3 offset = Offset();
+  gatherPoint_ = p;
+  gatherRadius_ = r;
+  gatherOffset_ = offset;
   for (int32_t g = 0; g < groupCount_; ++g) {
     CollisionGroup& group = groups_[g];
-    group.candidateCount = 0;
     const Vector3 c = Xyz(group.center) + offset;
     const float reach = 2.0f * group.radius;
-    if (gfxutil::Vec3LengthSq(p - c) > reach * reach) continue;
-    const CollisionTriangle* tris = group.triangles.get();
-    float* distances = group.planeDistances.get();
-    int32_t* candidates = group.candidates.get();
-    int32_t count = 0;
-    for (int32_t t = 0; t < group.triangleCount; ++t) {
-      const Vector4& n = tris[t].normal;
-      const Vector4& v0 = tris[t].vertex[0];
-      const float d = n.x * (p.x - (v0.x + offset.x)) + n.y * (p.y - (v0.y + offset.y)) +
-                      n.z * (p.z - (v0.z + offset.z));
-      distances[t] = d;
-      if (std::fabs(d) <= r) candidates[count++] = t;
-    }
-    group.candidateCount = count;
+    group.gathered = !(gfxutil::Vec3LengthSq(p - c) > reach * reach);
   }
+}
+
+float CCollisionModel::PlaneDistance(const CollisionGroup& group, int32_t t) const {
+  const Vector4& n = group.triangles[t].normal;
+  const Vector4& v0 = group.triangles[t].vertex[0];
+  const Vector3& p = gatherPoint_;
+  const Vector3& o = gatherOffset_;
+  return n.x * (p.x - (v0.x + o.x)) + n.y * (p.y - (v0.y + o.y)) + n.z * (p.z - (v0.z + o.z));
 }
 
 bool SegmentHitsTriangle(const Vector3& s, const Vector3& e, const Vector3& v0, const Vector3& v1,
@@ -161,24 +163,160 @@ bool CCollisionModel::SegmentTest(uint8_t kind, const Vector3& s, const Vector3&
   const Vector3 offset = Offset();
   for (int32_t g = 0; g < groupCount_; ++g) {
     const CollisionGroup& group = groups_[g];
+    if (!group.gathered) continue;  // no candidates
     const Vector3 c = Xyz(group.center) + offset;
     const float reach = 2.0f * group.radius;
     if (gfxutil::Vec3LengthSq(s - c) > reach * reach) continue;
-    for (int32_t k = 0; k < group.candidateCount; ++k) {
-      const int32_t t = group.candidates[k];
-      const CollisionTriangle& tri = group.triangles[t];
-      if (tri.kind != kind) continue;
-      const Vector3 v0 = Xyz(tri.vertex[0]) + offset;
-      const Vector3 v1 = Xyz(tri.vertex[1]) + offset;
-      const Vector3 v2 = Xyz(tri.vertex[2]) + offset;
-      Vector3 point;
-      if (!SegmentHitsTriangle(s, e, v0, v1, v2, Xyz(tri.normal), point)) continue;
-      hit.point = point;
-      hit.normal = gfxutil::Vec3Cross(v1 - v0, v2 - v0);
-      hit.planeDistance = group.planeDistances[t];
-      return true;
-    }
+    if (SegmentTestGroup(group, kind, s, e, hit)) return true;
   }
   hit.point = s;
   return false;
+}
+
+namespace {
+
+constexpr int32_t kLeafTriangles = 4;
+// Deep enough for any median-split tree over kMaxGroupTriangles triangles.
+constexpr int kTreeStack = 64;
+
+float MaxAbs(const Vector3& v) { return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}); }
+
+struct Box {
+  float lo[3] = {INFINITY, INFINITY, INFINITY};
+  float hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+  void Add(const Vector4& v) {
+    const float c[3] = {v.x, v.y, v.z};
+    for (int i = 0; i < 3; ++i) {
+      lo[i] = std::min(lo[i], c[i]);
+      hi[i] = std::max(hi[i], c[i]);
+    }
+  }
+  void Add(const Box& b) {
+    for (int i = 0; i < 3; ++i) {
+      lo[i] = std::min(lo[i], b.lo[i]);
+      hi[i] = std::max(hi[i], b.hi[i]);
+    }
+  }
+};
+
+int32_t BuildNode(std::vector<CollisionTreeNode>& nodes, int32_t* order, const std::vector<Box>& boxes,
+                  const std::vector<Vector3>& centroids, int32_t first, int32_t count) {
+  const int32_t index = static_cast<int32_t>(nodes.size());
+  nodes.emplace_back();
+  Box box, centers;
+  int32_t minIndex = INT32_MAX;
+  for (int32_t i = first; i < first + count; ++i) {
+    const int32_t t = order[i];
+    box.Add(boxes[t]);
+    centers.Add(Vector4(centroids[t].x, centroids[t].y, centroids[t].z, 0));
+    minIndex = std::min(minIndex, t);
+  }
+  CollisionTreeNode node{};
+  std::copy(box.lo, box.lo + 3, node.lo);
+  std::copy(box.hi, box.hi + 3, node.hi);
+  node.minIndex = minIndex;
+  if (count <= kLeafTriangles) {
+    node.count = count;
+    node.first = first;
+    nodes[index] = node;
+    return index;
+  }
+  int axis = 0;
+  for (int i = 1; i < 3; ++i) {
+    if (centers.hi[i] - centers.lo[i] > centers.hi[axis] - centers.lo[axis]) axis = i;
+  }
+  const int32_t half = count / 2;
+  std::nth_element(order + first, order + first + half, order + first + count, [&](int32_t a, int32_t b) {
+    const float ca = axis == 0 ? centroids[a].x : axis == 1 ? centroids[a].y : centroids[a].z;
+    const float cb = axis == 0 ? centroids[b].x : axis == 1 ? centroids[b].y : centroids[b].z;
+    return ca < cb || (ca == cb && a < b);
+  });
+  BuildNode(nodes, order, boxes, centroids, first, half);
+  node.count = 0;
+  node.first = BuildNode(nodes, order, boxes, centroids, first + half, count - half);
+  nodes[index] = node;
+  return index;
+}
+
+}  // namespace
+
+void CCollisionModel::BuildTree(CollisionGroup& group) {
+  const int32_t n = group.triangleCount;
+  group.extent = 0;
+  group.nodes.reset();
+  group.order.reset();
+  if (n == 0) return;
+  std::vector<Box> boxes(n);
+  std::vector<Vector3> centroids(n);
+  for (int32_t t = 0; t < n; ++t) {
+    const CollisionTriangle& tri = group.triangles[t];
+    for (const Vector4& v : tri.vertex) {
+      boxes[t].Add(v);
+      group.extent = std::max(group.extent, MaxAbs(Xyz(v)));
+    }
+    centroids[t] = (Xyz(tri.vertex[0]) + Xyz(tri.vertex[1]) + Xyz(tri.vertex[2])) * (1.0f / 3.0f);
+  }
+  group.order = std::make_unique<int32_t[]>(n);
+  for (int32_t t = 0; t < n; ++t) group.order[t] = t;
+  std::vector<CollisionTreeNode> nodes;
+  nodes.reserve(2 * (n / kLeafTriangles + 1));
+  BuildNode(nodes, group.order.get(), boxes, centroids, 0, n);
+  group.nodes = std::make_unique<CollisionTreeNode[]>(nodes.size());
+  std::copy(nodes.begin(), nodes.end(), group.nodes.get());
+}
+
+bool CCollisionModel::SegmentTestGroup(const CollisionGroup& group, uint8_t kind, const Vector3& s, const Vector3& e,
+                                       SegmentHit& hit) const {
+  if (!group.nodes) return false;
+  const Vector3 offset = Offset();
+  // A triangle the segment passes meets the segment's box; the box is taken in the group's own
+  // frame and widened well beyond what rounding in the crossing point could add.
+  const float margin = 1e-4f * (1.0f + group.extent + std::max({MaxAbs(s), MaxAbs(e), MaxAbs(offset)}));
+  const float qlo[3] = {std::min(s.x, e.x) - offset.x - margin, std::min(s.y, e.y) - offset.y - margin,
+                        std::min(s.z, e.z) - offset.z - margin};
+  const float qhi[3] = {std::max(s.x, e.x) - offset.x + margin, std::max(s.y, e.y) - offset.y + margin,
+                        std::max(s.z, e.z) - offset.z + margin};
+  // The earliest triangle (lowest index) that passes is the one an in-order scan would report.
+  int32_t best = INT32_MAX;
+  Vector3 bestPoint;
+  int32_t stack[kTreeStack];
+  int top = 0;
+  stack[top++] = 0;
+  while (top > 0) {
+    const CollisionTreeNode& node = group.nodes[stack[--top]];
+    if (node.minIndex >= best) continue;
+    if (node.lo[0] > qhi[0] || node.hi[0] < qlo[0] || node.lo[1] > qhi[1] || node.hi[1] < qlo[1] ||
+        node.lo[2] > qhi[2] || node.hi[2] < qlo[2])
+      continue;
+    if (node.count > 0) {
+      for (int32_t i = node.first; i < node.first + node.count; ++i) {
+        const int32_t t = group.order[i];
+        if (t >= best) continue;
+        const CollisionTriangle& tri = group.triangles[t];
+        if (tri.kind != kind) continue;
+        if (!(std::fabs(PlaneDistance(group, t)) <= gatherRadius_)) continue;
+        Vector3 point;
+        if (SegmentHitsTriangle(s, e, Xyz(tri.vertex[0]) + offset, Xyz(tri.vertex[1]) + offset,
+                                Xyz(tri.vertex[2]) + offset, Xyz(tri.normal), point)) {
+          best = t;
+          bestPoint = point;
+        }
+      }
+      continue;
+    }
+    // Visit the child holding lower indices first: its hits make the other side's skippable.
+    const int32_t left = static_cast<int32_t>(&node - group.nodes.get()) + 1;
+    const int32_t right = node.first;
+    const bool leftFirst = group.nodes[left].minIndex <= group.nodes[right].minIndex;
+    if (top + 2 > kTreeStack) return false;  // cannot happen for a median-split tree
+    stack[top++] = leftFirst ? right : left;
+    stack[top++] = leftFirst ? left : right;
+  }
+  if (best == INT32_MAX) return false;
+  const CollisionTriangle& tri = group.triangles[best];
+  const Vector3 v0 = Xyz(tri.vertex[0]) + offset;
+  hit.point = bestPoint;
+  hit.normal = gfxutil::Vec3Cross(Xyz(tri.vertex[1]) + offset - v0, Xyz(tri.vertex[2]) + offset - v0);
+  hit.planeDistance = PlaneDistance(group, best);
+  return true;
 }

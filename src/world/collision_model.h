@@ -30,16 +30,26 @@ inline constexpr float kFloorNormalY = 0.8f;
 // of a collision file may hold.
 inline constexpr int32_t kMaxGroupTriangles = 131070;
 
+// A node of a group's search tree over its triangles' bounding boxes (local frame).
+struct CollisionTreeNode {
+  float lo[3], hi[3];
+  int32_t minIndex;  // smallest triangle index below this node
+  int32_t count;     // > 0: a leaf over order[first .. first + count)
+  int32_t first;     // leaf: start in order[]; inner node: index of the right child (the left follows)
+};
+
 struct CollisionGroup {
   int32_t indexCount = 0;  // 3 x triangle count
   int32_t triangleCount = 0;
   gfxutil::Vector4 center;  // of the axis-aligned bounds
   float radius = 0;         // largest distance from the center to a vertex
   std::unique_ptr<CollisionTriangle[]> triangles;
-  // Scratch rewritten by every query, sized once at load so queries never allocate.
-  std::unique_ptr<float[]> planeDistances;
-  int32_t candidateCount = 0;
-  std::unique_ptr<int32_t[]> candidates;
+  // Built once at load so that a probe visits only the triangles around it.
+  std::unique_ptr<CollisionTreeNode[]> nodes;
+  std::unique_ptr<int32_t[]> order;
+  float extent = 0;  // largest absolute vertex coordinate, for rounding margins
+  // Scratch of the last gather: whether the group was within reach of the gather point.
+  bool gathered = false;
 };
 
 // What a segment test reports on a hit.
@@ -71,19 +81,30 @@ class CCollisionModel {
   void SetOwner(const UnitBody* owner) { owner_ = owner; }
   const UnitBody* Owner() const { return owner_; }
 
-  // Fills every group's plane distances and candidate list for a query at `p` with radius `r`.
+  // Selects the candidates for the segment tests that follow: in groups whose world center lies
+  // within twice their radius of `p`, the triangles whose plane is within `r` of `p`.
   void Gather(const gfxutil::Vector3& p, float r);
-  // First candidate of the wanted kind, in group and candidate order, that the segment from
-  // `s` to `e` crosses. On a miss `hit.point` is `s`.
+  // The first candidate of the wanted kind, in group and triangle order, that the segment from
+  // `s` to `e` crosses, with its plane distance from the gather point. On a miss `hit.point`
+  // is `s`.
   bool SegmentTest(uint8_t kind, const gfxutil::Vector3& s, const gfxutil::Vector3& e, SegmentHit& hit) const;
+  // Plane distance of triangle t of group g from the last gather point: n . (P - v0).
+  float PlaneDistance(const CollisionGroup& group, int32_t t) const;
 
  private:
   gfxutil::Vector3 Offset() const;
   void Reset();
+  static void BuildTree(CollisionGroup& group);
+  bool SegmentTestGroup(const CollisionGroup& group, uint8_t kind, const gfxutil::Vector3& s,
+                        const gfxutil::Vector3& e, SegmentHit& hit) const;
 
   int32_t groupCount_ = 0;
   std::unique_ptr<CollisionGroup[]> groups_;
   const UnitBody* owner_ = nullptr;
+  // Scratch of the last gather.
+  gfxutil::Vector3 gatherPoint_;
+  float gatherRadius_ = 0;
+  gfxutil::Vector3 gatherOffset_;
 };
 
 // Segment against one triangle (world vertices, stored unit normal). An end exactly on the plane

@@ -154,9 +154,8 @@ TEST(CollisionFileTest, RoundTripThroughTheWriterAndTheLoader) {
     EXPECT_EQ(loaded.indexCount, 6);
     EXPECT_EQ(loaded.center, groups[g].center);
     EXPECT_EQ(loaded.radius, groups[g].radius);
-    EXPECT_EQ(loaded.candidateCount, 0);
-    ASSERT_NE(loaded.candidates, nullptr);
-    ASSERT_NE(loaded.planeDistances, nullptr);
+    EXPECT_FALSE(loaded.gathered);
+    ASSERT_NE(loaded.nodes, nullptr);
     EXPECT_EQ(std::memcmp(loaded.triangles.get(), groups[g].triangles.data(), 2 * sizeof(CollisionTriangle)), 0);
   }
 }
@@ -255,7 +254,8 @@ TEST(CollisionFileTest, NonFiniteNumbersAreRejected) {
 
 TEST(CollisionFileTest, GroupAtTheCandidateLimitIsAcceptedOneMoreIsNot) {
   std::vector<CollisionGroupData> groups(1);
-  groups[0].triangles.assign(kMaxGroupTriangles, MakeCollisionTriangle({0, 0, 0}, {0, 0, 1}, {1, 0, 0}));
+  groups[0].triangles.assign(kMaxGroupTriangles - 1, MakeCollisionTriangle({0, 0, 0}, {0, 0, 1}, {1, 0, 0}));
+  groups[0].triangles.push_back(MakeCollisionTriangle({5, 3, 5}, {5, 3, 6}, {6, 3, 5}));
   Finish(groups[0]);
   std::vector<uint8_t> bytes;
   std::string error;
@@ -263,8 +263,14 @@ TEST(CollisionFileTest, GroupAtTheCandidateLimitIsAcceptedOneMoreIsNot) {
   CCollisionModel model;
   ASSERT_TRUE(model.Parse(bytes.data(), bytes.size()));
   EXPECT_EQ(model.Group(0).triangleCount, kMaxGroupTriangles);
-  model.Gather({0.25f, 1, 0.25f}, 5);
-  EXPECT_EQ(model.Group(0).candidateCount, kMaxGroupTriangles);
+  // Every triangle is a candidate; the last one alone lies under this probe.
+  model.Gather({5.25f, 1, 5.25f}, 5);
+  SegmentHit hit;
+  ASSERT_TRUE(model.SegmentTest(kCollisionFloor, {5.25f, 6, 5.25f}, {5.25f, -4, 5.25f}, hit));
+  EXPECT_EQ(hit.point, Vector3(5.25f, 3, 5.25f));
+  EXPECT_EQ(hit.planeDistance, -2.0f);
+  ASSERT_TRUE(model.SegmentTest(kCollisionFloor, {0.25f, 6, 0.25f}, {0.25f, -4, 0.25f}, hit));
+  EXPECT_EQ(hit.planeDistance, 1.0f);
 
   groups[0].triangles.push_back(groups[0].triangles[0]);
   EXPECT_FALSE(EncodeCollisionFile(groups, bytes, error));

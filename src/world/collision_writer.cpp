@@ -13,10 +13,6 @@ constexpr float kBoundsStart = 1000000.0f;
 
 Vector4 WithZeroW(const Vector3& v) { return {v.x, v.y, v.z, 0.0f}; }
 
-void AppendBytes(std::vector<uint8_t>& out, const void* p, size_t n) {
-  const auto* b = static_cast<const uint8_t*>(p);
-  out.insert(out.end(), b, b + n);
-}
 }  // namespace
 
 CollisionTriangle MakeCollisionTriangle(const Vector3& v0, const Vector3& v1, const Vector3& v2) {
@@ -84,21 +80,31 @@ bool EncodeCollisionFile(const std::vector<CollisionGroupData>& groups, std::vec
     error = "too many groups";
     return false;
   }
-  const int32_t groupCount = static_cast<int32_t>(groups.size());
-  AppendBytes(bytes, &groupCount, 4);
+  size_t total = 4;
   for (const CollisionGroupData& group : groups) {
     if (group.triangles.size() > static_cast<size_t>(kMaxGroupTriangles)) {
       error = "a group has " + std::to_string(group.triangles.size()) + " triangles, more than " +
               std::to_string(kMaxGroupTriangles);
       return false;
     }
+    total += 8 + group.triangles.size() * sizeof(CollisionTriangle) + 20;
+  }
+  bytes.resize(total);
+  size_t at = 0;
+  auto put = [&](const void* p, size_t n) {
+    if (n) std::memcpy(bytes.data() + at, p, n);
+    at += n;
+  };
+  const int32_t groupCount = static_cast<int32_t>(groups.size());
+  put(&groupCount, 4);
+  for (const CollisionGroupData& group : groups) {
     const int32_t triangleCount = static_cast<int32_t>(group.triangles.size());
     const int32_t indexCount = 3 * triangleCount;
-    AppendBytes(bytes, &triangleCount, 4);
-    AppendBytes(bytes, &indexCount, 4);
-    AppendBytes(bytes, group.triangles.data(), group.triangles.size() * sizeof(CollisionTriangle));
-    AppendBytes(bytes, &group.center, 16);
-    AppendBytes(bytes, &group.radius, 4);
+    put(&triangleCount, 4);
+    put(&indexCount, 4);
+    put(group.triangles.data(), group.triangles.size() * sizeof(CollisionTriangle));
+    put(&group.center, 16);
+    put(&group.radius, 4);
   }
   return true;
 }

@@ -96,8 +96,7 @@ struct Scene {
   UnitBody camera;
   float extent = 0;
 
-  explicit Scene(int triangles)
-      : player({0, 0, 0}, 300, 0), bear({0, 0, 0}, 260, 0.4f) {
+  explicit Scene(int triangles) : player({0, 0, 0}, 300, 0), bear({0, 0, 0}, 260, 0.4f) {
     world.Add(boost::make_shared<CCollisionUnit>(&owner, BuildStage(triangles, extent)));
     PlaceCamera();
     camera.previousPosition = camera.position;

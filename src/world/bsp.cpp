@@ -6,8 +6,9 @@ std::string CollisionFileName(const std::string& meshFileName) {
   return meshFileName.substr(0, keep) + "dec";
 }
 
-SubsetVisibility DecideSubsetVisibility(const gfxutil::Vector3& eye, const gfxutil::Vector3& center, float radius,
-                                        float viewDistance, const gfxutil::Matrix& viewProjection, int32_t width,
+SubsetVisibility DecideSubsetVisibility(const gfxutil::Vector3& eye, const gfxutil::Vector3& center,
+                                        float radius, float viewDistance,
+                                        const gfxutil::Matrix& viewProjection, int32_t width,
                                         int32_t height) {
   const float distanceSq = gfxutil::Vec3LengthSq(eye - center);
   const float reach = viewDistance + radius;

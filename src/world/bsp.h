@@ -20,6 +20,6 @@ enum SubsetVisibility : int32_t {
 // viewDistance + radius, or when its projected center lies more than 8 x radius + 1280 pixels off
 // a width x height screen; always drawn from inside the sphere. viewProjection is the camera's
 // view x projection.
-SubsetVisibility DecideSubsetVisibility(const gfxutil::Vector3& eye, const gfxutil::Vector3& center, float radius,
-                                        float viewDistance, const gfxutil::Matrix& viewProjection, int32_t width,
-                                        int32_t height);
+SubsetVisibility DecideSubsetVisibility(const gfxutil::Vector3& eye, const gfxutil::Vector3& center,
+                                        float radius, float viewDistance,
+                                        const gfxutil::Matrix& viewProjection, int32_t width, int32_t height);

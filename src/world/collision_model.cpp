@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <climits>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -19,7 +19,7 @@ static_assert(std::endian::native == std::endian::little, "collision files are r
 
 namespace {
 
-constexpr size_t kGroupHeaderBytes = 8;   // triangle count, index count
+constexpr size_t kGroupHeaderBytes = 8;    // triangle count, index count
 constexpr size_t kGroupTrailerBytes = 20;  // center, radius
 
 Vector3 Xyz(const Vector4& v) { return {v.x, v.y, v.z}; }
@@ -72,7 +72,8 @@ bool CCollisionModel::Parse(const uint8_t* data, size_t size) {
   if (!data || size < 4) return false;
   int32_t groupCount = 0;
   readInt(groupCount);
-  if (groupCount < 0 || static_cast<size_t>(groupCount) > remaining() / (kGroupHeaderBytes + kGroupTrailerBytes))
+  if (groupCount < 0 ||
+      static_cast<size_t>(groupCount) > remaining() / (kGroupHeaderBytes + kGroupTrailerBytes))
     return false;
 
   std::unique_ptr<CollisionGroup[]> groups(new (std::nothrow) CollisionGroup[groupCount]);
@@ -83,7 +84,8 @@ bool CCollisionModel::Parse(const uint8_t* data, size_t size) {
     int32_t triangleCount = 0, indexCount = 0;
     readInt(triangleCount);
     readInt(indexCount);
-    if (triangleCount < 0 || triangleCount > kMaxGroupTriangles || indexCount != 3 * triangleCount) return false;
+    if (triangleCount < 0 || triangleCount > kMaxGroupTriangles || indexCount != 3 * triangleCount)
+      return false;
     const size_t triangleBytes = static_cast<size_t>(triangleCount) * sizeof(CollisionTriangle);
     if (remaining() < triangleBytes + kGroupTrailerBytes) return false;
 
@@ -265,8 +267,8 @@ void CCollisionModel::BuildTree(CollisionGroup& group) {
   std::copy(nodes.begin(), nodes.end(), group.nodes.get());
 }
 
-bool CCollisionModel::SegmentTestGroup(const CollisionGroup& group, uint8_t kind, const Vector3& s, const Vector3& e,
-                                       SegmentHit& hit) const {
+bool CCollisionModel::SegmentTestGroup(const CollisionGroup& group, uint8_t kind, const Vector3& s,
+                                       const Vector3& e, SegmentHit& hit) const {
   if (!group.nodes) return false;
   const Vector3 offset = Offset();
   // A triangle the segment passes meets the segment's box; the box is taken in the group's own

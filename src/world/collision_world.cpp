@@ -29,7 +29,9 @@ void SetXyz(Vector4& v, const Vector3& x) {
 }
 
 // Camera probes use 22.5-degree steps cut to whole degrees (22, 45, 67, ...).
-uint16_t CameraProbeIndex(int k) { return SineIndexOfDegrees(static_cast<float>(static_cast<int>(22.5f * k))); }
+uint16_t CameraProbeIndex(int k) {
+  return SineIndexOfDegrees(static_cast<float>(static_cast<int>(22.5f * k)));
+}
 
 // Sums of the wall probes that hit: the body ends at their mean push.
 struct WallSums {
@@ -226,7 +228,8 @@ void CCollisionWorld::Draw(gfx::CDevice& device) const {
       for (int32_t t = 0; t < group.triangleCount; ++t) {
         const CollisionTriangle& tri = group.triangles[t];
         WireVertex v[3];
-        for (int i = 0; i < 3; ++i) v[i] = {tri.vertex[i].x, tri.vertex[i].y, tri.vertex[i].z, kWireColor, 0, 0};
+        for (int i = 0; i < 3; ++i)
+          v[i] = {tri.vertex[i].x, tri.vertex[i].y, tri.vertex[i].z, kWireColor, 0, 0};
         device.DrawPrimitiveUP(gfx::D3DPT_TRIANGLELIST, 1, v, sizeof(WireVertex));
       }
     }

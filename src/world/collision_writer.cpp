@@ -45,7 +45,8 @@ void ComputeGroupBounds(const CollisionTriangle* triangles, size_t count, Vector
   }
 }
 
-bool BuildCollisionGroups(const CollisionMeshData& mesh, std::vector<CollisionGroupData>& groups, std::string& error) {
+bool BuildCollisionGroups(const CollisionMeshData& mesh, std::vector<CollisionGroupData>& groups,
+                          std::string& error) {
   groups.clear();
   const size_t faceTotal = mesh.indices.size() / 3;
   for (const MeshSubsetRange& subset : mesh.subsets) {
@@ -109,7 +110,8 @@ bool EncodeCollisionFile(const std::vector<CollisionGroupData>& groups, std::vec
   return true;
 }
 
-bool WriteCollisionFile(const std::string& path, const std::vector<CollisionGroupData>& groups, std::string& error) {
+bool WriteCollisionFile(const std::string& path, const std::vector<CollisionGroupData>& groups,
+                        std::string& error) {
   std::vector<uint8_t> bytes;
   if (!EncodeCollisionFile(groups, bytes, error)) return false;
   FILE* f = std::fopen(path.c_str(), "wb");

@@ -33,12 +33,15 @@ CollisionTriangle MakeCollisionTriangle(const gfxutil::Vector3& v0, const gfxuti
                                         const gfxutil::Vector3& v2);
 // Center of the axis-aligned box of all vertices and the largest distance from it to a vertex;
 // no triangles give center 0 and radius 0.
-void ComputeGroupBounds(const CollisionTriangle* triangles, size_t count, gfxutil::Vector4& center, float& radius);
+void ComputeGroupBounds(const CollisionTriangle* triangles, size_t count, gfxutil::Vector4& center,
+                        float& radius);
 
 // One group per subset. False (and `error` says why) when a face or index lies outside the mesh.
-bool BuildCollisionGroups(const CollisionMeshData& mesh, std::vector<CollisionGroupData>& groups, std::string& error);
+bool BuildCollisionGroups(const CollisionMeshData& mesh, std::vector<CollisionGroupData>& groups,
+                          std::string& error);
 
 // The collision file image; false when a group exceeds what the loader accepts.
 bool EncodeCollisionFile(const std::vector<CollisionGroupData>& groups, std::vector<uint8_t>& bytes,
                          std::string& error);
-bool WriteCollisionFile(const std::string& path, const std::vector<CollisionGroupData>& groups, std::string& error);
+bool WriteCollisionFile(const std::string& path, const std::vector<CollisionGroupData>& groups,
+                        std::string& error);

@@ -76,7 +76,8 @@ TEST(SubsetVisibilityTest, ScreenMarginGrowsWithTheRadius) {
 
 TEST(SubsetVisibilityTest, EmptySubsetIsCulledOnlyByItsCenterAtTheOrigin) {
   const Matrix lookingAt = ViewProjection({0, 0, -100}, {0, 0, 0});
-  EXPECT_EQ(DecideSubsetVisibility({0, 0, -100}, {0, 0, 0}, 0, kView, lookingAt, kWidth, kHeight), kSubsetDrawn);
+  EXPECT_EQ(DecideSubsetVisibility({0, 0, -100}, {0, 0, 0}, 0, kView, lookingAt, kWidth, kHeight),
+            kSubsetDrawn);
   const Matrix lookingAside = ViewProjection({0, 0, -100}, {-1, 0, -100});
   EXPECT_EQ(DecideSubsetVisibility({0, 0, -100}, {0, 0, 0}, 0, kView, lookingAside, kWidth, kHeight),
             kSubsetOffScreen);

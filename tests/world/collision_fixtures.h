@@ -27,7 +27,9 @@ inline void AddWallZ(CollisionGroupData& g, float x0, float x1, float y0, float 
   g.triangles.push_back(MakeCollisionTriangle({x1, y1, z}, {x0, y1, z}, {x1, y0, z}));
 }
 
-inline void Finish(CollisionGroupData& g) { ComputeGroupBounds(g.triangles.data(), g.triangles.size(), g.center, g.radius); }
+inline void Finish(CollisionGroupData& g) {
+  ComputeGroupBounds(g.triangles.data(), g.triangles.size(), g.center, g.radius);
+}
 
 inline boost::shared_ptr<CCollisionModel> MakeModel(std::vector<CollisionGroupData> groups) {
   for (auto& g : groups) Finish(g);

@@ -32,9 +32,7 @@ class CollideTest : public ::testing::Test {
   CCollisionWorld world_;
 };
 
-void ExpectSameVector(const Vector4& a, const Vector4& b, const char* what) {
-  EXPECT_EQ(a, b) << what;
-}
+void ExpectSameVector(const Vector4& a, const Vector4& b, const char* what) { EXPECT_EQ(a, b) << what; }
 
 // Every field a query may write, compared exactly.
 void ExpectBodiesEqual(const UnitBody& a, const UnitBody& b) {
@@ -333,9 +331,11 @@ TEST_F(CollideTest, CameraWallProbesUseTheSixteenTruncatedAngles) {
       // The exact 22.5k-degree probe would miss this wall.
       const double exact = k * 22.5 * 3.14159265358979 / 180.0;
       Vector3 hit;
-      const Vector3 s0(0, 8, 0), e0(static_cast<float>(std::cos(exact) * r), 8, static_cast<float>(std::sin(exact) * r));
+      const Vector3 s0(0, 8, 0),
+          e0(static_cast<float>(std::cos(exact) * r), 8, static_cast<float>(std::sin(exact) * r));
       const CollisionTriangle& t = g.triangles[0];
-      EXPECT_FALSE(SegmentHitsTriangle(s0, e0, Xyz(t.vertex[0]), Xyz(t.vertex[1]), Xyz(t.vertex[2]), Xyz(t.normal), hit));
+      EXPECT_FALSE(SegmentHitsTriangle(s0, e0, Xyz(t.vertex[0]), Xyz(t.vertex[1]), Xyz(t.vertex[2]),
+                                       Xyz(t.normal), hit));
     }
   }
 }

@@ -33,7 +33,8 @@ class PlainScan {
     }
   }
 
-  bool Segment(uint8_t kind, const Vector3& s, const Vector3& e, const Vector3& offset, SegmentHit& hit) const {
+  bool Segment(uint8_t kind, const Vector3& s, const Vector3& e, const Vector3& offset,
+               SegmentHit& hit) const {
     for (int g = 0; g < model_.GroupCount(); ++g) {
       const CollisionGroup& group = model_.Group(g);
       const Vector3 c = Xyz(group.center) + offset;
@@ -76,7 +77,8 @@ std::vector<CollisionGroupData> Scatter(Rng& rng, int groups, int perGroup) {
     for (int k = 0; k < perGroup; ++k) {
       const Vector3 a(rng.Range(-100, 100), rng.Range(-40, 40), rng.Range(-100, 100));
       const float size = rng.Next() < 0.8f ? rng.Range(1, 20) : rng.Range(20, 120);
-      const Vector3 b = a + Vector3(rng.Range(-size, size), rng.Range(-size, size) * 0.3f, rng.Range(-size, size));
+      const Vector3 b =
+          a + Vector3(rng.Range(-size, size), rng.Range(-size, size) * 0.3f, rng.Range(-size, size));
       const Vector3 c = a + Vector3(rng.Range(-size, size), rng.Range(-size, size), rng.Range(-size, size));
       g.triangles.push_back(MakeCollisionTriangle(a, b, c));
     }
@@ -95,7 +97,8 @@ TEST(CollisionSearchTest, AgreesWithThePlainScanOnScatteredGeometry) {
   for (int scene = 0; scene < 12; ++scene) {
     auto model = MakeModel(Scatter(rng, 1 + scene % 4, 50 + 40 * scene));
     UnitBody owner;
-    const Vector3 offset = scene % 3 == 0 ? Vector3() : Vector3(rng.Range(-500, 500), rng.Range(-50, 50), rng.Range(-500, 500));
+    const Vector3 offset =
+        scene % 3 == 0 ? Vector3() : Vector3(rng.Range(-500, 500), rng.Range(-50, 50), rng.Range(-500, 500));
     owner.position = {offset.x, offset.y, offset.z, 1};
     model->SetOwner(&owner);
     PlainScan plain(*model);
@@ -151,7 +154,8 @@ TEST(CollisionSearchTest, SharedPlanesFavourTheEarliestTriangle) {
   CollisionGroupData g;
   for (int k = 0; k < 200; ++k) {
     const float shift = static_cast<float>(k % 7);
-    g.triangles.push_back(MakeCollisionTriangle({-50 + shift, 0, -50}, {-50 + shift, 0, 50}, {50 + shift, 0, -50}));
+    g.triangles.push_back(
+        MakeCollisionTriangle({-50 + shift, 0, -50}, {-50 + shift, 0, 50}, {50 + shift, 0, -50}));
   }
   auto model = MakeModel({g});
   PlainScan plain(*model);
@@ -164,7 +168,8 @@ TEST(CollisionSearchTest, SharedPlanesFavourTheEarliestTriangle) {
     plain.Gather(p, 16, {});
     SegmentHit fast, slow;
     const Vector3 s = p + Vector3(0, 32, 0), e = p - Vector3(0, 128, 0);
-    ASSERT_EQ(model->SegmentTest(kCollisionFloor, s, e, fast), plain.Segment(kCollisionFloor, s, e, {}, slow));
+    ASSERT_EQ(model->SegmentTest(kCollisionFloor, s, e, fast),
+              plain.Segment(kCollisionFloor, s, e, {}, slow));
     EXPECT_EQ(fast.point, slow.point);
     EXPECT_EQ(fast.planeDistance, slow.planeDistance);
   }

@@ -1,8 +1,9 @@
+#include "world/collision_world.h"
+
 #include <gtest/gtest.h>
 
 #include "collision_fixtures.h"
 #include "recording_device.h"
-#include "world/collision_world.h"
 
 namespace {
 

@@ -61,8 +61,14 @@ class CRecordingDevice : public gfx::CDevice {
   }
   gfx::Result DrawPrimitiveUP(gfx::PrimitiveType type, uint32_t count, const void* vertices,
                               uint32_t stride) override {
-    Draw d{type, count, stride, fvf_, world_, GetRenderState(gfx::D3DRS_LIGHTING),
-           GetRenderState(gfx::D3DRS_FILLMODE), {}};
+    Draw d{type,
+           count,
+           stride,
+           fvf_,
+           world_,
+           GetRenderState(gfx::D3DRS_LIGHTING),
+           GetRenderState(gfx::D3DRS_FILLMODE),
+           {}};
     const auto* p = static_cast<const uint8_t*>(vertices);
     d.bytes.assign(p, p + 3 * count * stride);
     draws.push_back(std::move(d));

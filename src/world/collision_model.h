@@ -1,6 +1,7 @@
 // A stage's solid surfaces as loaded from a collision file ("...dec"): triangle soups grouped by
-// material subset, each group with a bounding sphere and the scratch areas the queries fill.
-// Vertices are in the owner's local frame and are used offset by the owner's position.
+// material subset, each group with a bounding sphere and a search tree built at load. Vertices
+// are in the owner's local frame and are used offset by the owner's position. Queries keep their
+// state in the model, so one model is never queried twice at the same time.
 #pragma once
 #include <cstddef>
 #include <cstdint>

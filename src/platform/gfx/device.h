@@ -110,6 +110,10 @@ class CDevice {
   virtual bool SaveScreenshot(const std::string& pngPath) = 0;
   // Tests: make Present and TestCooperativeLevel report a lost device until cleared.
   virtual void SimulateDeviceLost(bool lost, bool resettable) = 0;
+  // Tests: keep a copy of what each Present puts in the window's drawable (the whole drawable,
+  // bars included, 0xAARRGGBB, top row first); false when nothing was captured yet.
+  virtual void CapturePresents(bool on) = 0;
+  virtual bool ReadLastPresent(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) = 0;
 };
 
 }  // namespace gfx

@@ -1,0 +1,83 @@
+// Owning handle for one OpenGL object name; deletes it only while its context still exists.
+#pragma once
+#include <epoxy/gl.h>
+
+#include <memory>
+#include <utility>
+
+namespace gfx {
+
+// Shared by a device and everything it created: alive turns false once the context is gone,
+// so late releases of textures and buffers do not call into a dead context. The bindings are
+// the device's cache of what is bound, kept right when a resource binds itself to upload.
+struct GlShared {
+  bool alive = true;
+  GLuint texture = 0;      // on unit 0
+  GLuint arrayBuffer = 0;
+};
+using ContextToken = std::shared_ptr<GlShared>;
+
+enum class GlKind { Buffer, Texture, Renderbuffer, Framebuffer, VertexArray, Sampler, Program, Shader };
+
+class GlObject {
+ public:
+  GlObject() = default;
+  GlObject(GlKind kind, GLuint id, ContextToken token) : kind_(kind), id_(id), token_(std::move(token)) {}
+  GlObject(GlObject&& o) noexcept { *this = std::move(o); }
+  GlObject& operator=(GlObject&& o) noexcept {
+    if (this != &o) {
+      Release();
+      kind_ = o.kind_;
+      id_ = std::exchange(o.id_, 0);
+      token_ = std::move(o.token_);
+    }
+    return *this;
+  }
+  GlObject(const GlObject&) = delete;
+  GlObject& operator=(const GlObject&) = delete;
+  ~GlObject() { Release(); }
+
+  GLuint Id() const { return id_; }
+  explicit operator bool() const { return id_ != 0; }
+
+  void Release() {
+    if (id_ != 0 && token_ && token_->alive) {
+      switch (kind_) {
+        case GlKind::Buffer: glDeleteBuffers(1, &id_); break;
+        case GlKind::Texture: glDeleteTextures(1, &id_); break;
+        case GlKind::Renderbuffer: glDeleteRenderbuffers(1, &id_); break;
+        case GlKind::Framebuffer: glDeleteFramebuffers(1, &id_); break;
+        case GlKind::VertexArray: glDeleteVertexArrays(1, &id_); break;
+        case GlKind::Sampler: glDeleteSamplers(1, &id_); break;
+        case GlKind::Program: glDeleteProgram(id_); break;
+        case GlKind::Shader: glDeleteShader(id_); break;
+      }
+    }
+    id_ = 0;
+  }
+
+  static GlObject Make(GlKind kind, const ContextToken& token) {
+    GLuint id = 0;
+    switch (kind) {
+      case GlKind::Buffer: glGenBuffers(1, &id); break;
+      case GlKind::Texture: glGenTextures(1, &id); break;
+      case GlKind::Renderbuffer: glGenRenderbuffers(1, &id); break;
+      case GlKind::Framebuffer: glGenFramebuffers(1, &id); break;
+      case GlKind::VertexArray: glGenVertexArrays(1, &id); break;
+      case GlKind::Sampler: glGenSamplers(1, &id); break;
+      case GlKind::Program: id = glCreateProgram(); break;
+      case GlKind::Shader: break;  // shaders need a stage: use MakeShader
+    }
+    return GlObject(kind, id, token);
+  }
+  static GlObject MakeShader(GLenum stage, const ContextToken& token) {
+    return GlObject(GlKind::Shader, glCreateShader(stage), token);
+  }
+
+ private:
+  GlKind kind_ = GlKind::Buffer;
+  GLuint id_ = 0;
+  ContextToken token_;
+};
+
+}  // namespace gfx

@@ -1,0 +1,63 @@
+// The fixed-function pipeline as a small set of GLSL programs. A program is chosen by the
+// structural state below and compiled the first time it is needed; every number (matrices,
+// light, material, fog, stage operations) travels as a uniform.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/gfx/gl_object.h"
+
+namespace gfx {
+
+struct ShaderKey {
+  bool pretransformed = false;
+  bool lighting = false;
+  uint32_t lightType = 0;    // 0 none, else D3DLIGHT_POINT/SPOT/DIRECTIONAL
+  bool hasNormal = false;
+  uint32_t blendCount = 0;   // 0..3 stored weights read
+  uint32_t fogMode = 0;      // 0 off, D3DFOG_EXP/EXP2/LINEAR, 4 = factor from specular alpha
+  bool textured = false;
+  bool alphaTest = false;
+  bool flat = false;
+
+  uint32_t Index() const;
+  static constexpr uint32_t kCount = 1u << 14;
+};
+
+// Uniform groups: a program re-uploads a group when the device's serial for it moved on.
+enum UniformGroup : uint32_t { kTransformGroup, kLightGroup, kFogGroup, kStageGroup, kGroupCount };
+
+struct GlProgram {
+  GlObject program;
+  std::array<uint32_t, kGroupCount> seen{};  // serials last uploaded
+  // transform
+  GLint worldView = -1, normalMatrix = -1, projection = -1, screen = -1, pixelShift = -1, zeroToOne = -1;
+  // lighting
+  GLint matDiffuse = -1, matAmbient = -1, matSpecular = -1, matEmissive = -1, matPower = -1, matSource = -1;
+  GLint globalAmbient = -1, lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1;
+  GLint lightPosition = -1, lightDirection = -1, lightAttenuation = -1, lightSpot = -1, lightFlags = -1;
+  // fog
+  GLint fog = -1, rangeFog = -1, fogColor = -1;
+  // stage 0 and pixel tests
+  GLint colorStage = -1, alphaStage = -1, stageOff = -1, textureFactor = -1, specularAdd = -1, alphaTest = -1;
+};
+
+class CShaderCache {
+ public:
+  explicit CShaderCache(ContextToken token);
+  // The program for the key, compiled on first use; nullptr when compiling failed (logged once).
+  GlProgram* Get(const ShaderKey& key);
+  size_t CompiledCount() const { return compiled_; }
+
+ private:
+  std::unique_ptr<GlProgram> Build(const ShaderKey& key);
+
+  ContextToken token_;
+  std::array<std::unique_ptr<GlProgram>, ShaderKey::kCount> programs_;
+  std::array<bool, ShaderKey::kCount> failed_{};
+  size_t compiled_ = 0;
+};
+
+}  // namespace gfx

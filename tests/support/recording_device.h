@@ -77,6 +77,8 @@ class CRecordingDevice : public gfx::CDevice {
   bool ReadBackBuffer(std::vector<uint32_t>&, uint32_t&, uint32_t&) override { return false; }
   bool SaveScreenshot(const std::string&) override { return false; }
   void SimulateDeviceLost(bool lost, bool resettable) override;
+  void CapturePresents(bool) override {}
+  bool ReadLastPresent(std::vector<uint32_t>&, uint32_t&, uint32_t&) override { return false; }
 
   std::map<uint32_t, uint32_t> renderStates;
   std::map<uint32_t, uint32_t> stageStates;  // stage 0 only

@@ -1,0 +1,25 @@
+// The display configuration, read once at start-up from TORIDEN.ini (section TORIDEN) in the
+// working directory. Missing file, section or key give the defaults; nothing is ever written.
+#pragma once
+
+class CConfig {
+ public:
+  // Reads the file at once and registers the process-wide pointer.
+  explicit CConfig(const char* fileName = "TORIDEN.ini");
+  ~CConfig();
+  CConfig(const CConfig&) = delete;
+  CConfig& operator=(const CConfig&) = delete;
+
+  // Direct3D format code of a FORMAT name (exact, case-sensitive); 0 when unknown.
+  static int FormatFromName(const char* name);
+
+  int window = 0;     // 0 = full screen, anything else = windowed
+  int width = 640;    // back-buffer and client size
+  int height = 480;
+  int format = 23;    // full-screen back-buffer format (R5G6B5)
+  int quality = 1;    // kept, unused
+  int fps = 60;       // kept, unused: the rate is fixed
+  int displayNo = 0;  // kept, unused: the default adapter is always used
+};
+
+extern CConfig* g_config;

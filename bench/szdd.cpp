@@ -1,5 +1,7 @@
 // Expansion of the game's compressed files against libmspack's SZDD decompressor, both from
 // memory to memory over the same 8 MiB of mixed data.
+#include "resource/szdd.h"
+
 #include <mspack.h>
 
 #include <algorithm>
@@ -11,15 +13,14 @@
 #include <random>
 #include <vector>
 
-#include "resource/szdd.h"
-
 namespace {
 
 std::vector<uint8_t> MixedData(size_t size) {
   std::mt19937 rng(2026);
   std::vector<uint8_t> d;
   d.reserve(size);
-  const char* words[] = {"forest ", "bear ", "butterfly ", "sliding door ", "leaf ", "stage ", "\r\n", "0.500000, "};
+  const char* words[] = {"forest ", "bear ",  "butterfly ", "sliding door ",
+                         "leaf ",   "stage ", "\r\n",       "0.500000, "};
   while (d.size() < size) {
     switch (rng() % 5) {
       case 0:  // script-like text
@@ -97,8 +98,8 @@ void* MemAlloc(mspack_system*, size_t bytes) { return std::malloc(bytes); }
 void MemFree(void* p) { std::free(p); }
 void MemCopy(void* src, void* dest, size_t bytes) { std::memmove(dest, src, bytes); }
 
-mspack_system g_memSystem = {MemOpen, MemClose, MemRead, MemWrite, MemSeek, MemTell,
-                             MemMessage, MemAlloc, MemFree, MemCopy, nullptr};
+mspack_system g_memSystem = {MemOpen,    MemClose, MemRead, MemWrite, MemSeek, MemTell,
+                             MemMessage, MemAlloc, MemFree, MemCopy,  nullptr};
 
 double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
   return std::chrono::duration<double>(b - a).count();

@@ -39,8 +39,8 @@ gfx::Result PresentAndResetIfLost();
 
 // Tests: replace how the device attempts and the desktop-format query are made; nullptr restores
 // the real ones.
-using DeviceCreator = std::unique_ptr<gfx::CDevice> (*)(const gfx::PresentParameters& pp, gfx::DeviceType type,
-                                                        uint32_t behaviorFlags);
+using DeviceCreator = std::unique_ptr<gfx::CDevice> (*)(const gfx::PresentParameters& pp,
+                                                        gfx::DeviceType type, uint32_t behaviorFlags);
 using DisplayModeQuery = bool (*)(gfx::Format& format);
 void SetDeviceCreatorForTests(DeviceCreator creator, DisplayModeQuery displayMode);
 

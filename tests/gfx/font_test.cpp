@@ -52,7 +52,11 @@ TEST(Utf8, DecodesAndReplacesMalformedSequences) {
   std::vector<uint32_t> cps;
   DecodeUtf8("A\xC3\xA9\xE6\xBC\xA2\xF0\x9F\x98\x80", 10, cps);
   EXPECT_EQ(cps, (std::vector<uint32_t>{'A', 0xE9, 0x6F22, 0x1F600}));
-  DecodeUtf8("\xC0\xAF" "x\xE6\xBC" "y\xFF", 7, cps);  // overlong, truncated, invalid lead
+  DecodeUtf8(
+      "\xC0\xAF"
+      "x\xE6\xBC"
+      "y\xFF",
+      7, cps);  // overlong, truncated, invalid lead
   EXPECT_EQ(cps, (std::vector<uint32_t>{0xFFFD, 'x', 0xFFFD, 'y', 0xFFFD}));
   DecodeUtf8("\xED\xA0\x80", 3, cps);  // a lone surrogate
   EXPECT_EQ(cps, std::vector<uint32_t>{0xFFFD});

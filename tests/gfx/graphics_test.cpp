@@ -119,7 +119,8 @@ TEST_F(GameGfxTest, LogIsTruncatedAtStart) {
 }
 
 TEST_F(GameGfxTest, FontAndBlackSprite) {
-  ASSERT_TRUE(testimg::WriteFile(dir + "/data/image/black.bmp", testimg::Bmp24(8, 8, std::vector<uint32_t>(64, 0xFF000000))));
+  ASSERT_TRUE(testimg::WriteFile(dir + "/data/image/black.bmp",
+                                 testimg::Bmp24(8, 8, std::vector<uint32_t>(64, 0xFF000000))));
   Configure(1, 640, 480);
   ASSERT_EQ(InitRecording(), 1);
   ASSERT_NE(app::GetFont(), nullptr);
@@ -130,7 +131,8 @@ TEST_F(GameGfxTest, FontAndBlackSprite) {
 }
 
 TEST_F(GameGfxTest, SecondInitialisationHasFontAndSpriteForItsOwnDevice) {
-  ASSERT_TRUE(testimg::WriteFile(dir + "/data/image/black.bmp", testimg::Bmp24(4, 4, std::vector<uint32_t>(16, 0xFF000000))));
+  ASSERT_TRUE(testimg::WriteFile(dir + "/data/image/black.bmp",
+                                 testimg::Bmp24(4, 4, std::vector<uint32_t>(16, 0xFF000000))));
   Configure(1, 640, 480);
   ASSERT_EQ(InitRecording(), 1);
   app::ShutdownGraphics();

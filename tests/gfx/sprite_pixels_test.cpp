@@ -135,7 +135,7 @@ TEST_F(SpritePixels, HalfWayFadeOverAPicture) {
   pic.Draw2D(0, 0, 640, 480, 0, 0, 1, 1, 0xFFFFFFFF);
   EndFrame();
   const std::vector<uint32_t> plain = pixels;
-  EXPECT_EQ(Px(400, 150) , picture[(150 * h / 600) * w + 400 * w / 800] & 0xFFFFFF);
+  EXPECT_EQ(Px(400, 150), picture[(150 * h / 600) * w + 400 * w / 800] & 0xFFFFFF);
 
   BeginFrame(0xFF000000);
   pic.Draw2D(0, 0, 640, 480, 0, 0, 1, 1, 0xFFFFFFFF);
@@ -168,16 +168,18 @@ TEST_F(SpritePixels, FontDrawsTextPixels) {
     for (uint32_t y = 0; y < 600; ++y)
       for (uint32_t x = 0; x < 800; ++x) {
         if (G(Px(x, y)) < 128) continue;
-        if (y >= 20 && y < 36 && x < 100) ++lit;
-        else ++outside;
+        if (y >= 20 && y < 36 && x < 100)
+          ++lit;
+        else
+          ++outside;
       }
     EXPECT_GT(lit, 40) << text;
     EXPECT_EQ(outside, 0) << text;
   }
   BeginFrame(0xFF203040);
   gfxutil::Rect lines{8, 8, 1024, 768};
-  font->DrawText("POS:1.000000,\t2.5\nDEG:0.000000\nゲーム開始 森のステージ", -1, &lines, gfxutil::DT_EXPANDTABS,
-                 0xFFFFFFFF);
+  font->DrawText("POS:1.000000,\t2.5\nDEG:0.000000\nゲーム開始 森のステージ", -1, &lines,
+                 gfxutil::DT_EXPANDTABS, 0xFFFFFFFF);
   EndFrame();
   EXPECT_TRUE(device->SaveScreenshot(std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/font_text.png"));
   // The caller's states come back: depth test still on after drawing text.

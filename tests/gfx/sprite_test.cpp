@@ -94,7 +94,8 @@ TEST_F(SpriteTest, Draw3DMapsTheWholeTexture) {
   EXPECT_EQ(d.stride, 24u);
   EXPECT_EQ(d.world, world);
   EXPECT_EQ(d.texture, sprite.GetTexture());
-  const float want[6][4] = {{-5, -6, 0, 1}, {5, 6, 1, 0}, {-5, 6, 0, 0}, {-5, -6, 0, 1}, {5, -6, 1, 1}, {5, 6, 1, 0}};
+  const float want[6][4] = {{-5, -6, 0, 1}, {5, 6, 1, 0},  {-5, 6, 0, 0},
+                            {-5, -6, 0, 1}, {5, -6, 1, 1}, {5, 6, 1, 0}};
   for (int i = 0; i < 6; ++i) {
     const WV v = d.Vertex<WV>(i);
     EXPECT_EQ(v.x, want[i][0]);

@@ -202,7 +202,8 @@ TEST(TextureLevels, PowerOfTwoRounding) {
   auto f = Bmp24(3, 5, std::vector<uint32_t>(15, 0xFF4080C0));
   std::vector<Image> levels;
   ImageInfo info;
-  ASSERT_TRUE(BuildTextureLevels(f.data(), f.size(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0xFF000000, levels, &info));
+  ASSERT_TRUE(
+      BuildTextureLevels(f.data(), f.size(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0xFF000000, levels, &info));
   ASSERT_EQ(levels.size(), 1u);
   EXPECT_EQ(levels[0].width, 4u);
   EXPECT_EQ(levels[0].height, 8u);

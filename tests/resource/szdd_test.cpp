@@ -176,10 +176,10 @@ TEST(SzddExpand, ReferenceWrapsAtPosition4095) {
 TEST(SzddExpand, HighNibbleReferenceCopiesEighteen) {
   // b1 = 0xFF: position b0 | 0xF00, length 18; plant a marker at 0xF05 first.
   StreamBuilder b;
-  b.Lits(std::string(16, '-'));           // 4080..4095
-  b.Lits(std::string(0xF05, '.'));        // 0..0xF04
-  b.Lit('M');                             // 0xF05
-  b.Lits(std::string(30, '.'));           // keeps the source clear of the bytes being written
+  b.Lits(std::string(16, '-'));     // 4080..4095
+  b.Lits(std::string(0xF05, '.'));  // 0..0xF04
+  b.Lit('M');                       // 0xF05
+  b.Lits(std::string(30, '.'));     // keeps the source clear of the bytes being written
   b.Raw(0x00, 0xFF);
   auto out = Expand(b.bytes, 16 + 0xF05 + 1 + 30 + 18);
   std::string tail = Str(std::vector<uint8_t>(out.end() - 18, out.end()));
@@ -207,7 +207,8 @@ TEST(SzddExpand, MatchesOracleOnArbitraryStreams) {
     std::vector<uint8_t> s(1 + rng() % 20000);
     for (auto& b : s) b = uint8_t(rng());
     // Bias towards literals now and then so outputs grow past the window.
-    if (round % 2) for (size_t k = 0; k < s.size(); k += 17) s[k] |= uint8_t(rng());
+    if (round % 2)
+      for (size_t k = 0; k < s.size(); k += 17) s[k] |= uint8_t(rng());
     std::vector<uint8_t> big(1 << 20);
     const uint32_t full = ExpandLzss(s.data(), s.size(), uint32_t(big.size()), big.data());
     for (uint32_t expected : {0u, 17u, 4095u, 4096u, 4114u, 9000u, 30000u, full}) {
@@ -275,7 +276,11 @@ TEST(SzddPack, RoundTripsMixedData) {
     auto data = MixedData(size, uint32_t(size));
     auto packed = CompressSzdd(data.data(), data.size());
     ASSERT_GE(packed.size(), kSzddHeaderSize);
-    EXPECT_EQ(std::memcmp(packed.data(), "SZDD\x88\xF0\x27\x33" "A", 9), 0);
+    EXPECT_EQ(std::memcmp(packed.data(),
+                          "SZDD\x88\xF0\x27\x33"
+                          "A",
+                          9),
+              0);
     std::vector<uint8_t> out;
     ASSERT_TRUE(ExpandSzdd(packed.data(), packed.size(), out));
     EXPECT_EQ(out, data) << "size " << size;

@@ -19,7 +19,8 @@ void Put32(std::vector<uint8_t>& v, uint32_t x) {
 
 namespace {
 
-std::vector<uint8_t> BmpHeaders(uint32_t w, int32_t h, uint32_t bpp, uint32_t paletteEntries, uint32_t imageBytes) {
+std::vector<uint8_t> BmpHeaders(uint32_t w, int32_t h, uint32_t bpp, uint32_t paletteEntries,
+                                uint32_t imageBytes) {
   std::vector<uint8_t> f = {'B', 'M'};
   const uint32_t off = 14 + 40 + paletteEntries * 4;
   Put32(f, off + imageBytes);
@@ -113,8 +114,8 @@ std::vector<uint8_t> Jpeg(uint32_t w, uint32_t h, const std::vector<uint32_t>& a
   return out;
 }
 
-std::vector<uint8_t> DdsHeader(uint32_t w, uint32_t h, const char* fourCc, uint32_t bits, uint32_t r, uint32_t g,
-                               uint32_t b, uint32_t a) {
+std::vector<uint8_t> DdsHeader(uint32_t w, uint32_t h, const char* fourCc, uint32_t bits, uint32_t r,
+                               uint32_t g, uint32_t b, uint32_t a) {
   std::vector<uint8_t> f = {'D', 'D', 'S', ' '};
   Put32(f, 124);
   Put32(f, 0x1007);  // caps, height, width, pixel format

@@ -44,11 +44,23 @@ class CRecordingDevice : public gfx::CDevice {
  public:
   void GetDeviceCaps(gfx::Caps& caps) const override { caps = gfx::Caps{}; }
   gfx::Result TestCooperativeLevel() override { return cooperative; }
-  gfx::Result BeginScene() override { ++beginScenes; return gfx::D3D_OK; }
-  gfx::Result EndScene() override { ++endScenes; return gfx::D3D_OK; }
+  gfx::Result BeginScene() override {
+    ++beginScenes;
+    return gfx::D3D_OK;
+  }
+  gfx::Result EndScene() override {
+    ++endScenes;
+    return gfx::D3D_OK;
+  }
   gfx::Result Clear(uint32_t flags, gfx::Color color, float z, uint32_t stencil) override;
-  gfx::Result Present() override { ++presents; return presentResult; }
-  gfx::Result Reset(const gfx::PresentParameters&) override { ++resets; return gfx::D3D_OK; }
+  gfx::Result Present() override {
+    ++presents;
+    return presentResult;
+  }
+  gfx::Result Reset(const gfx::PresentParameters&) override {
+    ++resets;
+    return gfx::D3D_OK;
+  }
   void SetViewport(const gfx::Viewport& vp) override { viewport = vp; }
   gfx::Viewport GetViewport() const override { return viewport; }
   void SetRenderState(gfx::RenderState state, uint32_t value) override { renderStates[state] = value; }

@@ -75,8 +75,8 @@ bool ChooseFace(const FontDesc& desc, FaceChoice& out) {
     }
   }
   for (const char* query : {":lang=ja:spacing=mono", ":lang=ja", ":spacing=mono"}) {
-    if (MatchFace(PatternPtr(FcNameParse(reinterpret_cast<const FcChar8*>(query))), japanese && query[1] == 'l',
-                  out))
+    if (MatchFace(PatternPtr(FcNameParse(reinterpret_cast<const FcChar8*>(query))),
+                  japanese && query[1] == 'l', out))
       return true;
   }
   return false;
@@ -263,8 +263,10 @@ int CFont::DrawText(const char* text, int count, Rect* rect, uint32_t format, ui
   }
 
   int y = rect->top;
-  if (format & DT_VCENTER) y = rect->top + (rect->bottom - rect->top - totalHeight) / 2;
-  else if (format & DT_BOTTOM) y = rect->bottom - totalHeight;
+  if (format & DT_VCENTER)
+    y = rect->top + (rect->bottom - rect->top - totalHeight) / 2;
+  else if (format & DT_BOTTOM)
+    y = rect->bottom - totalHeight;
   const bool clip = !(format & DT_NOCLIP);
   const float inv = 1.0f / float(kAtlasSize);
 
@@ -275,8 +277,10 @@ int CFont::DrawText(const char* text, int count, Rect* rect, uint32_t format, ui
     if (i != codepoints_.size() && codepoints_[i] != '\n') continue;
     const int lineWidth = Measure(begin, i, format);
     int x = rect->left;
-    if (format & DT_CENTER) x = rect->left + (rect->right - rect->left - lineWidth) / 2;
-    else if (format & DT_RIGHT) x = rect->right - lineWidth;
+    if (format & DT_CENTER)
+      x = rect->left + (rect->right - rect->left - lineWidth) / 2;
+    else if (format & DT_RIGHT)
+      x = rect->right - lineWidth;
     const int penStart = x;
     const int baseline = y + ascender_;
     for (size_t k = begin; k < i; ++k) {
@@ -294,7 +298,8 @@ int CFont::DrawText(const char* text, int count, Rect* rect, uint32_t format, ui
         float u0 = g.x * inv, v0 = g.y * inv, u1 = (g.x + g.width) * inv, v1 = (g.y + g.height) * inv;
         bool visible = true;
         if (clip) {
-          const float cl = float(rect->left), ct = float(rect->top), cr = float(rect->right), cb = float(rect->bottom);
+          const float cl = float(rect->left), ct = float(rect->top), cr = float(rect->right),
+                      cb = float(rect->bottom);
           if (x0 >= cr || x1 <= cl || y0 >= cb || y1 <= ct) visible = false;
           if (visible) {
             const float du = (u1 - u0) / (x1 - x0), dv = (v1 - v0) / (y1 - y0);
@@ -327,20 +332,18 @@ void CFont::FlushQuads() {
   if (quads.empty()) return;
   using namespace gfx;
   // Like ID3DXFont, draw with private state and hand the caller's back untouched.
-  static constexpr RenderState kStates[] = {D3DRS_ZENABLE,   D3DRS_ZWRITEENABLE, D3DRS_ALPHABLENDENABLE,
-                                            D3DRS_SRCBLEND,  D3DRS_DESTBLEND,    D3DRS_ALPHATESTENABLE,
-                                            D3DRS_FOGENABLE, D3DRS_CULLMODE,     D3DRS_LIGHTING,
-                                            D3DRS_FILLMODE};
-  static constexpr uint32_t kValues[] = {D3DZB_FALSE,   0, 1, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0, 0,
-                                         D3DCULL_NONE, 0, D3DFILL_SOLID};
+  static constexpr RenderState kStates[] = {
+      D3DRS_ZENABLE,         D3DRS_ZWRITEENABLE, D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND, D3DRS_DESTBLEND,
+      D3DRS_ALPHATESTENABLE, D3DRS_FOGENABLE,    D3DRS_CULLMODE,         D3DRS_LIGHTING, D3DRS_FILLMODE};
+  static constexpr uint32_t kValues[] = {
+      D3DZB_FALSE, 0, 1, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0, 0, D3DCULL_NONE, 0, D3DFILL_SOLID};
   static constexpr TextureStageState kStages[] = {D3DTSS_COLOROP,   D3DTSS_COLORARG1, D3DTSS_COLORARG2,
                                                   D3DTSS_ALPHAOP,   D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2,
                                                   D3DTSS_MINFILTER, D3DTSS_MAGFILTER, D3DTSS_MIPFILTER,
                                                   D3DTSS_ADDRESSU,  D3DTSS_ADDRESSV};
-  static constexpr uint32_t kStageValues[] = {D3DTOP_MODULATE,  D3DTA_TEXTURE,     D3DTA_DIFFUSE,
-                                              D3DTOP_MODULATE,  D3DTA_TEXTURE,     D3DTA_DIFFUSE,
-                                              D3DTEXF_POINT,    D3DTEXF_POINT,     D3DTEXF_NONE,
-                                              D3DTADDRESS_CLAMP, D3DTADDRESS_CLAMP};
+  static constexpr uint32_t kStageValues[] = {
+      D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE,   D3DTA_TEXTURE,    D3DTA_DIFFUSE,
+      D3DTEXF_POINT,   D3DTEXF_POINT, D3DTEXF_NONE,  D3DTADDRESS_CLAMP, D3DTADDRESS_CLAMP};
   constexpr size_t kNumStates = sizeof kStates / sizeof kStates[0];
   constexpr size_t kNumStages = sizeof kStages / sizeof kStages[0];
   uint32_t saved[kNumStates], savedStages[kNumStages];

@@ -56,7 +56,8 @@ bool DecodeJpegInner(jpeg_decompress_struct& cinfo, JpegError& err, const uint8_
   out.width = w;
   out.height = h;
   out.argb.assign(size_t(w) * h, 0);
-  JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, w * comps, 1);
+  JSAMPARRAY row =
+      (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, w * comps, 1);
   while (cinfo.output_scanline < h) {
     const uint32_t y = cinfo.output_scanline;
     if (jpeg_read_scanlines(&cinfo, row, 1) != 1) return false;
@@ -116,7 +117,8 @@ struct SurfaceDeleter {
 // --- DDS ---
 
 constexpr uint32_t FourCc(char a, char b, char c, char d) {
-  return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 | uint32_t(uint8_t(d)) << 24;
+  return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 |
+         uint32_t(uint8_t(d)) << 24;
 }
 
 uint32_t Expand565(uint32_t c, uint32_t alpha) {
@@ -125,7 +127,9 @@ uint32_t Expand565(uint32_t c, uint32_t alpha) {
 }
 
 uint32_t Mix(uint32_t a, uint32_t b, uint32_t wa, uint32_t wb, uint32_t div, uint32_t alpha) {
-  auto ch = [&](int shift) { return ((((a >> shift) & 255) * wa + ((b >> shift) & 255) * wb) / div) << shift; };
+  auto ch = [&](int shift) {
+    return ((((a >> shift) & 255) * wa + ((b >> shift) & 255) * wb) / div) << shift;
+  };
   return alpha << 24 | ch(16) | ch(8) | ch(0);
 }
 
@@ -210,7 +214,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, Image& out) {
 
 bool DecodeDds(const uint8_t* data, size_t size, Image& out) {
   constexpr size_t kHeader = 128;
-  if (!data || size < kHeader || Le32(data) != FourCc('D', 'D', 'S', ' ') || Le32(data + 4) != 124) return false;
+  if (!data || size < kHeader || Le32(data) != FourCc('D', 'D', 'S', ' ') || Le32(data + 4) != 124)
+    return false;
   const uint32_t h = Le32(data + 12), w = Le32(data + 16);
   if (!PlausibleSize(w, h)) return false;
   const uint8_t* pf = data + 76;  // DDS_PIXELFORMAT
@@ -257,8 +262,11 @@ bool DecodeDds(const uint8_t* data, size_t size, Image& out) {
     if (uint64_t(w) * h * bytes > available) return false;
     img.argb.resize(size_t(w) * h);
     for (size_t i = 0; i < img.argb.size(); ++i, src += bytes) {
-      const uint32_t px = bytes == 2 ? Le16(src) : bytes == 3 ? (Le16(src) | uint32_t(src[2]) << 16) : Le32(src);
-      img.argb[i] = Argb(Channel(px, aMask, 255), Channel(px, rMask, 0), Channel(px, gMask, 0), Channel(px, bMask, 0));
+      const uint32_t px = bytes == 2   ? Le16(src)
+                          : bytes == 3 ? (Le16(src) | uint32_t(src[2]) << 16)
+                                       : Le32(src);
+      img.argb[i] =
+          Argb(Channel(px, aMask, 255), Channel(px, rMask, 0), Channel(px, gMask, 0), Channel(px, bMask, 0));
     }
   } else {
     return false;

@@ -302,7 +302,6 @@ TEST_F(FullScreenPresentTest, LetterboxesAWideBackBuffer) {
   EXPECT_EQ(shown[(top - 2) * w + w / 2] & 0xFFFFFF, 0u);
   EXPECT_EQ(shown[(top + 2) * w + w / 2] & 0xFFFFFF, 0xFF0000u);
   dev.reset();
-  os::DestroyMainWindow();
 }
 
 }  // namespace

@@ -1,0 +1,275 @@
+// Where pretransformed quads land and how blending, culling, depth, fill and alpha test treat them.
+#include "gfx/device_fixture.h"
+
+namespace gfxtest {
+namespace {
+
+using DeviceRasterTest = DeviceTest;
+
+TEST_F(DeviceRasterTest, PretransformedQuadCoversExactlyItsPixels) {
+  device->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+  DrawRect(10, 20, 30, 40, 0xFFFFFFFF);
+  Read();
+  for (uint32_t y = 20; y < 40; ++y) {
+    EXPECT_EQ(Px(10, y), 0xFFFFFFu) << y;
+    EXPECT_EQ(Px(29, y), 0xFFFFFFu) << y;
+    EXPECT_EQ(Px(9, y), 0u) << y;
+    EXPECT_EQ(Px(30, y), 0u) << y;
+  }
+  for (uint32_t x = 10; x < 30; ++x) {
+    EXPECT_EQ(Px(x, 20), 0xFFFFFFu) << x;
+    EXPECT_EQ(Px(x, 39), 0xFFFFFFu) << x;
+    EXPECT_EQ(Px(x, 19), 0u) << x;
+    EXPECT_EQ(Px(x, 40), 0u) << x;
+  }
+}
+
+TEST_F(DeviceRasterTest, VirtualScreenScaleCoversTheWholeTarget) {
+  // The 2D layer's 640x480 scale onto a 64x64 target: y ends a hair short of 64.
+  device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  DrawRect(0, 0, 640 * 0.0015625f * 64, 480 * 0.0020833f * 64, 0xFFFFFFFF);
+  Read();
+  EXPECT_EQ(Px(0, 0), 0xFFFFFFu);
+  EXPECT_EQ(Px(63, 0), 0xFFFFFFu);
+  EXPECT_EQ(Px(0, 63), 0xFFFFFFu);
+  EXPECT_EQ(Px(63, 63), 0xFFFFFFu);
+}
+
+TEST_F(DeviceRasterTest, PretransformedFollowsTheViewport) {
+  device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  Viewport vp;
+  vp.X = 16;
+  vp.Y = 8;
+  vp.Width = 32;
+  vp.Height = 32;
+  device->SetViewport(vp);
+  // Screen coordinates stay those of the render target.
+  DrawRect(20, 10, 24, 14, 0xFF00FF00);
+  Read();
+  EXPECT_EQ(Px(20, 10), 0x00FF00u);
+  EXPECT_EQ(Px(23, 13), 0x00FF00u);
+  EXPECT_EQ(Px(19, 10), 0u);
+  EXPECT_EQ(Px(24, 13), 0u);
+}
+
+TEST_F(DeviceRasterTest, HalfAlphaBlackOverWhiteIsHalfGrey) {
+  device->Clear(D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  DrawRect(0, 0, 64, 64, 0x80000000);
+  Read();
+  EXPECT_NEAR(static_cast<int>(Red(Px(32, 32))), 127, 1);
+  EXPECT_NEAR(static_cast<int>(Green(Px(5, 60))), 127, 1);
+}
+
+TEST_F(DeviceRasterTest, UnboundStagePassesDiffuseAlpha) {
+  // Default stage 0 (colour MODULATE(TEXTURE, CURRENT), alpha SELECTARG1(TEXTURE)) with no
+  // texture: the stage is off and the vertex alpha blends. A white stand-in texture would
+  // give opaque black here.
+  device->Clear(D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  device->SetTexture(0, nullptr);
+  DrawRect(0, 0, 64, 64, 0x40FF0000);
+  Read();
+  const uint32_t c = Px(32, 32);
+  EXPECT_EQ(Red(c), 255u);
+  EXPECT_NEAR(static_cast<int>(Green(c)), 191, 1);  // 0.75 of white remains
+}
+
+TEST_F(DeviceRasterTest, UnboundStageWithOnlyAlphaReadingTextureSamplesZero) {
+  // The colour op ignores the texture, so the stage runs; its alpha reads a null texture.
+  device->Clear(D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+  DrawRect(0, 0, 64, 64, 0xFF000000);
+  Read();
+  EXPECT_EQ(Px(32, 32), 0xFFFFFFu);  // alpha 0: nothing drawn
+}
+
+TEST_F(DeviceRasterTest, CullModesFollowScreenWinding) {
+  // Clockwise on screen (y down), then the same triangle counter-clockwise.
+  const ScreenVertex cw[3] = {{8, 8, 0, 1, 0xFFFF0000, 0, 0}, {56, 8, 0, 1, 0xFFFF0000, 0, 0},
+                              {8, 56, 0, 1, 0xFFFF0000, 0, 0}};
+  const ScreenVertex ccw[3] = {cw[0], cw[2], cw[1]};
+  device->SetVertexShader(0x144);
+  struct Case {
+    uint32_t cull;
+    bool cwShown, ccwShown;
+  } cases[] = {{D3DCULL_CCW, true, false}, {D3DCULL_CW, false, true}, {D3DCULL_NONE, true, true}};
+  for (const Case& c : cases) {
+    device->SetRenderState(D3DRS_CULLMODE, c.cull);
+    device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(ScreenVertex));
+    Read();
+    EXPECT_EQ(Px(16, 16) != 0, c.cwShown) << "cull " << c.cull;
+    device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof(ScreenVertex));
+    Read();
+    EXPECT_EQ(Px(16, 16) != 0, c.ccwShown) << "cull " << c.cull;
+  }
+}
+
+TEST_F(DeviceRasterTest, DepthTestKeepsTheNearerQuad) {
+  device->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+  DrawRect(0, 0, 40, 40, 0xFFFF0000, 0.2f);
+  DrawRect(20, 20, 64, 64, 0xFF00FF00, 0.8f);
+  Read();
+  EXPECT_EQ(Px(30, 30), 0xFF0000u);  // the far green quad lost
+  EXPECT_EQ(Px(50, 50), 0x00FF00u);
+  // Equal depth passes under the default LESSEQUAL.
+  DrawRect(0, 0, 10, 10, 0xFF0000FF, 0.2f);
+  Read();
+  EXPECT_EQ(Px(5, 5), 0x0000FFu);
+  // Depth test off: the far quad draws over.
+  device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+  DrawRect(20, 20, 64, 64, 0xFF00FF00, 0.8f);
+  Read();
+  EXPECT_EQ(Px(30, 30), 0x00FF00u);
+}
+
+TEST_F(DeviceRasterTest, DepthWriteOffLeavesTheDepthBuffer) {
+  device->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+  device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+  DrawRect(0, 0, 64, 64, 0xFFFF0000, 0.2f);
+  device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
+  DrawRect(0, 0, 64, 64, 0xFF00FF00, 0.8f);
+  Read();
+  EXPECT_EQ(Px(32, 32), 0x00FF00u);
+  device->SetRenderState(D3DRS_ZFUNC, D3DCMP_GREATER);
+  DrawRect(0, 0, 64, 64, 0xFF0000FF, 0.5f);
+  Read();
+  EXPECT_EQ(Px(32, 32), 0x00FF00u);  // 0.5 is not greater than 0.8
+}
+
+TEST_F(DeviceRasterTest, WireframeDrawsEdgesOnly) {
+  device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  device->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+  DrawRect(10, 10, 50, 50, 0xFFFFFFFF);
+  Read();
+  EXPECT_EQ(Px(30, 10), 0xFFFFFFu);  // top edge
+  EXPECT_EQ(Px(10, 30), 0xFFFFFFu);  // left edge
+  EXPECT_EQ(Px(30, 30), 0xFFFFFFu);  // the shared diagonal is an edge too
+  EXPECT_EQ(Px(40, 20), 0u);         // inside either triangle
+  EXPECT_EQ(Px(20, 40), 0u);
+  device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+  DrawRect(10, 10, 50, 50, 0xFFFFFFFF);
+  Read();
+  EXPECT_EQ(Px(40, 20), 0xFFFFFFu);
+}
+
+TEST_F(DeviceRasterTest, AlphaTestDiscardsByEightBitCompare) {
+  device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+  device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+  device->SetRenderState(D3DRS_ALPHAREF, 0x80);
+  DrawRect(0, 0, 32, 64, 0x80FF0000);   // equal: fails GREATER
+  DrawRect(32, 0, 64, 64, 0x81FF0000);  // one step above: passes
+  Read();
+  EXPECT_EQ(Px(16, 32), 0u);
+  EXPECT_EQ(Px(48, 32), 0xFF0000u);
+  device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+  DrawRect(0, 0, 32, 64, 0x80FF0000);
+  Read();
+  EXPECT_EQ(Px(16, 32), 0xFF0000u);
+}
+
+TEST_F(DeviceRasterTest, FlatShadingTakesTheFirstVertexColour) {
+  device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  const ScreenVertex v[3] = {{8, 8, 0, 1, 0xFFFF0000, 0, 0}, {56, 8, 0, 1, 0xFF00FF00, 0, 0},
+                             {8, 56, 0, 1, 0xFF0000FF, 0, 0}};
+  device->SetVertexShader(0x144);
+  device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+  device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(ScreenVertex));
+  Read();
+  EXPECT_EQ(Px(40, 12), 0xFF0000u);
+  EXPECT_EQ(Px(12, 40), 0xFF0000u);
+  device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+  device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(ScreenVertex));
+  Read();
+  EXPECT_GT(Green(Px(40, 12)), 128u);
+}
+
+TEST_F(DeviceRasterTest, RejectsBadDraws) {
+  const ScreenVertex v[3] = {};
+  device->SetVertexShader(0x144);
+  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nullptr, 28), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, 12), D3DERR_INVALIDCALL);  // shorter than the format
+  EXPECT_EQ(device->DrawPrimitiveUP(static_cast<PrimitiveType>(99), 1, v, 28), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 0, 1), D3DERR_INVALIDCALL);  // no buffers
+}
+
+TEST_F(DeviceRasterTest, ManyUserDrawsWrapTheStreamingBuffer) {
+  // Far more than the streaming buffer holds in one pass; every draw must still land.
+  device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  std::vector<ScreenVertex> big(30000, ScreenVertex{0, 0, 0, 1, 0, 0, 0});
+  device->SetVertexShader(0x144);
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 10000, big.data(), sizeof(ScreenVertex)), D3D_OK);
+  }
+  DrawRect(0, 0, 8, 8, 0xFFFFFFFF);
+  Read();
+  EXPECT_EQ(Px(4, 4), 0xFFFFFFu);
+}
+
+TEST_F(DeviceRasterTest, IndexedDrawUsesBaseVertex) {
+  device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  VertexBufferPtr vb = device->CreateVertexBuffer(8, 0x144);
+  IndexBufferPtr ib = device->CreateIndexBuffer(6);
+  ASSERT_TRUE(vb && ib);
+  ASSERT_EQ(vb->Stride(), 28u);
+  auto* v = static_cast<ScreenVertex*>(vb->Lock());
+  // Vertices 0-3: a red square on the left; 4-7: a green square on the right.
+  const float xs[2] = {0, 32};
+  const uint32_t colors[2] = {0xFFFF0000, 0xFF00FF00};
+  for (int q = 0; q < 2; ++q) {
+    v[q * 4 + 0] = {xs[q], 0, 0, 1, colors[q], 0, 0};
+    v[q * 4 + 1] = {xs[q] + 32, 0, 0, 1, colors[q], 0, 0};
+    v[q * 4 + 2] = {xs[q] + 32, 64, 0, 1, colors[q], 0, 0};
+    v[q * 4 + 3] = {xs[q], 64, 0, 1, colors[q], 0, 0};
+  }
+  vb->Unlock();
+  uint16_t* idx = ib->Lock();
+  const uint16_t quad[6] = {0, 1, 2, 0, 2, 3};
+  std::copy(quad, quad + 6, idx);
+  ib->Unlock();
+  device->SetStreamSource(vb.get());
+  device->SetIndices(ib.get(), 4);
+  ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2), D3D_OK);
+  Read();
+  EXPECT_EQ(Px(48, 32), 0x00FF00u);
+  EXPECT_EQ(Px(16, 32), 0u);
+  device->SetIndices(ib.get(), 0);
+  ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 3, 1), D3D_OK);  // second triangle only
+  Read();
+  EXPECT_EQ(Px(4, 40), 0xFF0000u);
+  EXPECT_EQ(Px(28, 8), 0u);
+  EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 3, 2), D3DERR_INVALIDCALL);  // past the end
+}
+
+TEST_F(DeviceRasterTest, BuffersOutlivingTheirDeviceAreHarmless) {
+  VertexBufferPtr vb = device->CreateVertexBuffer(3, 0x144);
+  TexturePtr tex = device->CreateTexture(4, 4, 0);
+  ASSERT_TRUE(vb && tex);
+  EXPECT_EQ(tex->Levels(), 3u);
+  device->SetStreamSource(vb.get());
+  device.reset();
+  const uint32_t texel[16] = {};
+  EXPECT_FALSE(tex->SetLevel(0, texel));
+  vb->Unlock();
+  vb.reset();
+  tex.reset();
+  device = MakeDevice(kWidth, kHeight);
+  ASSERT_TRUE(device);
+}
+
+}  // namespace
+}  // namespace gfxtest

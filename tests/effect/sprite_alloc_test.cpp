@@ -42,11 +42,11 @@ void* operator new(std::size_t size) {
 static void (*volatile g_free)(void*) = std::free;  // keeps the compiler from pairing new and free
 void operator delete(void* p) noexcept { g_free(p); }
 void operator delete(void* p, std::size_t) noexcept { g_free(p); }
-#endif
 
 namespace {
 intptr_t Proc(uint32_t, uintptr_t, intptr_t) { return 0; }
 }  // namespace
+#endif
 
 TEST(SpriteFrames, SteadyTwoDFramesAllocateNothing) {
 #ifndef BRIMMEL_COUNT_ALLOCATIONS

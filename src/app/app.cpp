@@ -1,7 +1,150 @@
 #include "app/app.h"
 
-namespace app {
+#include <cstdio>
+#include <cstring>
 
-int RunGame() { return 0; }
+#include "app/config.h"
+#include "app/input.h"
+#include "platform/os/clock.h"
+#include "platform/os/input_device.h"
+#include "platform/os/message_box.h"
+#include "platform/os/system_info.h"
+#include "platform/os/window.h"
+#include "scene/scene_manager.h"
+#include "scene/team_logo_scene.h"
+#include "sound/sound_device.h"
+
+namespace app {
+namespace {
+
+constexpr const char* kClassName = "Ostrevant";
+constexpr const char* kTitle = "BRIMMEL";
+
+struct LoopState {
+  int active = 0;
+  bool debugDraw = false;
+  bool firstFrame = true;
+  uint32_t secondStart = 0;
+  int frameCounter = 0;
+  char title[256] = "";
+  uint64_t framesRun = 0;
+  FrameHook hook = nullptr;
+};
+LoopState g_loop;
+
+void ResetLoopState() {
+  const FrameHook hook = g_loop.hook;
+  g_loop = LoopState{};
+  g_loop.hook = hook;
+}
+
+void UpdateTitle() {
+  if (g_loop.firstFrame) {
+    g_loop.secondStart = os::TimeGetTime();
+    g_loop.firstFrame = false;
+  }
+  ++g_loop.frameCounter;
+  const uint32_t t = os::TimeGetTime();
+  if (t - g_loop.secondStart >= 1000u) {
+    g_loop.secondStart = t;
+    const long long kb = static_cast<long long>(os::AvailablePhysicalMemory()) / 1024;
+    std::snprintf(g_loop.title, sizeof g_loop.title, "FPS:%d, MEMORY = %dKB", g_loop.frameCounter,
+                  static_cast<int>(kb));
+    g_loop.frameCounter = 0;
+  }
+  if (os::GetWindowTitle() != g_loop.title) os::SetWindowTitle(g_loop.title);
+}
+
+int MessageLoop() {
+  CFramePacer pacer;
+  os::Message msg;
+  for (;;) {
+    if (os::PeekMessage()) {
+      if (!os::GetMessage(msg)) return static_cast<int>(msg.wParam);
+      os::DispatchMessage(msg);
+      continue;
+    }
+    if (g_loop.active != 1) {
+      os::WaitMessage();
+      continue;
+    }
+    if (g_input) g_input->Update();
+    if (g_sceneManager) g_sceneManager->Frame();
+    pacer.Pace();
+    UpdateTitle();
+    ++g_loop.framesRun;
+    if (g_loop.hook) g_loop.hook(g_loop.framesRun);
+  }
+}
+
+}  // namespace
+
+void CFramePacer::Pace() {
+  uint32_t now = os::TimeGetTime();
+  uint32_t v = 3u * now - 3u * previous_ + carry_;
+  while (v < 50u) {
+    os::Sleep(1);
+    now = os::TimeGetTime();
+    v = 3u * now - 3u * previous_ + carry_;
+  }
+  previous_ = now;
+  carry_ = v % 50u;
+}
+
+intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t /*lParam*/) {
+  switch (message) {
+    case os::WM_DESTROY:
+    case os::WM_CLOSE:
+      os::PostQuitMessage(0);
+      return 0;
+    case os::WM_ACTIVATE:
+      g_loop.active = wParam != 0 ? 1 : 0;
+      return 0;
+    case os::WM_KEYDOWN:
+      if (wParam == os::VK_ESCAPE) os::PostQuitMessage(0);
+      else if (wParam == os::VK_F2) g_loop.debugDraw = !g_loop.debugDraw;
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+bool DebugDrawEnabled() { return g_loop.debugDraw; }
+bool IsActive() { return g_loop.active == 1; }
+void SetFrameHook(FrameHook hook) { g_loop.hook = hook; }
+uint64_t FramesRun() { return g_loop.framesRun; }
+
+int RunGame() {
+  ResetLoopState();
+  CConfig* config = new CConfig();
+
+  if (!os::RegisterWindowClass(kClassName, WindowProc) || !os::InitSystem()) {
+    delete config;
+    return 0;
+  }
+  if (!os::CreateMainWindow(kTitle, config->width, config->height, config->window != 0)) {
+    os::MessageBox("The game window could not be opened (no display?).", kTitle);
+    delete config;
+    os::ShutdownSystem();
+    return 1;
+  }
+  os::ShowMainWindow();
+
+  InitSound();
+
+  CSceneManager* manager = new CSceneManager();
+  manager->SetNextScene(g_teamLogoScene);
+  manager->Switch();
+
+  const int exitCode = MessageLoop();
+
+  delete manager;
+  delete config;
+  ShutdownSound();
+  os::DestroyMainWindow();
+  os::UnregisterWindowClass();
+  os::ShutdownSystem();
+  return exitCode;
+}
 
 }  // namespace app

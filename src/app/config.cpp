@@ -1,13 +1,51 @@
-// Placeholder until the configuration reader lands: registers the process-wide pointer and keeps
-// the defaults, so the graphics start-up can be built and tested against the real declaration.
 #include "app/config.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/os/profile.h"
 
 CConfig* g_config = nullptr;
 
-CConfig::CConfig(const char*) { g_config = this; }
+namespace {
+
+constexpr struct {
+  const char* name;
+  int code;
+} kFormats[] = {
+    {"R8G8B8", 20},   {"A8R8G8B8", 21}, {"X8R8G8B8", 22}, {"R5G6B5", 23},       {"X1R5G5B5", 24},
+    {"A1R5G5B5", 25}, {"A4R4G4B4", 26}, {"R3G3B2", 27},   {"A8", 28},           {"A8R3G3B2", 29},
+    {"X4R4G4B4", 30}, {"A8P8", 40},     {"P8", 41},       {"D16_LOCKABLE", 70}, {"D32", 71},
+    {"D15S1", 73},    {"D24S8", 75},    {"D16", 80},      {"D24X8", 77},        {"D24X4S4", 79},
+};
+
+int ReadInt(const char* key, const char* def, const char* file) {
+  char buf[256];
+  os::GetPrivateProfileString("TORIDEN", key, def, buf, sizeof buf, file);
+  return std::atoi(buf);
+}
+
+}  // namespace
+
+int CConfig::FormatFromName(const char* name) {
+  for (const auto& f : kFormats)
+    if (std::strcmp(name, f.name) == 0) return f.code;
+  return 0;
+}
+
+CConfig::CConfig(const char* fileName) {
+  g_config = this;
+  displayNo = ReadInt("DISPLAYNO", "0", fileName);
+  width = ReadInt("WIDTH", "640", fileName);
+  height = ReadInt("HEIGHT", "480", fileName);
+  window = ReadInt("WINDOW", "0", fileName);
+  char buf[256];
+  os::GetPrivateProfileString("TORIDEN", "FORMAT", "R5G6B5", buf, sizeof buf, fileName);
+  format = FormatFromName(buf);
+  quality = ReadInt("QUALITY", "1", fileName);
+  fps = ReadInt("FPS", "60", fileName);
+}
 
 CConfig::~CConfig() {
   if (g_config == this) g_config = nullptr;
 }
-
-int CConfig::FormatFromName(const char*) { return 0; }

@@ -75,8 +75,8 @@ TEST_F(DeviceCreateTest, NeedsExactlyOneVertexProcessingKind) {
   device.reset();
   const PresentParameters pp = Params(32, 32);
   EXPECT_FALSE(CDevice::Create(pp, D3DDEVTYPE_REF, 0));
-  EXPECT_FALSE(CDevice::Create(
-      pp, D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING));
+  EXPECT_FALSE(CDevice::Create(pp, D3DDEVTYPE_REF,
+                               D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING));
   EXPECT_TRUE(CDevice::Create(pp, D3DDEVTYPE_REF, D3DCREATE_MIXED_VERTEXPROCESSING));
 }
 

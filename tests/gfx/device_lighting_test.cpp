@@ -50,9 +50,10 @@ class DeviceLightingTest : public DeviceTest {
   // The D3D point-light colour of a vertex at depth d and lateral offset e on both axes.
   Vector3 PointLit(float d, float e) const {
     const float dist = std::sqrt(2 * e * e + d * d);
-    const float att = dist > light.Range ? 0.0f
-                                         : 1.0f / (light.Attenuation0 + light.Attenuation1 * dist +
-                                                   light.Attenuation2 * dist * dist);
+    const float att =
+        dist > light.Range
+            ? 0.0f
+            : 1.0f / (light.Attenuation0 + light.Attenuation1 * dist + light.Attenuation2 * dist * dist);
     const float ndl = d / dist;
     const float ga = 0x20 / 255.0f;
     const float amb = 0.5f * (ga + light.Ambient.r * att);

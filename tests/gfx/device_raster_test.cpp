@@ -95,8 +95,8 @@ TEST_F(DeviceRasterTest, UnboundStageWithOnlyAlphaReadingTextureSamplesZero) {
 
 TEST_F(DeviceRasterTest, CullModesFollowScreenWinding) {
   // Clockwise on screen (y down), then the same triangle counter-clockwise.
-  const ScreenVertex cw[3] = {{8, 8, 0, 1, 0xFFFF0000, 0, 0}, {56, 8, 0, 1, 0xFFFF0000, 0, 0},
-                              {8, 56, 0, 1, 0xFFFF0000, 0, 0}};
+  const ScreenVertex cw[3] = {
+      {8, 8, 0, 1, 0xFFFF0000, 0, 0}, {56, 8, 0, 1, 0xFFFF0000, 0, 0}, {8, 56, 0, 1, 0xFFFF0000, 0, 0}};
   const ScreenVertex ccw[3] = {cw[0], cw[2], cw[1]};
   device->SetVertexShader(0x144);
   struct Case {
@@ -184,8 +184,8 @@ TEST_F(DeviceRasterTest, AlphaTestDiscardsByEightBitCompare) {
 
 TEST_F(DeviceRasterTest, FlatShadingTakesTheFirstVertexColour) {
   device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  const ScreenVertex v[3] = {{8, 8, 0, 1, 0xFFFF0000, 0, 0}, {56, 8, 0, 1, 0xFF00FF00, 0, 0},
-                             {8, 56, 0, 1, 0xFF0000FF, 0, 0}};
+  const ScreenVertex v[3] = {
+      {8, 8, 0, 1, 0xFFFF0000, 0, 0}, {56, 8, 0, 1, 0xFF00FF00, 0, 0}, {8, 56, 0, 1, 0xFF0000FF, 0, 0}};
   device->SetVertexShader(0x144);
   device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
   device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(ScreenVertex));
@@ -202,7 +202,8 @@ TEST_F(DeviceRasterTest, RejectsBadDraws) {
   const ScreenVertex v[3] = {};
   device->SetVertexShader(0x144);
   EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nullptr, 28), D3DERR_INVALIDCALL);
-  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, 12), D3DERR_INVALIDCALL);  // shorter than the format
+  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, 12),
+            D3DERR_INVALIDCALL);  // shorter than the format
   EXPECT_EQ(device->DrawPrimitiveUP(static_cast<PrimitiveType>(99), 1, v, 28), D3DERR_INVALIDCALL);
   EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 0, 1), D3DERR_INVALIDCALL);  // no buffers
 }
@@ -252,7 +253,8 @@ TEST_F(DeviceRasterTest, IndexedDrawUsesBaseVertex) {
   Read();
   EXPECT_EQ(Px(4, 40), 0xFF0000u);
   EXPECT_EQ(Px(28, 8), 0u);
-  EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 3, 2), D3DERR_INVALIDCALL);  // past the end
+  EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 3, 2),
+            D3DERR_INVALIDCALL);  // past the end
 }
 
 TEST_F(DeviceRasterTest, BuffersOutlivingTheirDeviceAreHarmless) {

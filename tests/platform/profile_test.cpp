@@ -9,7 +9,10 @@ namespace {
 
 std::string Read(const char* text, const char* section, const char* key, const char* def = "DEF",
                  size_t size = 256) {
-  const char* path = "profile_test.ini";
+  // Tests run in parallel processes: each needs a file of its own.
+  const std::string name = std::string("profile_") +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
+  const char* path = name.c_str();
   {
     std::ofstream f(path, std::ios::binary);
     f << text;

@@ -4,11 +4,16 @@ namespace gfx {
 
 uint32_t FvfBlendWeights(uint32_t fvf) {
   switch (fvf & D3DFVF_POSITION_MASK) {
-    case D3DFVF_XYZB1: return 1;
-    case D3DFVF_XYZB2: return 2;
-    case D3DFVF_XYZB3: return 3;
-    case D3DFVF_XYZB4: return 4;
-    default: return 0;
+    case D3DFVF_XYZB1:
+      return 1;
+    case D3DFVF_XYZB2:
+      return 2;
+    case D3DFVF_XYZB3:
+      return 3;
+    case D3DFVF_XYZB4:
+      return 4;
+    default:
+      return 0;
   }
 }
 

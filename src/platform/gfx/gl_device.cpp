@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "platform/gfx/png_writer.h"
-#include "platform/os/sdl_internal.h"
 #include "platform/gfx/present_rect.h"
+#include "platform/os/sdl_internal.h"
 
 namespace gfx {
 
@@ -37,29 +37,47 @@ void CopyColor(const ColorValue& c, float* out) {
 
 GLenum BlendFactor(uint32_t b, bool source) {
   switch (b) {
-    case D3DBLEND_ZERO: return GL_ZERO;
-    case D3DBLEND_ONE: return GL_ONE;
-    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-    case 11: return GL_SRC_ALPHA_SATURATE;
-    case 12: return source ? GL_SRC_ALPHA : GL_ONE_MINUS_SRC_ALPHA;  // BOTHSRCALPHA
-    case 13: return source ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;  // BOTHINVSRCALPHA
-    default: return source ? GL_ONE : GL_ZERO;
+    case D3DBLEND_ZERO:
+      return GL_ZERO;
+    case D3DBLEND_ONE:
+      return GL_ONE;
+    case D3DBLEND_SRCCOLOR:
+      return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR:
+      return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA:
+      return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA:
+      return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA:
+      return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA:
+      return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR:
+      return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR:
+      return GL_ONE_MINUS_DST_COLOR;
+    case 11:
+      return GL_SRC_ALPHA_SATURATE;
+    case 12:
+      return source ? GL_SRC_ALPHA : GL_ONE_MINUS_SRC_ALPHA;  // BOTHSRCALPHA
+    case 13:
+      return source ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;  // BOTHINVSRCALPHA
+    default:
+      return source ? GL_ONE : GL_ZERO;
   }
 }
 
 GLenum AddressMode(uint32_t a) {
   switch (a) {
-    case D3DTADDRESS_WRAP: return GL_REPEAT;
-    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-    case 4: return GL_CLAMP_TO_BORDER;
-    default: return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_WRAP:
+      return GL_REPEAT;
+    case D3DTADDRESS_MIRROR:
+      return GL_MIRRORED_REPEAT;
+    case 4:
+      return GL_CLAMP_TO_BORDER;
+    default:
+      return GL_CLAMP_TO_EDGE;
   }
 }
 
@@ -80,13 +98,32 @@ bool ColorFormat(uint32_t f) {
 // How many vertices a primitive count means, and the GL mode; false for unknown types.
 bool PrimitiveShape(uint32_t type, uint32_t count, GLenum& mode, uint32_t& vertices) {
   switch (type) {
-    case 1: mode = GL_POINTS; vertices = count; return true;
-    case 2: mode = GL_LINES; vertices = count * 2; return true;
-    case 3: mode = GL_LINE_STRIP; vertices = count + 1; return true;
-    case 4: mode = GL_TRIANGLES; vertices = count * 3; return true;
-    case 5: mode = GL_TRIANGLE_STRIP; vertices = count + 2; return true;
-    case 6: mode = GL_TRIANGLE_FAN; vertices = count + 2; return true;
-    default: return false;
+    case 1:
+      mode = GL_POINTS;
+      vertices = count;
+      return true;
+    case 2:
+      mode = GL_LINES;
+      vertices = count * 2;
+      return true;
+    case 3:
+      mode = GL_LINE_STRIP;
+      vertices = count + 1;
+      return true;
+    case 4:
+      mode = GL_TRIANGLES;
+      vertices = count * 3;
+      return true;
+    case 5:
+      mode = GL_TRIANGLE_STRIP;
+      vertices = count + 2;
+      return true;
+    case 6:
+      mode = GL_TRIANGLE_FAN;
+      vertices = count + 2;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -130,12 +167,14 @@ bool CDevice::GetAdapterDisplayMode(Format& format) {
   return true;
 }
 
-std::unique_ptr<CDevice> CDevice::Create(const PresentParameters& pp, DeviceType type, uint32_t behaviorFlags) {
+std::unique_ptr<CDevice> CDevice::Create(const PresentParameters& pp, DeviceType type,
+                                         uint32_t behaviorFlags) {
   SDL_Window* window = os::internal::MainWindow();
   if (!window) return nullptr;
   // Exactly one kind of vertex processing, as D3D insists.
-  const uint32_t vp = behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
-                                       D3DCREATE_MIXED_VERTEXPROCESSING);
+  const uint32_t vp =
+      behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                       D3DCREATE_MIXED_VERTEXPROCESSING);
   if (vp != D3DCREATE_SOFTWARE_VERTEXPROCESSING && vp != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
       vp != D3DCREATE_MIXED_VERTEXPROCESSING) {
     return nullptr;
@@ -182,7 +221,10 @@ std::unique_ptr<CDevice> CDevice::Create(const PresentParameters& pp, DeviceType
 // ---------------------------------------------------------------------------------------------
 
 CGlDevice::CGlDevice(SDL_Window* window, std::unique_ptr<CGlContext> context, uint32_t behaviorFlags)
-    : window_(window), context_(std::move(context)), token_(context_->Token()), behaviorFlags_(behaviorFlags) {}
+    : window_(window),
+      context_(std::move(context)),
+      token_(context_->Token()),
+      behaviorFlags_(behaviorFlags) {}
 
 std::unique_ptr<CGlDevice> CGlDevice::Make(SDL_Window* window, std::unique_ptr<CGlContext> context,
                                            const PresentParameters& pp, uint32_t behaviorFlags) {
@@ -263,14 +305,16 @@ bool CGlDevice::CreateBackBuffer(const PresentParameters& pp) {
   }
   GLint maxSize = 0;
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
-  if (w == 0 || h == 0 || w > static_cast<uint32_t>(maxSize) || h > static_cast<uint32_t>(maxSize)) return false;
+  if (w == 0 || h == 0 || w > static_cast<uint32_t>(maxSize) || h > static_cast<uint32_t>(maxSize))
+    return false;
 
   GlObject color = GlObject::Make(GlKind::Renderbuffer, token_);
   glBindRenderbuffer(GL_RENDERBUFFER, color.Id());
   glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
   GlObject depth = GlObject::Make(GlKind::Renderbuffer, token_);
   glBindRenderbuffer(GL_RENDERBUFFER, depth.Id());
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(w),
+                        static_cast<GLsizei>(h));
   GlObject fbo = GlObject::Make(GlKind::Framebuffer, token_);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo.Id());
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color.Id());
@@ -404,8 +448,8 @@ Result CGlDevice::Clear(uint32_t flags, Color color, float z, uint32_t stencil) 
   // D3D clears the viewport's rectangle only.
   const GLint x = static_cast<GLint>(viewport_.X);
   const GLint y = static_cast<GLint>(bbHeight_ - viewport_.Y - viewport_.Height);
-  const bool whole = viewport_.X == 0 && viewport_.Y == 0 && viewport_.Width == bbWidth_ &&
-                     viewport_.Height == bbHeight_;
+  const bool whole =
+      viewport_.X == 0 && viewport_.Y == 0 && viewport_.Width == bbWidth_ && viewport_.Height == bbHeight_;
   if (!whole) {
     glScissor(x, y, static_cast<GLint>(viewport_.Width), static_cast<GLint>(viewport_.Height));
     if (!gl_.scissor) glEnable(GL_SCISSOR_TEST);
@@ -453,8 +497,8 @@ Result CGlDevice::Present() {
     glClear(GL_COLOR_BUFFER_BIT);
   }
   const bool sameSize = r.width == static_cast<int>(bbWidth_) && r.height == static_cast<int>(bbHeight_);
-  glBlitFramebuffer(0, 0, static_cast<GLint>(bbWidth_), static_cast<GLint>(bbHeight_), r.x, r.y, r.x + r.width,
-                    r.y + r.height, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+  glBlitFramebuffer(0, 0, static_cast<GLint>(bbWidth_), static_cast<GLint>(bbHeight_), r.x, r.y,
+                    r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
   if (capture_ && dw > 0 && dh > 0) {
     if (ReadFramebuffer(0, dw, dh, presented_)) {
       presentedWidth_ = static_cast<uint32_t>(dw);
@@ -489,8 +533,58 @@ void CGlDevice::SetViewport(const Viewport& vp) {
 
 // --- state ------------------------------------------------------------------------------------
 
+namespace {
+// States the pipeline acts on (or deliberately ignores, as dithering and software vertex
+// processing); anything else is stored and reported once, so the missing ones show up.
+bool KnownRenderState(uint32_t s) {
+  switch (s) {
+    case D3DRS_ZENABLE:
+    case D3DRS_FILLMODE:
+    case D3DRS_SHADEMODE:
+    case D3DRS_ZWRITEENABLE:
+    case D3DRS_ALPHATESTENABLE:
+    case D3DRS_SRCBLEND:
+    case D3DRS_DESTBLEND:
+    case D3DRS_CULLMODE:
+    case D3DRS_ZFUNC:
+    case D3DRS_ALPHAREF:
+    case D3DRS_ALPHAFUNC:
+    case D3DRS_DITHERENABLE:
+    case D3DRS_ALPHABLENDENABLE:
+    case D3DRS_FOGENABLE:
+    case D3DRS_SPECULARENABLE:
+    case D3DRS_FOGCOLOR:
+    case D3DRS_FOGTABLEMODE:
+    case D3DRS_FOGSTART:
+    case D3DRS_FOGEND:
+    case D3DRS_FOGDENSITY:
+    case D3DRS_RANGEFOGENABLE:
+    case D3DRS_LIGHTING:
+    case D3DRS_AMBIENT:
+    case D3DRS_FOGVERTEXMODE:
+    case D3DRS_COLORVERTEX:
+    case D3DRS_NORMALIZENORMALS:
+    case D3DRS_VERTEXBLEND:
+    case D3DRS_SOFTWAREVERTEXPROCESSING:
+    case kRsLocalViewer:
+    case kRsTextureFactor:
+    case kRsDiffuseSource:
+    case kRsSpecularSource:
+    case kRsAmbientSource:
+    case kRsEmissiveSource:
+      return true;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
 void CGlDevice::SetRenderState(RenderState state, uint32_t value) {
   if (state >= D3DRS_MAX) return;
+  if (!KnownRenderState(state) && !warned_[state]) {
+    warned_[state] = true;
+    SDL_Log("gfx: render state %u is kept but not acted on", static_cast<unsigned>(state));
+  }
   rs_[state] = value;
 }
 
@@ -534,7 +628,13 @@ void CGlDevice::SetLight(uint32_t index, const Light& light) {
 }
 
 void CGlDevice::LightEnable(uint32_t index, bool enable) {
-  if (index < kLights) lightOn_[index] = enable;
+  if (index >= kLights) return;
+  lightOn_[index] = enable;
+  if (enable && index > 0 && !warnedLights_) {
+    warnedLights_ = true;
+    SDL_Log("gfx: light %u enabled; only the lowest-numbered enabled light is drawn",
+            static_cast<unsigned>(index));
+  }
 }
 
 void CGlDevice::SetTexture(uint32_t stage, CTexture* texture) {
@@ -556,6 +656,7 @@ void CGlDevice::SetIndices(CIndexBuffer* ib, uint32_t baseVertexIndex) {
 }
 
 int CGlDevice::ActiveLight() const {
+  // One light is drawn: the lowest-numbered enabled one.
   for (uint32_t i = 0; i < kLights; ++i) {
     if (lightOn_[i] && lights_[i].Type >= D3DLIGHT_POINT && lights_[i].Type <= D3DLIGHT_DIRECTIONAL) {
       return static_cast<int>(i);
@@ -578,7 +679,8 @@ void CGlDevice::ApplyFixedState() {
     gl_.depthMask = depthMask;
   }
   const uint32_t zf = rs_[D3DRS_ZFUNC];
-  const GLenum depthFunc = (zf >= D3DCMP_NEVER && zf <= D3DCMP_ALWAYS) ? GL_NEVER + (zf - D3DCMP_NEVER) : GL_LEQUAL;
+  const GLenum depthFunc =
+      (zf >= D3DCMP_NEVER && zf <= D3DCMP_ALWAYS) ? GL_NEVER + (zf - D3DCMP_NEVER) : GL_LEQUAL;
   if (depthFunc != gl_.depthFunc) {
     glDepthFunc(depthFunc);
     gl_.depthFunc = depthFunc;
@@ -620,7 +722,8 @@ void CGlDevice::ApplyFixedState() {
     glDisable(GL_SCISSOR_TEST);
     gl_.scissor = false;
   }
-  SetGlViewport(static_cast<GLint>(viewport_.X), static_cast<GLint>(bbHeight_ - viewport_.Y - viewport_.Height),
+  SetGlViewport(static_cast<GLint>(viewport_.X),
+                static_cast<GLint>(bbHeight_ - viewport_.Y - viewport_.Height),
                 static_cast<GLint>(viewport_.Width), static_cast<GLint>(viewport_.Height));
   if (gl_.depthRange[0] != viewport_.MinZ || gl_.depthRange[1] != viewport_.MaxZ) {
     glDepthRange(viewport_.MinZ, viewport_.MaxZ);
@@ -631,8 +734,9 @@ void CGlDevice::ApplyFixedState() {
 
 GLuint CGlDevice::Sampler() {
   const auto& t = tss_[0];
-  const uint32_t key[7] = {t[D3DTSS_MINFILTER], t[D3DTSS_MAGFILTER], t[D3DTSS_MIPFILTER], t[D3DTSS_ADDRESSU],
-                           t[D3DTSS_ADDRESSV],  t[D3DTSS_MIPMAPLODBIAS], t[D3DTSS_MAXMIPLEVEL]};
+  const uint32_t key[7] = {t[D3DTSS_MINFILTER],  t[D3DTSS_MAGFILTER], t[D3DTSS_MIPFILTER],
+                           t[D3DTSS_ADDRESSU],   t[D3DTSS_ADDRESSV],  t[D3DTSS_MIPMAPLODBIAS],
+                           t[D3DTSS_MAXMIPLEVEL]};
   for (auto& e : samplers_) {
     if (std::memcmp(e.key, key, sizeof key) == 0) return e.sampler.Id();
   }
@@ -679,7 +783,7 @@ void CGlDevice::ApplyTexture(bool textured) {
 }
 
 void CGlDevice::BindAttributes(GLuint buffer, uint32_t fvf, uint32_t stride) {
-  if (buffer == attribBuffer_ && fvf == attribFvf_ && stride == attribStride_) return;
+  if (buffer == token_->attribBuffer && fvf == attribFvf_ && stride == attribStride_) return;
   if (token_->arrayBuffer != buffer) {
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     token_->arrayBuffer = buffer;
@@ -714,7 +818,7 @@ void CGlDevice::BindAttributes(GLuint buffer, uint32_t fvf, uint32_t stride) {
   attribute(3, (fvf & D3DFVF_DIFFUSE) != 0, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4);
   attribute(4, (fvf & D3DFVF_SPECULAR) != 0, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4);
   attribute(5, (fvf & D3DFVF_TEXCOUNT_MASK) != 0, 2, GL_FLOAT, GL_FALSE, 8);
-  attribBuffer_ = buffer;
+  token_->attribBuffer = buffer;
   attribFvf_ = fvf;
   attribStride_ = stride;
 }
@@ -834,8 +938,8 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
     glUniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, normalMatrix_);
     glUniformMatrix4fv(p.projection, 1, GL_FALSE, &projection_.m[0][0]);
     const float w = static_cast<float>(viewport_.Width), h = static_cast<float>(viewport_.Height);
-    glUniform4f(p.screen, static_cast<float>(viewport_.X) - kPixelOffset, static_cast<float>(viewport_.Y) - kPixelOffset,
-                2.0f / w, 2.0f / h);
+    glUniform4f(p.screen, static_cast<float>(viewport_.X) - kPixelOffset,
+                static_cast<float>(viewport_.Y) - kPixelOffset, 2.0f / w, 2.0f / h);
     glUniform2f(p.pixelShift, 2.0f * kPixelOffset / w, -2.0f * kPixelOffset / h);
     glUniform1i(p.zeroToOne, clipControl_ ? 1 : 0);
     p.seen[kTransformGroup] = serial_[kTransformGroup];
@@ -892,7 +996,8 @@ bool CGlDevice::Prepare(uint32_t fvf) {
   }
   if (rs_[D3DRS_FOGENABLE]) {
     const bool specular = (fvf & D3DFVF_SPECULAR) != 0;
-    uint32_t mode = rs_[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? rs_[D3DRS_FOGTABLEMODE] : rs_[D3DRS_FOGVERTEXMODE];
+    uint32_t mode =
+        rs_[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? rs_[D3DRS_FOGTABLEMODE] : rs_[D3DRS_FOGVERTEXMODE];
     if (mode > D3DFOG_LINEAR) mode = D3DFOG_NONE;
     // Pretransformed vertices carry their own fog factor in specular alpha, if anything.
     if (key.pretransformed || mode == D3DFOG_NONE) mode = specular ? 4 : 0;
@@ -920,7 +1025,8 @@ Result CGlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, c
                                   uint32_t stride) {
   GLenum mode;
   uint32_t count;
-  if (!vertices || stride == 0 || !PrimitiveShape(type, primitiveCount, mode, count)) return D3DERR_INVALIDCALL;
+  if (!vertices || stride == 0 || !PrimitiveShape(type, primitiveCount, mode, count))
+    return D3DERR_INVALIDCALL;
   if (primitiveCount == 0) return D3D_OK;
   if (stride < FvfStride(fvf_) || (stride & 3) != 0) return D3DERR_INVALIDCALL;
   if (simulatedLost_ || contextReset_) return D3D_OK;
@@ -937,7 +1043,13 @@ Result CGlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, c
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(ringSize_), nullptr, GL_STREAM_DRAW);
     offset = 0;
   }
-  glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(bytes), vertices);
+  // Unsynchronised: this range has not been written since the last orphaning, so no draw in
+  // flight reads it and the driver need not wait.
+  void* dst = glMapBufferRange(GL_ARRAY_BUFFER, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(bytes),
+                               GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+  if (!dst) return D3DERR_INVALIDCALL;
+  std::memcpy(dst, vertices, bytes);
+  glUnmapBuffer(GL_ARRAY_BUFFER);
   ringOffset_ = offset + bytes;
   if (!Prepare(fvf_)) return D3DERR_INVALIDCALL;
   BindAttributes(ring_.Id(), fvf_, stride);
@@ -956,9 +1068,9 @@ Result CGlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/
   const uint32_t fvf = stream_->Fvf();
   if (!Prepare(fvf)) return D3DERR_INVALIDCALL;
   BindAttributes(stream_->Name(), fvf, stream_->Stride());
-  if (gl_.elementBuffer != indices_->Name()) {
+  if (token_->elementBuffer != indices_->Name()) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_->Name());
-    gl_.elementBuffer = indices_->Name();
+    token_->elementBuffer = indices_->Name();
   }
   glDrawElementsBaseVertex(mode, static_cast<GLsizei>(count), GL_UNSIGNED_SHORT,
                            reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * 2),
@@ -982,7 +1094,6 @@ VertexBufferPtr CGlDevice::CreateVertexBuffer(uint32_t count, uint32_t fvf) {
   if (count == 0 || FvfStride(fvf) == 0) return nullptr;
   auto b = std::make_shared<CGlVertexBuffer>(count, fvf, token_);
   if (b->Name() == 0) return nullptr;
-  attribBuffer_ = 0;  // the upload rebound the array buffer
   return b;
 }
 
@@ -1003,7 +1114,8 @@ bool CGlDevice::ReadFramebuffer(GLuint fbo, int width, int height, std::vector<u
   glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, argb.data());
   // GL reads bottom row first.
   for (int y = 0; y < height / 2; ++y) {
-    std::swap_ranges(argb.begin() + static_cast<ptrdiff_t>(y) * width, argb.begin() + static_cast<ptrdiff_t>(y + 1) * width,
+    std::swap_ranges(argb.begin() + static_cast<ptrdiff_t>(y) * width,
+                     argb.begin() + static_cast<ptrdiff_t>(y + 1) * width,
                      argb.begin() + static_cast<ptrdiff_t>(height - 1 - y) * width);
   }
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_.Id());
@@ -1011,7 +1123,8 @@ bool CGlDevice::ReadFramebuffer(GLuint fbo, int width, int height, std::vector<u
 }
 
 bool CGlDevice::ReadBackBuffer(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) {
-  if (!ReadFramebuffer(fbo_.Id(), static_cast<int>(bbWidth_), static_cast<int>(bbHeight_), argb)) return false;
+  if (!ReadFramebuffer(fbo_.Id(), static_cast<int>(bbWidth_), static_cast<int>(bbHeight_), argb))
+    return false;
   // Formats without alpha read as opaque.
   if (pp_.BackBufferFormat != D3DFMT_A8R8G8B8) {
     for (auto& p : argb) p |= 0xFF000000u;

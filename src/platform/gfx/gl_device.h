@@ -33,7 +33,7 @@ class CGlContext {
  private:
   SDL_Window* window_;
   SDL_GLContext context_;
-  SDL_Window* restoreWindow_;   // current when this one was made, or at teardown
+  SDL_Window* restoreWindow_;  // current when this one was made, or at teardown
   SDL_GLContext restoreContext_;
   ContextToken token_;
 };
@@ -73,8 +73,8 @@ class CGlDevice final : public CDevice {
                          uint32_t stride) override;
   void SetStreamSource(CVertexBuffer* vb) override;
   void SetIndices(CIndexBuffer* ib, uint32_t baseVertexIndex) override;
-  Result DrawIndexedPrimitive(PrimitiveType type, uint32_t minIndex, uint32_t numVertices, uint32_t startIndex,
-                              uint32_t primitiveCount) override;
+  Result DrawIndexedPrimitive(PrimitiveType type, uint32_t minIndex, uint32_t numVertices,
+                              uint32_t startIndex, uint32_t primitiveCount) override;
 
   TexturePtr CreateTexture(uint32_t width, uint32_t height, uint32_t levels) override;
   VertexBufferPtr CreateVertexBuffer(uint32_t count, uint32_t fvf) override;
@@ -93,8 +93,9 @@ class CGlDevice final : public CDevice {
   // What GL currently has, so only differences are sent.
   struct GlShadow {
     bool depthTest = false, depthMask = true, blend = false, cull = false, scissor = false;
-    GLenum depthFunc = GL_LESS, blendSrc = GL_ONE, blendDst = GL_ZERO, cullFace = GL_BACK, polygonMode = GL_FILL;
-    GLuint program = 0, sampler = 0, elementBuffer = 0;
+    GLenum depthFunc = GL_LESS, blendSrc = GL_ONE, blendDst = GL_ZERO, cullFace = GL_BACK,
+           polygonMode = GL_FILL;
+    GLuint program = 0, sampler = 0;
     GLint viewport[4] = {0, 0, 0, 0};
     float depthRange[2] = {0, 1};
   };
@@ -172,11 +173,13 @@ class CGlDevice final : public CDevice {
   FogBlock fog_{};
   StageBlock stage_{};
   GlShadow gl_;
-  GLuint attribBuffer_ = 0;
-  uint32_t attribFvf_ = 0, attribStride_ = 0;
+  uint32_t attribFvf_ = 0, attribStride_ = 0;  // with token_->attribBuffer
 
   // loss
   bool simulatedLost_ = false, resettable_ = false, contextReset_ = false;
+
+  std::array<bool, D3DRS_MAX> warned_{};
+  bool warnedLights_ = false;
 
   bool capture_ = false;
   std::vector<uint32_t> presented_;

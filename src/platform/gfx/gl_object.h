@@ -12,8 +12,10 @@ namespace gfx {
 // the device's cache of what is bound, kept right when a resource binds itself to upload.
 struct GlShared {
   bool alive = true;
-  GLuint texture = 0;      // on unit 0
+  GLuint texture = 0;  // on unit 0
   GLuint arrayBuffer = 0;
+  GLuint elementBuffer = 0;  // of the device's vertex array
+  GLuint attribBuffer = 0;   // the vertex attributes point into this one
 };
 using ContextToken = std::shared_ptr<GlShared>;
 
@@ -43,14 +45,36 @@ class GlObject {
   void Release() {
     if (id_ != 0 && token_ && token_->alive) {
       switch (kind_) {
-        case GlKind::Buffer: glDeleteBuffers(1, &id_); break;
-        case GlKind::Texture: glDeleteTextures(1, &id_); break;
-        case GlKind::Renderbuffer: glDeleteRenderbuffers(1, &id_); break;
-        case GlKind::Framebuffer: glDeleteFramebuffers(1, &id_); break;
-        case GlKind::VertexArray: glDeleteVertexArrays(1, &id_); break;
-        case GlKind::Sampler: glDeleteSamplers(1, &id_); break;
-        case GlKind::Program: glDeleteProgram(id_); break;
-        case GlKind::Shader: glDeleteShader(id_); break;
+        case GlKind::Buffer:
+          // GL unbinds a deleted buffer everywhere in this context; the caches follow, so a
+          // later buffer given the same name is bound afresh.
+          glDeleteBuffers(1, &id_);
+          if (token_->arrayBuffer == id_) token_->arrayBuffer = 0;
+          if (token_->elementBuffer == id_) token_->elementBuffer = 0;
+          if (token_->attribBuffer == id_) token_->attribBuffer = 0;
+          break;
+        case GlKind::Texture:
+          glDeleteTextures(1, &id_);
+          if (token_->texture == id_) token_->texture = 0;
+          break;
+        case GlKind::Renderbuffer:
+          glDeleteRenderbuffers(1, &id_);
+          break;
+        case GlKind::Framebuffer:
+          glDeleteFramebuffers(1, &id_);
+          break;
+        case GlKind::VertexArray:
+          glDeleteVertexArrays(1, &id_);
+          break;
+        case GlKind::Sampler:
+          glDeleteSamplers(1, &id_);
+          break;
+        case GlKind::Program:
+          glDeleteProgram(id_);
+          break;
+        case GlKind::Shader:
+          glDeleteShader(id_);
+          break;
       }
     }
     id_ = 0;
@@ -59,14 +83,29 @@ class GlObject {
   static GlObject Make(GlKind kind, const ContextToken& token) {
     GLuint id = 0;
     switch (kind) {
-      case GlKind::Buffer: glGenBuffers(1, &id); break;
-      case GlKind::Texture: glGenTextures(1, &id); break;
-      case GlKind::Renderbuffer: glGenRenderbuffers(1, &id); break;
-      case GlKind::Framebuffer: glGenFramebuffers(1, &id); break;
-      case GlKind::VertexArray: glGenVertexArrays(1, &id); break;
-      case GlKind::Sampler: glGenSamplers(1, &id); break;
-      case GlKind::Program: id = glCreateProgram(); break;
-      case GlKind::Shader: break;  // shaders need a stage: use MakeShader
+      case GlKind::Buffer:
+        glGenBuffers(1, &id);
+        break;
+      case GlKind::Texture:
+        glGenTextures(1, &id);
+        break;
+      case GlKind::Renderbuffer:
+        glGenRenderbuffers(1, &id);
+        break;
+      case GlKind::Framebuffer:
+        glGenFramebuffers(1, &id);
+        break;
+      case GlKind::VertexArray:
+        glGenVertexArrays(1, &id);
+        break;
+      case GlKind::Sampler:
+        glGenSamplers(1, &id);
+        break;
+      case GlKind::Program:
+        id = glCreateProgram();
+        break;
+      case GlKind::Shader:
+        break;  // shaders need a stage: use MakeShader
     }
     return GlObject(kind, id, token);
   }

@@ -290,7 +290,8 @@ std::unique_ptr<GlProgram> CShaderCache::Build(const ShaderKey& key) {
                 "#define HAS_NORMAL %d\n#define BLEND_COUNT %u\n#define FOG_MODE %u\n#define TEXTURED %d\n"
                 "#define ALPHA_TEST %d\n#define SHADE %s\n",
                 key.pretransformed ? 1 : 0, key.lighting ? 1 : 0, key.lightType, key.hasNormal ? 1 : 0,
-                key.blendCount, key.fogMode, key.textured ? 1 : 0, key.alphaTest ? 1 : 0, key.flat ? "flat" : "");
+                key.blendCount, key.fogMode, key.textured ? 1 : 0, key.alphaTest ? 1 : 0,
+                key.flat ? "flat" : "");
   GlObject vs = GlObject::MakeShader(GL_VERTEX_SHADER, token_);
   GlObject fs = GlObject::MakeShader(GL_FRAGMENT_SHADER, token_);
   if (!Compile(vs.Id(), header, kVertexSource) || !Compile(fs.Id(), header, kFragmentSource)) return nullptr;

@@ -14,10 +14,10 @@ namespace gfx {
 struct ShaderKey {
   bool pretransformed = false;
   bool lighting = false;
-  uint32_t lightType = 0;    // 0 none, else D3DLIGHT_POINT/SPOT/DIRECTIONAL
+  uint32_t lightType = 0;  // 0 none, else D3DLIGHT_POINT/SPOT/DIRECTIONAL
   bool hasNormal = false;
-  uint32_t blendCount = 0;   // 0..3 stored weights read
-  uint32_t fogMode = 0;      // 0 off, D3DFOG_EXP/EXP2/LINEAR, 4 = factor from specular alpha
+  uint32_t blendCount = 0;  // 0..3 stored weights read
+  uint32_t fogMode = 0;     // 0 off, D3DFOG_EXP/EXP2/LINEAR, 4 = factor from specular alpha
   bool textured = false;
   bool alphaTest = false;
   bool flat = false;

@@ -28,7 +28,8 @@ CGlTexture::CGlTexture(uint32_t width, uint32_t height, uint32_t levels, const C
   glBindTexture(GL_TEXTURE_2D, texture_.Id());
   token_->texture = texture_.Id();
   for (uint32_t l = 0; l < levels_; ++l) {
-    glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(l), GL_RGBA8, static_cast<GLsizei>(std::max(1u, width >> l)),
+    glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(l), GL_RGBA8,
+                 static_cast<GLsizei>(std::max(1u, width >> l)),
                  static_cast<GLsizei>(std::max(1u, height >> l)), 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
   }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
@@ -41,7 +42,8 @@ bool CGlTexture::SetLevel(uint32_t level, const uint32_t* argb) {
   glBindTexture(GL_TEXTURE_2D, texture_.Id());
   token_->texture = texture_.Id();
   // 0xAARRGGBB words are B, G, R, A bytes in memory.
-  glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(std::max(1u, width_ >> level)),
+  glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0,
+                  static_cast<GLsizei>(std::max(1u, width_ >> level)),
                   static_cast<GLsizei>(std::max(1u, height_ >> level)), GL_BGRA, GL_UNSIGNED_BYTE, argb);
   return true;
 }

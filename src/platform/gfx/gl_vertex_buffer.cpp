@@ -3,7 +3,10 @@
 namespace gfx {
 
 CGlVertexBuffer::CGlVertexBuffer(uint32_t count, uint32_t fvf, const ContextToken& token)
-    : count_(count), fvf_(fvf), stride_(FvfStride(fvf)), token_(token),
+    : count_(count),
+      fvf_(fvf),
+      stride_(FvfStride(fvf)),
+      token_(token),
       data_(static_cast<size_t>(count) * FvfStride(fvf)) {
   if (!token_ || !token_->alive || data_.empty()) return;
   buffer_ = GlObject::Make(GlKind::Buffer, token_);

@@ -15,7 +15,8 @@ bool WritePng(const std::string& path, const uint32_t* argb, uint32_t width, uin
   image.height = height;
   // 0xAARRGGBB in little-endian memory is B, G, R, A.
   image.format = PNG_FORMAT_BGRA;
-  const int ok = png_image_write_to_file(&image, path.c_str(), 0, argb, static_cast<png_int_32>(width * 4), nullptr);
+  const int ok =
+      png_image_write_to_file(&image, path.c_str(), 0, argb, static_cast<png_int_32>(width * 4), nullptr);
   png_image_free(&image);
   return ok != 0;
 }

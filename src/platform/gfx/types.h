@@ -118,7 +118,8 @@ enum : uint32_t {
 };
 // Byte size of one vertex of the format.
 uint32_t FvfStride(uint32_t fvf);
-// Number of blend weights stored after the position (0 to 3 for XYZB1..B4 minus the last... see FVF).
+// Number of blend weights (betas) stored after the position: 1 to 4 for XYZB1..XYZB4, else 0.
+// D3DRS_VERTEXBLEND = n reads the first n of them; matrix n takes 1 minus their sum.
 uint32_t FvfBlendWeights(uint32_t fvf);
 
 enum : uint32_t { D3DCLEAR_TARGET = 1, D3DCLEAR_ZBUFFER = 2, D3DCLEAR_STENCIL = 4 };

@@ -1,0 +1,103 @@
+#include "platform/audio/source_buffer.h"
+
+#include <AL/alext.h>
+
+#include <cmath>
+#include <mutex>
+
+#include "platform/audio/al_context.h"
+
+namespace audio {
+
+CSourceBuffer::CSourceBuffer(std::shared_ptr<CAlContext> context, const BufferDesc& desc,
+                             const SampleFormat& format)
+    : context_(std::move(context)), format_(format), flags_(desc.flags), bytes_(desc.bufferBytes) {}
+
+CSourceBuffer::~CSourceBuffer() = default;
+
+bool CSourceBuffer::MakeSource() {
+  if (!context_->Alive()) return false;
+  alGetError();
+  alGenSources(1, &source_);
+  if (alGetError() != AL_NO_ERROR) {
+    source_ = 0;
+    return false;
+  }
+  ApplySourceParams();
+  return true;
+}
+
+void CSourceBuffer::DeleteSource() {
+  if (!source_) return;
+  alSourceStop(source_);
+  alSourcei(source_, AL_BUFFER, 0);
+  alDeleteSources(1, &source_);
+  source_ = 0;
+}
+
+void CSourceBuffer::ApplySourceParams() {
+  if (!source_) return;
+  alSourcef(source_, AL_GAIN, gain_);
+  if (Is3D()) {
+    // DirectSound's space is left-handed, OpenAL's right-handed: z changes sign.
+    alSourcei(source_, AL_SOURCE_RELATIVE, AL_FALSE);
+    alSource3f(source_, AL_POSITION, position_[0], position_[1], -position_[2]);
+    alSource3f(source_, AL_VELOCITY, velocity_[0], velocity_[1], -velocity_[2]);
+    // Inverse-clamped with the minimum distance as reference distance is DirectSound's law;
+    // a reference distance of 0 turns attenuation off, as a minimum distance of 0 asks.
+    alSourcef(source_, AL_REFERENCE_DISTANCE, minDistance_);
+    alSourcef(source_, AL_MAX_DISTANCE, maxDistance_);
+    alSourcef(source_, AL_ROLLOFF_FACTOR, context_->Listener().rolloff);
+  } else {
+    alSourcei(source_, AL_SOURCE_RELATIVE, AL_TRUE);
+    alSource3f(source_, AL_POSITION, 0, 0, 0);
+    alSource3f(source_, AL_VELOCITY, 0, 0, 0);
+    alSourcef(source_, AL_ROLLOFF_FACTOR, 0.0f);
+    // A plain stereo buffer goes to the speakers as it is, not through virtual speakers.
+    if (format_.channels == 2) alSourcei(source_, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
+  }
+}
+
+Result CSourceBuffer::SetVolume(int32_t volume) {
+  if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> lock(context_->Mutex());
+  gain_ = volume <= DSBVOLUME_MIN ? 0.0f : static_cast<float>(std::pow(10.0, volume / 2000.0));
+  if (source_) alSourcef(source_, AL_GAIN, gain_);
+  return DS_OK;
+}
+
+Result CSourceBuffer::SetPosition(float x, float y, float z) {
+  if (!Is3D()) return DSERR_CONTROLUNAVAIL;
+  std::lock_guard<std::mutex> lock(context_->Mutex());
+  position_[0] = x, position_[1] = y, position_[2] = z;
+  if (source_) alSource3f(source_, AL_POSITION, x, y, -z);
+  return DS_OK;
+}
+
+Result CSourceBuffer::SetVelocity(float x, float y, float z) {
+  if (!Is3D()) return DSERR_CONTROLUNAVAIL;
+  std::lock_guard<std::mutex> lock(context_->Mutex());
+  velocity_[0] = x, velocity_[1] = y, velocity_[2] = z;
+  if (source_) alSource3f(source_, AL_VELOCITY, x, y, -z);
+  return DS_OK;
+}
+
+Result CSourceBuffer::SetMinDistance(float distance) {
+  if (!Is3D()) return DSERR_CONTROLUNAVAIL;
+  if (!(distance >= 0.0f)) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> lock(context_->Mutex());
+  minDistance_ = distance;
+  if (source_) alSourcef(source_, AL_REFERENCE_DISTANCE, distance);
+  return DS_OK;
+}
+
+Result CSourceBuffer::SetMaxDistance(float distance) {
+  if (!Is3D()) return DSERR_CONTROLUNAVAIL;
+  if (!(distance >= 0.0f)) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> lock(context_->Mutex());
+  maxDistance_ = distance;
+  if (source_) alSourcef(source_, AL_MAX_DISTANCE, distance);
+  return DS_OK;
+}
+
+}  // namespace audio

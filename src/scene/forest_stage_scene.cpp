@@ -1,0 +1,22 @@
+#include "scene/forest_stage_scene.h"
+
+#include "scene/scene_manager.h"
+#include "scene/screen_fader.h"
+
+CForestStageScene* g_forestStageScene = nullptr;
+
+CForestStageScene::CForestStageScene() { g_forestStageScene = this; }
+CForestStageScene::~CForestStageScene() {
+  if (g_forestStageScene == this) g_forestStageScene = nullptr;
+}
+
+void CForestStageScene::Enter() { LoadStageScript("data/scr/stg02_forest.txt"); }
+
+void CForestStageScene::Frame() {
+  PlayerStep();
+  WorldUpdate();
+  LateUpdate();
+  RenderWorld();
+  if (g_sceneManager) g_sceneManager->Fader().Draw();
+  Present();
+}

@@ -1,0 +1,13 @@
+#pragma once
+#include "scene/scene.h"
+
+class CForestStageScene : public CScene {
+ public:
+  CForestStageScene();
+  ~CForestStageScene() override;
+  void Enter() override;
+  void Frame() override;
+  const char* Name() const override { return "CForestStageScene"; }
+};
+
+extern CForestStageScene* g_forestStageScene;

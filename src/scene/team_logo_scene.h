@@ -1,0 +1,18 @@
+#pragma once
+#include "scene/front_end_scene.h"
+
+// The team's logo card, the first scene of the process; hands over to the title after 257 frames.
+class CTeamLogoScene : public CFrontEndScene {
+ public:
+  CTeamLogoScene();
+  ~CTeamLogoScene() override;
+  void Enter() override;
+  const char* Name() const override { return "CTeamLogoScene"; }
+  static int FrameCounter();
+
+ protected:
+  void Step() override;
+  void DrawImages() override;
+};
+
+extern CTeamLogoScene* g_teamLogoScene;

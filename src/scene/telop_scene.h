@@ -1,0 +1,18 @@
+#pragma once
+#include "scene/front_end_scene.h"
+
+// The caption card shown before the home stage, for 129 frames.
+class CTelopScene : public CFrontEndScene {
+ public:
+  CTelopScene();
+  ~CTelopScene() override;
+  void Enter() override;
+  const char* Name() const override { return "CTelopScene"; }
+  static int FrameCounter();
+
+ protected:
+  void DrawImages() override;
+  void AfterDraw() override;
+};
+
+extern CTelopScene* g_telopScene;

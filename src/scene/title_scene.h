@@ -1,0 +1,17 @@
+#pragma once
+#include "scene/front_end_scene.h"
+
+// The title picture with its pulsing "press the button" caption; confirm leads to the telop.
+class CTitleScene : public CFrontEndScene {
+ public:
+  CTitleScene();
+  ~CTitleScene() override;
+  void Enter() override;
+  const char* Name() const override { return "CTitleScene"; }
+
+ protected:
+  void Step() override;
+  void DrawImages() override;
+};
+
+extern CTitleScene* g_titleScene;

@@ -1,0 +1,12 @@
+// Background music: a wave file streamed through a two-second looping buffer that a worker thread
+// refills one half at a time, so a piece of any length plays endlessly in bounded memory.
+#pragma once
+
+// False (and "NotFound" in the log) when the file does not open; true otherwise, also when the
+// device refused the stream (reported by message box or log) and nothing plays.
+bool StartStream(const char* path);
+// Stops the music and waits for the worker to end before releasing anything. Does nothing
+// without a stream.
+void StopStream();
+// True while the stream's buffer plays (the worker starts it shortly after StartStream).
+bool StreamIsPlaying();

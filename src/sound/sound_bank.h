@@ -1,0 +1,34 @@
+// The numbered sound effects, loaded once into two voices each. The voices take turns, so an
+// effect triggered again while it still sounds does not cut itself off.
+#pragma once
+#include <cstdint>
+
+#include "sound/sound.h"
+#include "unit/unit_body.h"
+
+class SoundBank {
+ public:
+  static constexpr int kEffects = 128;
+  static constexpr int kUsedEffects = 25;
+
+  SoundBank();
+  ~SoundBank();
+  SoundBank(const SoundBank&) = delete;
+  SoundBank& operator=(const SoundBank&) = delete;
+
+  // Effect n at a unit: its position and velocity, full level within 1 unit, quieter out to 10.
+  void PlaySE(const UnitBody& body, int n);
+  // Effect n at the origin without distance attenuation (screens without a world).
+  void PlaySE2D(int n);
+
+  CSound& Voice(int n, int v) { return voices_[v][n]; }
+  int LastVoice(int n) const { return lastVoice_[n]; }
+
+ private:
+  int ChooseVoice(int n);
+
+  CSound voices_[2][kEffects];
+  uint8_t lastVoice_[kEffects] = {};
+};
+
+extern SoundBank* g_soundBank;

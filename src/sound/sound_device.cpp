@@ -1,0 +1,49 @@
+#include "sound/sound_device.h"
+
+#include <memory>
+
+#include "platform/os/message_box.h"
+
+namespace {
+std::unique_ptr<audio::CDevice> g_device;
+std::unique_ptr<audio::CBuffer> g_primary;
+audio::CListener* g_listener = nullptr;  // belongs to the primary buffer
+
+bool Report(const char* text) {
+  os::MessageBox(text, "Error");
+  return false;
+}
+}  // namespace
+
+bool InitSound() {
+  if (audio::Failed(audio::CDevice::Create(&g_device))) return Report("IDirectSound8インターフェイスの取得に失敗");
+  if (audio::Failed(g_device->SetCooperativeLevel(audio::DSSCL_PRIORITY))) {
+    g_device.reset();
+    return Report("協調レベルの設定に失敗");
+  }
+  audio::BufferDesc desc;
+  desc.flags = audio::DSBCAPS_PRIMARYBUFFER | audio::DSBCAPS_CTRL3D | audio::DSBCAPS_MUTE3DATMAXDISTANCE;
+  if (audio::Failed(g_device->CreateSoundBuffer(desc, &g_primary))) return Report("プライマリ・バッファの作成に失敗");
+  g_listener = g_primary->GetListener();
+  if (!g_listener) return Report("リスナーの作成に失敗");
+  g_listener->SetPosition(0, 0, 0);
+  g_listener->SetVelocity(0, 0, 0);
+  g_listener->SetOrientation(0, 0, 1, 0, 1, 0);
+  g_listener->SetRolloffFactor(1.0f);
+  g_listener->SetDopplerFactor(1.0f);
+  return true;
+}
+
+void UpdateListener(const gfxutil::Vector3& eye) {
+  if (g_listener) g_listener->SetPosition(eye.x, eye.y, eye.z);
+}
+
+bool ShutdownSound() {
+  g_listener = nullptr;
+  g_primary.reset();
+  g_device.reset();
+  return true;
+}
+
+audio::CDevice* GetSoundDevice() { return g_device.get(); }
+audio::CListener* GetSoundListener() { return g_listener; }

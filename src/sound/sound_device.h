@@ -1,0 +1,17 @@
+// The process-wide sound device with its primary buffer and 3D listener.
+#pragma once
+#include "platform/audio/device.h"
+#include "platform/audio/listener.h"
+#include "platform/gfxutil/math.h"
+
+// Creates the device and the listener; on failure shows a message box and returns false, and the
+// game goes on silent. The cooperative level needs no window here, so none is passed.
+bool InitSound();
+// Puts the listener at the eye position, at once. The frame render passes the camera manager's eye.
+void UpdateListener(const gfxutil::Vector3& eye);
+// Releases listener, primary buffer and device, in that order.
+bool ShutdownSound();
+
+// nullptr when there is no device (never initialised, failed, or shut down).
+audio::CDevice* GetSoundDevice();
+audio::CListener* GetSoundListener();

@@ -1,0 +1,157 @@
+#include "sound/wave_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "sound_test_util.h"
+
+namespace {
+using soundtest::MakeWave;
+using soundtest::Pcm16;
+using soundtest::WaveLayout;
+using soundtest::WriteFile;
+
+class WaveFileTest : public ::testing::Test {
+ protected:
+  std::string Write(const std::vector<uint8_t>& bytes) {
+    const std::string path = dir_.Path() + "/t.wav";
+    WriteFile(path, bytes);
+    return path;
+  }
+  static void SetU32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
+    for (int i = 0; i < 4; ++i) v[at + i] = static_cast<uint8_t>(x >> (8 * i));
+  }
+  static size_t Find(const std::vector<uint8_t>& v, const char* tag) {
+    for (size_t i = 12; i + 4 <= v.size(); ++i)
+      if (std::memcmp(v.data() + i, tag, 4) == 0) return i;
+    return 0;
+  }
+  soundtest::ScopedWorkDir dir_;
+  CWaveFile wave_;
+};
+
+TEST_F(WaveFileTest, PcmWithA16ByteFmtChunkHasAnEighteenByteFormatWithNoExtra) {
+  const std::vector<int16_t> samples = {1, -2, 3, -4, 5};
+  ASSERT_EQ(wave_.Open(Write(MakeWave(WaveLayout{}, Pcm16(samples))).c_str()), 0);
+  ASSERT_NE(wave_.GetFormat(), nullptr);
+  EXPECT_EQ(wave_.FormatBytes().size(), 18u);
+  EXPECT_EQ(wave_.GetFormat()->formatTag, audio::WAVE_FORMAT_PCM);
+  EXPECT_EQ(wave_.GetFormat()->extraSize, 0);
+  EXPECT_EQ(wave_.GetFormat()->samplesPerSec, 44100u);
+  EXPECT_EQ(wave_.GetFormat()->avgBytesPerSec, 88200u);
+  EXPECT_EQ(wave_.GetSize(), 10u);
+}
+
+TEST_F(WaveFileTest, ReadsInPiecesToTheEndAndRewindsToTheStart) {
+  const std::vector<int16_t> samples = {100, 200, 300, 400, 500, 600};
+  ASSERT_EQ(wave_.Open(Write(MakeWave(WaveLayout{}, Pcm16(samples))).c_str()), 0);
+  int16_t got[6] = {};
+  EXPECT_EQ(wave_.Read(got, 4), 4u);
+  EXPECT_EQ(wave_.Read(got + 2, 100), 8u);
+  EXPECT_EQ(wave_.Read(got, 2), 0u);
+  EXPECT_EQ(got[0], 100);
+  EXPECT_EQ(got[5], 600);
+  ASSERT_TRUE(wave_.Rewind());
+  int16_t again[6] = {};
+  EXPECT_EQ(wave_.Read(again, 12), 12u);
+  EXPECT_EQ(std::memcmp(got, again, 12), 0);
+}
+
+TEST_F(WaveFileTest, ExtensibleFormatKeepsItsExtraFields) {
+  WaveLayout layout;
+  layout.extensible = true;
+  layout.channels = 2;
+  ASSERT_EQ(wave_.Open(Write(MakeWave(layout, Pcm16({1, 2, 3, 4}))).c_str()), 0);
+  EXPECT_EQ(wave_.FormatBytes().size(), 40u);
+  EXPECT_EQ(wave_.GetFormat()->formatTag, audio::WAVE_FORMAT_EXTENSIBLE);
+  EXPECT_EQ(wave_.GetFormat()->extraSize, 22);
+  EXPECT_EQ(wave_.GetFormat()->validBitsPerSample, 16);
+  EXPECT_EQ(wave_.GetFormat()->subFormat[0], 1);
+  EXPECT_EQ(wave_.GetFormat()->subFormat[15], 0x71);
+}
+
+TEST_F(WaveFileTest, NonPcmFmtWithoutExtraSizeFieldHasNoExtraBytes) {
+  WaveLayout layout;
+  layout.tag = audio::WAVE_FORMAT_IEEE_FLOAT;
+  layout.bits = 32;
+  std::vector<uint8_t> bytes = MakeWave(layout, std::vector<uint8_t>(16, 0));
+  ASSERT_EQ(wave_.Open(Write(bytes).c_str()), 0);
+  EXPECT_EQ(wave_.GetFormat()->extraSize, 0);
+  EXPECT_EQ(wave_.GetSize(), 16u);
+}
+
+TEST_F(WaveFileTest, FirstChunkMustBeRiffWave) {
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16({1, 2}));
+  std::memcpy(bytes.data() + 8, "AVI ", 4);
+  EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
+  EXPECT_FALSE(wave_.IsOpen());
+  std::memcpy(bytes.data() + 8, "WAVE", 4);
+  std::memcpy(bytes.data(), "RIFX", 4);
+  EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
+  EXPECT_STREQ(wave_.FailureReason(), "not a RIFF/WAVE file");
+}
+
+TEST_F(WaveFileTest, MissingFileFails) {
+  EXPECT_LT(wave_.Open((dir_.Path() + "/none.wav").c_str()), 0);
+  EXPECT_STREQ(wave_.FailureReason(), "cannot open the file");
+  EXPECT_EQ(wave_.Read(nullptr, 4), 0u);
+}
+
+TEST_F(WaveFileTest, DataChunkClaimingMoreThanTheFileHoldsIsRejected) {
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16({1, 2, 3, 4}));
+  SetU32(bytes, Find(bytes, "data") + 4, 1000000);
+  EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
+  EXPECT_STREQ(wave_.FailureReason(), "a chunk runs past the end of the RIFF chunk");
+  // Also when the RIFF size lies along with it.
+  SetU32(bytes, 4, 1000000 + 36);
+  EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
+  EXPECT_STREQ(wave_.FailureReason(), "the RIFF chunk runs past the end of the file");
+}
+
+TEST_F(WaveFileTest, TruncatedFileIsRejected) {
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16(std::vector<int16_t>(100, 7)));
+  bytes.resize(bytes.size() - 50);
+  EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
+  bytes.resize(30);  // cut inside the fmt chunk
+  EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
+}
+
+TEST_F(WaveFileTest, FmtChunkShorterThan16BytesIsRejected) {
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16({1, 2}));
+  SetU32(bytes, Find(bytes, "fmt ") + 4, 14);
+  EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
+}
+
+TEST_F(WaveFileTest, ExtraSizeBeyondTheFmtChunkIsRejected) {
+  WaveLayout layout;
+  layout.extensible = true;
+  std::vector<uint8_t> bytes = MakeWave(layout, Pcm16({1, 2}));
+  const size_t fmt = Find(bytes, "fmt ");
+  bytes[fmt + 8 + 16] = 200;  // extra size larger than the chunk
+  EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
+  EXPECT_STREQ(wave_.FailureReason(), "the fmt chunk is shorter than its extra bytes");
+}
+
+TEST_F(WaveFileTest, FileWithoutDataChunkIsRejected) {
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, {});
+  std::memcpy(bytes.data() + Find(bytes, "data"), "junk", 4);
+  EXPECT_LT(wave_.Open(Write(bytes).c_str()), 0);
+  EXPECT_STREQ(wave_.FailureReason(), "no data chunk");
+}
+
+TEST_F(WaveFileTest, ChunksBeforeFmtAreSkippedAndAPartialFrameIsDropped) {
+  // LIST chunk with an odd size (and its pad byte) ahead of fmt; data of 2.5 stereo frames.
+  std::vector<uint8_t> plain = MakeWave(WaveLayout{audio::WAVE_FORMAT_PCM, 2}, std::vector<uint8_t>(10, 9));
+  const uint8_t list[] = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
+  std::vector<uint8_t> bytes;
+  for (size_t i = 0; i < 12; ++i) bytes.push_back(plain[i]);
+  for (uint8_t b : list) bytes.push_back(b);
+  for (size_t i = 12; i < plain.size(); ++i) bytes.push_back(plain[i]);
+  SetU32(bytes, 4, static_cast<uint32_t>(bytes.size() - 8));
+  ASSERT_EQ(wave_.Open(Write(bytes).c_str()), 0);
+  EXPECT_EQ(wave_.GetFormat()->channels, 2);
+  EXPECT_EQ(wave_.GetSize(), 8u);
+}
+
+}  // namespace

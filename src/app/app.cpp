@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/config.h"
+#include "app/graphics.h"
 #include "app/input.h"
 #include "platform/os/clock.h"
 #include "platform/os/input_device.h"
@@ -130,6 +131,16 @@ int RunGame() {
   }
   os::ShowMainWindow();
 
+  if (!InitGraphics()) {
+    // Nothing could be drawn: say so and fail, rather than run blind and report success.
+    os::MessageBox("The graphics device could not be created (OpenGL 3.3 is required). See profile.txt.",
+                   kTitle);
+    ShutdownGraphics();
+    delete config;
+    os::DestroyMainWindow();
+    os::ShutdownSystem();
+    return 1;
+  }
   InitSound();
 
   CSceneManager* manager = new CSceneManager();
@@ -141,6 +152,7 @@ int RunGame() {
   delete manager;
   delete config;
   ShutdownSound();
+  ShutdownGraphics();
   os::DestroyMainWindow();
   os::UnregisterWindowClass();
   os::ShutdownSystem();

@@ -5,6 +5,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <type_traits>
 
 template <class T>
 class ResourceCache {
@@ -14,7 +15,7 @@ class ResourceCache {
   explicit ResourceCache(std::list<std::string> paths) {
     current_ = this;
     for (const std::string& path : paths) {
-      boost::shared_ptr<T> resource(new T(path));
+      boost::shared_ptr<T> resource(Load(path));
       entries_.emplace(path, resource);
     }
   }
@@ -35,6 +36,11 @@ class ResourceCache {
   static ResourceCache* Current() { return current_; }
 
  private:
+  static T* Load(const std::string& path) {
+    if constexpr (std::is_constructible_v<T, const std::string&>) return new T(path);
+    else return new T(path.c_str());
+  }
+
   std::map<std::string, boost::shared_ptr<T>> entries_;
   static inline ResourceCache* current_ = nullptr;
 };

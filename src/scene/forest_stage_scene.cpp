@@ -1,7 +1,5 @@
 #include "scene/forest_stage_scene.h"
 
-#include "scene/scene_manager.h"
-#include "scene/screen_fader.h"
 
 CForestStageScene* g_forestStageScene = nullptr;
 
@@ -17,6 +15,5 @@ void CForestStageScene::Frame() {
   WorldUpdate();
   LateUpdate();
   RenderWorld();
-  if (g_sceneManager) g_sceneManager->Fader().Draw();
   Present();
 }

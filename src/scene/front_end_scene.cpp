@@ -1,11 +1,29 @@
 #include "scene/front_end_scene.h"
 
+#include "app/graphics.h"
+#include "effect/sprite.h"
 #include "scene/scene_manager.h"
 #include "scene/screen_fader.h"
 
 void CFrontEndScene::Frame() {
+  gfx::CDevice* device = app::GetDevice();
+  if (device) {
+    device->BeginScene();
+    app::SetPreviousClearColor(0);
+    device->Clear(gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  }
   Step();
+  if (device) Set2DRenderStates(*device);
   DrawImages();
   if (g_sceneManager) g_sceneManager->Fader().Draw();
   AfterDraw();
+  if (device) {
+    device->EndScene();
+    app::PresentAndResetIfLost();
+  }
+}
+
+boost::shared_ptr<CSprite> CFrontEndScene::FindSprite(const char* path) {
+  ResourceCache<CSprite>* cache = ResourceCache<CSprite>::Current();
+  return cache ? cache->Find(path) : boost::shared_ptr<CSprite>();
 }

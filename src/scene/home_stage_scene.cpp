@@ -1,7 +1,5 @@
 #include "scene/home_stage_scene.h"
 
-#include "scene/scene_manager.h"
-#include "scene/screen_fader.h"
 
 CHomeStageScene* g_homeStageScene = nullptr;
 
@@ -17,6 +15,5 @@ void CHomeStageScene::Frame() {
   WorldUpdate();
   LateUpdate();
   RenderWorld();
-  if (g_sceneManager) g_sceneManager->Fader().Draw();
   Present();
 }

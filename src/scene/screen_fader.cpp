@@ -1,5 +1,8 @@
 #include "scene/screen_fader.h"
 
+#include "app/graphics.h"
+#include "effect/sprite.h"
+#include "scene/scene.h"
 #include "scene/scene_manager.h"
 
 void CScreenFader::Start(int index) {
@@ -40,4 +43,10 @@ void CScreenFader::Draw() {
   }
 }
 
-void CScreenFader::DrawBlack(int /*alpha*/) {}
+void CScreenFader::DrawBlack(int alpha) {
+  gfx::CDevice* device = app::GetDevice();
+  const boost::shared_ptr<CSprite>& black = app::GetBlackSprite();
+  if (!device || !black) return;
+  Set2DRenderStates(*device);
+  black->Draw2D(0, 0, 640, 480, 0, 0, 1, 1, static_cast<uint32_t>(alpha) << 24);
+}

@@ -19,6 +19,7 @@ int CTeamLogoScene::FrameCounter() { return g_logoCounter; }
 
 void CTeamLogoScene::Enter() {
   LoadStageScript("data/scr/teamlogo.txt");
+  logo_ = FindSprite("data/image/logo.jpg");
   g_logoCounter = 0;
 }
 
@@ -32,4 +33,7 @@ void CTeamLogoScene::Step() {
   }
 }
 
-void CTeamLogoScene::DrawImages() {}
+void CTeamLogoScene::DrawImages() {
+  // Larger than the screen on purpose: a 1024x512 image shows its top-left 640x480 one to one.
+  if (logo_) logo_->Draw2D(0, 0, 1024, 512, 0, 0, 1, 1, 0xFFFFFFFF);
+}

@@ -10,6 +10,9 @@ class CTeamLogoScene : public CFrontEndScene {
   const char* Name() const override { return "CTeamLogoScene"; }
   static int FrameCounter();
 
+ private:
+  boost::shared_ptr<CSprite> logo_;
+
  protected:
   void Step() override;
   void DrawImages() override;

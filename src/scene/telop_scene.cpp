@@ -17,9 +17,14 @@ CTelopScene::~CTelopScene() {
 
 int CTelopScene::FrameCounter() { return g_telopCounter; }
 
-void CTelopScene::Enter() { LoadStageScript("data/scr/telop.txt"); }
+void CTelopScene::Enter() {
+  LoadStageScript("data/scr/telop.txt");
+  card_ = FindSprite("data/image/stg00_home.jpg");
+}
 
-void CTelopScene::DrawImages() {}
+void CTelopScene::DrawImages() {
+  if (card_) card_->Draw2D(0, 0, 640, 480, 0, 0, 1, 1, 0xFFFFFFFF);
+}
 
 void CTelopScene::AfterDraw() {
   ++g_telopCounter;

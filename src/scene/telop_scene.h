@@ -13,6 +13,9 @@ class CTelopScene : public CFrontEndScene {
  protected:
   void DrawImages() override;
   void AfterDraw() override;
+
+ private:
+  boost::shared_ptr<CSprite> card_;
 };
 
 extern CTelopScene* g_telopScene;

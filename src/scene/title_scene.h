@@ -12,6 +12,10 @@ class CTitleScene : public CFrontEndScene {
  protected:
   void Step() override;
   void DrawImages() override;
+
+ private:
+  boost::shared_ptr<CSprite> title_;
+  boost::shared_ptr<CSprite> caption_;
 };
 
 extern CTitleScene* g_titleScene;

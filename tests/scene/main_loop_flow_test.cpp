@@ -15,6 +15,7 @@
 #include "scene/telop_scene.h"
 #include "scene/title_scene.h"
 #include "support/fake_input.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -58,6 +59,10 @@ void Hook(uint64_t frame) {
 }
 
 TEST(MainLoop, FrontEndFlowRunsOnTheFakeClock) {
+  CScratchGameDir dir("main_loop_flow");
+  dir.WriteEmptySceneScripts();
+  // A small window keeps the software renderer's share of this long run small.
+  dir.Write("TORIDEN.ini", "[TORIDEN]\nWINDOW=1\nWIDTH=160\nHEIGHT=120\n");
   FlowRun run;
   g_run = &run;
   os::SetClock(&run.clock);

@@ -11,6 +11,7 @@
 #include "scene/team_logo_scene.h"
 #include "scene/telop_scene.h"
 #include "scene/title_scene.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -21,7 +22,9 @@ void Record(const char* event, const CScene* scene) {
 
 class SceneManagerTest : public ::testing::Test {
  protected:
+  CScratchGameDir dir{::testing::UnitTest::GetInstance()->current_test_info()->name()};
   void SetUp() override {
+    dir.WriteEmptySceneScripts();
     g_events.clear();
     CScene::SetTraceHook(Record);
   }
@@ -78,6 +81,8 @@ TEST(ScenePhase, CounterRunsOnWhenTheSamePhaseIsSetAgain) {
 
 class FaderTest : public ::testing::Test {
  protected:
+  FaderTest() { dir.WriteEmptySceneScripts(); }
+  CScratchGameDir dir{::testing::UnitTest::GetInstance()->current_test_info()->name()};
   CSceneManager m;
 };
 
@@ -119,6 +124,13 @@ TEST_F(FaderTest, StartWhileActiveIsIgnoredAndTheLastNextWins) {
   EXPECT_EQ(m.GetCurrentScene(), g_homeStageScene);
   f.Start(7);  // unknown index: nothing
   EXPECT_FALSE(f.Active(CScreenFader::kFadeOut));
+}
+
+TEST(StageScript, MissingSceneScriptEndsWithAFailureCode) {
+  CScratchGameDir dir("missing_script");
+  CSceneManager m;
+  m.SetNextScene(g_titleScene);
+  EXPECT_EXIT(m.Switch(), ::testing::ExitedWithCode(3), "data/scr/title.txt");
 }
 
 }  // namespace

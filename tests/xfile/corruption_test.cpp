@@ -51,8 +51,9 @@ TEST_P(CorruptionTest, TruncationsFailCleanly) {
     const std::string d = xtest::Dump(*e);
     EXPECT_EQ(fullDump.compare(0, d.size(), d), 0) << n;
     // Only trailing blanks may be cut from a file that still reads whole.
-    if (e->Objects().size() == full->Objects().size())
+    if (e->Objects().size() == full->Objects().size()) {
       EXPECT_EQ(bytes[n], '\n') << n;
+    }
   }
   EXPECT_GT(failures, static_cast<int>(bytes.size()) * 9 / 10);
 }

@@ -86,7 +86,12 @@ class CEmitter {
     char buf[40];
     auto r = isDouble ? std::to_chars(buf, buf + sizeof buf, v)
                       : std::to_chars(buf, buf + sizeof buf, static_cast<float>(v));
+    // Always with a decimal point: some readers take "1,0" for a decimal comma.
+    bool plain = true;
+    for (const char* q = buf; q < r.ptr; ++q)
+      if (*q == '.' || *q == 'e' || *q == 'n' || *q == 'i') plain = false;
     out_.insert(out_.end(), buf, r.ptr);
+    if (plain) Raw(".0");
   }
   void String(std::string_view s) {
     if (binary_) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <unordered_map>
 
 #include "platform/gfxutil/x_mesh_data.h"
 #include "platform/xfile/xfile.h"
@@ -65,40 +64,42 @@ void CMesh::GetAttributeTable(AttributeRange* table, uint32_t* count) const {
 }
 
 namespace {
-// Representative vertex per vertex: the first one at (almost) the same position.
+// Representative vertex per vertex: the lowest-numbered one at (almost) the same position.
 std::vector<uint32_t> PointReps(const CMesh& m, float epsilon) {
   const uint32_t n = m.GetNumVertices();
   std::vector<uint32_t> rep(n);
+  std::vector<uint32_t> order(n);
+  std::vector<Vector3> pos(n);
+  for (uint32_t i = 0; i < n; ++i) {
+    order[i] = i;
+    pos[i] = m.Position(i);
+    // +0 and -0 are one point.
+    if (pos[i].x == 0) pos[i].x = 0;
+    if (pos[i].y == 0) pos[i].y = 0;
+    if (pos[i].z == 0) pos[i].z = 0;
+  }
+  auto less = [&](uint32_t a, uint32_t b) {
+    const Vector3& p = pos[a];
+    const Vector3& q = pos[b];
+    if (p.x != q.x) return p.x < q.x;
+    if (p.y != q.y) return p.y < q.y;
+    if (p.z != q.z) return p.z < q.z;
+    return a < b;
+  };
+  std::sort(order.begin(), order.end(), less);
+  for (uint32_t i = 0; i < n; ++i) rep[i] = i;
   if (epsilon <= 0) {
-    struct Key {
-      float x, y, z;
-      bool operator==(const Key& o) const { return x == o.x && y == o.y && z == o.z; }
-    };
-    struct Hash {
-      size_t operator()(const Key& k) const {
-        uint32_t a, b, c;
-        std::memcpy(&a, &k.x, 4), std::memcpy(&b, &k.y, 4), std::memcpy(&c, &k.z, 4);
-        return (size_t(a) * 73856093u) ^ (size_t(b) * 19349663u) ^ (size_t(c) * 83492791u);
-      }
-    };
-    std::unordered_map<Key, uint32_t, Hash> seen;
-    seen.reserve(n);
-    for (uint32_t i = 0; i < n; ++i) {
-      const Vector3 p = m.Position(i);
-      // +0 and -0 are one point.
-      const Key k{p.x == 0 ? 0.0f : p.x, p.y == 0 ? 0.0f : p.y, p.z == 0 ? 0.0f : p.z};
-      rep[i] = seen.emplace(k, i).first->second;
+    for (size_t i = 1; i < n; ++i) {
+      const Vector3& p = pos[order[i]];
+      const Vector3& q = pos[order[i - 1]];
+      if (p.x == q.x && p.y == q.y && p.z == q.z) rep[order[i]] = rep[order[i - 1]];
     }
     return rep;
   }
-  std::vector<uint32_t> order(n);
-  for (uint32_t i = 0; i < n; ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return m.Position(a).x < m.Position(b).x; });
-  for (uint32_t i = 0; i < n; ++i) rep[i] = i;
   for (size_t i = 0; i < n; ++i) {
-    const Vector3 a = m.Position(order[i]);
-    for (size_t j = i + 1; j < n && m.Position(order[j]).x - a.x <= epsilon; ++j) {
-      const Vector3 d = m.Position(order[j]) - a;
+    const Vector3 a = pos[order[i]];
+    for (size_t j = i + 1; j < n && pos[order[j]].x - a.x <= epsilon; ++j) {
+      const Vector3 d = pos[order[j]] - a;
       if (std::fabs(d.y) <= epsilon && std::fabs(d.z) <= epsilon) {
         const uint32_t lo = std::min(rep[order[i]], rep[order[j]]);
         rep[order[i]] = rep[order[j]] = lo;
@@ -113,21 +114,38 @@ std::vector<uint32_t> PointReps(const CMesh& m, float epsilon) {
 void CMesh::GenerateAdjacency(float epsilon, std::vector<uint32_t>& adjacency) const {
   adjacency.assign(static_cast<size_t>(numFaces_) * 3, kUnused);
   const std::vector<uint32_t> rep = PointReps(*this, epsilon);
-  // Edge (a, b) of a face meets edge (b, a) of its neighbour.
-  std::unordered_map<uint64_t, uint32_t> open;
-  open.reserve(static_cast<size_t>(numFaces_) * 3);
-  for (uint32_t f = 0; f < numFaces_; ++f) {
-    for (uint32_t k = 0; k < 3; ++k) {
-      const uint32_t a = rep[indices_[3 * f + k]], b = rep[indices_[3 * f + (k + 1) % 3]];
-      if (a == b) continue;
-      const uint64_t back = uint64_t(b) << 32 | a;
-      auto it = open.find(back);
-      if (it != open.end() && adjacency[it->second] == kUnused) {
-        adjacency[it->second] = f;
-        adjacency[3 * f + k] = it->second / 3;
-        open.erase(it);
-      } else {
-        open.emplace(uint64_t(a) << 32 | b, 3 * f + k);
+  // Edge (a, b) of a face meets edge (b, a) of its neighbour. Edges are bucketed by their lower
+  // point (a counting sort), then paired within each small bucket.
+  struct Edge {
+    uint32_t hi;
+    uint32_t corner;  // 3 * face + k
+    bool forward;     // walks from the lower point to the higher
+  };
+  const uint32_t nv = numVertices_;
+  std::vector<uint32_t> start(nv + 1, 0);
+  for (uint32_t c = 0; c < 3 * numFaces_; ++c) {
+    const uint32_t a = rep[indices_[c]], b = rep[indices_[c - c % 3 + (c % 3 + 1) % 3]];
+    if (a != b) ++start[std::min(a, b) + 1];
+  }
+  for (uint32_t v = 0; v < nv; ++v) start[v + 1] += start[v];
+  std::vector<Edge> edges(start[nv]);
+  std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+  for (uint32_t c = 0; c < 3 * numFaces_; ++c) {
+    const uint32_t a = rep[indices_[c]], b = rep[indices_[c - c % 3 + (c % 3 + 1) % 3]];
+    if (a == b) continue;
+    edges[fill[std::min(a, b)]++] = {std::max(a, b), c, a < b};
+  }
+  for (uint32_t v = 0; v < nv; ++v) {
+    // Each forward use pairs with the first free backward use of the same edge, in face order.
+    for (uint32_t i = start[v]; i < start[v + 1]; ++i) {
+      const Edge& e = edges[i];
+      if (!e.forward || adjacency[e.corner] != kUnused) continue;
+      for (uint32_t j = start[v]; j < start[v + 1]; ++j) {
+        const Edge& o = edges[j];
+        if (o.forward || o.hi != e.hi || adjacency[o.corner] != kUnused) continue;
+        adjacency[e.corner] = o.corner / 3;
+        adjacency[o.corner] = e.corner / 3;
+        break;
       }
     }
   }

@@ -35,8 +35,9 @@ class CSkinMesh {
     float weight;
   };
 
-  CSkinMesh(std::unique_ptr<CMesh> mesh, std::vector<std::string> boneNames,
-            std::vector<std::vector<Influence>> vertexInfluences);
+  // Influences of vertex v are flat[first[v] .. first[v + 1]).
+  CSkinMesh(std::unique_ptr<CMesh> mesh, std::vector<std::string> boneNames, std::vector<uint32_t> first,
+            std::vector<Influence> flat);
   CSkinMesh(const CSkinMesh&) = delete;
   CSkinMesh& operator=(const CSkinMesh&) = delete;
 
@@ -64,7 +65,15 @@ class CSkinMesh {
  private:
   std::unique_ptr<CMesh> mesh_;
   std::vector<std::string> boneNames_;
-  std::vector<std::vector<Influence>> influences_;  // per vertex
+  struct Span {
+    const Influence* b;
+    const Influence* e;
+    const Influence* begin() const { return b; }
+    const Influence* end() const { return e; }
+  };
+  Span Of(uint32_t v) const { return {flat_.data() + first_[v], flat_.data() + first_[v + 1]}; }
+  std::vector<uint32_t> first_;
+  std::vector<Influence> flat_;
 };
 
 // D3DXLoadSkinMeshFromXof: one Mesh data object with its materials and skin. Materials: the

@@ -12,28 +12,33 @@ inline uint32_t Le32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-// Characters that end a name or number besides whitespace.
-inline bool IsDelimiter(uint8_t c) {
-  switch (c) {
-    case ' ': case '\t': case '\r': case '\n': case '\0':
-    case '{': case '}': case '[': case ']': case '(': case ')': case '<': case '>':
-    case ',': case ';': case '"': case '#':
-      return true;
-    default:
-      return false;
+// Character classes: kSkip for what lies between numbers (blanks and separators), kDelimiter
+// for what ends a name or number.
+enum : uint8_t { kSkip = 1, kDelimiter = 2 };
+struct CharClasses {
+  uint8_t c[256] = {};
+  constexpr CharClasses() {
+    for (char ch : {' ', '\t', '\r', '\n'}) c[static_cast<uint8_t>(ch)] = kSkip | kDelimiter;
+    c[0] = kDelimiter;
+    for (char ch : {',', ';'}) c[static_cast<uint8_t>(ch)] = kSkip | kDelimiter;
+    for (char ch : {'{', '}', '[', ']', '(', ')', '<', '>', '"', '#'}) c[static_cast<uint8_t>(ch)] = kDelimiter;
   }
-}
+};
+constexpr CharClasses kClasses;
+
+inline bool IsDelimiter(uint8_t c) { return kClasses.c[c] & kDelimiter; }
 
 struct Keyword {
   const char* text;
+  size_t length;
   Tok kind;
 };
 constexpr Keyword kKeywords[] = {
-    {"template", Tok::Template}, {"WORD", Tok::Word},       {"DWORD", Tok::Dword},
-    {"FLOAT", Tok::FloatKw},     {"DOUBLE", Tok::Double},   {"CHAR", Tok::Char},
-    {"UCHAR", Tok::Uchar},       {"SWORD", Tok::Sword},     {"SDWORD", Tok::Sdword},
-    {"VOID", Tok::Void},         {"STRING", Tok::Lpstr},    {"UNICODE", Tok::Unicode},
-    {"CSTRING", Tok::Cstring},   {"array", Tok::Array},     {"BYTE", Tok::Uchar},
+    {"template", 8, Tok::Template}, {"WORD", 4, Tok::Word},       {"DWORD", 5, Tok::Dword},
+    {"FLOAT", 5, Tok::FloatKw},     {"DOUBLE", 6, Tok::Double},   {"CHAR", 4, Tok::Char},
+    {"UCHAR", 5, Tok::Uchar},       {"SWORD", 5, Tok::Sword},     {"SDWORD", 6, Tok::Sdword},
+    {"VOID", 4, Tok::Void},         {"STRING", 6, Tok::Lpstr},    {"UNICODE", 7, Tok::Unicode},
+    {"CSTRING", 7, Tok::Cstring},   {"array", 5, Tok::Array},     {"BYTE", 4, Tok::Uchar},
 };
 
 }  // namespace
@@ -101,6 +106,66 @@ bool CLexer::LexNumber(Token& t) {
   return true;
 }
 
+bool CLexer::NextTextNumber(double& real, int64_t& integer, bool& isInteger) {
+  for (;;) {
+    while (p_ < end_ && (kClasses.c[*p_] & kSkip)) ++p_;
+    if (p_ == end_) return false;
+    if (*p_ == '#' || (*p_ == '/' && p_ + 1 < end_ && p_[1] == '/')) {
+      while (p_ < end_ && *p_ != '\n') ++p_;
+      continue;
+    }
+    break;
+  }
+  const char* b = reinterpret_cast<const char*>(p_);
+  const char* e = reinterpret_cast<const char*>(end_);
+  if (*b == '+') ++b;
+  const char first = b < e ? *b : 0;
+  if (!((first >= '0' && first <= '9') ||
+        ((first == '-' || first == '.') && b + 1 < e && ((b[1] >= '0' && b[1] <= '9') || b[1] == '.'))))
+    return false;
+  // Integers and short plain decimals by hand (nearly every value in a file): a mantissa of at
+  // most 15 digits and a power of ten up to 22 are exact doubles, so one division rounds exactly
+  // as from_chars would. Exponents and longer numbers go to from_chars.
+  {
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char* q = b;
+    const bool negative = *q == '-';
+    if (negative) ++q;
+    uint64_t v = 0;
+    int digits = 0;
+    const char* intStart = q;
+    while (q < e && *q >= '0' && *q <= '9' && digits < 16) v = v * 10 + static_cast<uint64_t>(*q++ - '0'), ++digits;
+    const bool hasInt = q > intStart;
+    if (hasInt && (q == e || IsDelimiter(static_cast<uint8_t>(*q)))) {
+      integer = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+      if (integer < -2147483648LL || integer > 0xFFFFFFFFLL) return false;
+      isInteger = true;
+      p_ = reinterpret_cast<const uint8_t*>(q);
+      return true;
+    }
+    if (q < e && *q == '.' && digits < 16) {
+      ++q;
+      const char* fracStart = q;
+      while (q < e && *q >= '0' && *q <= '9' && digits < 16) v = v * 10 + static_cast<uint64_t>(*q++ - '0'), ++digits;
+      const int frac = static_cast<int>(q - fracStart);
+      if ((hasInt || frac > 0) && digits <= 15 && (q == e || (IsDelimiter(static_cast<uint8_t>(*q)) && *q != '#'))) {
+        const double d = static_cast<double>(v) / kPow10[frac];
+        real = negative ? -d : d;
+        isInteger = false;
+        p_ = reinterpret_cast<const uint8_t*>(q);
+        return true;
+      }
+    }
+  }
+  auto f = std::from_chars(b, e, real);
+  if (f.ec != std::errc() || (f.ptr != e && !IsDelimiter(static_cast<uint8_t>(*f.ptr)))) return false;
+  if (f.ptr != e && *f.ptr == '#' && f.ptr[-1] == '.') return false;  // "1.#IND00": the slow path knows
+  isInteger = false;
+  p_ = reinterpret_cast<const uint8_t*>(f.ptr);
+  return true;
+}
+
 bool CLexer::NextText(Token& t) {
   for (;;) {
     while (p_ < end_ && (*p_ == ' ' || *p_ == '\t' || *p_ == '\r' || *p_ == '\n' || *p_ == '\0')) ++p_;
@@ -159,10 +224,9 @@ bool CLexer::NextText(Token& t) {
         t.text = std::string_view(reinterpret_cast<const char*>(p_), static_cast<size_t>(q - p_));
         p_ = q;
         t.kind = Tok::Name;
-        if (t.text.size() <= 8) {
+        if (t.text.size() >= 4 && t.text.size() <= 8) {
           for (const Keyword& k : kKeywords) {
-            if (std::strlen(k.text) == t.text.size() &&
-                strncasecmp(k.text, t.text.data(), t.text.size()) == 0) {
+            if (k.length == t.text.size() && strncasecmp(k.text, t.text.data(), t.text.size()) == 0) {
               t.kind = k.kind;
               break;
             }

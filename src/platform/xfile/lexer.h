@@ -32,6 +32,9 @@ class CLexer {
   CLexer(const uint8_t* data, size_t size, bool binary, bool doubles)
       : p_(data), end_(data + size), binary_(binary), doubles_(doubles) {}
   bool Next(Token& t);  // false on End or Error (t.kind tells which)
+  // Text only: skips blanks, separators and comments, then reads a number if one is next.
+  // False (nothing consumed but the skipped) when something else comes.
+  bool NextTextNumber(double& real, int64_t& integer, bool& isInteger);
   size_t Remaining() const { return static_cast<size_t>(end_ - p_); }
   bool Binary() const { return binary_; }
   bool Doubles() const { return doubles_; }

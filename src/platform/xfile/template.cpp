@@ -63,6 +63,18 @@ void CTemplate::ComputeMinValues() {
       size += count * PrimitiveSize(m.type);
     }
   }
+  uint64_t floats = 0;
+  bool allFloats = !members.empty();
+  for (const Member& m : members) {
+    uint64_t count = 1;
+    for (const ArrayDim& d : m.dims) count = d.member >= 0 ? 0 : count * d.fixed;
+    if (m.type != Primitive::Float || count == 0 || count > 0xFFFF) allFloats = false;
+    floats += count;
+  }
+  countedDwords_ = members.size() == 2 && members[0].type == Primitive::Dword && members[0].dims.empty() &&
+                   members[1].type == Primitive::Dword && members[1].dims.size() == 1 &&
+                   members[1].dims[0].member == 0;
+  flatFloats_ = allFloats && floats <= 0xFFFF ? static_cast<uint32_t>(floats) : 0;
   minValues_ = static_cast<uint32_t>(minValues > 0xFFFFFFFFull ? 0xFFFFFFFFull : minValues);
   fixedSize_ = fixed && size <= 0xFFFFFFFFull ? static_cast<uint32_t>(size) : 0;
 }

@@ -4,6 +4,9 @@
 
 #include <random>
 
+#include "platform/gfxutil/mesh.h"
+#include "platform/gfxutil/skin_mesh.h"
+#include "platform/gfxutil/x_info.h"
 #include "sample_models.h"
 #include "xfile_test_util.h"
 
@@ -78,8 +81,37 @@ TEST_P(CorruptionTest, BitFlipsNeverCrash) {
       continue;
     }
     ++read;
-    // Whatever was read must be walkable and writable again.
+    // Whatever was read must be walkable and writable again, and the mesh loaders must cope
+    // with whatever counts and indices the damaged data now holds.
     EXPECT_FALSE(xtest::Dump(*e).empty());
+    std::vector<gfxutil::XMaterial> materials;
+    uint32_t count = 0;
+    auto mesh = gfxutil::LoadMeshFromXInMemory(copy.data(), copy.size(), 0, nullptr, nullptr, &materials, &count);
+    if (mesh) {
+      EXPECT_EQ(materials.size(), count);
+    }
+    gfxutil::XInfo info;
+    std::string error;
+    EXPECT_TRUE(gfxutil::DescribeXFile(copy.data(), copy.size(), info, error));
+    for (const auto& top : e->Objects()) {
+      std::vector<const xfile::CDataObject*> stack{top.get()};
+      while (!stack.empty()) {
+        const xfile::CDataObject* o = stack.back();
+        stack.pop_back();
+        if (o->Template()->name == "Mesh") {
+          std::unique_ptr<gfxutil::CSkinMesh> skin;
+          std::vector<uint32_t> adjacency;
+          if (gfxutil::LoadSkinMeshFromXof(*o, 0, nullptr, &adjacency, nullptr, nullptr, nullptr, nullptr, skin) ==
+              gfxutil::D3DX_OK) {
+            gfxutil::BoneCombinationTable table;
+            std::unique_ptr<gfxutil::CMesh> blended;
+            skin->ConvertToBlendedMesh(0, adjacency.data(), nullptr, table, nullptr, nullptr, blended);
+          }
+        }
+        for (size_t i = 0; i < o->GetChildCount(); ++i)
+          if (!o->GetChild(i).isReference) stack.push_back(o->GetChild(i).object);
+      }
+    }
   }
   EXPECT_GT(failed, 0);
   EXPECT_EQ(failed + read, 3000);

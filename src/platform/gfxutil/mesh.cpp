@@ -86,16 +86,31 @@ std::vector<uint32_t> PointReps(const CMesh& m, float epsilon) {
     if (p.z != q.z) return p.z < q.z;
     return a < b;
   };
-  std::sort(order.begin(), order.end(), less);
   for (uint32_t i = 0; i < n; ++i) rep[i] = i;
   if (epsilon <= 0) {
-    for (size_t i = 1; i < n; ++i) {
-      const Vector3& p = pos[order[i]];
-      const Vector3& q = pos[order[i - 1]];
-      if (p.x == q.x && p.y == q.y && p.z == q.z) rep[order[i]] = rep[order[i - 1]];
+    // Exact matches only: group by the bit patterns, sorted as plain integers.
+    struct Key {
+      uint32_t x, y, z, i;
+    };
+    std::vector<Key> keys(n);
+    for (uint32_t i = 0; i < n; ++i) {
+      keys[i].i = i;
+      std::memcpy(&keys[i].x, &pos[i].x, 4);
+      std::memcpy(&keys[i].y, &pos[i].y, 4);
+      std::memcpy(&keys[i].z, &pos[i].z, 4);
     }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+      if (a.x != b.x) return a.x < b.x;
+      if (a.y != b.y) return a.y < b.y;
+      if (a.z != b.z) return a.z < b.z;
+      return a.i < b.i;
+    });
+    for (size_t i = 1; i < n; ++i)
+      if (keys[i].x == keys[i - 1].x && keys[i].y == keys[i - 1].y && keys[i].z == keys[i - 1].z)
+        rep[keys[i].i] = rep[keys[i - 1].i];
     return rep;
   }
+  std::sort(order.begin(), order.end(), less);
   for (size_t i = 0; i < n; ++i) {
     const Vector3 a = pos[order[i]];
     for (size_t j = i + 1; j < n && pos[order[j]].x - a.x <= epsilon; ++j) {

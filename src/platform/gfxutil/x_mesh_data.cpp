@@ -312,10 +312,14 @@ std::unique_ptr<CMesh> BuildMesh(const XMeshData& m, uint32_t options, gfx::CDev
   }
   mesh->UnlockVertexBuffer();
   // Stable attribute sort of the faces, then the table.
+  // Stable counting sort: attribute ids are material indices, few and small.
+  uint32_t maxAttr = 0;
+  for (uint32_t a : m.attributes) maxAttr = std::max(maxAttr, a);
+  std::vector<uint32_t> next(static_cast<size_t>(maxAttr) + 2, 0);
+  for (uint32_t a : m.attributes) ++next[a + 1];
+  for (size_t a = 1; a < next.size(); ++a) next[a] += next[a - 1];
   std::vector<uint32_t> order(nFaces);
-  for (uint32_t f = 0; f < nFaces; ++f) order[f] = f;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](uint32_t a, uint32_t b) { return m.attributes[a] < m.attributes[b]; });
+  for (uint32_t f = 0; f < nFaces; ++f) order[next[m.attributes[f]]++] = f;
   uint16_t* idx = mesh->LockIndexBuffer();
   uint32_t* attr = mesh->LockAttributeBuffer();
   for (uint32_t f = 0; f < nFaces; ++f) {

@@ -42,6 +42,7 @@ void CDataObject::AppendString(std::string_view s) {
 }
 
 void CDataObject::Append(const void* p, size_t n) {
+  if (n == 0) return;
   const size_t at = data_.size();
   data_.resize(at + n);
   std::memcpy(data_.data() + at, p, n);

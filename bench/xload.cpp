@@ -18,8 +18,9 @@
 #include "platform/xfile/xfile.h"
 
 #ifdef BRIMMEL_HAVE_ASSIMP
-#include <assimp/Importer.hpp>
 #include <assimp/scene.h>
+
+#include <assimp/Importer.hpp>
 #endif
 
 namespace {
@@ -47,8 +48,8 @@ size_t LoadModel(const xfile::CXFile& x, const std::string& path) {
       std::vector<std::string> bones;
       std::vector<gfxutil::Matrix> offsets;
       uint32_t count = 0;
-      if (gfxutil::LoadSkinMeshFromXof(*o, gfxutil::D3DXMESH_MANAGED, nullptr, &adjacency, &materials, &count, &bones,
-                                       &offsets, skin) == gfxutil::D3DX_OK)
+      if (gfxutil::LoadSkinMeshFromXof(*o, gfxutil::D3DXMESH_MANAGED, nullptr, &adjacency, &materials, &count,
+                                       &bones, &offsets, skin) == gfxutil::D3DX_OK)
         triangles += skin->GetOriginalMesh()->GetNumFaces();
       continue;
     }
@@ -66,7 +67,9 @@ size_t LoadStatic(const std::string& path) {
   return mesh ? mesh->GetNumFaces() : 0;
 }
 
-double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
 }  // namespace
 
@@ -84,8 +87,10 @@ int main() {
     xfile::Encoding enc;
     bool doubles;
   };
-  const Spec specs[] = {{true, xfile::Encoding::Text, false},   {true, xfile::Encoding::Binary, false},
-                        {true, xfile::Encoding::Binary, true},  {false, xfile::Encoding::Text, false},
+  const Spec specs[] = {{true, xfile::Encoding::Text, false},
+                        {true, xfile::Encoding::Binary, false},
+                        {true, xfile::Encoding::Binary, true},
+                        {false, xfile::Encoding::Text, false},
                         {false, xfile::Encoding::Binary, false}};
   int n = 0;
   for (const Spec& s : specs) {
@@ -127,8 +132,8 @@ int main() {
 #endif
   }
   std::filesystem::remove_all(dir);
-  std::fprintf(stderr, "xload: %zu files, %.2f MB, triangles ours %zu peer %zu\n", files.size(), bytes / 1048576.0,
-               ourTriangles, peerTriangles);
+  std::fprintf(stderr, "xload: %zu files, %.2f MB, triangles ours %zu peer %zu\n", files.size(),
+               bytes / 1048576.0, ourTriangles, peerTriangles);
 #ifdef BRIMMEL_HAVE_ASSIMP
   std::printf("xload: ours %.2f ms, peer %.2f ms, ratio %.3f\n", ours, peer, ours / peer);
 #else

@@ -72,8 +72,10 @@ TEST_P(CorruptionTest, BitFlipsNeverCrash) {
     const int flips = 1 + static_cast<int>(rng() % 4);
     for (int k = 0; k < flips; ++k) {
       const size_t at = rng() % copy.size();
-      if (rng() % 3 == 0) copy[at] = static_cast<uint8_t>(rng());  // whole byte, e.g. a count
-      else copy[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
+      if (rng() % 3 == 0)
+        copy[at] = static_cast<uint8_t>(rng());  // whole byte, e.g. a count
+      else
+        copy[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
     }
     std::unique_ptr<CEnumObject> e;
     if (x->CreateEnumObjectFromMemory(copy.data(), copy.size(), e) < 0) {
@@ -86,7 +88,8 @@ TEST_P(CorruptionTest, BitFlipsNeverCrash) {
     EXPECT_FALSE(xtest::Dump(*e).empty());
     std::vector<gfxutil::XMaterial> materials;
     uint32_t count = 0;
-    auto mesh = gfxutil::LoadMeshFromXInMemory(copy.data(), copy.size(), 0, nullptr, nullptr, &materials, &count);
+    auto mesh =
+        gfxutil::LoadMeshFromXInMemory(copy.data(), copy.size(), 0, nullptr, nullptr, &materials, &count);
     if (mesh) {
       EXPECT_EQ(materials.size(), count);
     }
@@ -101,8 +104,8 @@ TEST_P(CorruptionTest, BitFlipsNeverCrash) {
         if (o->Template()->name == "Mesh") {
           std::unique_ptr<gfxutil::CSkinMesh> skin;
           std::vector<uint32_t> adjacency;
-          if (gfxutil::LoadSkinMeshFromXof(*o, 0, nullptr, &adjacency, nullptr, nullptr, nullptr, nullptr, skin) ==
-              gfxutil::D3DX_OK) {
+          if (gfxutil::LoadSkinMeshFromXof(*o, 0, nullptr, &adjacency, nullptr, nullptr, nullptr, nullptr,
+                                           skin) == gfxutil::D3DX_OK) {
             gfxutil::BoneCombinationTable table;
             std::unique_ptr<gfxutil::CMesh> blended;
             skin->ConvertToBlendedMesh(0, adjacency.data(), nullptr, table, nullptr, nullptr, blended);
@@ -127,8 +130,9 @@ INSTANTIATE_TEST_SUITE_P(Encodings, CorruptionTest,
 TEST(CorruptionLimits, HugeCountsAreRefusedBeforeAllocating) {
   auto x = xtest::NewReader();
   // Binary list claiming four billion values in a few bytes.
-  std::vector<uint8_t> b = {'x', 'o', 'f', ' ', '0', '3', '0', '2', 'b', 'i', 'n', ' ', '0', '0', '3', '2',
-                            1, 0, 4, 0, 0, 0, 'M', 'e', 's', 'h', 0x0A, 0, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+  std::vector<uint8_t> b = {'x', 'o', 'f',  ' ', '0', '3', '0',  '2',  'b',  'i', 'n', ' ',
+                            '0', '0', '3',  '2', 1,   0,   4,    0,    0,    0,   'M', 'e',
+                            's', 'h', 0x0A, 0,   6,   0,   0xFF, 0xFF, 0xFF, 0xFF};
   std::unique_ptr<CEnumObject> e;
   EXPECT_LT(x->CreateEnumObjectFromMemory(b.data(), b.size(), e), 0);
   // A compressed file whose declared total is enormous but whose blocks hold little.

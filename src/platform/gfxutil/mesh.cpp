@@ -13,14 +13,22 @@ FvfLayout GetFvfLayout(uint32_t fvf) {
   FvfLayout l;
   uint32_t off = 0;
   switch (fvf & gfx::D3DFVF_POSITION_MASK) {
-    case gfx::D3DFVF_XYZ: off = 12; break;
-    case gfx::D3DFVF_XYZRHW: off = 16; break;
-    case gfx::D3DFVF_XYZB1: case gfx::D3DFVF_XYZB2: case gfx::D3DFVF_XYZB3: case gfx::D3DFVF_XYZB4:
+    case gfx::D3DFVF_XYZ:
+      off = 12;
+      break;
+    case gfx::D3DFVF_XYZRHW:
+      off = 16;
+      break;
+    case gfx::D3DFVF_XYZB1:
+    case gfx::D3DFVF_XYZB2:
+    case gfx::D3DFVF_XYZB3:
+    case gfx::D3DFVF_XYZB4:
     case 0x00E:  // XYZB5
       l.weights = ((fvf & gfx::D3DFVF_POSITION_MASK) - 4) / 2;
       off = 12 + 4 * l.weights;
       break;
-    default: return l;
+    default:
+      return l;
   }
   if (fvf & gfx::D3DFVF_NORMAL) l.normal = static_cast<int>(off), off += 12;
   if (fvf & 0x020) off += 4;  // point size
@@ -301,8 +309,8 @@ gfx::Result CMesh::DrawSubset(uint32_t attribId) {
   if (!table_.empty()) {
     for (const AttributeRange& r : table_) {
       if (r.AttribId != attribId || r.FaceCount == 0) continue;
-      const gfx::Result res = device_->DrawIndexedPrimitive(gfx::D3DPT_TRIANGLELIST, r.VertexStart, r.VertexCount,
-                                                            r.FaceStart * 3, r.FaceCount);
+      const gfx::Result res = device_->DrawIndexedPrimitive(gfx::D3DPT_TRIANGLELIST, r.VertexStart,
+                                                            r.VertexCount, r.FaceStart * 3, r.FaceCount);
       if (res != gfx::D3D_OK) return res;
     }
     return gfx::D3D_OK;
@@ -341,8 +349,10 @@ bool ComputeNormals(CMesh& mesh, const uint32_t* adjacency) {
     bool ok = true;
     for (int k = 0; k < 3; ++k) {
       v[k] = idx[3 * f + k];
-      if (v[k] >= n) ok = false;
-      else p[k] = mesh.Position(v[k]);
+      if (v[k] >= n)
+        ok = false;
+      else
+        p[k] = mesh.Position(v[k]);
     }
     if (!ok) continue;
     const Vector3 normal = Vec3Normalize(Vec3Cross(p[1] - p[0], p[2] - p[0]));
@@ -364,9 +374,12 @@ bool ComputeNormals(CMesh& mesh, const uint32_t* adjacency) {
 
 namespace {
 
-constexpr xfile::Guid kMeshGuid = {0x3D82AB44, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
-constexpr xfile::Guid kFrameGuid = {0x3D82AB46, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
-constexpr xfile::Guid kFrameTransformGuid = {0xF6F23F41, 0x7686, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
+constexpr xfile::Guid kMeshGuid = {
+    0x3D82AB44, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
+constexpr xfile::Guid kFrameGuid = {
+    0x3D82AB46, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
+constexpr xfile::Guid kFrameTransformGuid = {
+    0xF6F23F41, 0x7686, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
 
 // Walks a frame (or the file's top level); a transform matrix inside a frame applies to what
 // follows it there.
@@ -408,9 +421,10 @@ const xfile::CXFile* StandardReader() {
 
 }  // namespace
 
-std::unique_ptr<CMesh> LoadMeshFromXInMemory(const void* data, size_t size, uint32_t options, gfx::CDevice* device,
-                                             std::vector<uint32_t>* adjacency, std::vector<XMaterial>* materials,
-                                             uint32_t* numMaterials, int32_t* result) {
+std::unique_ptr<CMesh> LoadMeshFromXInMemory(const void* data, size_t size, uint32_t options,
+                                             gfx::CDevice* device, std::vector<uint32_t>* adjacency,
+                                             std::vector<XMaterial>* materials, uint32_t* numMaterials,
+                                             int32_t* result) {
   int32_t dummy;
   int32_t& res = result ? *result : dummy;
   const xfile::CXFile* reader = StandardReader();
@@ -463,8 +477,8 @@ std::unique_ptr<CMesh> LoadMeshFromX(const std::string& path, uint32_t options, 
     if (result) *result = D3DX_E_FAIL;
     return nullptr;
   }
-  return LoadMeshFromXInMemory(bytes.data(), bytes.size(), options, device, adjacency, materials, numMaterials,
-                               result);
+  return LoadMeshFromXInMemory(bytes.data(), bytes.size(), options, device, adjacency, materials,
+                               numMaterials, result);
 }
 
 }  // namespace gfxutil

@@ -12,11 +12,15 @@ namespace {
 constexpr uint32_t kMaxBlendMatrices = 4;
 }
 
-CSkinMesh::CSkinMesh(std::unique_ptr<CMesh> mesh, std::vector<std::string> boneNames, std::vector<uint32_t> first,
-                     std::vector<Influence> flat)
-    : mesh_(std::move(mesh)), boneNames_(std::move(boneNames)), first_(std::move(first)), flat_(std::move(flat)) {}
+CSkinMesh::CSkinMesh(std::unique_ptr<CMesh> mesh, std::vector<std::string> boneNames,
+                     std::vector<uint32_t> first, std::vector<Influence> flat)
+    : mesh_(std::move(mesh)),
+      boneNames_(std::move(boneNames)),
+      first_(std::move(first)),
+      flat_(std::move(flat)) {}
 
-void CSkinMesh::GetBoneInfluence(uint32_t bone, std::vector<uint32_t>& vertices, std::vector<float>& weights) const {
+void CSkinMesh::GetBoneInfluence(uint32_t bone, std::vector<uint32_t>& vertices,
+                                 std::vector<float>& weights) const {
   vertices.clear();
   weights.clear();
   for (uint32_t v = 0; v + 1 < first_.size(); ++v)
@@ -40,7 +44,8 @@ uint32_t CSkinMesh::GetMaxFaceInfluences() const {
     for (int k = 0; k < 3; ++k)
       for (const Influence& i : Of(idx[3 * f + k])) bones.push_back(i.bone);
     std::sort(bones.begin(), bones.end());
-    most = std::max<uint32_t>(most, static_cast<uint32_t>(std::unique(bones.begin(), bones.end()) - bones.begin()));
+    most = std::max<uint32_t>(most,
+                              static_cast<uint32_t>(std::unique(bones.begin(), bones.end()) - bones.begin()));
   }
   return most;
 }
@@ -66,11 +71,14 @@ int32_t CSkinMesh::ConvertToBlendedMesh(uint32_t options, const uint32_t* /*adja
     for (int k = 0; k < 3; ++k)
       for (const Influence& i : Of(idx[3 * f + k])) {
         auto it = std::find_if(sums.begin(), sums.end(), [&](const auto& s) { return s.first == i.bone; });
-        if (it == sums.end()) sums.push_back({i.bone, i.weight});
-        else it->second += i.weight;
+        if (it == sums.end())
+          sums.push_back({i.bone, i.weight});
+        else
+          it->second += i.weight;
       }
     if (sums.size() > maxInfl) {
-      std::stable_sort(sums.begin(), sums.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+      std::stable_sort(sums.begin(), sums.end(),
+                       [](const auto& a, const auto& b) { return a.second > b.second; });
       sums.resize(maxInfl);
     }
     for (const auto& s : sums) faceBones[f].push_back(s.first);
@@ -80,7 +88,8 @@ int32_t CSkinMesh::ConvertToBlendedMesh(uint32_t options, const uint32_t* /*adja
   // Groups per material in ascending material order, faces in their order.
   std::vector<uint32_t> faceOrder(nFaces);
   for (uint32_t f = 0; f < nFaces; ++f) faceOrder[f] = f;
-  std::stable_sort(faceOrder.begin(), faceOrder.end(), [&](uint32_t a, uint32_t b) { return attr[a] < attr[b]; });
+  std::stable_sort(faceOrder.begin(), faceOrder.end(),
+                   [&](uint32_t a, uint32_t b) { return attr[a] < attr[b]; });
   struct Group {
     uint32_t attrib;
     std::vector<uint32_t> bones;  // sorted
@@ -223,7 +232,8 @@ int32_t LoadSkinMeshFromXof(const xfile::CDataObject& meshObject, uint32_t optio
     const XBone& bone = data.bones[b];
     names.push_back(bone.name);
     for (size_t i = 0; i < bone.vertices.size(); ++i)
-      for (uint32_t v = head[bone.vertices[i]]; v != kUnused; v = next[v]) flat[fill[v]++] = {b, bone.weights[i]};
+      for (uint32_t v = head[bone.vertices[i]]; v != kUnused; v = next[v])
+        flat[fill[v]++] = {b, bone.weights[i]};
   }
   if (adjacency) mesh->GenerateAdjacency(0.0f, *adjacency);
   if (materials) *materials = data.hasMaterialList ? data.materials : std::vector<XMaterial>{};

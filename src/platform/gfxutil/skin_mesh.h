@@ -58,9 +58,10 @@ class CSkinMesh {
   // with the weights of each vertex given in its group's bone-slot order (the last implicit).
   // A face touched by more than four bones keeps its four strongest and its vertices' weights
   // are renormalised over them. Remaps: new -> old.
-  int32_t ConvertToBlendedMesh(uint32_t options, const uint32_t* adjacencyIn, std::vector<uint32_t>* adjacencyOut,
-                               BoneCombinationTable& table, std::vector<uint32_t>* faceRemap,
-                               std::vector<uint32_t>* vertexRemap, std::unique_ptr<CMesh>& out) const;
+  int32_t ConvertToBlendedMesh(uint32_t options, const uint32_t* adjacencyIn,
+                               std::vector<uint32_t>* adjacencyOut, BoneCombinationTable& table,
+                               std::vector<uint32_t>* faceRemap, std::vector<uint32_t>* vertexRemap,
+                               std::unique_ptr<CMesh>& out) const;
 
  private:
   std::unique_ptr<CMesh> mesh_;

@@ -11,18 +11,48 @@
 namespace xfile {
 
 enum class Tok : uint8_t {
-  End, Error,
-  Name, String, Integer, Float, GuidLit, IntList, FloatList,
-  OBrace, CBrace, OParen, CParen, OBracket, CBracket, OAngle, CAngle, Dot, Comma, Semicolon,
-  Template, Word, Dword, FloatKw, Double, Char, Uchar, Sword, Sdword, Void, Lpstr, Unicode, Cstring, Array,
+  End,
+  Error,
+  Name,
+  String,
+  Integer,
+  Float,
+  GuidLit,
+  IntList,
+  FloatList,
+  OBrace,
+  CBrace,
+  OParen,
+  CParen,
+  OBracket,
+  CBracket,
+  OAngle,
+  CAngle,
+  Dot,
+  Comma,
+  Semicolon,
+  Template,
+  Word,
+  Dword,
+  FloatKw,
+  Double,
+  Char,
+  Uchar,
+  Sword,
+  Sdword,
+  Void,
+  Lpstr,
+  Unicode,
+  Cstring,
+  Array,
 };
 
 struct Token {
   Tok kind = Tok::End;
-  std::string_view text;   // Name, String, keywords (text form)
-  int64_t integer = 0;     // Integer
-  double number = 0;       // Float
-  Guid guid;               // GuidLit
+  std::string_view text;          // Name, String, keywords (text form)
+  int64_t integer = 0;            // Integer
+  double number = 0;              // Float
+  Guid guid;                      // GuidLit
   const uint8_t* list = nullptr;  // IntList, FloatList: raw little-endian values
   uint32_t count = 0;
 };

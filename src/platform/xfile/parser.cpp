@@ -20,18 +20,41 @@ inline uint32_t Le32(const uint8_t* p) {
 
 bool IsPrimitiveToken(Tok k, Primitive& p) {
   switch (k) {
-    case Tok::Word: p = Primitive::Word; return true;
-    case Tok::Dword: p = Primitive::Dword; return true;
-    case Tok::FloatKw: p = Primitive::Float; return true;
-    case Tok::Double: p = Primitive::Double; return true;
-    case Tok::Char: p = Primitive::Char; return true;
-    case Tok::Uchar: p = Primitive::Uchar; return true;
-    case Tok::Sword: p = Primitive::Sword; return true;
-    case Tok::Sdword: p = Primitive::Sdword; return true;
-    case Tok::Lpstr: p = Primitive::String; return true;
-    case Tok::Unicode: p = Primitive::Unicode; return true;
-    case Tok::Cstring: p = Primitive::Cstring; return true;
-    default: return false;
+    case Tok::Word:
+      p = Primitive::Word;
+      return true;
+    case Tok::Dword:
+      p = Primitive::Dword;
+      return true;
+    case Tok::FloatKw:
+      p = Primitive::Float;
+      return true;
+    case Tok::Double:
+      p = Primitive::Double;
+      return true;
+    case Tok::Char:
+      p = Primitive::Char;
+      return true;
+    case Tok::Uchar:
+      p = Primitive::Uchar;
+      return true;
+    case Tok::Sword:
+      p = Primitive::Sword;
+      return true;
+    case Tok::Sdword:
+      p = Primitive::Sdword;
+      return true;
+    case Tok::Lpstr:
+      p = Primitive::String;
+      return true;
+    case Tok::Unicode:
+      p = Primitive::Unicode;
+      return true;
+    case Tok::Cstring:
+      p = Primitive::Cstring;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -57,9 +80,12 @@ Result ParseHeader(const uint8_t* data, size_t size, FileHeader& out) {
   } else {
     return DXFILEERR_BADFILECOMPRESSIONTYPE;
   }
-  if (std::memcmp(data + 12, "0032", 4) == 0) out.doubles = false;
-  else if (std::memcmp(data + 12, "0064", 4) == 0) out.doubles = true;
-  else return DXFILEERR_BADFILEFLOATSIZE;
+  if (std::memcmp(data + 12, "0032", 4) == 0)
+    out.doubles = false;
+  else if (std::memcmp(data + 12, "0064", 4) == 0)
+    out.doubles = true;
+  else
+    return DXFILEERR_BADFILEFLOATSIZE;
   return DXFILE_OK;
 }
 
@@ -220,8 +246,10 @@ Result CParser::ParseObject(const Token& typeName, int depth, std::unique_ptr<CD
   if (t.kind != Tok::OBrace) return DXFILEERR_PARSEERROR;
   auto obj = std::make_unique<CDataObject>(tmpl, std::move(name));
   if (!Next(t)) return DXFILEERR_PARSEERROR;
-  if (t.kind == Tok::GuidLit) obj->SetId(t.guid);
-  else PushBack(t);
+  if (t.kind == Tok::GuidLit)
+    obj->SetId(t.guid);
+  else
+    PushBack(t);
   if (Result r = ParseMembers(*tmpl, *obj, depth); r != DXFILE_OK) return r;
   if (listLeft_ != 0) return DXFILEERR_BADVALUE;
   if (Result r = ParseChildren(*obj, depth); r != DXFILE_OK) return r;
@@ -292,9 +320,12 @@ Result CParser::ParseMembers(const CTemplate& tmpl, CDataObject& obj, int depth)
           if (!ReadInteger(v)) return DXFILEERR_BADVALUE;
           last = static_cast<uint32_t>(v);
           const uint32_t size = PrimitiveSize(m.type);
-          if (size == 4) obj.AppendDword(last);
-          else if (size == 2) obj.AppendWord(static_cast<uint16_t>(last));
-          else obj.AppendByte(static_cast<uint8_t>(last));
+          if (size == 4)
+            obj.AppendDword(last);
+          else if (size == 2)
+            obj.AppendWord(static_cast<uint16_t>(last));
+          else
+            obj.AppendByte(static_cast<uint8_t>(last));
           break;
         }
       }
@@ -415,7 +446,8 @@ bool CParser::ReadIntegers(CDataObject& obj, uint64_t n, uint32_t size) {
       return false;
     }
     const uint32_t u = static_cast<uint32_t>(v);
-    if (size == 4) std::memcpy(out + 4 * i, &u, 4);
+    if (size == 4)
+      std::memcpy(out + 4 * i, &u, 4);
     else if (size == 2) {
       const uint16_t w = static_cast<uint16_t>(u);
       std::memcpy(out + 2 * i, &w, 2);

@@ -10,7 +10,17 @@
 namespace xfile {
 
 enum class Primitive : uint8_t {
-  Word, Dword, Float, Double, Char, Uchar, Sword, Sdword, String, Unicode, Cstring,
+  Word,
+  Dword,
+  Float,
+  Double,
+  Char,
+  Uchar,
+  Sword,
+  Sdword,
+  String,
+  Unicode,
+  Cstring,
   Struct,  // a member whose type is another template
 };
 

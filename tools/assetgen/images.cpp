@@ -183,7 +183,7 @@ CImage StageCard(CFontFace& font) {
   CCanvas c(img);
   Sky(c, 400);
   Stars(c, 40, 140, 9);
-  Glow(c, 540, 300, 26, Rgb(255, 226, 170));
+  Glow(c, 566, 196, 24, Rgb(255, 226, 170));
   Hills(c, 392, 12, 1.1f, 1.2f, Rgb(130, 88, 120));
   ForestRow(c, 424, 50, 76, 34, Rgb(70, 56, 96), 31);
   // The home: a low house with a tiled roof and lit windows on the hill.

@@ -120,10 +120,11 @@ CImage Foliage(int size) {
   CCanvas c(img);
   CRandom rnd(505);
   const float s = static_cast<float>(size);
-  const int leaves = size * size / 180;
-  for (int i = 0; i < leaves; ++i) {
+  // Leaf sizes scale with the tile, so a fixed count covers the same share at every size
+  // (about three fifths solid).
+  for (int i = 0; i < 200; ++i) {
     const float x = rnd.Uniform() * s, y = rnd.Uniform() * s;
-    const float len = s * rnd.Range(0.03f, 0.06f);
+    const float len = s * rnd.Range(0.04f, 0.075f);
     const float ang = rnd.Range(0.0f, kTau);
     const float tone = rnd.Range(0.7f, 1.2f);
     const CColor leaf = Scaled(Mix(Rgb(48, 96, 36), Rgb(96, 146, 52), rnd.Uniform()), tone);
@@ -179,7 +180,7 @@ CImage Wall(int size) {
   CImage img(size, size);
   Shade(img, [](float u, float v) {
     const float f = TileFbm(u, v, 4, 6, 71);
-    const float streak = TileFbm(u, v * 0.25f + u * 0.1f, 8, 2, 72);
+    const float streak = TileFbm(u, v, 8, 2, 72);
     return Scaled(Mix(Rgb(214, 200, 170), Rgb(232, 222, 196), f), 0.92f + 0.1f * streak);
   });
   return img;

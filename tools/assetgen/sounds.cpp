@@ -207,26 +207,26 @@ struct Piece {
 
 // Soft lead: sine with a touch of its octave and a slow vibrato.
 float Lead(double t, double f, double hold, float bright) {
-  const double vib = 1.0 + 0.004 * std::sin(kTau * 5.0 * t) * std::min(1.0, t / 0.3);
-  const double p = kTau * f * vib * t;
-  const double v = std::sin(p) + bright * 0.3 * std::sin(2 * p) + bright * 0.1 * std::sin(3 * p);
+  const double vib = 1.0 + 0.004 * Sine(5.0 * t) * std::min(1.0, t / 0.3);
+  const double c = f * vib * t;
+  const double v = Sine(c) + bright * 0.3 * Sine(2 * c) + bright * 0.1 * Sine(3 * c);
   return static_cast<float>(v) * Adsr(t, hold, 0.03, 0.2, 0.75f, 0.35);
 }
 
 float Pad(double t, double f, double hold) {
-  const double v = std::sin(kTau * f * t) + std::sin(kTau * f * 1.003 * t) + 0.3 * std::sin(kTau * f * 2.001 * t);
+  const double v = Sine(f * t) + Sine(f * 1.003 * t) + 0.3 * Sine(f * 2.001 * t);
   return static_cast<float>(v) * Adsr(t, hold, 0.5, 0.5, 0.8f, 0.9);
 }
 
 float Bass(double t, double f, double hold) {
-  const double p = kTau * f * t;
-  const double v = std::sin(p) + 0.25 * std::sin(2 * p) * std::exp(-t * 6.0);
+  const double c = f * t;
+  const double v = Sine(c) + 0.25 * Sine(2 * c) * std::exp(-t * 6.0);
   return static_cast<float>(v) * Adsr(t, hold, 0.008, 0.25, 0.6f, 0.15);
 }
 
 float Pluck(double t, double f) {
-  const double p = kTau * f * t;
-  return static_cast<float>((std::sin(p) + 0.2 * std::sin(3 * p)) * std::exp(-t * 7.0) * std::min(1.0, t / 0.003));
+  const double c = f * t;
+  return static_cast<float>((Sine(c) + 0.2 * Sine(3 * c)) * std::exp(-t * 7.0) * std::min(1.0, t / 0.003));
 }
 
 CWave Music(const Piece& piece) {

@@ -74,6 +74,19 @@ void FadeEdges(CWave& wave, float seconds) {
   }
 }
 
+namespace {
+struct SineTable {
+  float v[kSineTableSize + 1];
+  SineTable() {
+    for (int i = 0; i <= kSineTableSize; ++i)
+      v[i] = static_cast<float>(std::sin(6.283185307179586 * i / kSineTableSize));
+  }
+};
+const SineTable sineTable;
+}  // namespace
+
+const float* const gSineTable = sineTable.v;
+
 double MidiToHz(double note) { return 440.0 * std::pow(2.0, (note - 69.0) / 12.0); }
 
 float Adsr(double t, double hold, double attack, double decay, float sustain, double release) {

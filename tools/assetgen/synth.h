@@ -31,6 +31,18 @@ void FadeEdges(CWave& wave, float seconds);
 
 double MidiToHz(double note);
 
+// sin(2π × cycles) from a table with linear interpolation (error below 1e-6): the music's
+// oscillators run tens of millions of times.
+constexpr int kSineTableSize = 4096;
+extern const float* const gSineTable;  // kSineTableSize + 1 entries, filled before main
+inline float Sine(double cycles) {
+  const double x = (cycles - static_cast<double>(static_cast<int64_t>(cycles) - (cycles < 0))) * kSineTableSize;
+  int i = static_cast<int>(x);
+  i = i < kSineTableSize ? i : kSineTableSize - 1;
+  const float f = static_cast<float>(x - i);
+  return gSineTable[i] + (gSineTable[i + 1] - gSineTable[i]) * f;
+}
+
 // Attack-decay-sustain-release level at time t of a note held for `hold` seconds.
 float Adsr(double t, double hold, double attack, double decay, float sustain, double release);
 

@@ -34,11 +34,11 @@ std::map<std::string, std::vector<uint8_t>> Tree(const std::string& root) {
 
 TEST_F(GeneratedTree, HoldsEveryFileTheGameAsksFor) {
   std::vector<std::string> names = {
-      "data/scr/teamlogo.txt",   "data/scr/title.txt",        "data/scr/telop.txt",
-      "data/image/logo.jpg",     "data/image/title.jpg",      "data/image/title_moji.bmp",
-      "data/image/stg00_home.jpg", "data/image/black.bmp",    "data/image/shadow.dds",
-      "data/image/smoke.dds",    "data/image/blood.dds",      "data/par/smoke.par",
-      "data/par/blood.par",      "data/wav/bgm_home.wav",     "data/wav/bgm_forest.wav"};
+      "data/scr/teamlogo.txt",     "data/scr/title.txt",    "data/scr/telop.txt",
+      "data/image/logo.jpg",       "data/image/title.jpg",  "data/image/title_moji.bmp",
+      "data/image/stg00_home.jpg", "data/image/black.bmp",  "data/image/shadow.dds",
+      "data/image/smoke.dds",      "data/image/blood.dds",  "data/par/smoke.par",
+      "data/par/blood.par",        "data/wav/bgm_home.wav", "data/wav/bgm_forest.wav"};
   for (int n = 1; n <= 25; ++n) {
     char name[32];
     std::snprintf(name, sizeof name, "data/wav/SE%03d.wav", n);

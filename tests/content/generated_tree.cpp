@@ -12,8 +12,8 @@ namespace content_test {
 namespace {
 
 std::string RunGenerator(const char* tag) {
-  const std::filesystem::path dir =
-      std::filesystem::path(BRIMMEL_TEST_OUTPUT_DIR) / ("content-gen-" + std::to_string(getpid()) + "-" + tag);
+  const std::filesystem::path dir = std::filesystem::path(BRIMMEL_TEST_OUTPUT_DIR) /
+                                    ("content-gen-" + std::to_string(getpid()) + "-" + tag);
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
   std::filesystem::create_directories(dir, ec);

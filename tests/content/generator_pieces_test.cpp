@@ -20,7 +20,7 @@ namespace {
 using assetgen::CImage;
 using assetgen::TextureKind;
 
-const TextureKind kKinds[] = {TextureKind::Grass, TextureKind::Earth,   TextureKind::Wood, TextureKind::Bark,
+const TextureKind kKinds[] = {TextureKind::Grass,   TextureKind::Earth, TextureKind::Wood, TextureKind::Bark,
                               TextureKind::Foliage, TextureKind::Stone, TextureKind::Wall, TextureKind::Roof};
 
 int Channel(uint32_t p, int shift) { return static_cast<int>((p >> shift) & 255); }
@@ -36,7 +36,8 @@ bool WrapsSmoothly(const CImage& img, bool columns) {
   const int n = img.width;
   auto lineStep = [&](int a, int b) {
     double sum = 0;
-    for (int i = 0; i < n; ++i) sum += columns ? Diff(img.At(a, i), img.At(b, i)) : Diff(img.At(i, a), img.At(i, b));
+    for (int i = 0; i < n; ++i)
+      sum += columns ? Diff(img.At(a, i), img.At(b, i)) : Diff(img.At(i, a), img.At(i, b));
     return sum;
   };
   double roughest = 0;
@@ -104,7 +105,8 @@ CImage Pattern(int w, int h) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const uint32_t a = static_cast<uint32_t>((x * 255) / std::max(1, w - 1));
-      img.At(x, y) = a << 24 | static_cast<uint32_t>(x * 7 & 255) << 16 | static_cast<uint32_t>(y * 5 & 255) << 8 | 0x40;
+      img.At(x, y) =
+          a << 24 | static_cast<uint32_t>(x * 7 & 255) << 16 | static_cast<uint32_t>(y * 5 & 255) << 8 | 0x40;
     }
   return img;
 }

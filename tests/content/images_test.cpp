@@ -34,8 +34,8 @@ Loaded Load(const std::string& name) {
     bytes.swap(expanded);
   }
   std::vector<gfxutil::Image> levels;
-  r.ok = gfxutil::BuildTextureLevels(bytes.data(), bytes.size(), gfxutil::D3DX_DEFAULT, gfxutil::D3DX_DEFAULT, 1,
-                                     kColorKey, levels, &r.info) &&
+  r.ok = gfxutil::BuildTextureLevels(bytes.data(), bytes.size(), gfxutil::D3DX_DEFAULT, gfxutil::D3DX_DEFAULT,
+                                     1, kColorKey, levels, &r.info) &&
          !levels.empty();
   if (r.ok) r.level0 = std::move(levels[0]);
   return r;
@@ -51,7 +51,9 @@ gfxutil::Image Decode(const std::string& name) {
 }
 
 uint32_t Alpha(uint32_t p) { return p >> 24; }
-int Luma(uint32_t p) { return static_cast<int>(((p >> 16) & 255) * 3 + ((p >> 8) & 255) * 6 + (p & 255)) / 10; }
+int Luma(uint32_t p) {
+  return static_cast<int>(((p >> 16) & 255) * 3 + ((p >> 8) & 255) * 6 + (p & 255)) / 10;
+}
 
 class GeneratedImages : public ::testing::Test {
  protected:
@@ -187,7 +189,8 @@ TEST_F(GeneratedImages, ShadowIsASoftRoundBlob) {
   for (uint32_t x = 33; x < 62; ++x) EXPECT_LE(Alpha(img.At(x, 32)), Alpha(img.At(x - 1, 32))) << x;
   // Round: the same alpha at equal distances along the axes and the diagonal.
   EXPECT_NEAR(static_cast<int>(Alpha(img.At(32 + 14, 32))), static_cast<int>(Alpha(img.At(32, 31 - 14))), 3);
-  EXPECT_NEAR(static_cast<int>(Alpha(img.At(32 + 10, 32 + 10))), static_cast<int>(Alpha(img.At(32 + 14, 32))), 12);
+  EXPECT_NEAR(static_cast<int>(Alpha(img.At(32 + 10, 32 + 10))), static_cast<int>(Alpha(img.At(32 + 14, 32))),
+              12);
 }
 
 TEST_F(GeneratedImages, ParticleSpritesFadeToClearEdges) {
@@ -199,7 +202,8 @@ TEST_F(GeneratedImages, ParticleSpritesFadeToClearEdges) {
     const gfxutil::Image& img = l.level0;
     uint32_t border = 0;
     for (uint32_t i = 0; i < 64; ++i)
-      border = std::max({border, Alpha(img.At(i, 0)), Alpha(img.At(0, i)), Alpha(img.At(i, 63)), Alpha(img.At(63, i))});
+      border = std::max(
+          {border, Alpha(img.At(i, 0)), Alpha(img.At(0, i)), Alpha(img.At(i, 63)), Alpha(img.At(63, i))});
     EXPECT_LE(border, 8u) << "a visible square edge";
     EXPECT_GT(Alpha(img.At(32, 32)), 100u);
   }

@@ -105,7 +105,8 @@ TEST_F(GeneratedSounds, EffectsAreAllDifferent) {
   std::vector<std::vector<int16_t>> all;
   for (int n = 1; n <= 25; ++n) all.push_back(Read(EffectName(n)).samples);
   for (size_t a = 0; a < all.size(); ++a)
-    for (size_t b = a + 1; b < all.size(); ++b) EXPECT_NE(all[a], all[b]) << "SE" << a + 1 << " and SE" << b + 1;
+    for (size_t b = a + 1; b < all.size(); ++b)
+      EXPECT_NE(all[a], all[b]) << "SE" << a + 1 << " and SE" << b + 1;
 }
 
 TEST_F(GeneratedSounds, LandingIsALowThud) {
@@ -139,7 +140,8 @@ TEST_F(GeneratedSounds, StandingJumpRises) {
   const std::vector<double> v = p.Channel(0);
   const Span s = Audible(v);
   const size_t third = (s.to - s.from) / 3;
-  EXPECT_GT(CrossingRate(v, s.to - third, s.to, p.rate), 1.3 * CrossingRate(v, s.from, s.from + third, p.rate));
+  EXPECT_GT(CrossingRate(v, s.to - third, s.to, p.rate),
+            1.3 * CrossingRate(v, s.from, s.from + third, p.rate));
 }
 
 TEST_F(GeneratedSounds, ChimeRingsOutAndDecays) {

@@ -83,8 +83,8 @@ float CFontFace::Measure(const std::string& text, int pixelSize, float spacing) 
   return w;
 }
 
-void CFontFace::Draw(CCanvas& canvas, const std::string& text, float x, float y, int pixelSize, const CColor& colour,
-                     float spacing, float embolden) {
+void CFontFace::Draw(CCanvas& canvas, const std::string& text, float x, float y, int pixelSize,
+                     const CColor& colour, float spacing, float embolden) {
   FT_Face face = impl_->face;
   FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize));
   std::vector<uint32_t> cps;

@@ -23,8 +23,8 @@ class CFontFace {
   void Draw(CCanvas& canvas, const std::string& text, float x, float y, int pixelSize, const CColor& colour,
             float spacing = 0.0f, float embolden = 0.0f);
   // Centred on cx.
-  void DrawCentred(CCanvas& canvas, const std::string& text, float cx, float y, int pixelSize, const CColor& colour,
-                   float spacing = 0.0f, float embolden = 0.0f);
+  void DrawCentred(CCanvas& canvas, const std::string& text, float cx, float y, int pixelSize,
+                   const CColor& colour, float spacing = 0.0f, float embolden = 0.0f);
   const std::string& Path() const { return path_; }
 
  private:

@@ -41,7 +41,8 @@ void Stars(CCanvas& c, int count, int maxY, uint64_t seed) {
 void Glow(CCanvas& c, float x, float y, float r, const CColor& col) {
   for (int i = 6; i >= 1; --i) {
     const float k = static_cast<float>(i) / 6.0f;
-    c.FillEllipse(x, y, r * (1.0f + 1.6f * k), r * (1.0f + 1.6f * k), CColor{col.r, col.g, col.b, 0.08f}, 0, r * k);
+    c.FillEllipse(x, y, r * (1.0f + 1.6f * k), r * (1.0f + 1.6f * k), CColor{col.r, col.g, col.b, 0.08f}, 0,
+                  r * k);
   }
   c.FillEllipse(x, y, r, r, col, 0, 1.5f);
 }
@@ -52,8 +53,8 @@ void Hills(CCanvas& c, float y0, float amp, float freq, float phase, const CColo
   const int w = c.Width();
   for (int x = 0; x <= w; x += 4) {
     const float t = static_cast<float>(x) / static_cast<float>(w);
-    pts.push_back({static_cast<float>(x),
-                   y0 - amp * (0.6f * std::sin(kPi * 2 * freq * t + phase) + 0.4f * std::sin(kPi * 5.3f * freq * t + 2 * phase))});
+    pts.push_back({static_cast<float>(x), y0 - amp * (0.6f * std::sin(kPi * 2 * freq * t + phase) +
+                                                      0.4f * std::sin(kPi * 5.3f * freq * t + 2 * phase))});
   }
   pts.push_back({static_cast<float>(w), static_cast<float>(c.Height())});
   pts.push_back({0, static_cast<float>(c.Height())});
@@ -68,7 +69,11 @@ void Conifer(CCanvas& c, float x, float y, float h, const CColor& col) {
     const float base = y - h * (0.1f + 0.27f * static_cast<float>(tier));
     const float top = base - h * 0.45f;
     const float hw = w * (1.0f - 0.25f * static_cast<float>(tier));
-    c.FillPolygon({{x - hw, base}, {x + hw, base}, {x + hw * 0.12f, top + h * 0.04f}, {x, top}, {x - hw * 0.12f, top + h * 0.04f}},
+    c.FillPolygon({{x - hw, base},
+                   {x + hw, base},
+                   {x + hw * 0.12f, top + h * 0.04f},
+                   {x, top},
+                   {x - hw * 0.12f, top + h * 0.04f}},
                   col);
   }
 }
@@ -80,9 +85,10 @@ void ForestRow(CCanvas& c, float baseY, float minH, float maxH, float gap, const
 }
 
 // Letters with a dark rim and a soft drop shadow.
-void Lettering(CFontFace& font, CCanvas& c, const std::string& text, float cx, float y, int size, float spacing,
-               float bold, const CColor& fill, const CColor& edge) {
-  font.DrawCentred(c, text, cx + size * 0.05f, y + size * 0.06f, size, CColor{0.05f, 0.03f, 0.1f, 0.45f}, spacing, bold + 2);
+void Lettering(CFontFace& font, CCanvas& c, const std::string& text, float cx, float y, int size,
+               float spacing, float bold, const CColor& fill, const CColor& edge) {
+  font.DrawCentred(c, text, cx + size * 0.05f, y + size * 0.06f, size, CColor{0.05f, 0.03f, 0.1f, 0.45f},
+                   spacing, bold + 2);
   const float r = std::max(2.0f, size * 0.035f);
   for (int i = 0; i < 12; ++i) {
     const float a = kPi * 2 * static_cast<float>(i) / 12.0f;
@@ -97,29 +103,35 @@ void Bear(CCanvas& c, float x, float y, float s) {
   c.FillEllipse(x + 20 * s, y - 30 * s, 16 * s, 24 * s, dark);  // far legs
   c.FillEllipse(x - 18 * s, y - 28 * s, 14 * s, 24 * s, dark);
   c.FillEllipse(x + 4 * s, y - 54 * s, 50 * s, 34 * s, fur, -0.08f);  // body
-  c.FillEllipse(x + 36 * s, y - 24 * s, 13 * s, 24 * s, fur);  // near legs
+  c.FillEllipse(x + 36 * s, y - 24 * s, 13 * s, 24 * s, fur);         // near legs
   c.FillEllipse(x - 26 * s, y - 22 * s, 13 * s, 22 * s, fur);
   c.FillEllipse(x + 10 * s, y - 74 * s, 34 * s, 12 * s, Rgb(150, 104, 66, 0.5f), -0.08f);  // rim light
-  c.FillEllipse(x - 50 * s, y - 76 * s, 26 * s, 24 * s, fur);  // head
-  c.FillEllipse(x - 40 * s, y - 98 * s, 9 * s, 9 * s, fur);  // ears
+  c.FillEllipse(x - 50 * s, y - 76 * s, 26 * s, 24 * s, fur);                              // head
+  c.FillEllipse(x - 40 * s, y - 98 * s, 9 * s, 9 * s, fur);                                // ears
   c.FillEllipse(x - 60 * s, y - 98 * s, 9 * s, 9 * s, fur);
   c.FillEllipse(x - 40 * s, y - 98 * s, 4.5f * s, 4.5f * s, dark);
   c.FillEllipse(x - 60 * s, y - 98 * s, 4.5f * s, 4.5f * s, dark);
   c.FillEllipse(x - 70 * s, y - 70 * s, 12 * s, 9 * s, muzzle);
   c.FillEllipse(x - 79 * s, y - 73 * s, 4 * s, 3.5f * s, Rgb(30, 20, 18));  // nose
-  c.FillEllipse(x - 56 * s, y - 82 * s, 3 * s, 3 * s, Rgb(30, 20, 18));  // eye
+  c.FillEllipse(x - 56 * s, y - 82 * s, 3 * s, 3 * s, Rgb(30, 20, 18));     // eye
 }
 
 // The small hero: round head, red cap, blue coat; (x, y) at the feet.
 void Hero(CCanvas& c, float x, float y, float s) {
-  const CColor coat = Rgb(64, 108, 178), boots = Rgb(74, 52, 40), skin = Rgb(246, 206, 168), cap = Rgb(214, 64, 52);
+  const CColor coat = Rgb(64, 108, 178), boots = Rgb(74, 52, 40), skin = Rgb(246, 206, 168),
+               cap = Rgb(214, 64, 52);
   c.FillEllipse(x - 7 * s, y - 6 * s, 6 * s, 7 * s, boots);
   c.FillEllipse(x + 7 * s, y - 6 * s, 6 * s, 7 * s, boots);
   c.FillEllipse(x, y - 26 * s, 15 * s, 18 * s, coat);
   c.Line(x + 12 * s, y - 34 * s, x + 22 * s, y - 46 * s, 6 * s, coat);  // waving arm
   c.FillEllipse(x + 23 * s, y - 48 * s, 4 * s, 4 * s, skin);
   c.FillEllipse(x, y - 52 * s, 14 * s, 14 * s, skin);
-  c.FillPolygon({{x - 15 * s, y - 54 * s}, {x - 12 * s, y - 64 * s}, {x, y - 69 * s}, {x + 12 * s, y - 64 * s}, {x + 15 * s, y - 54 * s}}, cap);
+  c.FillPolygon({{x - 15 * s, y - 54 * s},
+                 {x - 12 * s, y - 64 * s},
+                 {x, y - 69 * s},
+                 {x + 12 * s, y - 64 * s},
+                 {x + 15 * s, y - 54 * s}},
+                cap);
   c.FillEllipse(x, y - 70 * s, 4 * s, 4 * s, Rgb(250, 236, 210));
   c.FillEllipse(x - 5 * s, y - 50 * s, 1.8f * s, 2.2f * s, Rgb(40, 30, 30));
   c.FillEllipse(x + 5 * s, y - 50 * s, 1.8f * s, 2.2f * s, Rgb(40, 30, 30));
@@ -190,7 +202,8 @@ CImage StageCard(CFontFace& font) {
   Hills(c, 446, 8, 0.7f, 0.3f, Rgb(44, 54, 70));
   const float hx = 420, hy = 436;
   c.FillRect(hx - 64, hy - 46, hx + 64, hy, Rgb(64, 56, 74));
-  c.FillPolygon({{hx - 84, hy - 44}, {hx + 84, hy - 44}, {hx + 58, hy - 80}, {hx - 58, hy - 80}}, Rgb(44, 40, 62));
+  c.FillPolygon({{hx - 84, hy - 44}, {hx + 84, hy - 44}, {hx + 58, hy - 80}, {hx - 58, hy - 80}},
+                Rgb(44, 40, 62));
   c.FillRect(hx - 40, hy - 36, hx - 12, hy - 14, Rgb(255, 206, 120));
   c.FillRect(hx + 12, hy - 36, hx + 40, hy - 14, Rgb(255, 206, 120));
   c.FillRect(hx - 27, hy - 36, hx - 25, hy - 14, Rgb(64, 56, 74));
@@ -199,8 +212,10 @@ CImage StageCard(CFontFace& font) {
   font.DrawCentred(c, "STAGE 1", 320, 150, 30, Rgb(250, 226, 190), 10.0f, 0.5f);
   c.FillRect(230, 164, 410, 166, Rgb(250, 226, 190, 0.8f));
   Lettering(font, c, "HOME", 320, 244, 84, 8.0f, 2.0f, kLetter, kLetterEdge);
-  font.DrawCentred(c, "Walk the yard, then find the way to the forest.", 321, 293, 20, CColor{0.1f, 0.05f, 0.15f, 0.5f}, 1.0f);
-  font.DrawCentred(c, "Walk the yard, then find the way to the forest.", 320, 292, 20, Rgb(250, 236, 214), 1.0f);
+  font.DrawCentred(c, "Walk the yard, then find the way to the forest.", 321, 293, 20,
+                   CColor{0.1f, 0.05f, 0.15f, 0.5f}, 1.0f);
+  font.DrawCentred(c, "Walk the yard, then find the way to the forest.", 320, 292, 20, Rgb(250, 236, 214),
+                   1.0f);
   return img;
 }
 
@@ -210,7 +225,8 @@ CImage Shadow() {
   CImage img(64, 64, 0);
   for (int y = 0; y < 64; ++y)
     for (int x = 0; x < 64; ++x) {
-      const float dx = (static_cast<float>(x) + 0.5f - 32) / 30, dy = (static_cast<float>(y) + 0.5f - 32) / 30;
+      const float dx = (static_cast<float>(x) + 0.5f - 32) / 30,
+                  dy = (static_cast<float>(y) + 0.5f - 32) / 30;
       const float d = std::min(1.0f, std::sqrt(dx * dx + dy * dy));
       const float a = std::pow(1.0f - d * d, 1.6f) * 220.0f;
       img.At(x, y) = static_cast<uint32_t>(a + 0.5f) << 24;
@@ -236,7 +252,8 @@ CImage Smoke() {
       }
       const float n = TileFbm(px / 64.0f, py / 64.0f, 4, 4, 405);
       const float rim = std::max(0.0f, 1.0f - std::hypot(px - 32, py - 32) / 31.0f);
-      const float a = std::clamp(density * (0.55f + 0.7f * n) * 0.75f, 0.0f, 0.85f) * std::min(1.0f, rim * 2.5f);
+      const float a =
+          std::clamp(density * (0.55f + 0.7f * n) * 0.75f, 0.0f, 0.85f) * std::min(1.0f, rim * 2.5f);
       const float shade = 0.8f + 0.2f * (1.0f - py / 64.0f);
       img.At(x, y) = PackArgb(CColor{0.92f * shade, 0.89f * shade, 0.85f * shade, a});
     }

@@ -41,13 +41,14 @@ std::string ParFile(const Definition& d) {
 // up to half a unit a frame sideways, fades out over 36 frames while growing to about twice
 // its size. Dusty tan tints the pale sprite.
 const Definition kSmoke = {"data/image/smoke.dds", {0, 35, 0}, {0, 0, 0}, {50, 15, 50}, {94, 95, 94}, 7,
-                           {196, 180, 152}, 36, 3};
+                           {196, 180, 152},        36,         3};
 // A spray that bursts up and out, falls back under its own gravity and fades over 40 frames.
 const Definition kBlood = {"data/image/blood.dds", {0, 150, 0}, {0, -12, 0}, {120, 60, 120}, {97, 98, 97}, 6,
-                           {255, 255, 255}, 40, -1};
+                           {255, 255, 255},        40,          -1};
 
 bool GenerateParticles(const COutput& out) {
-  return out.WriteText("data/par/smoke.par", ParFile(kSmoke)) && out.WriteText("data/par/blood.par", ParFile(kBlood));
+  return out.WriteText("data/par/smoke.par", ParFile(kSmoke)) &&
+         out.WriteText("data/par/blood.par", ParFile(kBlood));
 }
 
 }  // namespace assetgen

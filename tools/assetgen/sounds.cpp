@@ -46,14 +46,16 @@ void Bell(CWave& w, double start, double freq, float level, double decay) {
   for (size_t i = a; i < w.Frames(); ++i) {
     const double t = static_cast<double>(i - a) / w.rate;
     double v = 0.0;
-    for (int p = 0; p < 5; ++p) v += gains[p] * std::sin(kTau * freq * ratios[p] * t) * std::exp(-t * (1.0 + p) / decay);
+    for (int p = 0; p < 5; ++p)
+      v += gains[p] * std::sin(kTau * freq * ratios[p] * t) * std::exp(-t * (1.0 + p) / decay);
     const double click = std::min(1.0, t / 0.002);
     w.samples[i] += level * static_cast<float>(v * click);
   }
 }
 
 // Band of noise: low-passed white noise under an envelope that rises and falls.
-void Whoosh(CWave& w, double start, double length, double cutoff0, double cutoff1, float level, uint64_t seed) {
+void Whoosh(CWave& w, double start, double length, double cutoff0, double cutoff1, float level,
+            uint64_t seed) {
   CRandom rnd(seed);
   double y = 0.0, y2 = 0.0;
   const size_t a = static_cast<size_t>(start * w.rate), n = static_cast<size_t>(length * w.rate);
@@ -93,13 +95,14 @@ CWave Effect(int number) {
       Glide(w, 0.15, 0.12, 1560, 1760, 0.35f, 1);
       return w;
     }
-    case 2: return Thud();  // landing
-    case 8: {  // the chime: a rising major arpeggio of bells
+    case 2:
+      return Thud();  // landing
+    case 8: {         // the chime: a rising major arpeggio of bells
       CWave w = Blank(1.8);
-      Bell(w, 0.00, MidiToHz(84), 0.45f, 0.5);  // C6
-      Bell(w, 0.12, MidiToHz(88), 0.40f, 0.5);  // E6
+      Bell(w, 0.00, MidiToHz(84), 0.45f, 0.5);   // C6
+      Bell(w, 0.12, MidiToHz(88), 0.40f, 0.5);   // E6
       Bell(w, 0.24, MidiToHz(91), 0.40f, 0.55);  // G6
-      Bell(w, 0.36, MidiToHz(96), 0.35f, 0.7);  // C7
+      Bell(w, 0.36, MidiToHz(96), 0.35f, 0.7);   // C7
       return w;
     }
     case 20: {  // look on: a soft rising pair
@@ -120,7 +123,8 @@ CWave Effect(int number) {
       Whoosh(w, 0.0, 0.18, 300, 2000, 0.35f, 24);
       return w;
     }
-    default: break;
+    default:
+      break;
   }
   // Effects nobody plays yet: short tones, each its own pitch and shape, so they are told apart.
   static const int pentatonic[] = {0, 2, 4, 7, 9};
@@ -128,10 +132,18 @@ CWave Effect(int number) {
   CWave w = Blank(0.22 + 0.02 * (number % 4));
   const double f = MidiToHz(note);
   switch (number % 4) {
-    case 0: Glide(w, 0.0, 0.2, f, f, 0.6f, 1); break;
-    case 1: Glide(w, 0.0, 0.2, f, f * 1.5, 0.5f, 3); break;
-    case 2: Bell(w, 0.0, f, 0.5f, 0.12); break;
-    default: Glide(w, 0.0, 0.2, f * 1.5, f, 0.5f, 2); break;
+    case 0:
+      Glide(w, 0.0, 0.2, f, f, 0.6f, 1);
+      break;
+    case 1:
+      Glide(w, 0.0, 0.2, f, f * 1.5, 0.5f, 3);
+      break;
+    case 2:
+      Bell(w, 0.0, f, 0.5f, 0.12);
+      break;
+    default:
+      Glide(w, 0.0, 0.2, f * 1.5, f, 0.5f, 2);
+      break;
   }
   return w;
 }
@@ -149,7 +161,8 @@ class CRing {
   // Adds voice(t) from beat `at` for `seconds`, panned (-1 left .. 1 right).
   template <typename Voice>
   void Add(double at, double seconds, float pan, Voice&& voice) {
-    const size_t start = static_cast<size_t>(at * framesPerBeat_ + 0.5), n = static_cast<size_t>(seconds * kMusicRate);
+    const size_t start = static_cast<size_t>(at * framesPerBeat_ + 0.5),
+                 n = static_cast<size_t>(seconds * kMusicRate);
     const float left = std::sqrt(0.5f * (1.0f - pan)), right = std::sqrt(0.5f * (1.0f + pan));
     const size_t frames = Frames();
     for (size_t i = 0; i < n; ++i) {
@@ -257,7 +270,8 @@ CWave Music(const Piece& piece) {
     const double f = MidiToHz(n.midi), hold = n.beats * beat * 0.92;
     ring.Add(n.beat, hold + 0.4, -0.1f, [&](double t) { return 0.16f * Lead(t, f, hold, piece.brightness); });
     // A soft echo three eighths later, on the other side.
-    ring.Add(n.beat + 1.5, hold + 0.4, 0.5f, [&](double t) { return 0.05f * Lead(t, f, hold, piece.brightness); });
+    ring.Add(n.beat + 1.5, hold + 0.4, 0.5f,
+             [&](double t) { return 0.05f * Lead(t, f, hold, piece.brightness); });
   }
   CWave w = std::move(ring.Wave());
   Normalise(w, 0.7f);
@@ -279,8 +293,8 @@ Piece HomePiece() {
 }
 
 Piece ForestPiece() {
-  const std::vector<int> Am = {57, 60, 64}, F = {53, 57, 60}, C = {60, 64, 67}, G = {55, 59, 62}, Em = {52, 55, 59},
-                         E = {52, 56, 59};
+  const std::vector<int> Am = {57, 60, 64}, F = {53, 57, 60}, C = {60, 64, 67}, G = {55, 59, 62},
+                         Em = {52, 55, 59}, E = {52, 56, 59};
   Piece p;
   p.bpm = 84;  // 31500 frames a beat
   for (int r = 0; r < 2; ++r) p.chords.insert(p.chords.end(), {Am, F, C, G, Am, Em, F, E});

@@ -16,7 +16,8 @@ struct CWave {
   std::vector<float> samples;
 
   CWave() = default;
-  CWave(int r, int ch, size_t frames) : rate(r), channels(ch), samples(frames * static_cast<size_t>(ch), 0.0f) {}
+  CWave(int r, int ch, size_t frames)
+      : rate(r), channels(ch), samples(frames * static_cast<size_t>(ch), 0.0f) {}
   size_t Frames() const { return channels ? samples.size() / static_cast<size_t>(channels) : 0; }
 };
 
@@ -36,7 +37,8 @@ double MidiToHz(double note);
 constexpr int kSineTableSize = 4096;
 extern const float* const gSineTable;  // kSineTableSize + 1 entries, filled before main
 inline float Sine(double cycles) {
-  const double x = (cycles - static_cast<double>(static_cast<int64_t>(cycles) - (cycles < 0))) * kSineTableSize;
+  const double x =
+      (cycles - static_cast<double>(static_cast<int64_t>(cycles) - (cycles < 0))) * kSineTableSize;
   int i = static_cast<int>(x);
   i = i < kSineTableSize ? i : kSineTableSize - 1;
   const float f = static_cast<float>(x - i);

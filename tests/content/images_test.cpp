@@ -165,6 +165,39 @@ TEST_F(GeneratedImages, CaptionSheetIsTransparentBlackAroundLightLetters) {
   EXPECT_EQ(opaqueOutside, 0u);
 }
 
+TEST_F(GeneratedImages, TitleScreenComposite) {
+  // The title as the scene shows it: the caption's sheet corner drawn at (208, 320)-(432, 352)
+  // over the picture at full strength. Written out for a person to look at; the caption must
+  // contrast with what lies under it.
+  gfxutil::Image title = Decode("title.jpg");
+  const Loaded caption = Load("title_moji.bmp");
+  ASSERT_EQ(title.width, 640u);
+  ASSERT_TRUE(caption.ok);
+  double under = 0, letters = 0;
+  int underCount = 0, letterCount = 0;
+  for (uint32_t y = 320; y < 352; ++y)
+    for (uint32_t x = 208; x < 432; ++x) {
+      const double u = (x - 208 + 0.5) / 224.0 * 0.35, v = (y - 320 + 0.5) / 32.0 * 0.0666;
+      const uint32_t c = caption.level0.At(static_cast<uint32_t>(u * 512), static_cast<uint32_t>(v * 512));
+      const uint32_t a = Alpha(c);
+      uint32_t& d = title.At(x, y);
+      under += Luma(d);
+      ++underCount;
+      if (a == 255 && Luma(c) > 200) {
+        letters += Luma(c);
+        ++letterCount;
+      }
+      uint32_t out = 0xFF000000u;
+      for (int s = 0; s <= 16; s += 8)
+        out |= ((((c >> s) & 255) * a + ((d >> s) & 255) * (255 - a)) / 255) << s;
+      d = out;
+    }
+  gfx::WritePng(content_test::PreviewDir() + "/title_screen.png", title.argb.data(), title.width,
+                title.height);
+  ASSERT_GT(letterCount, 0);
+  EXPECT_GT(letters / letterCount - under / underCount, 80.0);
+}
+
 TEST_F(GeneratedImages, BlackOverlayStaysOpaqueThroughTheColourKey) {
   // The fader multiplies the texture's alpha by its own: a keyed-out overlay would never darken.
   const Loaded l = Load("black.bmp");

@@ -92,6 +92,8 @@ class CFakeDevice : public gfx::CDevice {
   bool ReadBackBuffer(std::vector<uint32_t>&, uint32_t&, uint32_t&) override { return false; }
   bool SaveScreenshot(const std::string&) override { return false; }
   void SimulateDeviceLost(bool, bool) override {}
+  void CapturePresents(bool) override {}
+  bool ReadLastPresent(std::vector<uint32_t>&, uint32_t&, uint32_t&) override { return false; }
 };
 
 }  // namespace xtest

@@ -224,7 +224,7 @@ TEST(Optimize, IgnoreVertsKeepsEveryVertex) {
   EXPECT_EQ(vertexRemap.size(), 7u);
 }
 
-TEST(Clone, CopiesSharedComponentsAndZeroesNewOnes) {
+TEST(Clone, CopiesSharedComponentsAndStartsNewColoursWhite) {
   auto m = Handmade();
   auto c = m->CloneMeshFVF(m->GetOptions(), 0x152, nullptr);
   ASSERT_NE(c, nullptr);
@@ -239,7 +239,7 @@ TEST(Clone, CopiesSharedComponentsAndZeroesNewOnes) {
     std::memcpy(uv, v + 28, 8);
     EXPECT_EQ(pos[0], float(i));
     EXPECT_EQ(pos[1], float(i * i));
-    EXPECT_EQ(diffuse, 0u);
+    EXPECT_EQ(diffuse, 0xFFFFFFFFu) << "a colour the source lacks starts white";
     EXPECT_FLOAT_EQ(uv[0], float(i) / 10);
     EXPECT_EQ(uv[1], 1.0f);
   }

@@ -262,7 +262,14 @@ std::unique_ptr<CMesh> CMesh::CloneMeshFVF(uint32_t options, uint32_t fvf, gfx::
     std::memcpy(to, from, 12);
     std::memcpy(to + 12, from + 12, 4 * weights);
     if (s.normal >= 0 && d.normal >= 0) std::memcpy(to + d.normal, from + s.normal, 12);
-    if (s.diffuse >= 0 && d.diffuse >= 0) std::memcpy(to + d.diffuse, from + s.diffuse, 4);
+    if (s.diffuse >= 0 && d.diffuse >= 0) {
+      std::memcpy(to + d.diffuse, from + s.diffuse, 4);
+    } else if (d.diffuse >= 0) {
+      // A colour the source lacks starts opaque white: with vertex colour on, it stands in for
+      // the material's diffuse, and black would leave every lit mesh dark.
+      const uint32_t white = 0xFFFFFFFFu;
+      std::memcpy(to + d.diffuse, &white, 4);
+    }
     if (s.specular >= 0 && d.specular >= 0) std::memcpy(to + d.specular, from + s.specular, 4);
     if (s.tex >= 0 && d.tex >= 0) std::memcpy(to + d.tex, from + s.tex, 8 * std::min(s.texCount, d.texCount));
   }

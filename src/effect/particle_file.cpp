@@ -19,7 +19,9 @@ class Values {
     return it == lines_.end() ? 0 : std::atoi(it->c_str());
   }
   float Hundredths(size_t index) const { return static_cast<float>(Int(index)) * 0.01f; }
-  gfxutil::Vector4 Vector() const { return gfxutil::Vector4(Hundredths(0), Hundredths(1), Hundredths(2), 0.0f); }
+  gfxutil::Vector4 Vector() const {
+    return gfxutil::Vector4(Hundredths(0), Hundredths(1), Hundredths(2), 0.0f);
+  }
   const std::list<std::string>& Lines() const { return lines_; }
 
  private:

@@ -8,8 +8,8 @@ void CCamera_Normal::Update() {
   const gfxutil::Vector4& r = body_.rotation;
   const gfxutil::Vector4& eye = body_.position;
   // The angles are applied as Z by the second, X by the third and Y by the first.
-  const Matrix rotation = gfxutil::MatrixRotationZ(-r.y) * gfxutil::MatrixRotationX(-r.z) *
-                          gfxutil::MatrixRotationY(-r.x);
+  const Matrix rotation =
+      gfxutil::MatrixRotationZ(-r.y) * gfxutil::MatrixRotationX(-r.z) * gfxutil::MatrixRotationY(-r.x);
   body_.auxMatrix1 = rotation;
   ApplyView(gfxutil::MatrixTranslation(-eye.x, -eye.y, -eye.z) * rotation);
 }

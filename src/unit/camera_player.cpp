@@ -69,9 +69,9 @@ void CCamera_Player::Update() {
   eye.z += body_.velocityZ;
   eye.w += next.w - eye.w;
 
-  const Matrix rotation = LookAtRotation(Vector3(eye.x, eye.y, eye.z),
-                                         Vector3(t.position.x, t.position.y + 32.0f, t.position.z),
-                                         Vector3(0.0f, 1.0f, 0.0f));
+  const Matrix rotation =
+      LookAtRotation(Vector3(eye.x, eye.y, eye.z), Vector3(t.position.x, t.position.y + 32.0f, t.position.z),
+                     Vector3(0.0f, 1.0f, 0.0f));
   body_.auxMatrix1 = rotation;
   ApplyView(gfxutil::MatrixTranslation(-eye.x, -eye.y, -eye.z) * rotation);
 }

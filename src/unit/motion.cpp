@@ -10,13 +10,13 @@ constexpr MotionTable PlayerTable() {
   MotionTable t{};
   t.count = 21;
   const MotionEntry rows[] = {
-      Row(0, 0, 20, 1.0f, true),        Row(1, 20, 60, 1.2f, true),       Row(2, 50, 55, 1.0f, false),
-      Row(3, 180, 200, 1.0f, false),    Row(4, 65, 70, 1.0f, false),      Row(5, 50, 55, 1.0f, false),
-      Row(6, 180, 200, 1.0f, false),    Row(7, 65, 70, 1.0f, false),      Row(8, 65, 70, 1.0f, false),
-      Row(9, 50, 60, 1.0f, false),      Row(10, 60, 70, 1.0f, false, true), Row(11, 70, 80, 1.0f, false),
-      Row(12, 70, 75, 1.0f, false),     Row(13, 70, 75, 1.0f, false, true), Row(14, 70, 75, 1.0f, false),
-      Row(15, 70, 75, 1.0f, false),     Row(16, 70, 75, 1.0f, false, true), Row(17, 70, 75, 1.0f, false),
-      Row(18, 70, 75, 1.0f, false),     Row(19, 70, 75, 1.0f, false, true), Row(20, 70, 75, 1.0f, false),
+      Row(0, 0, 20, 1.0f, true),     Row(1, 20, 60, 1.2f, true),         Row(2, 50, 55, 1.0f, false),
+      Row(3, 180, 200, 1.0f, false), Row(4, 65, 70, 1.0f, false),        Row(5, 50, 55, 1.0f, false),
+      Row(6, 180, 200, 1.0f, false), Row(7, 65, 70, 1.0f, false),        Row(8, 65, 70, 1.0f, false),
+      Row(9, 50, 60, 1.0f, false),   Row(10, 60, 70, 1.0f, false, true), Row(11, 70, 80, 1.0f, false),
+      Row(12, 70, 75, 1.0f, false),  Row(13, 70, 75, 1.0f, false, true), Row(14, 70, 75, 1.0f, false),
+      Row(15, 70, 75, 1.0f, false),  Row(16, 70, 75, 1.0f, false, true), Row(17, 70, 75, 1.0f, false),
+      Row(18, 70, 75, 1.0f, false),  Row(19, 70, 75, 1.0f, false, true), Row(20, 70, 75, 1.0f, false),
   };
   for (int i = 0; i < 21; ++i) t.rows[i] = rows[i];
   return t;

@@ -29,7 +29,8 @@ constexpr float kNormalLift = 2.0f;
 
 CShadow::CShadow() {
   g_shadow = this;
-  if (const ResourceCache<CSprite>* sprites = ResourceCache<CSprite>::Current()) sprite_ = sprites->Find(kImage);
+  if (const ResourceCache<CSprite>* sprites = ResourceCache<CSprite>::Current())
+    sprite_ = sprites->Find(kImage);
 }
 
 CShadow::~CShadow() {
@@ -61,7 +62,8 @@ void CShadow::DrawShadow(const ShadowRecord& shadow) {
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
 
   const Vector3 n(shadow.groundNormal.x, shadow.groundNormal.y, shadow.groundNormal.z);
-  const Vector3 at = Vector3(shadow.groundPoint.x, shadow.groundPoint.y, shadow.groundPoint.z) + n * kNormalLift;
+  const Vector3 at =
+      Vector3(shadow.groundPoint.x, shadow.groundPoint.y, shadow.groundPoint.z) + n * kNormalLift;
   device->SetTransform(D3DTS_WORLD, UpTo(n) * gfxutil::MatrixTranslation(at.x, at.y, at.z));
   device->SetTexture(0, sprite_ ? sprite_->GetTexture() : nullptr);
 

@@ -1,10 +1,11 @@
 // Particle definition files.
+#include "effect/particle_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "effect/particle_file.h"
 #include "effect/sprite.h"
 #include "resource/resource_cache.h"
 #include "resource/script_file.h"

@@ -1,4 +1,6 @@
 // Particle units: spread, per-frame step, drawing and life.
+#include "effect/particle_unit.h"
+
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
@@ -6,7 +8,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "effect/particle_unit.h"
 #include "effect/sprite.h"
 #include "resource/resource_cache.h"
 #include "resource/script_file.h"

@@ -1,8 +1,9 @@
 // The letterbox bars.
+#include "unit/camera_mask.h"
+
 #include <gtest/gtest.h>
 
 #include "support/recording_graphics.h"
-#include "unit/camera_mask.h"
 
 namespace {
 
@@ -84,7 +85,8 @@ TEST(CameraMask, DrawsTwoHalfBlackBarsWithAlphaBlendingThenResetsTheBlend) {
   EXPECT_FLOAT_EQ(top1.x, 640.0f * 0.0015625f * 800.0f);
   EXPECT_FLOAT_EQ(top1.y, 32.0f * 0.0020833f * 600.0f);
   // Bottom bar: (0, 448)-(640, 480).
-  const ScreenVertex bottom0 = d.draws[1].Vertex<ScreenVertex>(0), bottom1 = d.draws[1].Vertex<ScreenVertex>(1);
+  const ScreenVertex bottom0 = d.draws[1].Vertex<ScreenVertex>(0),
+                     bottom1 = d.draws[1].Vertex<ScreenVertex>(1);
   EXPECT_FLOAT_EQ(bottom0.y, 448.0f * 0.0020833f * 600.0f);
   EXPECT_FLOAT_EQ(bottom1.y, 480.0f * 0.0020833f * 600.0f);
   EXPECT_EQ(d.GetRenderState(gfx::D3DRS_SRCBLEND), gfx::D3DBLEND_ONE);

@@ -308,7 +308,7 @@ TEST_F(CameraTest, SlowButtonsTurnAndTheNewAngleShowsFromTheNextFrame) {
   cam.Update();
   EXPECT_FLOAT_EQ(cam.Body().rotation.y, 0.015f);
   EXPECT_NEAR(cam.Body().position.x, 0.0f, 1e-6f);  // this frame still aims at angle 0
-  keys.Press(CInput::kKeyCodes[1]);  // both slow buttons cancel out
+  keys.Press(CInput::kKeyCodes[1]);                 // both slow buttons cancel out
   input.Update();
   cam.Update();
   EXPECT_FLOAT_EQ(cam.Body().rotation.y, 0.015f);

@@ -1,7 +1,7 @@
 // Motion play state over the compiled-in tables.
-#include <gtest/gtest.h>
-
 #include "unit/motion.h"
+
+#include <gtest/gtest.h>
 
 TEST(MotionTables, HoldTheCompiledInRows) {
   EXPECT_EQ(kPlayerMotionTable.count, 21);

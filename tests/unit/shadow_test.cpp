@@ -1,4 +1,6 @@
 // The blob shadow.
+#include "unit/shadow.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 #include "resource/resource_cache.h"
 #include "support/image_files.h"
 #include "support/recording_graphics.h"
-#include "unit/shadow.h"
 
 using gfxutil::Matrix;
 using gfxutil::Vector3;
@@ -50,7 +51,8 @@ TEST(ShadowFigures, CasterBelowTheGroundDoesNotWrapIntoTheColourBytes) {
 }
 
 TEST(ShadowFigures, OrientationTurnsUpOntoTheNormal) {
-  const Vector3 normals[] = {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}, {0.3f, 0.9f, 0.1f}, {-0.5f, 0.5f, 0.7f}, {0, -1, 0}};
+  const Vector3 normals[] = {{0, 1, 0},          {1, 0, 0},           {0, 0, -1},
+                             {0.3f, 0.9f, 0.1f}, {-0.5f, 0.5f, 0.7f}, {0, -1, 0}};
   for (const Vector3& n : normals) {
     const Vector3 want = gfxutil::Vec3Normalize(n);
     const Vector3 got = gfxutil::Vec3TransformNormal(Vector3(0, 1, 0), CShadow::UpTo(n));
@@ -95,8 +97,8 @@ TEST_F(ShadowTest, CasterTwentyAboveTheGroundDrawsAlphaTwentyAndHalfSizeRadiusPl
   EXPECT_EQ(d.stride, 24u);
   EXPECT_EQ(d.primitives, 2u);
   EXPECT_EQ(d.renderStates.at(gfx::D3DRS_CULLMODE), gfx::D3DCULL_NONE);
-  const float want[6][5] = {{-40, 10, -40, 0, 1}, {40, 10, 40, 1, 0},   {-40, 10, 40, 0, 0},
-                            {-40, 10, -40, 0, 1}, {40, 10, -40, 1, 1},  {40, 10, 40, 1, 0}};
+  const float want[6][5] = {{-40, 10, -40, 0, 1}, {40, 10, 40, 1, 0},  {-40, 10, 40, 0, 0},
+                            {-40, 10, -40, 0, 1}, {40, 10, -40, 1, 1}, {40, 10, 40, 1, 0}};
   for (int i = 0; i < 6; ++i) {
     const ShadowVertex v = d.Vertex<ShadowVertex>(i);
     EXPECT_EQ(v.x, want[i][0]);
@@ -133,7 +135,8 @@ TEST_F(ShadowTest, OnASlopeTheQuadTurnsWithTheGround) {
 TEST_F(ShadowTest, DrawsWithItsTextureBoundAndUnbindsIt) {
   // The loader tells images by their content, so a BMP under the shadow's name will do.
   std::filesystem::create_directories("data/image");
-  ASSERT_TRUE(testimg::WriteFile(CShadow::kImage, testimg::Bmp32(4, 4, std::vector<uint32_t>(16, 0x80FFFFFF))));
+  ASSERT_TRUE(
+      testimg::WriteFile(CShadow::kImage, testimg::Bmp32(4, 4, std::vector<uint32_t>(16, 0x80FFFFFF))));
   ResourceCache<CSprite> sprites({CShadow::kImage});
   CShadow shadow;
   ASSERT_TRUE(shadow.Sprite());

@@ -1,4 +1,6 @@
 // The unit registry: order, passes, removal and the visibility tests.
+#include "unit/unit_registry.h"
+
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
@@ -8,7 +10,6 @@
 #include "support/recording_graphics.h"
 #include "unit/camera.h"
 #include "unit/camera_manager.h"
-#include "unit/unit_registry.h"
 #include "unit/probe_unit.h"
 
 using gfxutil::Vector4;
@@ -80,8 +81,8 @@ TEST_F(UnitRegistryTest, VisitsByteOrderOfNamesAndKeepsEqualNamesInInsertionOrde
   EXPECT_EQ(registry.Count(), 6u);
   EXPECT_EQ(registry.Count("CButterfly"), 3u);
   registry.DrawScreen();
-  const std::vector<std::string> want = {"b1:screen",     "b2:screen",     "b3:screen",
-                                         "bear:screen",   "player:screen", "lower:screen"};
+  const std::vector<std::string> want = {"b1:screen",   "b2:screen",     "b3:screen",
+                                         "bear:screen", "player:screen", "lower:screen"};
   EXPECT_EQ(journal, want);
 }
 
@@ -134,8 +135,7 @@ TEST_F(UnitRegistryTest, UnitFinishingInItsUpdateIsDrawnThatFrameAndRemovedTheNe
   // Frame 2: the removal pass comes first.
   registry.RemoveFinished();
   registry.Update();
-  const std::vector<std::string> want = {"u:update", "u:late",   "u:draw",
-                                         "u:draw2",  "u:screen", "u:destroy"};
+  const std::vector<std::string> want = {"u:update", "u:late", "u:draw", "u:draw2", "u:screen", "u:destroy"};
   EXPECT_EQ(journal, want);
 }
 

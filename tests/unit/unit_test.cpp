@@ -1,9 +1,9 @@
 // The unit base: operations, the world matrix and the falling-body step.
+#include "unit/unit.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "unit/unit.h"
 
 using gfxutil::Matrix;
 using gfxutil::Vector4;
@@ -92,9 +92,10 @@ TEST(UnitWorldMatrix, OnlyTheNonZeroRotationIsApplied) {
   ExpectNear(u.BuildWorldMatrix(), gfxutil::MatrixRotationY(1.25f) * gfxutil::MatrixTranslation(1, 2, 3), 0);
   u.Body().rotation = Vector4(0, 0, -0.5f, 0);
   u.Body().scaleY = 4.0f;
-  ExpectNear(u.BuildWorldMatrix(),
-             gfxutil::MatrixRotationZ(-0.5f) * gfxutil::MatrixScaling(1, 4, 1) * gfxutil::MatrixTranslation(1, 2, 3),
-             0);
+  ExpectNear(
+      u.BuildWorldMatrix(),
+      gfxutil::MatrixRotationZ(-0.5f) * gfxutil::MatrixScaling(1, 4, 1) * gfxutil::MatrixTranslation(1, 2, 3),
+      0);
 }
 
 TEST(UnitPhysics, MovesByTheVelocityBeforeDamping) {

@@ -2,6 +2,7 @@
 // 640x480 virtual screen scaled to the back buffer at draw time; draws set no render states.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "platform/gfx/device.h"
 
@@ -10,6 +11,8 @@ class CSprite {
   // Loads the image with one mip level; a missing or unreadable file is logged and leaves the
   // sprite without a texture (it still draws, untextured).
   explicit CSprite(const char* fileName);
+  // The form the resource cache constructs with.
+  explicit CSprite(const std::string& fileName) : CSprite(fileName.c_str()) {}
   ~CSprite();
   CSprite(const CSprite&) = delete;
   CSprite& operator=(const CSprite&) = delete;

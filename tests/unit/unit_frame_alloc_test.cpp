@@ -1,0 +1,104 @@
+// Steady world frames of the unit passes, the player camera, the letterbox and the particles must
+// not touch the heap; only creating a particle may. Counts the C++ allocations made from this
+// executable; plain builds only (the sanitizers bring their own allocator).
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <boost/make_shared.hpp>
+#include <cstdlib>
+#include <new>
+
+#include "app/input.h"
+#include "effect/particle_unit.h"
+#include "resource/script_file.h"
+#include "unit/camera_manager.h"
+#include "unit/camera_mask.h"
+#include "unit/camera_player.h"
+#include "unit/motion.h"
+#include "unit/unit_registry.h"
+
+#if !defined(__SANITIZE_ADDRESS__)
+#define BRIMMEL_COUNT_ALLOCATIONS 1
+namespace {
+std::atomic<bool> g_counting{false};
+std::atomic<long> g_allocations{0};
+
+bool FromThisExecutable(const void* caller) {
+  static const void* const self = [] {
+    Dl_info info{};
+    dladdr(reinterpret_cast<const void*>(&FromThisExecutable), &info);
+    return info.dli_fbase;
+  }();
+  Dl_info info{};
+  return dladdr(caller, &info) != 0 && info.dli_fbase == self;
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (g_counting.load(std::memory_order_relaxed) && FromThisExecutable(__builtin_return_address(0)))
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+static void (*volatile g_free)(void*) = std::free;  // keeps the compiler from pairing new and free
+void operator delete(void* p) noexcept { g_free(p); }
+void operator delete(void* p, std::size_t) noexcept { g_free(p); }
+#endif
+
+namespace {
+
+// A walking unit as the player and bear are: physics, motion, camera-relative bookkeeping.
+class CWalker : public CUnit {
+ public:
+  CWalker() { body_.motion = boost::make_shared<CMotion>(kPlayerMotionTable); }
+  void Update() override {
+    body_.motion->SetMotion(1);
+    Push(0.1f, 0, 0.05f);
+    PhysicsStep();
+    body_.position.y = 0;  // stands in for landing
+    body_.landingNormal.y = 1;
+    body_.motion->Advance();
+  }
+  void Draw() override { BuildWorldMatrix(); }
+};
+
+}  // namespace
+
+TEST(UnitFrames, SteadyFramesAllocateNothing) {
+#ifndef BRIMMEL_COUNT_ALLOCATIONS
+  GTEST_SKIP() << "allocation counting needs the plain build";
+#else
+  CUnitRegistry registry;
+  CInput input;
+  CCameraManager cameras;
+  auto walker = boost::make_shared<CWalker>();
+  registry.Insert("CPlayer", walker);
+  auto mask = boost::make_shared<CCameraMask>();
+  registry.Insert("CCameraMask", mask);
+  cameras.Add(2, boost::make_shared<CCamera_Player>(&walker->Body()));
+  cameras.SetCurrent(2);
+  const CParticleFile def(CScriptFile::FromText("#kill\n30000\n#end\n#speed\n0\n10\n0\n#end\n#EOF\n"));
+  for (int i = 0; i < 20; ++i)
+    registry.Insert(CParticleUnit::kRegistryName, boost::make_shared<CParticleUnit>(0, 0, 0, 0, def));
+  auto frame = [&] {
+    registry.RemoveFinished();
+    cameras.Update();
+    registry.Update();
+    registry.LatePass();
+    cameras.Collide();
+    registry.Draw();
+    registry.DrawSecondPass();
+    registry.DrawScreen();
+  };
+  for (int i = 0; i < 3; ++i) frame();
+  mask->Show();
+  g_allocations = 0;
+  g_counting = true;
+  for (int i = 0; i < 120; ++i) frame();
+  g_counting = false;
+  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(registry.Count(), 22u);
+  EXPECT_GT(g_barHeight, 30.0f);
+#endif
+}

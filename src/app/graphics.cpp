@@ -1,0 +1,183 @@
+#include "app/graphics.h"
+
+#include "app/config.h"
+#include "app/log.h"
+#include "effect/sprite.h"
+#include "platform/os/window.h"
+#if __has_include("resource/math_helpers.h")
+#include "resource/math_helpers.h"
+#define BRIMMEL_HAVE_SINE_TABLE 1
+#endif
+
+namespace app {
+namespace {
+
+struct GraphicsState {
+  std::unique_ptr<gfx::CDevice> device;
+  gfx::PresentParameters pp;
+  gfx::Caps caps;
+  float screenWidth = 1024.0f, screenHeight = 768.0f;
+  gfx::Color previousClearColor = 0;
+  bool deviceLost = false;
+  std::unique_ptr<gfxutil::CFont> font;
+  boost::shared_ptr<CSprite> blackSprite;
+  bool createdOnce = false;
+  DeviceCreator creator = nullptr;
+  DisplayModeQuery displayMode = nullptr;
+};
+
+GraphicsState& State() {
+  static GraphicsState state;
+  return state;
+}
+
+std::unique_ptr<gfx::CDevice> CreateDevice(const gfx::PresentParameters& pp, gfx::DeviceType type,
+                                           uint32_t flags) {
+  const DeviceCreator creator = State().creator;
+  return creator ? creator(pp, type, flags) : gfx::CDevice::Create(pp, type, flags);
+}
+
+bool DesktopFormat(gfx::Format& format) {
+  const DisplayModeQuery query = State().displayMode;
+  return query ? query(format) : gfx::CDevice::GetAdapterDisplayMode(format);
+}
+
+struct Attempt {
+  gfx::DeviceType type;
+  uint32_t vertexProcessing;
+};
+// Hardware first, then the reference and software kinds, which map to software rendering.
+constexpr Attempt kAttempts[7] = {
+    {gfx::D3DDEVTYPE_HAL, gfx::D3DCREATE_MIXED_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_HAL, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_HAL, gfx::D3DCREATE_SOFTWARE_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_REF, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_REF, gfx::D3DCREATE_SOFTWARE_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_SW, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_SW, gfx::D3DCREATE_SOFTWARE_VERTEXPROCESSING},
+};
+
+}  // namespace
+
+int InitGraphics() {
+  GraphicsState& s = State();
+#ifdef BRIMMEL_HAVE_SINE_TABLE
+  BuildSineTable();
+#endif
+  OpenLog("profile.txt");
+  s.pp = gfx::PresentParameters{};
+
+  // Stands in for creating the Direct3D object: nothing can be drawn without the main window.
+  if (!os::HasMainWindow()) {
+    Log("\n");
+    return 0;
+  }
+
+  // Without a loaded configuration, the configuration's own defaults.
+  const int window = g_config ? g_config->window : 0;
+  const int width = g_config ? g_config->width : 640;
+  const int height = g_config ? g_config->height : 480;
+  const int format = g_config ? g_config->format : int(gfx::D3DFMT_R5G6B5);
+  s.pp.Windowed = window != 0;
+  s.pp.BackBufferWidth = static_cast<uint32_t>(width);
+  s.pp.BackBufferHeight = static_cast<uint32_t>(height);
+  s.screenWidth = static_cast<float>(width);
+  s.screenHeight = static_cast<float>(height);
+
+  if (s.pp.Windowed) {
+    gfx::Format desktop = gfx::D3DFMT_UNKNOWN;
+    if (!DesktopFormat(desktop)) return 0;
+    s.pp.BackBufferFormat = desktop;
+  } else {
+    s.pp.BackBufferFormat = static_cast<uint32_t>(format);
+  }
+  s.pp.BackBufferCount = 1;
+  s.pp.MultiSampleType = 0;
+  s.pp.SwapEffect = 1;  // discard
+  s.pp.EnableAutoDepthStencil = true;
+  s.pp.AutoDepthStencilFormat = gfx::D3DFMT_D16;
+  s.pp.Flags = 1;  // lockable back buffer
+  s.pp.FullScreen_RefreshRateInHz = 0;
+  s.pp.FullScreen_PresentationInterval = 0;
+
+  for (const Attempt& a : kAttempts) {
+    s.device = CreateDevice(s.pp, a.type, a.vertexProcessing);
+    if (s.device) break;
+  }
+  if (!s.device) {
+    Log("デバイスが生成できなかった");
+    return 0;
+  }
+
+  s.device->GetDeviceCaps(s.caps);
+  gfx::Viewport vp;
+  vp.X = 0;
+  vp.Y = 0;
+  vp.Width = s.pp.BackBufferWidth;
+  vp.Height = s.pp.BackBufferHeight;
+  vp.MinZ = 0.0f;
+  vp.MaxZ = 1.0f;
+  s.device->SetViewport(vp);
+
+  s.previousClearColor = 0;
+  s.device->Clear(gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  PresentAndResetIfLost();
+
+  if (!s.createdOnce) {
+    gfxutil::FontDesc desc;
+    desc.height = 16;
+    desc.width = 8;
+    desc.weight = 400;
+    desc.italic = false;
+    desc.charSet = 128;
+    desc.faceName = "ＭＳ ゴシック";
+    s.font = gfxutil::CFont::Create(*s.device, desc);
+    s.blackSprite = boost::shared_ptr<CSprite>(new CSprite("data/image/black.bmp"));
+    s.createdOnce = true;
+  }
+
+  if (!s.pp.Windowed) {
+    // Win32 keeps a display counter; hide until it is below zero (bounded, in case it never is).
+    for (int guard = 0; guard < 64 && os::ShowCursor(false) >= 0; ++guard) {
+    }
+  }
+  return 1;
+}
+
+int ShutdownGraphics() {
+  GraphicsState& s = State();
+  s.font.reset();
+  CloseLog();
+  // The font and the black sprite hold textures of this device, so they go with it and a later
+  // initialisation makes them afresh for the new device.
+  s.blackSprite.reset();
+  s.createdOnce = false;
+  s.device.reset();
+  return 1;
+}
+
+gfx::CDevice* GetDevice() { return State().device.get(); }
+const gfx::PresentParameters& GetPresentParameters() { return State().pp; }
+float GetScreenWidth() { return State().screenWidth; }
+float GetScreenHeight() { return State().screenHeight; }
+gfx::Color GetPreviousClearColor() { return State().previousClearColor; }
+void SetPreviousClearColor(gfx::Color color) { State().previousClearColor = color; }
+bool IsDeviceLost() { return State().deviceLost; }
+void SetDeviceLost(bool lost) { State().deviceLost = lost; }
+gfxutil::CFont* GetFont() { return State().font.get(); }
+const boost::shared_ptr<CSprite>& GetBlackSprite() { return State().blackSprite; }
+
+gfx::Result PresentAndResetIfLost() {
+  GraphicsState& s = State();
+  if (!s.device) return gfx::D3DERR_INVALIDCALL;
+  const gfx::Result r = s.device->Present();
+  if (r == gfx::D3DERR_DEVICELOST) s.device->Reset(s.pp);  // its result is not needed
+  return r;
+}
+
+void SetDeviceCreatorForTests(DeviceCreator creator, DisplayModeQuery displayMode) {
+  State().creator = creator;
+  State().displayMode = displayMode;
+}
+
+}  // namespace app

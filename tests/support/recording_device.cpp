@@ -1,0 +1,80 @@
+#include "support/recording_device.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace testdev {
+
+CMemoryTexture::CMemoryTexture(uint32_t w, uint32_t h, uint32_t levels) : width_(w), height_(h) {
+  for (uint32_t l = 0; l < levels; ++l) {
+    const uint32_t lw = std::max(1u, w >> l), lh = std::max(1u, h >> l);
+    levels_.emplace_back(size_t(lw) * lh, 0);
+  }
+}
+
+bool CMemoryTexture::SetLevel(uint32_t level, const uint32_t* argb) {
+  if (level >= levels_.size() || !argb) return false;
+  std::memcpy(levels_[level].data(), argb, levels_[level].size() * 4);
+  ++uploads;
+  return true;
+}
+
+gfx::Result CRecordingDevice::Clear(uint32_t, gfx::Color color, float, uint32_t) {
+  clears.push_back(color);
+  return gfx::D3D_OK;
+}
+
+uint32_t CRecordingDevice::GetRenderState(gfx::RenderState state) const {
+  auto it = renderStates.find(state);
+  return it == renderStates.end() ? 0 : it->second;
+}
+
+void CRecordingDevice::SetTextureStageState(uint32_t stage, gfx::TextureStageState type, uint32_t value) {
+  if (stage == 0) stageStates[type] = value;
+}
+
+uint32_t CRecordingDevice::GetTextureStageState(uint32_t stage, gfx::TextureStageState type) const {
+  auto it = stageStates.find(type);
+  return stage == 0 && it != stageStates.end() ? it->second : 0;
+}
+
+gfx::Matrix CRecordingDevice::GetTransform(gfx::TransformState state) const {
+  auto it = transforms.find(state);
+  return it == transforms.end() ? gfx::Matrix{} : it->second;
+}
+
+void CRecordingDevice::MultiplyTransform(gfx::TransformState state, const gfx::Matrix& m) {
+  transforms[state] = m * GetTransform(state);
+}
+
+void CRecordingDevice::SetTexture(uint32_t stage, gfx::CTexture* texture) {
+  if (stage == 0) boundTexture = texture;
+}
+
+gfx::Result CRecordingDevice::DrawPrimitiveUP(gfx::PrimitiveType, uint32_t count, const void* vertices,
+                                              uint32_t stride) {
+  Draw d;
+  d.fvf = fvf;
+  d.stride = stride;
+  d.primitives = count;
+  d.texture = boundTexture;
+  d.renderStates = renderStates;
+  d.stageStates = stageStates;
+  d.world = GetTransform(gfx::D3DTS_WORLD);
+  const auto* b = static_cast<const uint8_t*>(vertices);
+  d.vertices.assign(b, b + size_t(count) * 3 * stride);
+  draws.push_back(std::move(d));
+  return gfx::D3D_OK;
+}
+
+gfx::TexturePtr CRecordingDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels) {
+  if (!width || !height || !levels) return nullptr;
+  return std::make_shared<CMemoryTexture>(width, height, levels);
+}
+
+void CRecordingDevice::SimulateDeviceLost(bool lost, bool resettable) {
+  presentResult = lost ? gfx::D3DERR_DEVICELOST : gfx::D3D_OK;
+  cooperative = lost ? (resettable ? gfx::D3DERR_DEVICENOTRESET : gfx::D3DERR_DEVICELOST) : gfx::D3D_OK;
+}
+
+}  // namespace testdev

@@ -1,0 +1,109 @@
+// A device without GL for tests of code that drives the device: it keeps states, transforms and
+// textures in memory and records every draw (state at the time, format, the vertex bytes).
+#pragma once
+#include <map>
+#include <vector>
+
+#include "platform/gfx/device.h"
+
+namespace testdev {
+
+class CMemoryTexture : public gfx::CTexture {
+ public:
+  CMemoryTexture(uint32_t w, uint32_t h, uint32_t levels);
+  uint32_t Width() const override { return width_; }
+  uint32_t Height() const override { return height_; }
+  uint32_t Levels() const override { return uint32_t(levels_.size()); }
+  bool SetLevel(uint32_t level, const uint32_t* argb) override;
+  const std::vector<uint32_t>& Level(uint32_t level) const { return levels_[level]; }
+  int uploads = 0;
+
+ private:
+  uint32_t width_, height_;
+  std::vector<std::vector<uint32_t>> levels_;
+};
+
+struct Draw {
+  uint32_t fvf = 0;
+  uint32_t stride = 0;
+  uint32_t primitives = 0;
+  gfx::CTexture* texture = nullptr;
+  std::map<uint32_t, uint32_t> renderStates;
+  std::map<uint32_t, uint32_t> stageStates;
+  gfx::Matrix world;
+  std::vector<uint8_t> vertices;
+  template <class V>
+  V Vertex(size_t i) const {
+    V v;
+    __builtin_memcpy(&v, vertices.data() + i * stride, sizeof v);
+    return v;
+  }
+};
+
+class CRecordingDevice : public gfx::CDevice {
+ public:
+  void GetDeviceCaps(gfx::Caps& caps) const override { caps = gfx::Caps{}; }
+  gfx::Result TestCooperativeLevel() override { return cooperative; }
+  gfx::Result BeginScene() override {
+    ++beginScenes;
+    return gfx::D3D_OK;
+  }
+  gfx::Result EndScene() override {
+    ++endScenes;
+    return gfx::D3D_OK;
+  }
+  gfx::Result Clear(uint32_t flags, gfx::Color color, float z, uint32_t stencil) override;
+  gfx::Result Present() override {
+    ++presents;
+    return presentResult;
+  }
+  gfx::Result Reset(const gfx::PresentParameters&) override {
+    ++resets;
+    return gfx::D3D_OK;
+  }
+  void SetViewport(const gfx::Viewport& vp) override { viewport = vp; }
+  gfx::Viewport GetViewport() const override { return viewport; }
+  void SetRenderState(gfx::RenderState state, uint32_t value) override { renderStates[state] = value; }
+  uint32_t GetRenderState(gfx::RenderState state) const override;
+  void SetTextureStageState(uint32_t stage, gfx::TextureStageState type, uint32_t value) override;
+  uint32_t GetTextureStageState(uint32_t stage, gfx::TextureStageState type) const override;
+  void SetTransform(gfx::TransformState state, const gfx::Matrix& m) override { transforms[state] = m; }
+  gfx::Matrix GetTransform(gfx::TransformState state) const override;
+  void MultiplyTransform(gfx::TransformState state, const gfx::Matrix& m) override;
+  void SetMaterial(const gfx::Material& m) override { material = m; }
+  gfx::Material GetMaterial() const override { return material; }
+  void SetLight(uint32_t, const gfx::Light&) override {}
+  void LightEnable(uint32_t, bool) override {}
+  void SetTexture(uint32_t stage, gfx::CTexture* texture) override;
+  void SetVertexShader(uint32_t fvf) override { this->fvf = fvf; }
+  gfx::Result DrawPrimitiveUP(gfx::PrimitiveType type, uint32_t count, const void* vertices,
+                              uint32_t stride) override;
+  void SetStreamSource(gfx::CVertexBuffer*) override {}
+  void SetIndices(gfx::CIndexBuffer*, uint32_t) override {}
+  gfx::Result DrawIndexedPrimitive(gfx::PrimitiveType, uint32_t, uint32_t, uint32_t, uint32_t) override {
+    return gfx::D3D_OK;
+  }
+  gfx::TexturePtr CreateTexture(uint32_t width, uint32_t height, uint32_t levels) override;
+  gfx::VertexBufferPtr CreateVertexBuffer(uint32_t, uint32_t) override { return nullptr; }
+  gfx::IndexBufferPtr CreateIndexBuffer(uint32_t) override { return nullptr; }
+  bool ReadBackBuffer(std::vector<uint32_t>&, uint32_t&, uint32_t&) override { return false; }
+  bool SaveScreenshot(const std::string&) override { return false; }
+  void SimulateDeviceLost(bool lost, bool resettable) override;
+  void CapturePresents(bool) override {}
+  bool ReadLastPresent(std::vector<uint32_t>&, uint32_t&, uint32_t&) override { return false; }
+
+  std::map<uint32_t, uint32_t> renderStates;
+  std::map<uint32_t, uint32_t> stageStates;  // stage 0 only
+  std::map<uint32_t, gfx::Matrix> transforms;
+  gfx::Material material;
+  gfx::Viewport viewport;
+  gfx::CTexture* boundTexture = nullptr;
+  uint32_t fvf = 0;
+  std::vector<Draw> draws;
+  std::vector<gfx::Color> clears;
+  int beginScenes = 0, endScenes = 0, presents = 0, resets = 0;
+  gfx::Result presentResult = gfx::D3D_OK;
+  gfx::Result cooperative = gfx::D3D_OK;
+};
+
+}  // namespace testdev

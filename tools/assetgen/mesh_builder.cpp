@@ -121,14 +121,15 @@ void CMeshBuilder::Prism(const Vector3& base, float height, float rb, float rt, 
   if (capTop && rt > 0.0001f) Polygon(top, {mid.x, mid.y - 1e4f, mid.z});
 }
 
-void CMeshBuilder::Ellipsoid(const Vector3& c, const Vector3& r, int rings, int segments) {
+void CMeshBuilder::Ellipsoid(const Vector3& c, const Vector3& r, int rings, int segments, int ringsDrawn) {
+  if (ringsDrawn < 0) ringsDrawn = rings;
   auto at = [&](int ring, int seg) {
     const float th = 3.14159265f * static_cast<float>(ring) / static_cast<float>(rings);
     const float ph = 6.2831853f * static_cast<float>(seg) / static_cast<float>(segments);
     return Vector3{c.x + r.x * std::sin(th) * std::cos(ph), c.y + r.y * std::cos(th),
                    c.z + r.z * std::sin(th) * std::sin(ph)};
   };
-  for (int i = 0; i < rings; ++i)
+  for (int i = 0; i < ringsDrawn; ++i)
     for (int j = 0; j < segments; ++j) {
       const Vector3 a = at(i, j), b = at(i, j + 1), d = at(i + 1, j), e = at(i + 1, j + 1);
       if (i == 0)
@@ -138,6 +139,20 @@ void CMeshBuilder::Ellipsoid(const Vector3& c, const Vector3& r, int rings, int 
       else
         Quad(a, b, e, d, c);
     }
+}
+
+void CMeshBuilder::Torus(const Vector3& c, float radius, float tube, int segments, int sides, float zScale) {
+  auto at = [&](int i, int j) {
+    const float a = 6.2831853f * static_cast<float>(i) / static_cast<float>(segments);
+    const float b = 6.2831853f * static_cast<float>(j) / static_cast<float>(sides);
+    const float rr = radius + tube * std::cos(b);
+    return Vector3{c.x + rr * std::cos(a), c.y + tube * std::sin(b), c.z + rr * std::sin(a) * zScale};
+  };
+  for (int i = 0; i < segments; ++i) {
+    const float a = 6.2831853f * (static_cast<float>(i) + 0.5f) / static_cast<float>(segments);
+    const Vector3 core{c.x + radius * std::cos(a), c.y, c.z + radius * std::sin(a) * zScale};
+    for (int j = 0; j < sides; ++j) Quad(at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1), core);
+  }
 }
 
 uint32_t CMeshBuilder::SharedVertex(const Vector3& p, const Vector3& normal) {

@@ -68,7 +68,10 @@ class CMeshBuilder {
   // radians; radii per end, stretched by `zScale` along z.
   void Prism(const Vector3& base, float height, float rBottom, float rTop, int sides, float phase = 0,
              float zScale = 1.0f, bool capBottom = true, bool capTop = true);
-  void Ellipsoid(const Vector3& center, const Vector3& radii, int rings, int segments);
+  // `ringsDrawn` < `rings` leaves the bottom open (a cap over something else).
+  void Ellipsoid(const Vector3& center, const Vector3& radii, int rings, int segments, int ringsDrawn = -1);
+  // A ring-shaped tube around the y axis.
+  void Torus(const Vector3& center, float radius, float tube, int segments, int sides, float zScale = 1.0f);
 
   // Shared-vertex building for smooth surfaces: vertices and triangles given directly (the
   // current transform, material and colour apply; uv is planar in Planar mode).

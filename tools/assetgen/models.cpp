@@ -28,7 +28,7 @@ using MeshMap = std::map<int, std::vector<std::unique_ptr<xfile::CDataObject>>>;
 // range loops back to, so the next range's first key does not bleed into this one.
 void AddRange(std::vector<float>& frames, float from, float to, float step) {
   for (float f = from; f < to - 0.01f; f += step) frames.push_back(f);
-  frames.push_back(to - 0.05f);
+  frames.push_back(to - 0.01f);
 }
 
 bool WritePalette(const COutput& out, const std::string& relative) {
@@ -41,32 +41,33 @@ bool WritePalette(const COutput& out, const std::string& relative) {
 void BuildHead(CMeshBuilder& b) {
   b.AddMaterial("player.bmp");
   b.UseSwatch(kSkin);
-  b.Ellipsoid({0, 0, 0}, {13, 12.5f, 12.5f}, 7, 10);
-  b.Ellipsoid({0, -2.5f, -12.3f}, {1.8f, 1.5f, 1.6f}, 3, 6);  // nose
+  b.Ellipsoid({0, 0, 0}, {13, 12.5f, 12.5f}, 5, 8);
+  b.Ellipsoid({0, -3.5f, -12.2f}, {1.8f, 1.5f, 1.6f}, 3, 6);  // nose
   b.UseSwatch(kEye);
-  b.Box({4.6f, -0.5f, -11.9f}, {1.3f, 2.1f, 0.9f});
-  b.Box({-4.6f, -0.5f, -11.9f}, {1.3f, 2.1f, 0.9f});
+  b.Box({4.6f, -2.4f, -11.4f}, {1.3f, 2.1f, 0.9f});
+  b.Box({-4.6f, -2.4f, -11.4f}, {1.3f, 2.1f, 0.9f});
   b.UseSwatch(kCheek);
-  b.Box({7.6f, -4.6f, -9.2f}, {1.8f, 1.1f, 0.9f});
-  b.Box({-7.6f, -4.6f, -9.2f}, {1.8f, 1.1f, 0.9f});
+  b.Box({7.6f, -6.2f, -8.6f}, {1.8f, 1.1f, 0.9f});
+  b.Box({-7.6f, -6.2f, -8.6f}, {1.8f, 1.1f, 0.9f});
   b.UseSwatch(kHair);
-  b.Box({12.2f, 2.5f, 2.0f}, {1.6f, 4.0f, 5.5f});
-  b.Box({-12.2f, 2.5f, 2.0f}, {1.6f, 4.0f, 5.5f});
-  b.Box({0, 2.0f, 11.4f}, {8.0f, 5.0f, 1.8f});
-  // A wide-brimmed pointed hat, its tip bent back.
+  b.Box({12.0f, -2.0f, 2.0f}, {1.6f, 4.0f, 5.5f});
+  b.Box({-12.0f, -2.0f, 2.0f}, {1.6f, 4.0f, 5.5f});
+  b.Box({0, -3.0f, 11.0f}, {8.0f, 5.0f, 1.8f});
+  // A knitted cap with a rolled brim and a big, finely rounded bobble: the bobble carries
+  // most of the vertices, which lifts the model's centre well above the face.
   b.UseSwatch(kHat);
-  b.Prism({0, 6.8f, 0}, 1.6f, 17.5f, 17.5f, 16);
-  b.Prism({0, 8.4f, 0.5f}, 9.0f, 11.4f, 7.5f, 10);
-  b.SetTransform(MatrixRotationX(-0.35f) * MatrixTranslation(0, 17.0f, 1.0f));
-  b.Prism({0, 0, 0}, 12.0f, 7.6f, 0, 10, 0, 1, false, false);
-  b.ResetTransform();
+  b.Ellipsoid({0, 0.8f, 0.3f}, {14.0f, 14.0f, 13.8f}, 8, 10, 4);
   b.UseSwatch(kHatBand);
-  b.Prism({0, 8.2f, 0.5f}, 2.6f, 11.9f, 11.7f, 10, 0, 1, false, false);
+  b.Prism({0, -0.6f, 0.3f}, 4.2f, 14.6f, 14.4f, 16, 0, 1, false, false);
+  b.UseSwatch(kScarf);
+  b.Ellipsoid({0, 19.0f, 1.0f}, {6.2f, 6.0f, 6.2f}, 14, 24);
 }
 
 // --- the player ------------------------------------------------------------------------
 
-enum PlayerBone { kHips, kNeck, kChest, kArmL, kArmR, kForearmL, kForearmR, kThighL, kShinL, kThighR, kShinR };
+enum PlayerBone {
+  kHips, kNeck, kChest, kArmL, kArmR, kForearmL, kForearmR, kThighL, kShinL, kThighR, kShinR, kFootL, kFootR
+};
 
 void BuildPlayerSkeleton(CSkeleton& s) {
   s.AddBone("Hips", -1, {0, 21, 0}, true);
@@ -80,38 +81,45 @@ void BuildPlayerSkeleton(CSkeleton& s) {
   s.AddBone("ShinL", kThighL, {6, 11, 0});
   s.AddBone("ThighR", kHips, {-6, 20, 0});
   s.AddBone("ShinR", kThighR, {-6, 11, 0});
+  s.AddBone("FootL", kShinL, {6, 3.5f, 0});
+  s.AddBone("FootR", kShinR, {-6, 3.5f, 0});
 }
 
-// `neckTop` is where the neck must reach to meet the head drawn 30 above the neck joint.
+// `neckTop` is where the neck must reach to meet the head drawn 30 above the neck joint. The
+// upper body (shoulders, scarf, the hood lying on the back, the bedroll) is modelled finer than
+// the legs: the loader centres the body on its vertex mean, drawn 40 above the feet.
 void BuildPlayerBody(CMeshBuilder& b, float neckTop) {
   b.AddMaterial("player.bmp");
   for (int side = 0; side < 2; ++side) {
     const float x = side == 0 ? 6.0f : -6.0f;
-    b.UseBone(side == 0 ? kShinL : kShinR);
+    b.UseBone(side == 0 ? kFootL : kFootR);
     b.UseSwatch(kBoots);
     b.Box({x, 2.2f, -1.8f}, {3.6f, 2.2f, 5.6f});
-    b.Prism({x, 4.0f, 0}, 3.2f, 3.9f, 3.6f, 8);
+    b.UseBone(side == 0 ? kShinL : kShinR);
     b.UseSwatch(kPants);
-    b.Prism({x, 7.0f, 0}, 5.0f, 3.1f, 3.4f, 6, 0.5f);
+    b.Prism({x, 4.4f, 0}, 7.0f, 3.3f, 3.5f, 5, 0.3f, 1, false, false);
     b.UseBone(side == 0 ? kThighL : kThighR);
-    b.Prism({x, 11.0f, 0}, 10.0f, 3.5f, 4.1f, 6, 0.5f);
+    b.Prism({x, 11.0f, 0}, 10.0f, 3.6f, 4.2f, 5, 0.3f, 1, false, false);
   }
   b.UseBone(kHips);
   b.UseSwatch(kPants);
   b.Box({0, 22.0f, 0}, {8.6f, 3.8f, 5.6f});
   b.UseBone(kChest);
   b.UseSwatch(kShirt);
-  b.Prism({0, 21.5f, 0}, 21.0f, 9.6f, 11.2f, 8, kPi / 8, 0.68f);
+  b.Prism({0, 21.5f, 0}, 11.0f, 9.6f, 10.4f, 12, 0, 0.68f, true, false);
+  b.Prism({0, 32.5f, 0}, 10.0f, 10.4f, 11.2f, 12, 0, 0.68f, false, true);
   b.UseSwatch(kPack);
   b.Box({0, 33.0f, 9.2f}, {7.2f, 7.6f, 3.4f});
   b.Box({0, 30.0f, 12.8f}, {5.0f, 3.2f, 0.9f});
   b.UseSwatch(kBedroll);
-  b.SetTransform(MatrixRotationZ(kPi / 2) * MatrixTranslation(9.5f, 43.5f, 9.6f));
-  b.Prism({0, 0, 0}, 19.0f, 3.6f, 3.6f, 10);
+  b.SetTransform(MatrixRotationZ(kPi / 2) * MatrixTranslation(10.0f, 44.5f, 10.0f));
+  b.Prism({0, 0, 0}, 20.0f, 3.8f, 3.8f, 16);
   b.ResetTransform();
   b.UseSwatch(kScarf);
-  b.Prism({0, 40.5f, 0.3f}, 4.4f, 8.4f, 7.6f, 12, 0, 0.9f);
-  b.Box({3.5f, 37.0f, 7.2f}, {1.9f, 5.2f, 0.8f});
+  b.Torus({0, 43.5f, 0.4f}, 7.2f, 2.6f, 16, 8, 0.85f);
+  b.Box({3.5f, 37.0f, 7.6f}, {1.9f, 5.2f, 0.8f});
+  b.UseSwatch(kHat);
+  b.Ellipsoid({0, 50.0f, 7.0f}, {9.0f, 7.5f, 4.5f}, 8, 14);  // the hood, down on the back
   b.UseBone(kNeck);
   b.UseSwatch(kSkin);
   b.Prism({0, 42.5f, 0}, neckTop - 42.5f, 3.7f, 3.7f, 8, 0, 1, false, true);
@@ -119,12 +127,12 @@ void BuildPlayerBody(CMeshBuilder& b, float neckTop) {
     const float s = side == 0 ? 1.0f : -1.0f;
     b.UseBone(side == 0 ? kArmL : kArmR);
     b.UseSwatch(kShirt);
-    b.Ellipsoid({13.2f * s, 40.0f, 0}, {4.2f, 4.0f, 4.0f}, 4, 8);
-    b.Prism({14.0f * s, 30.5f, 0}, 10.0f, 3.0f, 3.6f, 6);
+    b.Ellipsoid({13.2f * s, 40.0f, 0}, {4.4f, 4.2f, 4.2f}, 6, 12);
+    b.Prism({14.0f * s, 30.5f, 0}, 10.0f, 3.0f, 3.6f, 6, 0, 1, false, false);
     b.UseBone(side == 0 ? kForearmL : kForearmR);
     b.UseSwatch(kSkin);
-    b.Prism({14.2f * s, 22.5f, 0}, 8.5f, 2.5f, 2.8f, 6);
-    b.Ellipsoid({14.3f * s, 20.5f, -0.3f}, {3.3f, 3.5f, 3.3f}, 4, 6);
+    b.Prism({14.2f * s, 22.5f, 0}, 8.5f, 2.5f, 2.8f, 5, 0, 1, false, false);
+    b.Box({14.3f * s, 20.5f, -0.3f}, {2.8f, 3.2f, 2.8f});
   }
 }
 
@@ -142,14 +150,19 @@ void PosePlayer(float f, std::vector<BonePose>& p) {
   };
   if (f < 20) return idle(f);
   if (f < 60) {
+    // Legs swing 0.45 either way; the hips drop by what a slanted leg loses in height, so the
+    // planted foot stays on the ground, and the feet are kept level.
     const float l = 2 * kPi * (f - 28) / 20.0f, r = 2 * kPi * (f - 38) / 20.0f;
-    p[kThighL].angles = {0.55f * std::cos(l), 0, 0};
-    p[kThighR].angles = {0.55f * std::cos(r), 0, 0};
-    p[kShinL].angles = {-0.9f * std::max(0.0f, std::sin(l - kPi)), 0, 0};
-    p[kShinR].angles = {-0.9f * std::max(0.0f, std::sin(r - kPi)), 0, 0};
-    const float bob = std::sin(kPi * (f - 28) / 10.0f);
-    p[kHips].shift = {0, -1.2f + 1.8f * bob * bob, 0};
-    p[kHips].angles = {0, 0.12f * std::cos(l), 0};
+    const float thighL = 0.45f * std::cos(l), thighR = 0.45f * std::cos(r);
+    const float shinL = -1.3f * std::max(0.0f, std::sin(l - kPi)), shinR = -1.3f * std::max(0.0f, std::sin(r - kPi));
+    p[kThighL].angles = {thighL, 0, 0};
+    p[kThighR].angles = {thighR, 0, 0};
+    p[kShinL].angles = {shinL, 0, 0};
+    p[kShinR].angles = {shinR, 0, 0};
+    p[kFootL].angles = {-(thighL + shinL), 0, 0};
+    p[kFootR].angles = {-(thighR + shinR), 0, 0};
+    const float planted = std::cos(kPi * (f - 28) / 10.0f);
+    p[kHips].shift = {0, -2.0f * planted * planted, 0};
     p[kChest].angles = {-0.08f, -0.18f * std::cos(l), 0};
     p[kArmL].angles = {-0.6f * std::cos(l), 0, 0.12f};
     p[kArmR].angles = {-0.6f * std::cos(r), 0, -0.12f};
@@ -187,6 +200,8 @@ void PosePlayer(float f, std::vector<BonePose>& p) {
     p[kShinL].angles = {-1.3f * t, 0, 0};
     p[kThighR].angles = {0.2f * t, 0, 0};
     p[kShinR].angles = {-0.8f * t, 0, 0};
+    p[kFootL].angles = {0.4f * t, 0, 0};
+    p[kFootR].angles = {0.6f * t, 0, 0};
     p[kChest].angles = {-0.1f * t, 0, 0};
     return;
   }

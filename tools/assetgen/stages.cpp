@@ -9,6 +9,7 @@
 #include "bitmap.h"
 #include "stage_builder.h"
 #include "stage_layout.h"
+#include "textures.h"
 
 namespace assetgen {
 
@@ -33,9 +34,23 @@ struct Textures {
   const COutput& out;
   std::string dir;
   bool ok = true;
+  // The shared stage surfaces where there is one; the yard's own (flowers, hedge, mat, rock,
+  // opaque foliage) otherwise.
   std::string Use(Tile tile, const char* file) {
     const std::string rel = dir + "/" + file;
-    ok = ok && MakeTile(tile).WriteBmp(out, rel);
+    TextureKind kind = TextureKind::Grass;
+    bool shared = true;
+    switch (tile) {
+      case Tile::Grass: kind = TextureKind::Grass; break;
+      case Tile::Dirt: kind = TextureKind::Earth; break;
+      case Tile::Planks: kind = TextureKind::Wood; break;
+      case Tile::Bark: kind = TextureKind::Bark; break;
+      case Tile::Stone: kind = TextureKind::Stone; break;
+      case Tile::Plaster: kind = TextureKind::Wall; break;
+      case Tile::Roof: kind = TextureKind::Roof; break;
+      default: shared = false; break;
+    }
+    ok = ok && (shared ? WriteBmp(out, rel, MakeTextureImage(kind, 128)) : MakeTile(tile).WriteBmp(out, rel));
     return file;
   }
 };
@@ -190,9 +205,9 @@ bool BuildHomeHouse(const COutput& out, const std::string& dir) {
     b.UseMaterial(trim);
   }
   // Door frame around the opening (the sliding panel runs in front of the wall).
-  wall(d0 - 10, d0, z0 - 2, z0 + t + 2, base, dh + 10);
-  wall(d1, d1 + 10, z0 - 2, z0 + t + 2, base, dh + 10);
-  wall(d0 - 10, d1 + 10, z0 - 2, z0 + t + 2, dh, dh + 10);
+  wall(d0 - 10, d0, z0 - 1, z0 + t + 1, base, dh + 10);
+  wall(d1, d1 + 10, z0 - 1, z0 + t + 1, base, dh + 10);
+  wall(d0, d1, z0 - 1, z0 + t + 1, dh, dh + 10);
   // Floor inside, level with the porch, and the goal rug.
   b.UseMaterial(floor);
   b.UsePlanar(100);

@@ -187,6 +187,13 @@ CBitmap MakeTile(Tile kind) {
           c = Shade(c, 0.9f + 0.15f * fine);
           break;
         }
+        case Tile::Glass: {
+          // Dark panes with a pale streak and glazing bars.
+          const bool bar = (x % 64) < 4 || (y % 64) < 4;
+          const float streak = std::fabs(static_cast<float>((x + y) % 64) - 20.0f) < 6.0f ? 1.0f : 0.0f;
+          c = bar ? 0x5A3C23 : Mix(Mix(0x283C5A, 0x46648C, fy), 0xB4C8DC, 0.5f * streak);
+          break;
+        }
         case Tile::Flowers: {
           c = Shade(Mix(0x4E8C34, 0x76AA40, n), 0.9f + 0.2f * fine);
           const uint32_t h = (static_cast<uint32_t>(x / 8) * 73856093u) ^ (static_cast<uint32_t>(y / 8) * 19349663u);

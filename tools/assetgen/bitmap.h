@@ -34,7 +34,7 @@ uint32_t Mix(uint32_t a, uint32_t b, float t);
 // The 8 x 8 palette atlas: cell i has colour kPalette[i], a faint grain and a darker rim.
 CBitmap MakePaletteAtlas();
 
-enum class Tile { Grass, Dirt, Planks, Stone, Roof, Plaster, Bark, Foliage, Rock, Hedge, Mat, Flowers };
+enum class Tile { Grass, Dirt, Planks, Stone, Roof, Plaster, Bark, Foliage, Rock, Hedge, Mat, Flowers, Glass };
 // A 128 x 128 tiling texture.
 CBitmap MakeTile(Tile kind);
 

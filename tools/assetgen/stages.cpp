@@ -152,6 +152,7 @@ bool BuildHomeHouse(const COutput& out, const std::string& dir) {
   const int floor = b.AddMaterial(tex.Use(Tile::Planks, "planks.bmp"));
   const int trim = b.AddMaterial(tex.Use(Tile::Bark, "bark.bmp"));
   const int goal = b.AddMaterial(tex.Use(Tile::Mat, "mat.bmp"));
+  const int glass = b.AddMaterial(tex.Use(Tile::Glass, "glass.bmp"));
 
   const float x0 = kHomeHouse[0], x1 = kHomeHouse[1], z0 = kHomeHouse[2], z1 = kHomeHouse[3];
   const float t = 20, top = 240, base = -5;
@@ -200,8 +201,10 @@ bool BuildHomeHouse(const COutput& out, const std::string& dir) {
   b.UsePlanar(60);
   for (float cx : {-170.0f, 300.0f}) {
     wall(cx - 45, cx + 45, z0 - 1.5f, z0 + 1, 95, 175);
-    b.UseMaterial(goal);
+    b.UseMaterial(glass);
+    b.UsePlanar(70);
     wall(cx - 35, cx + 35, z0 - 2.5f, z0, 105, 165);
+    b.UsePlanar(60);
     b.UseMaterial(trim);
   }
   // Door frame around the opening (the sliding panel runs in front of the wall).

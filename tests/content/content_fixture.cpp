@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
 
 #include "platform/gfxutil/mesh.h"
 #include "platform/xfile/xfile.h"
@@ -20,11 +23,31 @@ bool RunGenerator(const std::string& dir) {
 
 std::string OutputPath(const std::string& name) { return std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/content_" + name; }
 
+// Every test runs in its own process: the tree is generated once per build of the generator
+// and shared, made in a private folder and renamed into place so parallel runs never see half
+// of it.
 const std::string& GameDir() {
   static const std::string dir = [] {
-    const std::string d = OutputPath("game");
-    if (!RunGenerator(d)) return std::string();
-    return d;
+    namespace fs = std::filesystem;
+    const std::string d = OutputPath("game"), stamp = d + "/data/.complete";
+    const fs::path generator = std::string(BRIMMEL_GAME_DIR) + "/../tools/assetgen";
+    std::error_code ec;
+    auto fresh = [&] {
+      std::error_code e;
+      return fs::exists(stamp, e) && fs::last_write_time(stamp, e) >= fs::last_write_time(generator, e);
+    };
+    if (fresh()) return d;
+    const std::string mine = d + "." + std::to_string(::getpid());
+    if (!RunGenerator(mine)) return std::string();
+    std::ofstream(mine + "/data/.complete") << "generated\n";
+    if (fresh()) {  // another test process finished first
+      fs::remove_all(mine, ec);
+      return d;
+    }
+    fs::remove_all(d, ec);
+    fs::rename(mine, d, ec);
+    if (ec) fs::remove_all(mine, ec);
+    return fs::exists(stamp, ec) ? d : std::string();
   }();
   return dir;
 }

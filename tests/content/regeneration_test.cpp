@@ -13,7 +13,7 @@ namespace {
 std::map<std::string, std::vector<uint8_t>> ReadTree(const std::string& root) {
   std::map<std::string, std::vector<uint8_t>> files;
   for (const auto& e : std::filesystem::recursive_directory_iterator(root + "/data")) {
-    if (!e.is_regular_file()) continue;
+    if (!e.is_regular_file() || e.path().filename() == ".complete") continue;
     std::vector<uint8_t> bytes;
     EXPECT_TRUE(xfile::ReadWholeFile(e.path().string(), bytes));
     files[std::filesystem::relative(e.path(), root).string()] = std::move(bytes);

@@ -208,9 +208,10 @@ bool BuildHomeHouse(const COutput& out, const std::string& dir) {
     b.UseMaterial(trim);
   }
   // Door frame around the opening (the sliding panel runs in front of the wall).
-  wall(d0 - 10, d0, z0 - 1, z0 + t + 1, base, dh + 10);
-  wall(d1, d1 + 10, z0 - 1, z0 + t + 1, base, dh + 10);
-  wall(d0, d1, z0 - 1, z0 + t + 1, dh, dh + 10);
+  // It stands 1.5 into the opening so its faces never lie on the jambs'.
+  wall(d0 - 10, d0 + 1.5f, z0 - 1, z0 + t + 1, base, dh + 10);
+  wall(d1 - 1.5f, d1 + 10, z0 - 1, z0 + t + 1, base, dh + 10);
+  wall(d0 + 1.5f, d1 - 1.5f, z0 - 1, z0 + t + 1, dh - 1.5f, dh + 10);
   // Floor inside, level with the porch, and the goal rug.
   b.UseMaterial(floor);
   b.UsePlanar(100);

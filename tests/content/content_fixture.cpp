@@ -1,11 +1,11 @@
 #include "content/content_fixture.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-
-#include <unistd.h>
 
 #include "platform/gfxutil/mesh.h"
 #include "platform/xfile/xfile.h"
@@ -21,7 +21,9 @@ bool RunGenerator(const std::string& dir) {
   return std::system(command.c_str()) == 0;
 }
 
-std::string OutputPath(const std::string& name) { return std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/content_" + name; }
+std::string OutputPath(const std::string& name) {
+  return std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/content_" + name;
+}
 
 // Every test runs in its own process: the tree is generated once per build of the generator
 // and shared, made in a private folder and renamed into place so parallel runs never see half
@@ -54,11 +56,11 @@ const std::string& GameDir() {
 
 const std::vector<std::string>& ModelFiles() {
   static const std::vector<std::string> files = {
-      "data/mdl/player/player.mdl",           "data/mdl/player/head.mdl",
-      "data/mdl/kuma/kuma.mdl",               "data/mdl/creature/butterfly/butterfly.mdl",
-      "data/mdl/object/door/door.mdl",        "data/mdl/object/leaf/leaf00.mdl",
-      "data/mdl/object/leaf/leaf01.mdl",      "data/mdl/object/leaf/leaf02.mdl",
-      "data/mdl/object/leaf/leaf03.mdl",      "data/mdl/object/leaf/leaf04.mdl",
+      "data/mdl/player/player.mdl",      "data/mdl/player/head.mdl",
+      "data/mdl/kuma/kuma.mdl",          "data/mdl/creature/butterfly/butterfly.mdl",
+      "data/mdl/object/door/door.mdl",   "data/mdl/object/leaf/leaf00.mdl",
+      "data/mdl/object/leaf/leaf01.mdl", "data/mdl/object/leaf/leaf02.mdl",
+      "data/mdl/object/leaf/leaf03.mdl", "data/mdl/object/leaf/leaf04.mdl",
       "data/mdl/object/leaf/leaf05.mdl",
   };
   return files;
@@ -66,13 +68,15 @@ const std::vector<std::string>& ModelFiles() {
 
 const std::vector<std::string>& StagePieces() {
   static const std::vector<std::string> files = {
-      "data/mdl/stage/home/yard.mdl",     "data/mdl/stage/home/house.mdl",    "data/mdl/stage/forest/ground.mdl",
-      "data/mdl/stage/forest/plateau.mdl", "data/mdl/stage/forest/trees.mdl", "data/mdl/stage/forest/rocks.mdl",
+      "data/mdl/stage/home/yard.mdl",     "data/mdl/stage/home/house.mdl",
+      "data/mdl/stage/forest/ground.mdl", "data/mdl/stage/forest/plateau.mdl",
+      "data/mdl/stage/forest/trees.mdl",  "data/mdl/stage/forest/rocks.mdl",
   };
   return files;
 }
 
-bool MeshTriangles(const std::string& path, std::vector<std::vector<CollisionTriangle>>& groups, std::string& error) {
+bool MeshTriangles(const std::string& path, std::vector<std::vector<CollisionTriangle>>& groups,
+                   std::string& error) {
   std::vector<gfxutil::XMaterial> materials;
   uint32_t count = 0;
   auto loaded = gfxutil::LoadMeshFromX(path, gfxutil::D3DXMESH_MANAGED, nullptr, nullptr, &materials, &count);
@@ -148,7 +152,9 @@ bool CollisionSoup::Cast(const Vector3& s, const Vector3& e, int kind, Vector3& 
 bool ReadBmp(const std::string& path, Bitmap& out) {
   std::vector<uint8_t> b;
   if (!xfile::ReadWholeFile(path, b) || b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
-  auto u32 = [&](size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24; };
+  auto u32 = [&](size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+  };
   const uint32_t offset = u32(10), w = u32(18), h = u32(22);
   if (b[28] != 24 || w == 0 || h == 0 || w > 4096 || h > 4096) return false;
   const uint32_t row = (w * 3 + 3) & ~3u;

@@ -25,7 +25,8 @@ const std::vector<std::string>& StagePieces();
 
 // Triangles of a stage mesh built as the background pieces build them: loaded, attribute
 // sorted, cloned to the 36-byte vertex layout, read subset by subset.
-bool MeshTriangles(const std::string& path, std::vector<std::vector<CollisionTriangle>>& groups, std::string& error);
+bool MeshTriangles(const std::string& path, std::vector<std::vector<CollisionTriangle>>& groups,
+                   std::string& error);
 
 // All triangles of some collision files (world coordinates: pieces sit at the origin).
 struct CollisionSoup {

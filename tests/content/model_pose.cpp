@@ -33,8 +33,8 @@ bool CPosedModel::LoadObject(const void* object, PoseNode* parent, std::string& 
     PoseNode::Part part;
     std::vector<uint32_t> adjacency;
     uint32_t count = 0;
-    const int32_t r = gfxutil::LoadSkinMeshFromXof(o, 0, nullptr, &adjacency, &part.materials, &count, &part.bones,
-                                                   &part.offsets, part.skin);
+    const int32_t r = gfxutil::LoadSkinMeshFromXof(o, 0, nullptr, &adjacency, &part.materials, &count,
+                                                   &part.bones, &part.offsets, part.skin);
     if (r != 0) {
       error = "mesh " + o.GetName() + " does not load";
       return false;

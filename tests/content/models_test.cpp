@@ -85,8 +85,8 @@ TEST(ContentModels, EveryModelLoadsWithItsTexturesBesideIt) {
         if (p.skin->GetNumBones() > 0) {
           gfxutil::BoneCombinationTable table;
           std::unique_ptr<gfxutil::CMesh> blended;
-          ASSERT_EQ(p.skin->ConvertToBlendedMesh(gfxutil::D3DXMESH_MANAGED, nullptr, nullptr, table, nullptr, nullptr,
-                                                 blended),
+          ASSERT_EQ(p.skin->ConvertToBlendedMesh(gfxutil::D3DXMESH_MANAGED, nullptr, nullptr, table, nullptr,
+                                                 nullptr, blended),
                     0);
           EXPECT_FALSE(table.entries.empty());
         }
@@ -208,7 +208,8 @@ TEST(ContentModels, BearBoneTwoIsTheHeadAndTheBearStandsAtScalePointThree) {
 TEST(ContentModels, ButterflyFlapsOverTenFrames) {
   CPosedModel fly = LoadModel("data/mdl/creature/butterfly/butterfly.mdl");
   EXPECT_GE(fly.LastKeyTicks(), 10 * kTicks);
-  const auto up = PoseAt(fly, 0, Matrix{}), down = PoseAt(fly, 5, Matrix{}), end = PoseAt(fly, 9.9f, Matrix{});
+  const auto up = PoseAt(fly, 0, Matrix{}), down = PoseAt(fly, 5, Matrix{}),
+             end = PoseAt(fly, 9.9f, Matrix{});
   EXPECT_GT(LargestMove(up, down), 8.0f);
   EXPECT_LT(LargestMove(up, end), 0.5f);
   EXPECT_LT(HighestY(up) - LowestY(down), 40.0f);

@@ -60,7 +60,8 @@ class ContentRender : public ::testing::Test {
     l.Type = home ? D3DLIGHT_POINT : D3DLIGHT_DIRECTIONAL;
     l.Diffuse = {0.8f, 0.8f, 0.8f, 1}, l.Ambient = {0.3f, 0.3f, 0.3f, 1};
     l.Position = {0, 200, 0}, l.Direction = {0, -1, 0};
-    l.Range = 500, l.Attenuation0 = 0.0001f, l.Attenuation1 = 0.00001f, l.Attenuation2 = 0.00001f, l.Phi = 3.14f;
+    l.Range = 500, l.Attenuation0 = 0.0001f, l.Attenuation1 = 0.00001f, l.Attenuation2 = 0.00001f,
+    l.Phi = 3.14f;
     device_->SetLight(0, l);
     device_->LightEnable(0, true);
     device_->SetRenderState(D3DRS_LIGHTING, 1);
@@ -71,7 +72,8 @@ class ContentRender : public ::testing::Test {
     device_->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
     device_->SetRenderState(D3DRS_FOGSTART, Bits(2000.0f));
     device_->SetRenderState(D3DRS_FOGEND, Bits(4800.0f));
-    device_->SetTransform(D3DTS_PROJECTION, gfxutil::MatrixPerspectiveFovLH(0.785398f, 4.0f / 3.0f, 10, 4800));
+    device_->SetTransform(D3DTS_PROJECTION,
+                          gfxutil::MatrixPerspectiveFovLH(0.785398f, 4.0f / 3.0f, 10, 4800));
     device_->SetTransform(D3DTS_VIEW, gfxutil::MatrixLookAtLH(eye, at, {0, 1, 0}));
     device_->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSky, 1.0f, 0);
     device_->BeginScene();
@@ -95,7 +97,8 @@ class ContentRender : public ::testing::Test {
     const std::string path = GameDir() + "/" + relative;
     std::vector<gfxutil::XMaterial> mats;
     uint32_t count = 0;
-    auto loaded = gfxutil::LoadMeshFromX(path, gfxutil::D3DXMESH_MANAGED, device_.get(), nullptr, &mats, &count);
+    auto loaded =
+        gfxutil::LoadMeshFromX(path, gfxutil::D3DXMESH_MANAGED, device_.get(), nullptr, &mats, &count);
     ASSERT_TRUE(loaded) << path;
     auto sorted = loaded->Optimize(gfxutil::D3DXMESHOPT_ATTRSORT, nullptr, nullptr, nullptr, nullptr);
     auto mesh = sorted->CloneMeshFVF(sorted->GetOptions(), 0x152, device_.get());
@@ -106,7 +109,8 @@ class ContentRender : public ::testing::Test {
     const std::string dir = std::filesystem::path(path).parent_path().string() + "/";
     for (const auto& r : mesh->AttributeTable()) {
       device_->SetMaterial(m);
-      device_->SetTexture(0, r.AttribId < mats.size() ? Texture(dir + mats[r.AttribId].TextureFilename) : nullptr);
+      device_->SetTexture(
+          0, r.AttribId < mats.size() ? Texture(dir + mats[r.AttribId].TextureFilename) : nullptr);
       EXPECT_EQ(mesh->DrawSubset(r.AttribId), D3D_OK);
     }
     device_->SetTexture(0, nullptr);
@@ -124,7 +128,8 @@ class ContentRender : public ::testing::Test {
     std::vector<V> tris;
     for (uint32_t i : idx) {
       const auto& p = vs[i];
-      tris.push_back({p.position.x, p.position.y, p.position.z, p.normal.x, p.normal.y, p.normal.z, p.uv.x, p.uv.y});
+      tris.push_back(
+          {p.position.x, p.position.y, p.position.z, p.normal.x, p.normal.y, p.normal.z, p.uv.x, p.uv.y});
     }
     const std::string dir = std::filesystem::path(GameDir() + "/" + relative).parent_path().string() + "/";
     std::string texture;
@@ -132,12 +137,14 @@ class ContentRender : public ::testing::Test {
       for (const auto& part : n->parts)
         if (!part.materials.empty()) texture = part.materials[0].TextureFilename;
     Material m;
-    m.Diffuse = {1, 1, 1, 1}, m.Ambient = {0.3f, 0.3f, 0.3f, 0.3f}, m.Emissive = {0.125f, 0.125f, 0.125f, 0.125f};
+    m.Diffuse = {1, 1, 1, 1}, m.Ambient = {0.3f, 0.3f, 0.3f, 0.3f},
+    m.Emissive = {0.125f, 0.125f, 0.125f, 0.125f};
     device_->SetMaterial(m);
     device_->SetTexture(0, Texture(dir + texture));
     device_->SetTransform(D3DTS_WORLD, Matrix{});
     device_->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
-    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<uint32_t>(tris.size() / 3), tris.data(), sizeof(V)),
+    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<uint32_t>(tris.size() / 3),
+                                       tris.data(), sizeof(V)),
               D3D_OK);
     device_->SetTexture(0, nullptr);
   }
@@ -158,9 +165,11 @@ class ContentRender : public ::testing::Test {
     CPosedModel& body = Model("data/mdl/player/player.mdl");
     DrawModel(body, "data/mdl/player/player.mdl", frame,
               gfxutil::MatrixRotationY(yaw) * MatrixTranslation(at.x, at.y + 40, at.z));
-    const Matrix slot2 = body.Update(gfxutil::MatrixRotationY(yaw) * MatrixTranslation(at.x, at.y + 40, at.z))[2];
-    DrawModel(Model("data/mdl/player/head.mdl"), "data/mdl/player/head.mdl", -1,
-              gfxutil::MatrixRotationY(yaw) * MatrixTranslation(slot2.m[3][0], slot2.m[3][1] + 30, slot2.m[3][2]));
+    const Matrix slot2 =
+        body.Update(gfxutil::MatrixRotationY(yaw) * MatrixTranslation(at.x, at.y + 40, at.z))[2];
+    DrawModel(
+        Model("data/mdl/player/head.mdl"), "data/mdl/player/head.mdl", -1,
+        gfxutil::MatrixRotationY(yaw) * MatrixTranslation(slot2.m[3][0], slot2.m[3][1] + 30, slot2.m[3][2]));
   }
 
   void DrawBear(const Vector3& at, float yaw, float frame) {
@@ -193,10 +202,11 @@ TEST_F(ContentRender, HomeFromTheStartCamera) {
   DrawPiece("data/mdl/stage/home/house.mdl");
   DrawPlayer({0, 0, -250}, 3.14f, 0);
   DrawBear({60, 0, -290}, 3.14f, 5);
-  DrawModel(Model("data/mdl/object/door/door.mdl"), "data/mdl/object/door/door.mdl", -1, MatrixTranslation(110, 100, 240));
+  DrawModel(Model("data/mdl/object/door/door.mdl"), "data/mdl/object/door/door.mdl", -1,
+            MatrixTranslation(110, 100, 240));
   for (const Vector3& b : {Vector3{100, 50, 0}, Vector3{-150, 50, 0}, Vector3{-200, 10, 0}})
-    DrawModel(Model("data/mdl/creature/butterfly/butterfly.mdl"), "data/mdl/creature/butterfly/butterfly.mdl", 2.5f,
-              MatrixTranslation(b.x, b.y, b.z));
+    DrawModel(Model("data/mdl/creature/butterfly/butterfly.mdl"), "data/mdl/creature/butterfly/butterfly.mdl",
+              2.5f, MatrixTranslation(b.x, b.y, b.z));
   EXPECT_GT(Finish("home_start"), 0.5f);
 }
 
@@ -204,7 +214,8 @@ TEST_F(ContentRender, HomePorchWithTheDoorOpen) {
   Begin(true, {-120, 160, -60}, {110, 60, 260});
   DrawPiece("data/mdl/stage/home/yard.mdl");
   DrawPiece("data/mdl/stage/home/house.mdl");
-  DrawModel(Model("data/mdl/object/door/door.mdl"), "data/mdl/object/door/door.mdl", -1, MatrixTranslation(-40, 100, 240));
+  DrawModel(Model("data/mdl/object/door/door.mdl"), "data/mdl/object/door/door.mdl", -1,
+            MatrixTranslation(-40, 100, 240));
   DrawPlayer({140, 5, 200}, 3.14f, 43);
   EXPECT_GT(Finish("home_porch"), 0.6f);
 }
@@ -237,7 +248,9 @@ TEST_F(ContentRender, PlayerStandingAndMidWalk) {
     const char* name;
     float frame;
     Vector3 eye;
-  } shots[] = {{"player_bind", 0, {40, 60, -140}}, {"player_walk", 43, {-130, 55, -40}}, {"player_side", 38, {150, 50, 0}}};
+  } shots[] = {{"player_bind", 0, {40, 60, -140}},
+               {"player_walk", 43, {-130, 55, -40}},
+               {"player_side", 38, {150, 50, 0}}};
   for (const Shot& s : shots) {
     Begin(false, s.eye, {0, 42, 0});
     DrawPlayer({0, 0, 0}, 0, s.frame);
@@ -249,10 +262,11 @@ TEST_F(ContentRender, PlayerStandingAndMidWalk) {
   Begin(false, {0, 30, -60}, {0, 8, 0});
   for (int i = 0; i < 6; ++i) {
     const std::string leaf = "data/mdl/object/leaf/leaf0" + std::to_string(i) + ".mdl";
-    DrawModel(Model(leaf), leaf, -1, gfxutil::MatrixRotationX(-0.9f) * MatrixTranslation(-25.0f + 10.0f * i, 20, 0));
+    DrawModel(Model(leaf), leaf, -1,
+              gfxutil::MatrixRotationX(-0.9f) * MatrixTranslation(-25.0f + 10.0f * i, 20, 0));
   }
-  DrawModel(Model("data/mdl/creature/butterfly/butterfly.mdl"), "data/mdl/creature/butterfly/butterfly.mdl", 1.0f,
-            gfxutil::MatrixRotationX(-0.5f) * MatrixTranslation(0, 0, 0));
+  DrawModel(Model("data/mdl/creature/butterfly/butterfly.mdl"), "data/mdl/creature/butterfly/butterfly.mdl",
+            1.0f, gfxutil::MatrixRotationX(-0.5f) * MatrixTranslation(0, 0, 0));
   EXPECT_GT(Finish("props"), 0.05f);
 }
 

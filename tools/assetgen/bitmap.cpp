@@ -99,14 +99,16 @@ std::vector<uint8_t> CBitmap::EncodeBmp() const {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
   };
   b[0] = 'B', b[1] = 'M';
-  put32(2, size), put32(10, 54), put32(14, 40), put32(18, static_cast<uint32_t>(w_)), put32(22, static_cast<uint32_t>(h_));
+  put32(2, size), put32(10, 54), put32(14, 40), put32(18, static_cast<uint32_t>(w_)),
+      put32(22, static_cast<uint32_t>(h_));
   b[26] = 1, b[28] = 24;
   put32(34, image), put32(38, 2835), put32(42, 2835);
   for (int y = 0; y < h_; ++y) {
     uint8_t* r = &b[54 + static_cast<size_t>(h_ - 1 - y) * row];
     for (int x = 0; x < w_; ++x) {
       const uint32_t c = At(x, y);
-      r[3 * x] = static_cast<uint8_t>(c), r[3 * x + 1] = static_cast<uint8_t>(c >> 8), r[3 * x + 2] = static_cast<uint8_t>(c >> 16);
+      r[3 * x] = static_cast<uint8_t>(c), r[3 * x + 1] = static_cast<uint8_t>(c >> 8),
+            r[3 * x + 2] = static_cast<uint8_t>(c >> 16);
     }
   }
   return b;
@@ -158,7 +160,8 @@ CBitmap MakeTile(Tile kind) {
         }
         case Tile::Roof: {
           const int row = y / 16;
-          const float scallop = std::fabs(std::sin(3.14159265f * static_cast<float>((x + row * 8) % 16) / 16.0f));
+          const float scallop =
+              std::fabs(std::sin(3.14159265f * static_cast<float>((x + row * 8) % 16) / 16.0f));
           const bool gap = (y % 16) > 11 + static_cast<int>(3 * scallop);
           c = Shade(Mix(0xA03C2D, 0xC8553C, n), gap ? 0.6f : 0.92f + 0.1f * fine);
           break;
@@ -196,7 +199,8 @@ CBitmap MakeTile(Tile kind) {
         }
         case Tile::Flowers: {
           c = Shade(Mix(0x4E8C34, 0x76AA40, n), 0.9f + 0.2f * fine);
-          const uint32_t h = (static_cast<uint32_t>(x / 8) * 73856093u) ^ (static_cast<uint32_t>(y / 8) * 19349663u);
+          const uint32_t h =
+              (static_cast<uint32_t>(x / 8) * 73856093u) ^ (static_cast<uint32_t>(y / 8) * 19349663u);
           const int cx = 4, cy = 4, dx = x % 8 - cx, dy = y % 8 - cy;
           if ((h % 3) == 0 && dx * dx + dy * dy <= 4) {
             static const uint32_t petals[4] = {0xF05A78, 0xF5E650, 0xF5F5F5, 0xA064DC};

@@ -18,7 +18,9 @@ class CBitmap {
   void Set(int x, int y, uint32_t rgb) { px_[static_cast<size_t>(y) * w_ + x] = rgb & 0xFFFFFF; }
   // Bottom-up 24-bit BMP, rows padded to four bytes.
   std::vector<uint8_t> EncodeBmp() const;
-  bool WriteBmp(const COutput& out, const std::string& relative) const { return out.Write(relative, EncodeBmp()); }
+  bool WriteBmp(const COutput& out, const std::string& relative) const {
+    return out.Write(relative, EncodeBmp());
+  }
 
  private:
   int w_, h_;
@@ -34,16 +36,59 @@ uint32_t Mix(uint32_t a, uint32_t b, float t);
 // The 8 x 8 palette atlas: cell i has colour kPalette[i], a faint grain and a darker rim.
 CBitmap MakePaletteAtlas();
 
-enum class Tile { Grass, Dirt, Planks, Stone, Roof, Plaster, Bark, Foliage, Rock, Hedge, Mat, Flowers, Glass };
+enum class Tile {
+  Grass,
+  Dirt,
+  Planks,
+  Stone,
+  Roof,
+  Plaster,
+  Bark,
+  Foliage,
+  Rock,
+  Hedge,
+  Mat,
+  Flowers,
+  Glass
+};
 // A 128 x 128 tiling texture.
 CBitmap MakeTile(Tile kind);
 
 // Palette cells shared by the models.
 enum Swatch : int {
-  kSkin = 0, kShirt, kPants, kBoots, kScarf, kPack, kBedroll, kHat, kHatBand, kEye, kCheek, kHair,
-  kFurBrown, kFurLight, kNose, kClaw, kWingOrange, kWingBlack, kWingWhite, kWingBlue, kBugBody,
-  kWood, kWoodDark, kMetal, kGlass, kLeafGreen, kLeafYellow, kLeafOrange, kLeafRed, kLeafBrown,
-  kLeafLime, kVein, kSwatchCount
+  kSkin = 0,
+  kShirt,
+  kPants,
+  kBoots,
+  kScarf,
+  kPack,
+  kBedroll,
+  kHat,
+  kHatBand,
+  kEye,
+  kCheek,
+  kHair,
+  kFurBrown,
+  kFurLight,
+  kNose,
+  kClaw,
+  kWingOrange,
+  kWingBlack,
+  kWingWhite,
+  kWingBlue,
+  kBugBody,
+  kWood,
+  kWoodDark,
+  kMetal,
+  kGlass,
+  kLeafGreen,
+  kLeafYellow,
+  kLeafOrange,
+  kLeafRed,
+  kLeafBrown,
+  kLeafLime,
+  kVein,
+  kSwatchCount
 };
 
 }  // namespace assetgen

@@ -57,14 +57,16 @@ void CMeshBuilder::Face(const std::vector<Vector3>& pts) {
     }
     vertices_.push_back(v);
   }
-  for (uint32_t i = 1; i + 1 < pts.size(); ++i) triangles_.push_back({{first, first + i, first + i + 1}, material_});
+  for (uint32_t i = 1; i + 1 < pts.size(); ++i)
+    triangles_.push_back({{first, first + i, first + i + 1}, material_});
 }
 
 void CMeshBuilder::Polygon(std::vector<Vector3> points, const Vector3& inside) {
   for (Vector3& p : points) p = Vec3TransformCoord(p, transform_);
   const Vector3 in = Vec3TransformCoord(inside, transform_);
   Vector3 n{0, 0, 0}, c{0, 0, 0};
-  for (size_t i = 1; i + 1 < points.size(); ++i) n += Vec3Cross(points[i] - points[0], points[i + 1] - points[0]);
+  for (size_t i = 1; i + 1 < points.size(); ++i)
+    n += Vec3Cross(points[i] - points[0], points[i + 1] - points[0]);
   for (const Vector3& p : points) c += p;
   c *= 1.0f / static_cast<float>(points.size());
   if (Vec3Dot(n, c - in) < 0) std::reverse(points.begin(), points.end());
@@ -75,7 +77,8 @@ void CMeshBuilder::PolygonFacing(std::vector<Vector3> points, const Vector3& dir
   for (Vector3& p : points) p = Vec3TransformCoord(p, transform_);
   const Vector3 d = Vec3TransformNormal(direction, transform_);
   Vector3 n{0, 0, 0};
-  for (size_t i = 1; i + 1 < points.size(); ++i) n += Vec3Cross(points[i] - points[0], points[i + 1] - points[0]);
+  for (size_t i = 1; i + 1 < points.size(); ++i)
+    n += Vec3Cross(points[i] - points[0], points[i + 1] - points[0]);
   if (Vec3Dot(n, d) < 0) std::reverse(points.begin(), points.end());
   Face(points);
 }
@@ -98,8 +101,8 @@ void CMeshBuilder::Box(const Vector3& c, const Vector3& h) {
   Quad({x1, y0, z0}, {x1, y1, z0}, {x1, y1, z1}, {x1, y0, z1}, c);  // right (+x)
 }
 
-void CMeshBuilder::Prism(const Vector3& base, float height, float rb, float rt, int sides, float phase, float zScale,
-                         bool capBottom, bool capTop) {
+void CMeshBuilder::Prism(const Vector3& base, float height, float rb, float rt, int sides, float phase,
+                         float zScale, bool capBottom, bool capTop) {
   std::vector<Vector3> bottom, top;
   for (int i = 0; i < sides; ++i) {
     const float a = phase + 6.2831853f * static_cast<float>(i) / static_cast<float>(sides);
@@ -166,7 +169,9 @@ uint32_t CMeshBuilder::SharedVertex(const Vector3& p, const Vector3& normal) {
   return static_cast<uint32_t>(vertices_.size()) - 1;
 }
 
-void CMeshBuilder::SharedTriangle(uint32_t a, uint32_t b, uint32_t c) { triangles_.push_back({{a, b, c}, material_}); }
+void CMeshBuilder::SharedTriangle(uint32_t a, uint32_t b, uint32_t c) {
+  triangles_.push_back({{a, b, c}, material_});
+}
 
 Vector3 CMeshBuilder::Centroid() const {
   Vector3 sum{0, 0, 0};
@@ -187,22 +192,27 @@ void CMeshBuilder::Bounds(Vector3& lo, Vector3& hi) const {
   }
 }
 
-std::unique_ptr<xfile::CDataObject> CMeshBuilder::ToXMesh(const CXDocument& doc, const std::string& name, bool colors,
+std::unique_ptr<xfile::CDataObject> CMeshBuilder::ToXMesh(const CXDocument& doc, const std::string& name,
+                                                          bool colors,
                                                           const std::vector<std::string>* boneNames,
                                                           const std::vector<Matrix>* boneOffsets) const {
   const uint32_t nv = static_cast<uint32_t>(vertices_.size()), nf = static_cast<uint32_t>(triangles_.size());
   auto mesh = doc.New("Mesh", name);
   mesh->AppendDword(nv);
-  for (const BuiltVertex& v : vertices_) mesh->AppendFloat(v.position.x), mesh->AppendFloat(v.position.y), mesh->AppendFloat(v.position.z);
+  for (const BuiltVertex& v : vertices_)
+    mesh->AppendFloat(v.position.x), mesh->AppendFloat(v.position.y), mesh->AppendFloat(v.position.z);
   mesh->AppendDword(nf);
-  for (const BuiltTriangle& t : triangles_) mesh->AppendDword(3), mesh->AppendDword(t.v[0]), mesh->AppendDword(t.v[1]), mesh->AppendDword(t.v[2]);
+  for (const BuiltTriangle& t : triangles_)
+    mesh->AppendDword(3), mesh->AppendDword(t.v[0]), mesh->AppendDword(t.v[1]), mesh->AppendDword(t.v[2]);
 
   auto normals = doc.New("MeshNormals");
   normals->AppendDword(nv);
-  for (const BuiltVertex& v : vertices_) normals->AppendFloat(v.normal.x), normals->AppendFloat(v.normal.y), normals->AppendFloat(v.normal.z);
+  for (const BuiltVertex& v : vertices_)
+    normals->AppendFloat(v.normal.x), normals->AppendFloat(v.normal.y), normals->AppendFloat(v.normal.z);
   normals->AppendDword(nf);
   for (const BuiltTriangle& t : triangles_)
-    normals->AppendDword(3), normals->AppendDword(t.v[0]), normals->AppendDword(t.v[1]), normals->AppendDword(t.v[2]);
+    normals->AppendDword(3), normals->AppendDword(t.v[0]), normals->AppendDword(t.v[1]),
+        normals->AppendDword(t.v[2]);
   mesh->AddChild(std::move(normals));
 
   auto uv = doc.New("MeshTextureCoords");
@@ -230,7 +240,8 @@ std::unique_ptr<xfile::CDataObject> CMeshBuilder::ToXMesh(const CXDocument& doc,
   for (const BuiltTriangle& t : triangles_) list->AppendDword(static_cast<uint32_t>(t.material));
   for (const BuiltMaterial& m : materials_) {
     auto mat = doc.New("Material");
-    mat->AppendFloat(m.diffuse.x), mat->AppendFloat(m.diffuse.y), mat->AppendFloat(m.diffuse.z), mat->AppendFloat(1.0f);
+    mat->AppendFloat(m.diffuse.x), mat->AppendFloat(m.diffuse.y), mat->AppendFloat(m.diffuse.z),
+        mat->AppendFloat(1.0f);
     mat->AppendFloat(4.0f);
     for (int i = 0; i < 3; ++i) mat->AppendFloat(0.0f);
     for (int i = 0; i < 3; ++i) mat->AppendFloat(0.0f);

@@ -1,6 +1,8 @@
 // The animated and static models units draw: the player's body and head, the bear, the
 // butterfly, the sliding door and six leaves. All are coloured from a palette atlas written
 // beside them; key times are motion frames x 160.
+#include "models.h"
+
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -8,7 +10,6 @@
 #include "assetgen.h"
 #include "bitmap.h"
 #include "mesh_builder.h"
-#include "models.h"
 #include "skeleton.h"
 
 namespace assetgen {
@@ -66,7 +67,19 @@ void BuildHead(CMeshBuilder& b) {
 // --- the player ------------------------------------------------------------------------
 
 enum PlayerBone {
-  kHips, kNeck, kChest, kArmL, kArmR, kForearmL, kForearmR, kThighL, kShinL, kThighR, kShinR, kFootL, kFootR
+  kHips,
+  kNeck,
+  kChest,
+  kArmL,
+  kArmR,
+  kForearmL,
+  kForearmR,
+  kThighL,
+  kShinL,
+  kThighR,
+  kShinR,
+  kFootL,
+  kFootR
 };
 
 void BuildPlayerSkeleton(CSkeleton& s) {
@@ -154,7 +167,8 @@ void PosePlayer(float f, std::vector<BonePose>& p) {
     // planted foot stays on the ground, and the feet are kept level.
     const float l = 2 * kPi * (f - 28) / 20.0f, r = 2 * kPi * (f - 38) / 20.0f;
     const float thighL = 0.45f * std::cos(l), thighR = 0.45f * std::cos(r);
-    const float shinL = -1.3f * std::max(0.0f, std::sin(l - kPi)), shinR = -1.3f * std::max(0.0f, std::sin(r - kPi));
+    const float shinL = -1.3f * std::max(0.0f, std::sin(l - kPi)),
+                shinR = -1.3f * std::max(0.0f, std::sin(r - kPi));
     p[kThighL].angles = {thighL, 0, 0};
     p[kThighR].angles = {thighR, 0, 0};
     p[kShinL].angles = {shinL, 0, 0};
@@ -361,7 +375,7 @@ void BuildLeaf(CMeshBuilder& b, int kind) {
 }
 
 std::unique_ptr<xfile::CDataObject> PlainFrame(CXDocument& doc, const std::string& name,
-                                                std::unique_ptr<xfile::CDataObject> mesh) {
+                                               std::unique_ptr<xfile::CDataObject> mesh) {
   auto frame = doc.New("Frame", name);
   frame->AddChild(doc.TransformMatrix(Matrix{}));
   frame->AddChild(std::move(mesh));

@@ -63,7 +63,8 @@ void CSkeleton::Sample(const std::vector<float>& frames, const PoseFn& pose) {
 }
 
 std::unique_ptr<xfile::CDataObject> CSkeleton::FrameTree(
-    const CXDocument& doc, int bone, std::map<int, std::vector<std::unique_ptr<xfile::CDataObject>>>* meshes) const {
+    const CXDocument& doc, int bone,
+    std::map<int, std::vector<std::unique_ptr<xfile::CDataObject>>>* meshes) const {
   const Bone& b = bones_[bone];
   auto frame = doc.New("Frame", b.name);
   const Vector3 place = b.parent >= 0 ? b.joint - bones_[b.parent].joint : b.joint;
@@ -84,7 +85,8 @@ void CSkeleton::AddRootFrames(const CXDocument& doc, xfile::CDataObject& parent,
     if (bones_[i].parent < 0) parent.AddChild(FrameTree(doc, static_cast<int>(i), meshes));
 }
 
-std::unique_ptr<xfile::CDataObject> CSkeleton::AnimationSet(const CXDocument& doc, const std::string& name) const {
+std::unique_ptr<xfile::CDataObject> CSkeleton::AnimationSet(const CXDocument& doc,
+                                                            const std::string& name) const {
   auto set = doc.New("AnimationSet", name);
   for (const Bone& b : bones_) {
     if (b.rotations.empty()) continue;

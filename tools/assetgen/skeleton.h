@@ -37,7 +37,8 @@ class CSkeleton {
 
   // The frames of a bone and its descendants; meshes given for a bone are attached to its frame.
   std::unique_ptr<xfile::CDataObject> FrameTree(
-      const CXDocument& doc, int bone, std::map<int, std::vector<std::unique_ptr<xfile::CDataObject>>>* meshes) const;
+      const CXDocument& doc, int bone,
+      std::map<int, std::vector<std::unique_ptr<xfile::CDataObject>>>* meshes) const;
   // Every root bone's frame tree.
   void AddRootFrames(const CXDocument& doc, xfile::CDataObject& parent,
                      std::map<int, std::vector<std::unique_ptr<xfile::CDataObject>>>* meshes = nullptr) const;

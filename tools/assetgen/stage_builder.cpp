@@ -33,8 +33,8 @@ std::vector<float> GridLines(float lo, float hi, float innerLo, float innerHi, f
   return out;
 }
 
-void AddGround(CMeshBuilder& b, const std::vector<float>& xs, const std::vector<float>& zs, const HeightFn& height,
-               const CellMaterialFn& material, uint32_t seed) {
+void AddGround(CMeshBuilder& b, const std::vector<float>& xs, const std::vector<float>& zs,
+               const HeightFn& height, const CellMaterialFn& material, uint32_t seed) {
   const size_t nx = xs.size(), nz = zs.size();
   std::vector<uint32_t> index(nx * nz);
   for (size_t j = 0; j < nz; ++j)
@@ -48,7 +48,8 @@ void AddGround(CMeshBuilder& b, const std::vector<float>& xs, const std::vector<
     for (size_t i = 0; i + 1 < nx; ++i) {
       const uint32_t a = index[j * nx + i], c = index[(j + 1) * nx + i];
       const uint32_t d = index[(j + 1) * nx + i + 1], e = index[j * nx + i + 1];
-      const Vector3 pa = b.Vertices()[a].position, pc = b.Vertices()[c].position, pe = b.Vertices()[e].position;
+      const Vector3 pa = b.Vertices()[a].position, pc = b.Vertices()[c].position,
+                    pe = b.Vertices()[e].position;
       const Vector3 n = gfxutil::Vec3Normalize(gfxutil::Vec3Cross(pc - pa, pe - pa));
       b.UseMaterial(material(0.5f * (xs[i] + xs[i + 1]), 0.5f * (zs[j] + zs[j + 1]), n.y));
       // Split along the diagonal that follows the surface better.
@@ -93,9 +94,11 @@ void AddRock(CMeshBuilder& b, float x, float y, float z, float radius, CPlacemen
   std::vector<Vector3> p((rings + 1) * segs);
   for (int i = 0; i <= rings; ++i)
     for (int j = 0; j < segs; ++j) {
-      const float th = 3.14159265f * static_cast<float>(i) / rings, ph = 6.2831853f * static_cast<float>(j) / segs;
+      const float th = 3.14159265f * static_cast<float>(i) / rings,
+                  ph = 6.2831853f * static_cast<float>(j) / segs;
       const float k = (i == 0 || i == rings) ? 1.0f : rnd.Uniform(0.8f, 1.15f);
-      p[i * segs + j] = {x + radius * sx * k * std::sin(th) * std::cos(ph), y + radius * sy * k * std::cos(th),
+      p[i * segs + j] = {x + radius * sx * k * std::sin(th) * std::cos(ph),
+                         y + radius * sy * k * std::cos(th),
                          z + radius * sz * k * std::sin(th) * std::sin(ph)};
     }
   const Vector3 c{x, y, z};
@@ -103,7 +106,8 @@ void AddRock(CMeshBuilder& b, float x, float y, float z, float radius, CPlacemen
   for (int i = 0; i < rings; ++i)
     for (int j = 0; j < segs; ++j) {
       const int jn = (j + 1) % segs;
-      const Vector3 a = p[i * segs + j], bb = p[i * segs + jn], d = p[(i + 1) * segs + j], e = p[(i + 1) * segs + jn];
+      const Vector3 a = p[i * segs + j], bb = p[i * segs + jn], d = p[(i + 1) * segs + j],
+                    e = p[(i + 1) * segs + jn];
       if (i != 0) b.Polygon({a, bb, e}, c);
       if (i != rings - 1) b.Polygon({a, e, d}, c);
     }
@@ -121,7 +125,8 @@ bool WritePiece(const COutput& out, const std::string& dir, const std::string& n
   std::vector<CollisionGroupData> groups;
   std::string error;
   std::vector<uint8_t> bytes;
-  if (!BuildCollisionGroups(b.ToCollision(), groups, error) || !EncodeCollisionFile(groups, bytes, error)) return false;
+  if (!BuildCollisionGroups(b.ToCollision(), groups, error) || !EncodeCollisionFile(groups, bytes, error))
+    return false;
   return out.Write(dir + "/" + name + ".dec", bytes);
 }
 

@@ -19,7 +19,9 @@ class CPlacementRandom {
     state_ = state_ * 1664525u + 1013904223u;
     return state_ >> 8;
   }
-  float Uniform(float lo, float hi) { return lo + (hi - lo) * static_cast<float>(Next() & 0xFFFF) / 65535.0f; }
+  float Uniform(float lo, float hi) {
+    return lo + (hi - lo) * static_cast<float>(Next() & 0xFFFF) / 65535.0f;
+  }
 
  private:
   uint32_t state_;
@@ -30,8 +32,8 @@ using HeightFn = std::function<float(float x, float z)>;
 using CellMaterialFn = std::function<int(float x, float z, float normalY)>;
 
 // A ground grid through the given x and z lines; shared vertices, two upward triangles per cell.
-void AddGround(CMeshBuilder& b, const std::vector<float>& xs, const std::vector<float>& zs, const HeightFn& height,
-               const CellMaterialFn& material, uint32_t seed);
+void AddGround(CMeshBuilder& b, const std::vector<float>& xs, const std::vector<float>& zs,
+               const HeightFn& height, const CellMaterialFn& material, uint32_t seed);
 // Grid lines from lo to hi: `fine` apart inside [innerLo, innerHi], coarser outside.
 std::vector<float> GridLines(float lo, float hi, float innerLo, float innerHi, float fine);
 

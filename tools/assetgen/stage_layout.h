@@ -15,8 +15,9 @@ constexpr float kHomeDoor[3] = {110, 100, 240};
 constexpr float kHomeDoorSlide = 150;
 constexpr float kHomeFloorY = 5;
 constexpr float kHomeHedgeHeight = 90;
-constexpr float kHomeHouse[4] = {-300, 400, 247, 560};  // x0, x1, z0 (front face), z1: the door runs before it
-constexpr float kHomeDoorway[3] = {35, 185, 200};       // x0, x1, height
+constexpr float kHomeHouse[4] = {-300, 400, 247,
+                                 560};             // x0, x1, z0 (front face), z1: the door runs before it
+constexpr float kHomeDoorway[3] = {35, 185, 200};  // x0, x1, height
 constexpr float kHomePorch[4] = {120, 188.5f, 110, 58.5f};  // centre x, z; half x, z
 constexpr float kHomeFlowerBedA[2] = {140, -10};
 constexpr float kHomeFlowerBedB[2] = {-170, 0};

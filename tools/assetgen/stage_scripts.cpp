@@ -24,7 +24,8 @@ std::vector<std::string> Integers(const float* v) {
 }
 
 std::string StageScript(const float* position, const float* degrees, const std::vector<std::string>& models,
-                        const std::string& stageDir, const std::vector<std::string>& pieces, const std::string& bgm) {
+                        const std::string& stageDir, const std::vector<std::string>& pieces,
+                        const std::string& bgm) {
   std::string s;
   Section(s, "#type", {"GAME"});
   Section(s, "#position", Integers(position));
@@ -45,7 +46,8 @@ std::string StageScript(const float* position, const float* degrees, const std::
 }
 
 std::vector<std::string> UnitModels(bool home) {
-  std::vector<std::string> m = {"data/mdl/player/player.mdl", "data/mdl/player/head.mdl", "data/mdl/kuma/kuma.mdl"};
+  std::vector<std::string> m = {"data/mdl/player/player.mdl", "data/mdl/player/head.mdl",
+                                "data/mdl/kuma/kuma.mdl"};
   for (int i = 0; i < 6; ++i) m.push_back("data/mdl/object/leaf/leaf0" + std::to_string(i) + ".mdl");
   if (home) {
     m.push_back("data/mdl/creature/butterfly/butterfly.mdl");
@@ -60,9 +62,10 @@ bool GenerateStageScripts(const COutput& out) {
   return out.WriteText("data/scr/stg00_home.txt",
                        StageScript(kHomeStart, kHomeStartDegrees, UnitModels(true), "data/mdl/stage/home",
                                    {"yard", "house"}, "data/wav/bgm_home.wav")) &&
-         out.WriteText("data/scr/stg02_forest.txt",
-                       StageScript(kForestStart, kForestStartDegrees, UnitModels(false), "data/mdl/stage/forest",
-                                   {"ground", "plateau", "trees", "rocks"}, "data/wav/bgm_forest.wav"));
+         out.WriteText(
+             "data/scr/stg02_forest.txt",
+             StageScript(kForestStart, kForestStartDegrees, UnitModels(false), "data/mdl/stage/forest",
+                         {"ground", "plateau", "trees", "rocks"}, "data/wav/bgm_forest.wav"));
 }
 
 }  // namespace assetgen

@@ -41,14 +41,30 @@ struct Textures {
     TextureKind kind = TextureKind::Grass;
     bool shared = true;
     switch (tile) {
-      case Tile::Grass: kind = TextureKind::Grass; break;
-      case Tile::Dirt: kind = TextureKind::Earth; break;
-      case Tile::Planks: kind = TextureKind::Wood; break;
-      case Tile::Bark: kind = TextureKind::Bark; break;
-      case Tile::Stone: kind = TextureKind::Stone; break;
-      case Tile::Plaster: kind = TextureKind::Wall; break;
-      case Tile::Roof: kind = TextureKind::Roof; break;
-      default: shared = false; break;
+      case Tile::Grass:
+        kind = TextureKind::Grass;
+        break;
+      case Tile::Dirt:
+        kind = TextureKind::Earth;
+        break;
+      case Tile::Planks:
+        kind = TextureKind::Wood;
+        break;
+      case Tile::Bark:
+        kind = TextureKind::Bark;
+        break;
+      case Tile::Stone:
+        kind = TextureKind::Stone;
+        break;
+      case Tile::Plaster:
+        kind = TextureKind::Wall;
+        break;
+      case Tile::Roof:
+        kind = TextureKind::Roof;
+        break;
+      default:
+        shared = false;
+        break;
     }
     ok = ok && (shared ? WriteBmp(out, rel, MakeTextureImage(kind, 128)) : MakeTile(tile).WriteBmp(out, rel));
     return file;
@@ -78,17 +94,19 @@ bool BuildHomeYard(const COutput& out, const std::string& dir) {
 
   b.UsePlanar(160);
   const auto lines = GridLines(-2600, 2600, -1000, 1000, 50);
-  AddGround(b, lines, lines, HomeHeight,
-            [&](float x, float z, float) {
-              const float dp = std::min({SegmentDistance(x, z, 0, -760, 0, -250), SegmentDistance(x, z, 0, -250, 0, 60),
-                                         SegmentDistance(x, z, 0, 60, 110, 140)});
-              if (dp < 50) return path;
-              const float f1 = std::hypot(x - kHomeFlowerBedA[0], z - kHomeFlowerBedA[1]);
-              const float f2 = std::hypot(x - kHomeFlowerBedB[0], z - kHomeFlowerBedB[1]);
-              if (f1 < 80 || f2 < 80) return flowers;
-              return grass;
-            },
-            101u);
+  AddGround(
+      b, lines, lines, HomeHeight,
+      [&](float x, float z, float) {
+        const float dp =
+            std::min({SegmentDistance(x, z, 0, -760, 0, -250), SegmentDistance(x, z, 0, -250, 0, 60),
+                      SegmentDistance(x, z, 0, 60, 110, 140)});
+        if (dp < 50) return path;
+        const float f1 = std::hypot(x - kHomeFlowerBedA[0], z - kHomeFlowerBedA[1]);
+        const float f2 = std::hypot(x - kHomeFlowerBedB[0], z - kHomeFlowerBedB[1]);
+        if (f1 < 80 || f2 < 80) return flowers;
+        return grass;
+      },
+      101u);
 
   // Hedges, 90 high: more than a jump clears, less than the camera's height above the player.
   b.UseMaterial(hedge);
@@ -97,8 +115,8 @@ bool BuildHomeYard(const COutput& out, const std::string& dir) {
   b.Box({0, h - 10, -760}, {740, h + 10, 20});
   b.Box({-720, h - 10, -250}, {20, h + 10, 490});
   b.Box({720, h - 10, -250}, {20, h + 10, 490});
-  b.Box({-510, h - 10, 250}, {190, h + 10, 20});
-  b.Box({560, h - 10, 250}, {140, h + 10, 20});
+  b.Box({-497.5f, h - 10, 250}, {202.5f, h + 10, 20});  // both run into the house walls: no gap
+  b.Box({547.5f, h - 10, 250}, {152.5f, h + 10, 20});
 
   // The porch before the door: a deck one low step up, a mat and two lanterns.
   b.UseMaterial(planks);
@@ -126,13 +144,15 @@ bool BuildHomeYard(const COutput& out, const std::string& dir) {
       const float a = 6.2831853f * static_cast<float>(i) / 14.0f;
       AddRock(b, bed[0] + 92 * std::cos(a), 0, bed[1] + 92 * std::sin(a), 9, rnd);
     }
-  for (const auto& r : {std::array<float, 3>{-420, -520, 40}, {500, -100, 55}, {-560, 60, 35}, {380, -620, 30}}) {
+  for (const auto& r :
+       {std::array<float, 3>{-420, -520, 40}, {500, -100, 55}, {-560, 60, 35}, {380, -620, 30}}) {
     AddRock(b, r[0], 0, r[1], r[2], rnd);
   }
 
   // Trees in the yard and many beyond the hedge, where the hills rise.
   b.UsePlanar(100);
-  for (const auto& t : {std::array<float, 3>{-470, -330, 1.1f}, {480, -430, 1.0f}, {-520, 130, 0.9f}, {560, 120, 0.8f}}) {
+  for (const auto& t :
+       {std::array<float, 3>{-470, -330, 1.1f}, {480, -430, 1.0f}, {-520, 130, 0.9f}, {560, 120, 0.8f}}) {
     AddTree(b, bark, foliage, t[0], 0, t[1], t[2], false, rnd);
   }
   for (int i = 0; i < 70; ++i) {
@@ -191,8 +211,8 @@ bool BuildHomeHouse(const COutput& out, const std::string& dir) {
   const float len = std::sqrt(run * run + rise * rise), ang = std::atan2(rise, run);
   for (int side = 0; side < 2; ++side) {
     const float s = side == 0 ? 1.0f : -1.0f;
-    b.SetTransform(MatrixRotationX(s * ang) * MatrixTranslation((x0 + x1) / 2, (top - 20 + ridge + 6) / 2 + 4,
-                                                                zm - s * run / 2));
+    b.SetTransform(MatrixRotationX(s * ang) *
+                   MatrixTranslation((x0 + x1) / 2, (top - 20 + ridge + 6) / 2 + 4, zm - s * run / 2));
     b.Box({0, 0, 0}, {(x1 - x0) / 2 + 30, 6, len / 2 + 4});
   }
   b.ResetTransform();
@@ -246,15 +266,16 @@ bool BuildForestGround(const COutput& out, const std::string& dir) {
   const int rock = b.AddMaterial(tex.Use(Tile::Rock, "rock.bmp"));
   b.UsePlanar(200);
   const auto lines = GridLines(-2700, 2700, -2000, 2000, 100);
-  AddGround(b, lines, lines, ForestHeight,
-            [&](float x, float z, float ny) {
-              if (ny < 0.8f) return rock;
-              const float dp = std::min(SegmentDistance(x, z, kForestStart[0], kForestStart[2], -200, 300),
-                                        SegmentDistance(x, z, -200, 300, kForestRamp[0], 425));
-              if (dp < 60 || ny < 0.9f) return dirt;
-              return grass;
-            },
-            202u);
+  AddGround(
+      b, lines, lines, ForestHeight,
+      [&](float x, float z, float ny) {
+        if (ny < 0.8f) return rock;
+        const float dp = std::min(SegmentDistance(x, z, kForestStart[0], kForestStart[2], -200, 300),
+                                  SegmentDistance(x, z, -200, 300, kForestRamp[0], 425));
+        if (dp < 60 || ny < 0.9f) return dirt;
+        return grass;
+      },
+      202u);
   return tex.ok && WritePiece(out, dir, "ground", b, xfile::Encoding::Binary);
 }
 
@@ -300,7 +321,8 @@ bool InsideClearing(float x, float z) {
   if (x > kForestPlateau[0] - 120 && x < kForestPlateau[1] + 120 && z > kForestPlateau[2] - 120 &&
       z < kForestPlateau[3] + 120)
     return true;
-  if (x > kForestRamp[0] - 150 && x < kForestPlateau[0] && z > kForestRamp[1] - 120 && z < kForestRamp[2] + 120)
+  if (x > kForestRamp[0] - 150 && x < kForestPlateau[0] && z > kForestRamp[1] - 120 &&
+      z < kForestRamp[2] + 120)
     return true;
   if (std::hypot(x - kForestStart[0], z - kForestStart[2]) < 300) return true;
   const float dp = std::min(SegmentDistance(x, z, kForestStart[0], kForestStart[2], -200, 300),

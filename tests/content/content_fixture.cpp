@@ -17,7 +17,7 @@ using gfxutil::Vector3;
 bool RunGenerator(const std::string& dir) {
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
-  const std::string command = std::string(BRIMMEL_GAME_DIR) + "/../tools/assetgen \"" + dir + "\"";
+  const std::string command = std::string("\"") + BRIMMEL_ASSETGEN + "\" \"" + dir + "\"";
   return std::system(command.c_str()) == 0;
 }
 
@@ -32,7 +32,7 @@ const std::string& GameDir() {
   static const std::string dir = [] {
     namespace fs = std::filesystem;
     const std::string d = OutputPath("game"), stamp = d + "/data/.complete";
-    const fs::path generator = std::string(BRIMMEL_GAME_DIR) + "/../tools/assetgen";
+    const fs::path generator = BRIMMEL_ASSETGEN;
     std::error_code ec;
     auto fresh = [&] {
       std::error_code e;

@@ -6,7 +6,8 @@
 namespace assetgen {
 
 CColor Rgb(int r, int g, int b, float a) {
-  return CColor{static_cast<float>(r) / 255.0f, static_cast<float>(g) / 255.0f, static_cast<float>(b) / 255.0f, a};
+  return CColor{static_cast<float>(r) / 255.0f, static_cast<float>(g) / 255.0f,
+                static_cast<float>(b) / 255.0f, a};
 }
 
 CColor Mix(const CColor& x, const CColor& y, float t) {
@@ -69,7 +70,8 @@ void CCanvas::VerticalGradient(int y0, int y1, const CColor& top, const CColor& 
   }
 }
 
-void CCanvas::FillEllipse(float cx, float cy, float rx, float ry, const CColor& c, float angle, float feather) {
+void CCanvas::FillEllipse(float cx, float cy, float rx, float ry, const CColor& c, float angle,
+                          float feather) {
   const float r = std::max(rx, ry) + feather + 1.0f;
   const int xa = static_cast<int>(std::floor(cx - r)), xb = static_cast<int>(std::ceil(cx + r));
   const int ya = static_cast<int>(std::floor(cy - r)), yb = static_cast<int>(std::ceil(cy + r));

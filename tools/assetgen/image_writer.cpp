@@ -275,7 +275,9 @@ std::vector<uint8_t> EncodeDds(const CImage& image, DdsFormat format) {
   return b;
 }
 
-std::vector<uint8_t> EncodeEnc(const std::vector<uint8_t>& bytes) { return CompressSzdd(bytes.data(), bytes.size()); }
+std::vector<uint8_t> EncodeEnc(const std::vector<uint8_t>& bytes) {
+  return CompressSzdd(bytes.data(), bytes.size());
+}
 
 namespace {
 bool WriteBytes(const COutput& out, const std::string& relative, const std::vector<uint8_t>& bytes) {

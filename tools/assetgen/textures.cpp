@@ -49,7 +49,8 @@ CImage Grass(int size) {
   Shade(img, [](float u, float v) {
     const float f = TileFbm(u, v, 4, 5, 11);
     const float g = TileFbm(u, v, 16, 2, 12);
-    return Mix(Mix(Rgb(62, 104, 38), Rgb(104, 150, 58), f), Rgb(132, 160, 70), std::max(0.0f, g - 0.62f) * 2.0f);
+    return Mix(Mix(Rgb(62, 104, 38), Rgb(104, 150, 58), f), Rgb(132, 160, 70),
+               std::max(0.0f, g - 0.62f) * 2.0f);
   });
   CCanvas c(img);
   CRandom rnd(101);
@@ -120,16 +121,18 @@ CImage Foliage(int size) {
   CCanvas c(img);
   CRandom rnd(505);
   const float s = static_cast<float>(size);
-  const int leaves = size * size / 180;
-  for (int i = 0; i < leaves; ++i) {
+  // Leaf sizes scale with the tile, so a fixed count covers the same share at every size
+  // (about three fifths solid).
+  for (int i = 0; i < 200; ++i) {
     const float x = rnd.Uniform() * s, y = rnd.Uniform() * s;
-    const float len = s * rnd.Range(0.03f, 0.06f);
+    const float len = s * rnd.Range(0.04f, 0.075f);
     const float ang = rnd.Range(0.0f, kTau);
     const float tone = rnd.Range(0.7f, 1.2f);
     const CColor leaf = Scaled(Mix(Rgb(48, 96, 36), Rgb(96, 146, 52), rnd.Uniform()), tone);
     WrappedEllipse(c, x, y, len, len * 0.42f, leaf, ang, 1.0f);
-    WrappedLine(c, x - std::cos(ang) * len * 0.8f, y - std::sin(ang) * len * 0.8f, x + std::cos(ang) * len * 0.8f,
-                y + std::sin(ang) * len * 0.8f, std::max(1.0f, s / 300.0f), Scaled(leaf, 0.7f));
+    WrappedLine(c, x - std::cos(ang) * len * 0.8f, y - std::sin(ang) * len * 0.8f,
+                x + std::cos(ang) * len * 0.8f, y + std::sin(ang) * len * 0.8f, std::max(1.0f, s / 300.0f),
+                Scaled(leaf, 0.7f));
   }
   // Alpha is for alpha testing: a leaf is solid, a gap is empty.
   for (uint32_t& p : img.argb) p = (p >> 24) >= 128 ? (p | 0xFF000000u) : (p & 0x00FFFFFFu);
@@ -179,7 +182,7 @@ CImage Wall(int size) {
   CImage img(size, size);
   Shade(img, [](float u, float v) {
     const float f = TileFbm(u, v, 4, 6, 71);
-    const float streak = TileFbm(u, v * 0.25f + u * 0.1f, 8, 2, 72);
+    const float streak = TileFbm(u, v, 8, 2, 72);
     return Scaled(Mix(Rgb(214, 200, 170), Rgb(232, 222, 196), f), 0.92f + 0.1f * streak);
   });
   return img;
@@ -209,14 +212,22 @@ CImage Roof(int size) {
 CImage MakeTextureImage(TextureKind kind, int size) {
   size = std::clamp(size, 8, 1024);
   switch (kind) {
-    case TextureKind::Grass: return Grass(size);
-    case TextureKind::Earth: return Earth(size);
-    case TextureKind::Wood: return Wood(size);
-    case TextureKind::Bark: return Bark(size);
-    case TextureKind::Foliage: return Foliage(size);
-    case TextureKind::Stone: return Stone(size);
-    case TextureKind::Wall: return Wall(size);
-    case TextureKind::Roof: return Roof(size);
+    case TextureKind::Grass:
+      return Grass(size);
+    case TextureKind::Earth:
+      return Earth(size);
+    case TextureKind::Wood:
+      return Wood(size);
+    case TextureKind::Bark:
+      return Bark(size);
+    case TextureKind::Foliage:
+      return Foliage(size);
+    case TextureKind::Stone:
+      return Stone(size);
+    case TextureKind::Wall:
+      return Wall(size);
+    case TextureKind::Roof:
+      return Roof(size);
   }
   return CImage(size, size);
 }

@@ -10,9 +10,10 @@
 #include "xfile_test_util.h"
 
 #ifdef BRIMMEL_HAVE_ASSIMP
-#include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+
+#include <assimp/Importer.hpp>
 #endif
 
 namespace {
@@ -35,12 +36,10 @@ TEST(AssimpAgreement, XinfoMatchesAssimpOnGeneratedModels) {
   skinned.rings = 12, skinned.segments = 10, skinned.bones = 5, skinned.keys = 7;
   xtest::ModelParams still;
   still.skinned = false, still.animated = false, still.meshes = 3, still.bones = 2;
-  const Case cases[] = {{skinned, xfile::Encoding::Text, false},
-                        {skinned, xfile::Encoding::Binary, false},
-                        {skinned, xfile::Encoding::Binary, true},
-                        {skinned, xfile::Encoding::BinaryCompressed, false},
-                        {still, xfile::Encoding::Text, false},
-                        {still, xfile::Encoding::TextCompressed, false}};
+  const Case cases[] = {
+      {skinned, xfile::Encoding::Text, false},  {skinned, xfile::Encoding::Binary, false},
+      {skinned, xfile::Encoding::Binary, true}, {skinned, xfile::Encoding::BinaryCompressed, false},
+      {still, xfile::Encoding::Text, false},    {still, xfile::Encoding::TextCompressed, false}};
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(n);
@@ -121,7 +120,8 @@ TEST(GeneratedModels, SameTreeFromEveryEncoding) {
   std::unique_ptr<xfile::CEnumObject> ref;
   ASSERT_EQ(xtest::Open(*x, bytes, ref), xfile::DXFILE_OK);
   const std::string dump = xtest::Dump(*ref);
-  for (auto enc : {xfile::Encoding::Binary, xfile::Encoding::TextCompressed, xfile::Encoding::BinaryCompressed})
+  for (auto enc :
+       {xfile::Encoding::Binary, xfile::Encoding::TextCompressed, xfile::Encoding::BinaryCompressed})
     for (bool doubles : {false, true}) {
       std::unique_ptr<xfile::CEnumObject> back;
       ASSERT_EQ(xtest::Open(*x, xtest::Write(*ref, enc, doubles), back), xfile::DXFILE_OK);
@@ -148,14 +148,15 @@ TEST(XInfo, FormatsOneLinePerItem) {
   info.sets.push_back({"Walk", {{"Arm", 2, 0, 3, 0}}});
   info.center = {1, 2, 3};
   info.radius = 4;
-  const std::vector<std::string> expect = {"frame 0 Root",
-                                           "frame 1 Arm",
-                                           "mesh Arm Skin vertices=8 faces=6 triangles=12 materials=2 bones=2",
-                                           "bone Skin Root",
-                                           "bone Skin Arm",
-                                           "animationset Walk animations=1",
-                                           "animation Walk Arm rotation=2 scale=0 position=3 matrix=0",
-                                           "sphere 1 2 3 4"};
+  const std::vector<std::string> expect = {
+      "frame 0 Root",
+      "frame 1 Arm",
+      "mesh Arm Skin vertices=8 faces=6 triangles=12 materials=2 bones=2",
+      "bone Skin Root",
+      "bone Skin Arm",
+      "animationset Walk animations=1",
+      "animation Walk Arm rotation=2 scale=0 position=3 matrix=0",
+      "sphere 1 2 3 4"};
   EXPECT_EQ(gfxutil::FormatXInfo(info), expect);
 }
 

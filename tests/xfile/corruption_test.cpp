@@ -4,6 +4,9 @@
 
 #include <random>
 
+#include "platform/gfxutil/mesh.h"
+#include "platform/gfxutil/skin_mesh.h"
+#include "platform/gfxutil/x_info.h"
 #include "sample_models.h"
 #include "xfile_test_util.h"
 
@@ -69,8 +72,10 @@ TEST_P(CorruptionTest, BitFlipsNeverCrash) {
     const int flips = 1 + static_cast<int>(rng() % 4);
     for (int k = 0; k < flips; ++k) {
       const size_t at = rng() % copy.size();
-      if (rng() % 3 == 0) copy[at] = static_cast<uint8_t>(rng());  // whole byte, e.g. a count
-      else copy[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
+      if (rng() % 3 == 0)
+        copy[at] = static_cast<uint8_t>(rng());  // whole byte, e.g. a count
+      else
+        copy[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
     }
     std::unique_ptr<CEnumObject> e;
     if (x->CreateEnumObjectFromMemory(copy.data(), copy.size(), e) < 0) {
@@ -78,8 +83,38 @@ TEST_P(CorruptionTest, BitFlipsNeverCrash) {
       continue;
     }
     ++read;
-    // Whatever was read must be walkable and writable again.
+    // Whatever was read must be walkable and writable again, and the mesh loaders must cope
+    // with whatever counts and indices the damaged data now holds.
     EXPECT_FALSE(xtest::Dump(*e).empty());
+    std::vector<gfxutil::XMaterial> materials;
+    uint32_t count = 0;
+    auto mesh =
+        gfxutil::LoadMeshFromXInMemory(copy.data(), copy.size(), 0, nullptr, nullptr, &materials, &count);
+    if (mesh) {
+      EXPECT_EQ(materials.size(), count);
+    }
+    gfxutil::XInfo info;
+    std::string error;
+    EXPECT_TRUE(gfxutil::DescribeXFile(copy.data(), copy.size(), info, error));
+    for (const auto& top : e->Objects()) {
+      std::vector<const xfile::CDataObject*> stack{top.get()};
+      while (!stack.empty()) {
+        const xfile::CDataObject* o = stack.back();
+        stack.pop_back();
+        if (o->Template()->name == "Mesh") {
+          std::unique_ptr<gfxutil::CSkinMesh> skin;
+          std::vector<uint32_t> adjacency;
+          if (gfxutil::LoadSkinMeshFromXof(*o, 0, nullptr, &adjacency, nullptr, nullptr, nullptr, nullptr,
+                                           skin) == gfxutil::D3DX_OK) {
+            gfxutil::BoneCombinationTable table;
+            std::unique_ptr<gfxutil::CMesh> blended;
+            skin->ConvertToBlendedMesh(0, adjacency.data(), nullptr, table, nullptr, nullptr, blended);
+          }
+        }
+        for (size_t i = 0; i < o->GetChildCount(); ++i)
+          if (!o->GetChild(i).isReference) stack.push_back(o->GetChild(i).object);
+      }
+    }
   }
   EXPECT_GT(failed, 0);
   EXPECT_EQ(failed + read, 3000);
@@ -95,8 +130,9 @@ INSTANTIATE_TEST_SUITE_P(Encodings, CorruptionTest,
 TEST(CorruptionLimits, HugeCountsAreRefusedBeforeAllocating) {
   auto x = xtest::NewReader();
   // Binary list claiming four billion values in a few bytes.
-  std::vector<uint8_t> b = {'x', 'o', 'f', ' ', '0', '3', '0', '2', 'b', 'i', 'n', ' ', '0', '0', '3', '2',
-                            1, 0, 4, 0, 0, 0, 'M', 'e', 's', 'h', 0x0A, 0, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+  std::vector<uint8_t> b = {'x', 'o', 'f',  ' ', '0', '3', '0',  '2',  'b',  'i', 'n', ' ',
+                            '0', '0', '3',  '2', 1,   0,   4,    0,    0,    0,   'M', 'e',
+                            's', 'h', 0x0A, 0,   6,   0,   0xFF, 0xFF, 0xFF, 0xFF};
   std::unique_ptr<CEnumObject> e;
   EXPECT_LT(x->CreateEnumObjectFromMemory(b.data(), b.size(), e), 0);
   // A compressed file whose declared total is enormous but whose blocks hold little.

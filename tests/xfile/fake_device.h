@@ -10,7 +10,8 @@ namespace xtest {
 
 class CFakeVertexBuffer : public gfx::CVertexBuffer {
  public:
-  CFakeVertexBuffer(uint32_t count, uint32_t fvf, uint32_t stride) : fvf_(fvf), stride_(stride), data_(count * stride) {
+  CFakeVertexBuffer(uint32_t count, uint32_t fvf, uint32_t stride)
+      : fvf_(fvf), stride_(stride), data_(count * stride) {
     count_ = count;
   }
   uint32_t Fvf() const override { return fvf_; }
@@ -72,11 +73,13 @@ class CFakeDevice : public gfx::CDevice {
   void LightEnable(uint32_t, bool) override {}
   void SetTexture(uint32_t, gfx::CTexture*) override {}
   void SetVertexShader(uint32_t f) override { fvf = f; }
-  gfx::Result DrawPrimitiveUP(gfx::PrimitiveType, uint32_t, const void*, uint32_t) override { return gfx::D3D_OK; }
+  gfx::Result DrawPrimitiveUP(gfx::PrimitiveType, uint32_t, const void*, uint32_t) override {
+    return gfx::D3D_OK;
+  }
   void SetStreamSource(gfx::CVertexBuffer* v) override { vb = v; }
   void SetIndices(gfx::CIndexBuffer* i, uint32_t) override { ib = i; }
-  gfx::Result DrawIndexedPrimitive(gfx::PrimitiveType, uint32_t minIndex, uint32_t numVertices, uint32_t startIndex,
-                                   uint32_t primitiveCount) override {
+  gfx::Result DrawIndexedPrimitive(gfx::PrimitiveType, uint32_t minIndex, uint32_t numVertices,
+                                   uint32_t startIndex, uint32_t primitiveCount) override {
     draws.push_back({minIndex, numVertices, startIndex, primitiveCount, fvf, vb});
     return gfx::D3D_OK;
   }

@@ -1,12 +1,13 @@
 // D3DX-like meshes: loading with frames collapsed, attribute sort and table, clone, normals,
 // adjacency and subset drawing.
+#include "platform/gfxutil/mesh.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
 #include "fake_device.h"
-#include "platform/gfxutil/mesh.h"
 #include "sample_models.h"
 #include "xfile_test_util.h"
 
@@ -15,8 +16,10 @@ using namespace gfxutil;
 namespace {
 
 std::unique_ptr<CMesh> Load(const std::string& text, std::vector<XMaterial>* mats = nullptr,
-                            uint32_t* count = nullptr, gfx::CDevice* device = nullptr, int32_t* result = nullptr) {
-  return LoadMeshFromXInMemory(text.data(), text.size(), D3DXMESH_MANAGED, device, nullptr, mats, count, result);
+                            uint32_t* count = nullptr, gfx::CDevice* device = nullptr,
+                            int32_t* result = nullptr) {
+  return LoadMeshFromXInMemory(text.data(), text.size(), D3DXMESH_MANAGED, device, nullptr, mats, count,
+                               result);
 }
 
 Vector3 NormalOf(const CMesh& m, uint32_t v) {
@@ -92,7 +95,8 @@ TEST(LoadMesh, NormalsSplitVerticesAndPolygonsFan) {
   // Each face's three vertices carry that face's normal.
   const uint16_t* idx = m->Indices();
   for (uint32_t f = 0; f < m->GetNumFaces(); ++f) {
-    const Vector3 p0 = m->Position(idx[3 * f]), p1 = m->Position(idx[3 * f + 1]), p2 = m->Position(idx[3 * f + 2]);
+    const Vector3 p0 = m->Position(idx[3 * f]), p1 = m->Position(idx[3 * f + 1]),
+                  p2 = m->Position(idx[3 * f + 2]);
     const Vector3 geometric = Vec3Normalize(Vec3Cross(p1 - p0, p2 - p0));
     for (int k = 0; k < 3; ++k) EXPECT_EQ(NormalOf(*m, idx[3 * f + k]), geometric) << f;
   }
@@ -116,12 +120,15 @@ TEST(LoadMesh, FailuresAreCleanAndReported) {
   EXPECT_EQ(Load("not an x file", nullptr, nullptr, nullptr, &r), nullptr);
   EXPECT_LT(r, 0);
   // Index beyond the vertices, material index beyond the materials, texture coordinates short.
-  EXPECT_EQ(Load("xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,3;; }\n", nullptr, nullptr, nullptr, &r),
+  EXPECT_EQ(Load("xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,3;; }\n", nullptr, nullptr,
+                 nullptr, &r),
             nullptr);
   EXPECT_EQ(r, D3DXERR_INVALIDDATA);
-  EXPECT_EQ(Load("xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 1;; } }\n"),
+  EXPECT_EQ(Load("xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; "
+                 "1;; } }\n"),
             nullptr);
-  EXPECT_EQ(Load("xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshTextureCoords { 2; 0;0;, 1;1;; } }\n"),
+  EXPECT_EQ(Load("xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshTextureCoords { 2; "
+                 "0;0;, 1;1;; } }\n"),
             nullptr);
   // A vertex count 16-bit indices cannot reach.
   std::string big = "xof 0303txt 0032\nMesh { 70000; ";
@@ -143,9 +150,10 @@ TEST(LoadMesh, MissingMaterialsGetTheDefault) {
   EXPECT_FLOAT_EQ(mats[0].MatD3D.Specular.g, 0.5f);
   EXPECT_FLOAT_EQ(mats[0].MatD3D.Ambient.g, 0.0f);
   // A list naming two materials but holding one: the second is the default.
-  m = Load("xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 2; 1; 1;; "
-           "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } } }\n",
-           &mats, &count);
+  m = Load(
+      "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 2; 1; 1;; "
+      "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } } }\n",
+      &mats, &count);
   ASSERT_NE(m, nullptr);
   ASSERT_EQ(count, 2u);
   EXPECT_FLOAT_EQ(mats[1].MatD3D.Diffuse.r, 0.5f);
@@ -153,7 +161,8 @@ TEST(LoadMesh, MissingMaterialsGetTheDefault) {
 
 // A mesh built by hand: five triangles over six vertices with attributes 2,0,2,1,0.
 std::unique_ptr<CMesh> Handmade(gfx::CDevice* device = nullptr) {
-  auto m = CMesh::Create(5, 7, D3DXMESH_MANAGED, gfx::D3DFVF_XYZ | gfx::D3DFVF_NORMAL | gfx::D3DFVF_TEX1, device);
+  auto m =
+      CMesh::Create(5, 7, D3DXMESH_MANAGED, gfx::D3DFVF_XYZ | gfx::D3DFVF_NORMAL | gfx::D3DFVF_TEX1, device);
   const FvfLayout l = GetFvfLayout(m->GetFVF());
   uint8_t* v = static_cast<uint8_t*>(m->LockVertexBuffer());
   for (uint32_t i = 0; i < 7; ++i) {
@@ -208,7 +217,8 @@ TEST(Optimize, AttributeSortIsStableAndBuildsTheTable) {
 TEST(Optimize, IgnoreVertsKeepsEveryVertex) {
   auto m = Handmade();
   std::vector<uint32_t> vertexRemap;
-  auto o = m->Optimize(D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_IGNOREVERTS, nullptr, nullptr, nullptr, &vertexRemap);
+  auto o =
+      m->Optimize(D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_IGNOREVERTS, nullptr, nullptr, nullptr, &vertexRemap);
   ASSERT_NE(o, nullptr);
   EXPECT_EQ(o->GetNumVertices(), 7u);
   EXPECT_EQ(vertexRemap.size(), 7u);
@@ -313,7 +323,8 @@ TEST(DrawSubset, DrawsEachTableRangeThroughTheDevice) {
   EXPECT_EQ(device.draws[0].fvf, m->GetFVF());
   // The device copy holds the mesh's vertices.
   ASSERT_NE(device.vb, nullptr);
-  EXPECT_EQ(std::memcmp(device.vb->Data(), m->Vertices(), m->GetNumVertices() * m->GetNumBytesPerVertex()), 0);
+  EXPECT_EQ(std::memcmp(device.vb->Data(), m->Vertices(), m->GetNumVertices() * m->GetNumBytesPerVertex()),
+            0);
   EXPECT_EQ(std::memcmp(device.ib->Data(), m->Indices(), 30), 0);
   const int created = device.buffersCreated;
   EXPECT_EQ(m->DrawSubset(7), gfx::D3D_OK);  // no such attribute: nothing drawn

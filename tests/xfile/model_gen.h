@@ -55,14 +55,16 @@ class CModelGen {
         for (int k = 0; k < p.keys; ++k) {
           const float a = 0.3f * std::sin(k * 0.7f + b);
           rot->AppendDword(160 * k), rot->AppendDword(4);
-          rot->AppendFloat(std::cos(a / 2)), rot->AppendFloat(0), rot->AppendFloat(0), rot->AppendFloat(std::sin(a / 2));
+          rot->AppendFloat(std::cos(a / 2)), rot->AppendFloat(0), rot->AppendFloat(0),
+              rot->AppendFloat(std::sin(a / 2));
         }
         anim->AddChild(std::move(rot));
         auto pos = New("AnimationKey");
         pos->AppendDword(2), pos->AppendDword(p.keys);
         for (int k = 0; k < p.keys; ++k) {
           pos->AppendDword(160 * k), pos->AppendDword(3);
-          pos->AppendFloat(0), pos->AppendFloat(b == 0 ? 0.0f : Height(p) / p.bones), pos->AppendFloat(0.01f * k);
+          pos->AppendFloat(0), pos->AppendFloat(b == 0 ? 0.0f : Height(p) / p.bones),
+              pos->AppendFloat(0.01f * k);
         }
         anim->AddChild(std::move(pos));
         set->AddChild(std::move(anim));
@@ -110,7 +112,8 @@ class CModelGen {
         tri.insert(tri.end(), t, t + 6);
       }
     for (size_t i = 0; i < tri.size(); i += 3)
-      mesh->AppendDword(3), mesh->AppendDword(tri[i]), mesh->AppendDword(tri[i + 1]), mesh->AppendDword(tri[i + 2]);
+      mesh->AppendDword(3), mesh->AppendDword(tri[i]), mesh->AppendDword(tri[i + 1]),
+          mesh->AppendDword(tri[i + 2]);
     auto normals = New("MeshNormals");
     normals->AppendDword(nv);
     for (float f : nrm) normals->AppendFloat(f);
@@ -152,9 +155,12 @@ class CModelGen {
           const int lo = static_cast<int>(std::floor(at));
           const float t = at - lo;
           float w = 0;
-          if (b == std::max(lo, 0) && b == std::min(lo + 1, p.bones - 1)) w = 1;
-          else if (b == lo) w = 1 - t;
-          else if (b == lo + 1) w = t;
+          if (b == std::max(lo, 0) && b == std::min(lo + 1, p.bones - 1))
+            w = 1;
+          else if (b == lo)
+            w = 1 - t;
+          else if (b == lo + 1)
+            w = t;
           if (lo < 0 && b == 0) w = 1;
           if (lo + 1 >= p.bones && b == p.bones - 1) w = 1;
           if (w <= 0) continue;

@@ -45,7 +45,8 @@ TEST_F(ReaderTest, StandardTemplateBlockIsBinaryAndComplete) {
                            "VertexDuplicationIndices", "MeshNormals", "MeshTextureCoords", "TextureFilename"})
     EXPECT_NE(reader_->Templates().FindByName(name), nullptr) << name;
   // Exporters vary the case of this one.
-  EXPECT_EQ(reader_->Templates().FindByName("TextureFileName"), reader_->Templates().FindByName("TextureFilename"));
+  EXPECT_EQ(reader_->Templates().FindByName("TextureFileName"),
+            reader_->Templates().FindByName("TextureFilename"));
 }
 
 TEST_F(ReaderTest, ReadsTreeNamesAndValues) {
@@ -203,7 +204,8 @@ TEST_F(ReaderTest, FileDeclaredTemplatesAreHonoured) {
   EXPECT_EQ(reader_->Templates().FindByName("Bag"), nullptr);
   // Written out with its templates in every encoding, the file reads back alike on a reader
   // that knows nothing but the standard set.
-  for (Encoding enc : {Encoding::Text, Encoding::Binary, Encoding::TextCompressed, Encoding::BinaryCompressed}) {
+  for (Encoding enc :
+       {Encoding::Text, Encoding::Binary, Encoding::TextCompressed, Encoding::BinaryCompressed}) {
     const auto bytes = xtest::Write(*e, enc, enc == Encoding::Binary, true);
     ASSERT_FALSE(bytes.empty());
     std::unique_ptr<CEnumObject> back;
@@ -255,9 +257,17 @@ TEST_F(ReaderTest, BinaryListsMaySpanMembersAndObjectsEnd) {
   // float list, as binary writers merge them.
   std::vector<uint8_t> b = {'x', 'o', 'f', ' ', '0', '3', '0', '2', 'b', 'i', 'n', ' ', '0', '0', '3', '2'};
   auto w16 = [&](uint16_t v) { b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8)); };
-  auto w32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i))); };
-  auto name = [&](const char* s) { w16(1), w32(uint32_t(std::strlen(s))), b.insert(b.end(), s, s + std::strlen(s)); };
-  auto f32 = [&](float f) { uint32_t u; std::memcpy(&u, &f, 4); w32(u); };
+  auto w32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
+  };
+  auto name = [&](const char* s) {
+    w16(1), w32(uint32_t(std::strlen(s))), b.insert(b.end(), s, s + std::strlen(s));
+  };
+  auto f32 = [&](float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    w32(u);
+  };
   name("Mesh");
   name("tri");
   w16(0x0A);
@@ -290,7 +300,8 @@ TEST_F(ReaderTest, RejectsBadHeadersAndBrokenStructure) {
   EXPECT_EQ(xtest::Open(*reader_, std::string("xOf 0302txt 0032\n"), e), DXFILEERR_BADFILETYPE);
   EXPECT_EQ(xtest::Open(*reader_, std::string("xof 0302cmp 0032\n"), e), DXFILEERR_BADFILECOMPRESSIONTYPE);
   EXPECT_EQ(xtest::Open(*reader_, std::string("xof 0302txt 0016\n"), e), DXFILEERR_BADFILEFLOATSIZE);
-  EXPECT_EQ(xtest::Open(*reader_, std::string("xof 0302txt 0032\nNoSuch x { 1; }\n"), e), DXFILEERR_NOTEMPLATE);
+  EXPECT_EQ(xtest::Open(*reader_, std::string("xof 0302txt 0032\nNoSuch x { 1; }\n"), e),
+            DXFILEERR_NOTEMPLATE);
   EXPECT_LT(xtest::Open(*reader_, std::string("xof 0302txt 0032\nVector v { 1; 2; }\n"), e), 0);
   EXPECT_LT(xtest::Open(*reader_, std::string("xof 0302txt 0032\nVector v { 1; 2; 3; \n"), e), 0);
   EXPECT_EQ(xtest::Open(*reader_, std::string("xof 0302txt 0032\nFrame a { { nowhere } }\n"), e),
@@ -316,7 +327,8 @@ TEST_F(ReaderTest, MissingFileIsReported) {
 
 TEST(RegisterTemplates, BrokenBlockRegistersNothing) {
   auto x = CXFile::Create();
-  const std::string good = "xof 0302txt 0032\ntemplate A { <00000000-0000-0000-0000-000000000001> DWORD a; }\n";
+  const std::string good =
+      "xof 0302txt 0032\ntemplate A { <00000000-0000-0000-0000-000000000001> DWORD a; }\n";
   const std::string bad = good + "template B { <00000000-0000-0000-0000-000000000002> Nope n; }\n";
   EXPECT_LT(x->RegisterTemplates(bad.data(), bad.size()), 0);
   EXPECT_EQ(x->Templates().FindByName("A"), nullptr);

@@ -1,5 +1,7 @@
 // Skinned meshes: bones from SkinWeights, and the conversion into bone-combination groups for
 // fixed-function vertex blending.
+#include "platform/gfxutil/skin_mesh.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <random>
 #include <set>
 
-#include "platform/gfxutil/skin_mesh.h"
 #include "sample_models.h"
 #include "xfile_test_util.h"
 
@@ -73,7 +74,8 @@ void CheckBlended(const CSkinMesh& skin, const CMesh& blended, const BoneCombina
         std::memcpy(stored, blended.Vertices() + nv * l.stride + 12, 4 * l.weights);
         float sum = 0;
         float expectTotal = 0;
-        for (uint32_t s = 0; s < used; ++s) expectTotal += w[ov].count(bc.BoneId[s]) ? w[ov][bc.BoneId[s]] : 0;
+        for (uint32_t s = 0; s < used; ++s)
+          expectTotal += w[ov].count(bc.BoneId[s]) ? w[ov][bc.BoneId[s]] : 0;
         for (uint32_t s = 0; s < used; ++s) {
           const float actual = s < l.weights ? stored[s] : 1.0f - sum;
           if (s < l.weights) sum += stored[s];
@@ -107,8 +109,8 @@ TEST(SkinMesh, LoadsBonesWeightsOffsetsAndMaterials) {
   std::vector<std::string> names;
   std::vector<Matrix> offsets;
   std::unique_ptr<CSkinMesh> skin;
-  ASSERT_EQ(LoadSkinMeshFromXof(*meshObject, D3DXMESH_MANAGED, nullptr, &adjacency, &materials, &numMaterials, &names,
-                                &offsets, skin),
+  ASSERT_EQ(LoadSkinMeshFromXof(*meshObject, D3DXMESH_MANAGED, nullptr, &adjacency, &materials, &numMaterials,
+                                &names, &offsets, skin),
             D3DX_OK);
   ASSERT_NE(skin, nullptr);
   EXPECT_EQ(skin->GetNumBones(), 2u);
@@ -134,8 +136,8 @@ TEST(SkinMesh, LoadsBonesWeightsOffsetsAndMaterials) {
   BoneCombinationTable table;
   std::vector<uint32_t> faceRemap, vertexRemap, adjOut;
   std::unique_ptr<CMesh> blended;
-  ASSERT_EQ(skin->ConvertToBlendedMesh(D3DXMESH_MANAGED | D3DXMESHOPT_VERTEXCACHE, adjacency.data(), &adjOut, table,
-                                       &faceRemap, &vertexRemap, blended),
+  ASSERT_EQ(skin->ConvertToBlendedMesh(D3DXMESH_MANAGED | D3DXMESHOPT_VERTEXCACHE, adjacency.data(), &adjOut,
+                                       table, &faceRemap, &vertexRemap, blended),
             D3DX_OK);
   ASSERT_NE(blended, nullptr);
   EXPECT_EQ(blended->GetFVF(), gfx::D3DFVF_XYZB1 | gfx::D3DFVF_NORMAL | gfx::D3DFVF_TEX1);
@@ -155,20 +157,23 @@ TEST(SkinMesh, MeshWithoutFacesHasNoData) {
   std::unique_ptr<xfile::CEnumObject> e;
   ASSERT_EQ(xtest::Open(*x, std::string("xof 0303txt 0032\nMesh { 0;; 0;; }\n"), e), xfile::DXFILE_OK);
   std::unique_ptr<CSkinMesh> skin;
-  EXPECT_EQ(LoadSkinMeshFromXof(*e->Objects()[0], 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, skin),
-            D3DXERR_LOADEDMESHASNODATA);
+  EXPECT_EQ(
+      LoadSkinMeshFromXof(*e->Objects()[0], 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, skin),
+      D3DXERR_LOADEDMESHASNODATA);
   EXPECT_EQ(skin, nullptr);
 }
 
 TEST(SkinMesh, BonelessMeshReportsNoMaterialsWithoutAList) {
   auto x = xtest::NewReader();
   std::unique_ptr<xfile::CEnumObject> e;
-  ASSERT_EQ(xtest::Open(*x, std::string("xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n"), e),
-            xfile::DXFILE_OK);
+  ASSERT_EQ(
+      xtest::Open(*x, std::string("xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n"), e),
+      xfile::DXFILE_OK);
   std::unique_ptr<CSkinMesh> skin;
   uint32_t numMaterials = 7;
   std::vector<std::string> names{"stale"};
-  ASSERT_EQ(LoadSkinMeshFromXof(*e->Objects()[0], 0, nullptr, nullptr, nullptr, &numMaterials, &names, nullptr, skin),
+  ASSERT_EQ(LoadSkinMeshFromXof(*e->Objects()[0], 0, nullptr, nullptr, nullptr, &numMaterials, &names,
+                                nullptr, skin),
             D3DX_OK);
   EXPECT_EQ(numMaterials, 0u);
   EXPECT_TRUE(names.empty());
@@ -190,8 +195,8 @@ std::string ManyBonesModel(std::mt19937& rng, int quads, int bones, int maxPerVe
       s += std::to_string(i) + ";" + std::to_string(j) + ";0;" + (i == quads && j == 1 ? ";\n" : ",\n");
   s += std::to_string(quads) + ";\n";
   for (int i = 0; i < quads; ++i)
-    s += "4;" + std::to_string(2 * i) + "," + std::to_string(2 * i + 1) + "," + std::to_string(2 * i + 3) + "," +
-         std::to_string(2 * i + 2) + (i + 1 == quads ? ";;\n" : ";,\n");
+    s += "4;" + std::to_string(2 * i) + "," + std::to_string(2 * i + 1) + "," + std::to_string(2 * i + 3) +
+         "," + std::to_string(2 * i + 2) + (i + 1 == quads ? ";;\n" : ";,\n");
   s += "MeshMaterialList { 2; " + std::to_string(quads) + "; ";
   for (int i = 0; i < quads; ++i) s += std::to_string(i % 3 == 0 ? 1 : 0) + (i + 1 == quads ? ";;" : ",");
   s += " Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; } }\n";
@@ -226,13 +231,15 @@ TEST(SkinMesh, GroupsHoldAtMostFourBonesAndEveryFaceFits) {
     ASSERT_EQ(xtest::Open(*x, text, e), xfile::DXFILE_OK) << text;
     std::unique_ptr<CSkinMesh> skin;
     std::vector<uint32_t> adjacency;
-    ASSERT_EQ(LoadSkinMeshFromXof(*e->Objects()[0], 0, nullptr, &adjacency, nullptr, nullptr, nullptr, nullptr, skin),
+    ASSERT_EQ(LoadSkinMeshFromXof(*e->Objects()[0], 0, nullptr, &adjacency, nullptr, nullptr, nullptr,
+                                  nullptr, skin),
               D3DX_OK);
     BoneCombinationTable table;
     std::vector<uint32_t> faceRemap, vertexRemap;
     std::unique_ptr<CMesh> blended;
-    ASSERT_EQ(skin->ConvertToBlendedMesh(0, adjacency.data(), nullptr, table, &faceRemap, &vertexRemap, blended),
-              D3DX_OK);
+    ASSERT_EQ(
+        skin->ConvertToBlendedMesh(0, adjacency.data(), nullptr, table, &faceRemap, &vertexRemap, blended),
+        D3DX_OK);
     EXPECT_EQ(table.influences, std::min(4u, skin->GetMaxFaceInfluences()));
     EXPECT_GT(table.entries.size(), 2u);
     CheckBlended(*skin, *blended, table, vertexRemap, faceRemap);
@@ -256,13 +263,15 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
   std::unique_ptr<xfile::CEnumObject> e;
   ASSERT_EQ(xtest::Open(*x, text, e), xfile::DXFILE_OK);
   std::unique_ptr<CSkinMesh> skin;
-  ASSERT_EQ(LoadSkinMeshFromXof(*e->Objects()[0], 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, skin),
-            D3DX_OK);
+  ASSERT_EQ(
+      LoadSkinMeshFromXof(*e->Objects()[0], 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, skin),
+      D3DX_OK);
   EXPECT_EQ(skin->GetMaxFaceInfluences(), 6u);
   BoneCombinationTable table;
   std::vector<uint32_t> faceRemap, vertexRemap;
   std::unique_ptr<CMesh> blended;
-  ASSERT_EQ(skin->ConvertToBlendedMesh(0, nullptr, nullptr, table, &faceRemap, &vertexRemap, blended), D3DX_OK);
+  ASSERT_EQ(skin->ConvertToBlendedMesh(0, nullptr, nullptr, table, &faceRemap, &vertexRemap, blended),
+            D3DX_OK);
   EXPECT_EQ(blended->GetFVF(), gfx::D3DFVF_XYZB3);
   ASSERT_EQ(table.entries.size(), 1u);
   // Summed weights: a .9, e .85, c .6, f .5 stay; b .1 and d .05 go.
@@ -271,7 +280,8 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
   CheckBlended(*skin, *blended, table, vertexRemap, faceRemap);
   // Vertex 0 had a (.9) and b (.1): only a is left, so it follows a alone.
   float w[3];
-  const uint32_t v0 = static_cast<uint32_t>(std::find(vertexRemap.begin(), vertexRemap.end(), 0u) - vertexRemap.begin());
+  const uint32_t v0 =
+      static_cast<uint32_t>(std::find(vertexRemap.begin(), vertexRemap.end(), 0u) - vertexRemap.begin());
   std::memcpy(w, blended->Vertices() + v0 * blended->GetNumBytesPerVertex() + 12, 12);
   EXPECT_FLOAT_EQ(w[0], 1.0f);
   EXPECT_FLOAT_EQ(w[1], 0.0f);

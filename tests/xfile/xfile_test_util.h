@@ -16,7 +16,8 @@ inline std::unique_ptr<xfile::CXFile> NewReader() {
   return x;
 }
 
-inline xfile::Result Open(const xfile::CXFile& x, const std::string& text, std::unique_ptr<xfile::CEnumObject>& e) {
+inline xfile::Result Open(const xfile::CXFile& x, const std::string& text,
+                          std::unique_ptr<xfile::CEnumObject>& e) {
   return x.CreateEnumObjectFromMemory(text.data(), text.size(), e);
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <unordered_map>
 
 #include "platform/gfxutil/x_mesh_data.h"
 #include "platform/xfile/xfile.h"
@@ -14,14 +13,22 @@ FvfLayout GetFvfLayout(uint32_t fvf) {
   FvfLayout l;
   uint32_t off = 0;
   switch (fvf & gfx::D3DFVF_POSITION_MASK) {
-    case gfx::D3DFVF_XYZ: off = 12; break;
-    case gfx::D3DFVF_XYZRHW: off = 16; break;
-    case gfx::D3DFVF_XYZB1: case gfx::D3DFVF_XYZB2: case gfx::D3DFVF_XYZB3: case gfx::D3DFVF_XYZB4:
+    case gfx::D3DFVF_XYZ:
+      off = 12;
+      break;
+    case gfx::D3DFVF_XYZRHW:
+      off = 16;
+      break;
+    case gfx::D3DFVF_XYZB1:
+    case gfx::D3DFVF_XYZB2:
+    case gfx::D3DFVF_XYZB3:
+    case gfx::D3DFVF_XYZB4:
     case 0x00E:  // XYZB5
       l.weights = ((fvf & gfx::D3DFVF_POSITION_MASK) - 4) / 2;
       off = 12 + 4 * l.weights;
       break;
-    default: return l;
+    default:
+      return l;
   }
   if (fvf & gfx::D3DFVF_NORMAL) l.normal = static_cast<int>(off), off += 12;
   if (fvf & 0x020) off += 4;  // point size
@@ -65,40 +72,57 @@ void CMesh::GetAttributeTable(AttributeRange* table, uint32_t* count) const {
 }
 
 namespace {
-// Representative vertex per vertex: the first one at (almost) the same position.
+// Representative vertex per vertex: the lowest-numbered one at (almost) the same position.
 std::vector<uint32_t> PointReps(const CMesh& m, float epsilon) {
   const uint32_t n = m.GetNumVertices();
   std::vector<uint32_t> rep(n);
+  std::vector<uint32_t> order(n);
+  std::vector<Vector3> pos(n);
+  for (uint32_t i = 0; i < n; ++i) {
+    order[i] = i;
+    pos[i] = m.Position(i);
+    // +0 and -0 are one point.
+    if (pos[i].x == 0) pos[i].x = 0;
+    if (pos[i].y == 0) pos[i].y = 0;
+    if (pos[i].z == 0) pos[i].z = 0;
+  }
+  auto less = [&](uint32_t a, uint32_t b) {
+    const Vector3& p = pos[a];
+    const Vector3& q = pos[b];
+    if (p.x != q.x) return p.x < q.x;
+    if (p.y != q.y) return p.y < q.y;
+    if (p.z != q.z) return p.z < q.z;
+    return a < b;
+  };
+  for (uint32_t i = 0; i < n; ++i) rep[i] = i;
   if (epsilon <= 0) {
+    // Exact matches only: group by the bit patterns, sorted as plain integers.
     struct Key {
-      float x, y, z;
-      bool operator==(const Key& o) const { return x == o.x && y == o.y && z == o.z; }
+      uint32_t x, y, z, i;
     };
-    struct Hash {
-      size_t operator()(const Key& k) const {
-        uint32_t a, b, c;
-        std::memcpy(&a, &k.x, 4), std::memcpy(&b, &k.y, 4), std::memcpy(&c, &k.z, 4);
-        return (size_t(a) * 73856093u) ^ (size_t(b) * 19349663u) ^ (size_t(c) * 83492791u);
-      }
-    };
-    std::unordered_map<Key, uint32_t, Hash> seen;
-    seen.reserve(n);
+    std::vector<Key> keys(n);
     for (uint32_t i = 0; i < n; ++i) {
-      const Vector3 p = m.Position(i);
-      // +0 and -0 are one point.
-      const Key k{p.x == 0 ? 0.0f : p.x, p.y == 0 ? 0.0f : p.y, p.z == 0 ? 0.0f : p.z};
-      rep[i] = seen.emplace(k, i).first->second;
+      keys[i].i = i;
+      std::memcpy(&keys[i].x, &pos[i].x, 4);
+      std::memcpy(&keys[i].y, &pos[i].y, 4);
+      std::memcpy(&keys[i].z, &pos[i].z, 4);
     }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+      if (a.x != b.x) return a.x < b.x;
+      if (a.y != b.y) return a.y < b.y;
+      if (a.z != b.z) return a.z < b.z;
+      return a.i < b.i;
+    });
+    for (size_t i = 1; i < n; ++i)
+      if (keys[i].x == keys[i - 1].x && keys[i].y == keys[i - 1].y && keys[i].z == keys[i - 1].z)
+        rep[keys[i].i] = rep[keys[i - 1].i];
     return rep;
   }
-  std::vector<uint32_t> order(n);
-  for (uint32_t i = 0; i < n; ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return m.Position(a).x < m.Position(b).x; });
-  for (uint32_t i = 0; i < n; ++i) rep[i] = i;
+  std::sort(order.begin(), order.end(), less);
   for (size_t i = 0; i < n; ++i) {
-    const Vector3 a = m.Position(order[i]);
-    for (size_t j = i + 1; j < n && m.Position(order[j]).x - a.x <= epsilon; ++j) {
-      const Vector3 d = m.Position(order[j]) - a;
+    const Vector3 a = pos[order[i]];
+    for (size_t j = i + 1; j < n && pos[order[j]].x - a.x <= epsilon; ++j) {
+      const Vector3 d = pos[order[j]] - a;
       if (std::fabs(d.y) <= epsilon && std::fabs(d.z) <= epsilon) {
         const uint32_t lo = std::min(rep[order[i]], rep[order[j]]);
         rep[order[i]] = rep[order[j]] = lo;
@@ -113,21 +137,38 @@ std::vector<uint32_t> PointReps(const CMesh& m, float epsilon) {
 void CMesh::GenerateAdjacency(float epsilon, std::vector<uint32_t>& adjacency) const {
   adjacency.assign(static_cast<size_t>(numFaces_) * 3, kUnused);
   const std::vector<uint32_t> rep = PointReps(*this, epsilon);
-  // Edge (a, b) of a face meets edge (b, a) of its neighbour.
-  std::unordered_map<uint64_t, uint32_t> open;
-  open.reserve(static_cast<size_t>(numFaces_) * 3);
-  for (uint32_t f = 0; f < numFaces_; ++f) {
-    for (uint32_t k = 0; k < 3; ++k) {
-      const uint32_t a = rep[indices_[3 * f + k]], b = rep[indices_[3 * f + (k + 1) % 3]];
-      if (a == b) continue;
-      const uint64_t back = uint64_t(b) << 32 | a;
-      auto it = open.find(back);
-      if (it != open.end() && adjacency[it->second] == kUnused) {
-        adjacency[it->second] = f;
-        adjacency[3 * f + k] = it->second / 3;
-        open.erase(it);
-      } else {
-        open.emplace(uint64_t(a) << 32 | b, 3 * f + k);
+  // Edge (a, b) of a face meets edge (b, a) of its neighbour. Edges are bucketed by their lower
+  // point (a counting sort), then paired within each small bucket.
+  struct Edge {
+    uint32_t hi;
+    uint32_t corner;  // 3 * face + k
+    bool forward;     // walks from the lower point to the higher
+  };
+  const uint32_t nv = numVertices_;
+  std::vector<uint32_t> start(nv + 1, 0);
+  for (uint32_t c = 0; c < 3 * numFaces_; ++c) {
+    const uint32_t a = rep[indices_[c]], b = rep[indices_[c - c % 3 + (c % 3 + 1) % 3]];
+    if (a != b) ++start[std::min(a, b) + 1];
+  }
+  for (uint32_t v = 0; v < nv; ++v) start[v + 1] += start[v];
+  std::vector<Edge> edges(start[nv]);
+  std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+  for (uint32_t c = 0; c < 3 * numFaces_; ++c) {
+    const uint32_t a = rep[indices_[c]], b = rep[indices_[c - c % 3 + (c % 3 + 1) % 3]];
+    if (a == b) continue;
+    edges[fill[std::min(a, b)]++] = {std::max(a, b), c, a < b};
+  }
+  for (uint32_t v = 0; v < nv; ++v) {
+    // Each forward use pairs with the first free backward use of the same edge, in face order.
+    for (uint32_t i = start[v]; i < start[v + 1]; ++i) {
+      const Edge& e = edges[i];
+      if (!e.forward || adjacency[e.corner] != kUnused) continue;
+      for (uint32_t j = start[v]; j < start[v + 1]; ++j) {
+        const Edge& o = edges[j];
+        if (o.forward || o.hi != e.hi || adjacency[o.corner] != kUnused) continue;
+        adjacency[e.corner] = o.corner / 3;
+        adjacency[o.corner] = e.corner / 3;
+        break;
       }
     }
   }
@@ -268,8 +309,8 @@ gfx::Result CMesh::DrawSubset(uint32_t attribId) {
   if (!table_.empty()) {
     for (const AttributeRange& r : table_) {
       if (r.AttribId != attribId || r.FaceCount == 0) continue;
-      const gfx::Result res = device_->DrawIndexedPrimitive(gfx::D3DPT_TRIANGLELIST, r.VertexStart, r.VertexCount,
-                                                            r.FaceStart * 3, r.FaceCount);
+      const gfx::Result res = device_->DrawIndexedPrimitive(gfx::D3DPT_TRIANGLELIST, r.VertexStart,
+                                                            r.VertexCount, r.FaceStart * 3, r.FaceCount);
       if (res != gfx::D3D_OK) return res;
     }
     return gfx::D3D_OK;
@@ -308,8 +349,10 @@ bool ComputeNormals(CMesh& mesh, const uint32_t* adjacency) {
     bool ok = true;
     for (int k = 0; k < 3; ++k) {
       v[k] = idx[3 * f + k];
-      if (v[k] >= n) ok = false;
-      else p[k] = mesh.Position(v[k]);
+      if (v[k] >= n)
+        ok = false;
+      else
+        p[k] = mesh.Position(v[k]);
     }
     if (!ok) continue;
     const Vector3 normal = Vec3Normalize(Vec3Cross(p[1] - p[0], p[2] - p[0]));
@@ -331,9 +374,12 @@ bool ComputeNormals(CMesh& mesh, const uint32_t* adjacency) {
 
 namespace {
 
-constexpr xfile::Guid kMeshGuid = {0x3D82AB44, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
-constexpr xfile::Guid kFrameGuid = {0x3D82AB46, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
-constexpr xfile::Guid kFrameTransformGuid = {0xF6F23F41, 0x7686, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
+constexpr xfile::Guid kMeshGuid = {
+    0x3D82AB44, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
+constexpr xfile::Guid kFrameGuid = {
+    0x3D82AB46, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
+constexpr xfile::Guid kFrameTransformGuid = {
+    0xF6F23F41, 0x7686, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
 
 // Walks a frame (or the file's top level); a transform matrix inside a frame applies to what
 // follows it there.
@@ -375,9 +421,10 @@ const xfile::CXFile* StandardReader() {
 
 }  // namespace
 
-std::unique_ptr<CMesh> LoadMeshFromXInMemory(const void* data, size_t size, uint32_t options, gfx::CDevice* device,
-                                             std::vector<uint32_t>* adjacency, std::vector<XMaterial>* materials,
-                                             uint32_t* numMaterials, int32_t* result) {
+std::unique_ptr<CMesh> LoadMeshFromXInMemory(const void* data, size_t size, uint32_t options,
+                                             gfx::CDevice* device, std::vector<uint32_t>* adjacency,
+                                             std::vector<XMaterial>* materials, uint32_t* numMaterials,
+                                             int32_t* result) {
   int32_t dummy;
   int32_t& res = result ? *result : dummy;
   const xfile::CXFile* reader = StandardReader();
@@ -430,8 +477,8 @@ std::unique_ptr<CMesh> LoadMeshFromX(const std::string& path, uint32_t options, 
     if (result) *result = D3DX_E_FAIL;
     return nullptr;
   }
-  return LoadMeshFromXInMemory(bytes.data(), bytes.size(), options, device, adjacency, materials, numMaterials,
-                               result);
+  return LoadMeshFromXInMemory(bytes.data(), bytes.size(), options, device, adjacency, materials,
+                               numMaterials, result);
 }
 
 }  // namespace gfxutil

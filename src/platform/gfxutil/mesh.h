@@ -65,8 +65,8 @@ FvfLayout GetFvfLayout(uint32_t fvf);
 class CMesh {
  public:
   // Null when the format is unusable or more vertices than 16-bit indices can reach are asked.
-  static std::unique_ptr<CMesh> Create(uint32_t numFaces, uint32_t numVertices, uint32_t options, uint32_t fvf,
-                                       gfx::CDevice* device);
+  static std::unique_ptr<CMesh> Create(uint32_t numFaces, uint32_t numVertices, uint32_t options,
+                                       uint32_t fvf, gfx::CDevice* device);
   CMesh(const CMesh&) = delete;
   CMesh& operator=(const CMesh&) = delete;
 
@@ -78,12 +78,21 @@ class CMesh {
   gfx::CDevice* GetDevice() const { return device_; }
 
   // Locks hand out the CPU copies; unlocking marks the device copy for refresh.
-  void* LockVertexBuffer() { vbDirty_ = true; return vertices_.data(); }
+  void* LockVertexBuffer() {
+    vbDirty_ = true;
+    return vertices_.data();
+  }
   void UnlockVertexBuffer() {}
-  uint16_t* LockIndexBuffer() { ibDirty_ = true; return indices_.data(); }
+  uint16_t* LockIndexBuffer() {
+    ibDirty_ = true;
+    return indices_.data();
+  }
   void UnlockIndexBuffer() {}
   // Writing attributes invalidates the attribute table, as in D3DX.
-  uint32_t* LockAttributeBuffer() { table_.clear(); return attributes_.data(); }
+  uint32_t* LockAttributeBuffer() {
+    table_.clear();
+    return attributes_.data();
+  }
   void UnlockAttributeBuffer() {}
   const uint8_t* Vertices() const { return vertices_.data(); }
   const uint16_t* Indices() const { return indices_.data(); }
@@ -100,8 +109,9 @@ class CMesh {
   void GenerateAdjacency(float epsilon, std::vector<uint32_t>& adjacency) const;
   // ATTRSORT: faces stably sorted by attribute and the table built; COMPACT drops vertices no face
   // uses (unless IGNOREVERTS). VERTEXCACHE and STRIPREORDER imply both. Remaps: new -> old.
-  std::unique_ptr<CMesh> Optimize(uint32_t flags, const uint32_t* adjacencyIn, std::vector<uint32_t>* adjacencyOut,
-                                  std::vector<uint32_t>* faceRemap, std::vector<uint32_t>* vertexRemap) const;
+  std::unique_ptr<CMesh> Optimize(uint32_t flags, const uint32_t* adjacencyIn,
+                                  std::vector<uint32_t>* adjacencyOut, std::vector<uint32_t>* faceRemap,
+                                  std::vector<uint32_t>* vertexRemap) const;
   // Same faces and attributes in another vertex format: shared components are copied, new ones
   // are zero.
   std::unique_ptr<CMesh> CloneMeshFVF(uint32_t options, uint32_t fvf, gfx::CDevice* device) const;

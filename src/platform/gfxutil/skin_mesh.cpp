@@ -13,20 +13,24 @@ constexpr uint32_t kMaxBlendMatrices = 4;
 }
 
 CSkinMesh::CSkinMesh(std::unique_ptr<CMesh> mesh, std::vector<std::string> boneNames,
-                     std::vector<std::vector<Influence>> vertexInfluences)
-    : mesh_(std::move(mesh)), boneNames_(std::move(boneNames)), influences_(std::move(vertexInfluences)) {}
+                     std::vector<uint32_t> first, std::vector<Influence> flat)
+    : mesh_(std::move(mesh)),
+      boneNames_(std::move(boneNames)),
+      first_(std::move(first)),
+      flat_(std::move(flat)) {}
 
-void CSkinMesh::GetBoneInfluence(uint32_t bone, std::vector<uint32_t>& vertices, std::vector<float>& weights) const {
+void CSkinMesh::GetBoneInfluence(uint32_t bone, std::vector<uint32_t>& vertices,
+                                 std::vector<float>& weights) const {
   vertices.clear();
   weights.clear();
-  for (uint32_t v = 0; v < influences_.size(); ++v)
-    for (const Influence& i : influences_[v])
+  for (uint32_t v = 0; v + 1 < first_.size(); ++v)
+    for (const Influence& i : Of(v))
       if (i.bone == bone) vertices.push_back(v), weights.push_back(i.weight);
 }
 
 uint32_t CSkinMesh::GetMaxVertexInfluences() const {
   size_t most = 0;
-  for (const auto& list : influences_) most = std::max(most, list.size());
+  for (size_t v = 0; v + 1 < first_.size(); ++v) most = std::max<size_t>(most, first_[v + 1] - first_[v]);
   return static_cast<uint32_t>(most);
 }
 
@@ -38,9 +42,10 @@ uint32_t CSkinMesh::GetMaxFaceInfluences() const {
   for (uint32_t f = 0; f < mesh_->GetNumFaces(); ++f) {
     bones.clear();
     for (int k = 0; k < 3; ++k)
-      for (const Influence& i : influences_[idx[3 * f + k]]) bones.push_back(i.bone);
+      for (const Influence& i : Of(idx[3 * f + k])) bones.push_back(i.bone);
     std::sort(bones.begin(), bones.end());
-    most = std::max<uint32_t>(most, static_cast<uint32_t>(std::unique(bones.begin(), bones.end()) - bones.begin()));
+    most = std::max<uint32_t>(most,
+                              static_cast<uint32_t>(std::unique(bones.begin(), bones.end()) - bones.begin()));
   }
   return most;
 }
@@ -64,13 +69,16 @@ int32_t CSkinMesh::ConvertToBlendedMesh(uint32_t options, const uint32_t* /*adja
   for (uint32_t f = 0; f < nFaces; ++f) {
     sums.clear();
     for (int k = 0; k < 3; ++k)
-      for (const Influence& i : influences_[idx[3 * f + k]]) {
+      for (const Influence& i : Of(idx[3 * f + k])) {
         auto it = std::find_if(sums.begin(), sums.end(), [&](const auto& s) { return s.first == i.bone; });
-        if (it == sums.end()) sums.push_back({i.bone, i.weight});
-        else it->second += i.weight;
+        if (it == sums.end())
+          sums.push_back({i.bone, i.weight});
+        else
+          it->second += i.weight;
       }
     if (sums.size() > maxInfl) {
-      std::stable_sort(sums.begin(), sums.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+      std::stable_sort(sums.begin(), sums.end(),
+                       [](const auto& a, const auto& b) { return a.second > b.second; });
       sums.resize(maxInfl);
     }
     for (const auto& s : sums) faceBones[f].push_back(s.first);
@@ -80,7 +88,8 @@ int32_t CSkinMesh::ConvertToBlendedMesh(uint32_t options, const uint32_t* /*adja
   // Groups per material in ascending material order, faces in their order.
   std::vector<uint32_t> faceOrder(nFaces);
   for (uint32_t f = 0; f < nFaces; ++f) faceOrder[f] = f;
-  std::stable_sort(faceOrder.begin(), faceOrder.end(), [&](uint32_t a, uint32_t b) { return attr[a] < attr[b]; });
+  std::stable_sort(faceOrder.begin(), faceOrder.end(),
+                   [&](uint32_t a, uint32_t b) { return attr[a] < attr[b]; });
   struct Group {
     uint32_t attrib;
     std::vector<uint32_t> bones;  // sorted
@@ -162,7 +171,7 @@ int32_t CSkinMesh::ConvertToBlendedMesh(uint32_t options, const uint32_t* /*adja
     float w[kMaxBlendMatrices] = {};
     float total = 0;
     for (uint32_t s = 0; s < maxInfl && ids[s] != kUnused; ++s) {
-      for (const Influence& i : influences_[o])
+      for (const Influence& i : Of(o))
         if (i.bone == ids[s]) w[s] += i.weight;
       total += w[s];
     }
@@ -202,16 +211,29 @@ int32_t LoadSkinMeshFromXof(const xfile::CDataObject& meshObject, uint32_t optio
   if (int32_t r = ReadXMesh(meshObject, data); r != D3DX_OK) return r;
   auto mesh = BuildMesh(data, options, device);
   if (!mesh) return D3DXERR_INVALIDMESH;
-  // Influences are given on the file's vertices; split copies share them.
-  std::vector<std::vector<uint32_t>> copies(data.fileVertices);
-  for (uint32_t v = 0; v < data.original.size(); ++v) copies[data.original[v]].push_back(v);
-  std::vector<std::vector<CSkinMesh::Influence>> influences(data.positions.size());
+  // Influences are given on the file's vertices; split copies share them. Counted first, then
+  // placed, so the whole table is two arrays.
+  const uint32_t nv = static_cast<uint32_t>(data.positions.size());
+  std::vector<uint32_t> perFile(data.fileVertices + 1, 0);
+  for (const XBone& bone : data.bones)
+    for (uint32_t v : bone.vertices) ++perFile[v];
+  std::vector<uint32_t> first(nv + 1, 0);
+  for (uint32_t v = 0; v < nv; ++v) first[v + 1] = first[v] + perFile[data.original[v]];
+  std::vector<CSkinMesh::Influence> flat(first[nv]);
+  std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+  // Copies of each file vertex, as a linked list through the split vertices.
+  std::vector<uint32_t> head(data.fileVertices, kUnused), next(nv, kUnused);
+  for (uint32_t v = nv; v-- > 0;) {
+    next[v] = head[data.original[v]];
+    head[data.original[v]] = v;
+  }
   std::vector<std::string> names;
   for (uint32_t b = 0; b < data.bones.size(); ++b) {
     const XBone& bone = data.bones[b];
     names.push_back(bone.name);
     for (size_t i = 0; i < bone.vertices.size(); ++i)
-      for (uint32_t v : copies[bone.vertices[i]]) influences[v].push_back({b, bone.weights[i]});
+      for (uint32_t v = head[bone.vertices[i]]; v != kUnused; v = next[v])
+        flat[fill[v]++] = {b, bone.weights[i]};
   }
   if (adjacency) mesh->GenerateAdjacency(0.0f, *adjacency);
   if (materials) *materials = data.hasMaterialList ? data.materials : std::vector<XMaterial>{};
@@ -221,7 +243,7 @@ int32_t LoadSkinMeshFromXof(const xfile::CDataObject& meshObject, uint32_t optio
     boneOffsets->clear();
     for (const XBone& b : data.bones) boneOffsets->push_back(b.offset);
   }
-  out = std::make_unique<CSkinMesh>(std::move(mesh), std::move(names), std::move(influences));
+  out = std::make_unique<CSkinMesh>(std::move(mesh), std::move(names), std::move(first), std::move(flat));
   return D3DX_OK;
 }
 

@@ -35,8 +35,9 @@ class CSkinMesh {
     float weight;
   };
 
-  CSkinMesh(std::unique_ptr<CMesh> mesh, std::vector<std::string> boneNames,
-            std::vector<std::vector<Influence>> vertexInfluences);
+  // Influences of vertex v are flat[first[v] .. first[v + 1]).
+  CSkinMesh(std::unique_ptr<CMesh> mesh, std::vector<std::string> boneNames, std::vector<uint32_t> first,
+            std::vector<Influence> flat);
   CSkinMesh(const CSkinMesh&) = delete;
   CSkinMesh& operator=(const CSkinMesh&) = delete;
 
@@ -57,14 +58,23 @@ class CSkinMesh {
   // with the weights of each vertex given in its group's bone-slot order (the last implicit).
   // A face touched by more than four bones keeps its four strongest and its vertices' weights
   // are renormalised over them. Remaps: new -> old.
-  int32_t ConvertToBlendedMesh(uint32_t options, const uint32_t* adjacencyIn, std::vector<uint32_t>* adjacencyOut,
-                               BoneCombinationTable& table, std::vector<uint32_t>* faceRemap,
-                               std::vector<uint32_t>* vertexRemap, std::unique_ptr<CMesh>& out) const;
+  int32_t ConvertToBlendedMesh(uint32_t options, const uint32_t* adjacencyIn,
+                               std::vector<uint32_t>* adjacencyOut, BoneCombinationTable& table,
+                               std::vector<uint32_t>* faceRemap, std::vector<uint32_t>* vertexRemap,
+                               std::unique_ptr<CMesh>& out) const;
 
  private:
   std::unique_ptr<CMesh> mesh_;
   std::vector<std::string> boneNames_;
-  std::vector<std::vector<Influence>> influences_;  // per vertex
+  struct Span {
+    const Influence* b;
+    const Influence* e;
+    const Influence* begin() const { return b; }
+    const Influence* end() const { return e; }
+  };
+  Span Of(uint32_t v) const { return {flat_.data() + first_[v], flat_.data() + first_[v + 1]}; }
+  std::vector<uint32_t> first_;
+  std::vector<Influence> flat_;
 };
 
 // D3DXLoadSkinMeshFromXof: one Mesh data object with its materials and skin. Materials: the

@@ -39,9 +39,12 @@ struct Walker {
     for (size_t i = 0; i < f.GetChildCount(); ++i) {
       const auto& c = f.GetChild(i);
       if (c.isReference) continue;
-      if (Is(*c.object, "Frame")) Frame(*c.object, depth + 1, combined);
-      else if (Is(*c.object, "Mesh")) Mesh(*c.object, f.GetName(), combined);
-      else if (Is(*c.object, "AnimationSet")) Set(*c.object);
+      if (Is(*c.object, "Frame"))
+        Frame(*c.object, depth + 1, combined);
+      else if (Is(*c.object, "Mesh"))
+        Mesh(*c.object, f.GetName(), combined);
+      else if (Is(*c.object, "AnimationSet"))
+        Set(*c.object);
     }
   }
 
@@ -65,7 +68,8 @@ struct Walker {
       std::unique_ptr<CMesh> blended;
       if (skin->GetNumBones() > 0) {
         BoneCombinationTable table;
-        if (skin->ConvertToBlendedMesh(D3DXMESH_MANAGED, nullptr, nullptr, table, nullptr, nullptr, blended) == D3DX_OK)
+        if (skin->ConvertToBlendedMesh(D3DXMESH_MANAGED, nullptr, nullptr, table, nullptr, nullptr,
+                                       blended) == D3DX_OK)
           drawn = blended.get();
       }
       for (uint32_t v = 0; v < drawn->GetNumVertices(); ++v) {
@@ -90,10 +94,14 @@ struct Walker {
       xfile::CDataCursor cur(*c.object);
       const uint32_t type = cur.Dword();
       const uint32_t keys = cur.Dword();
-      if (type == 0) out.rotation += keys;
-      else if (type == 1) out.scale += keys;
-      else if (type == 2) out.position += keys;
-      else out.matrix += keys;
+      if (type == 0)
+        out.rotation += keys;
+      else if (type == 1)
+        out.scale += keys;
+      else if (type == 2)
+        out.position += keys;
+      else
+        out.matrix += keys;
     }
     set.animations.push_back(out);
   }
@@ -127,9 +135,12 @@ bool DescribeXFile(const void* data, size_t size, XInfo& out, std::string& error
   }
   Walker w{out, {}, {}};
   for (const auto& o : e->Objects()) {
-    if (Is(*o, "Frame")) w.Frame(*o, 0, Matrix{});
-    else if (Is(*o, "Mesh")) w.Mesh(*o, "", Matrix{});
-    else if (Is(*o, "AnimationSet")) w.Set(*o);
+    if (Is(*o, "Frame"))
+      w.Frame(*o, 0, Matrix{});
+    else if (Is(*o, "Mesh"))
+      w.Mesh(*o, "", Matrix{});
+    else if (Is(*o, "AnimationSet"))
+      w.Set(*o);
   }
   if (!w.points.empty()) {
     Vector3 sum;
@@ -151,7 +162,8 @@ std::vector<std::string> FormatXInfo(const XInfo& info) {
   }
   for (const auto& m : info.meshes) {
     std::snprintf(buf, sizeof buf, "mesh %s %s vertices=%u faces=%u triangles=%u materials=%u bones=%zu",
-                  m.frame.c_str(), m.name.c_str(), m.vertices, m.faces, m.triangles, m.materials, m.bones.size());
+                  m.frame.c_str(), m.name.c_str(), m.vertices, m.faces, m.triangles, m.materials,
+                  m.bones.size());
     lines.push_back(buf);
     for (const auto& b : m.bones) lines.push_back("bone " + m.name + " " + b);
   }
@@ -159,12 +171,13 @@ std::vector<std::string> FormatXInfo(const XInfo& info) {
     std::snprintf(buf, sizeof buf, "animationset %s animations=%zu", s.name.c_str(), s.animations.size());
     lines.push_back(buf);
     for (const auto& a : s.animations) {
-      std::snprintf(buf, sizeof buf, "animation %s %s rotation=%u scale=%u position=%u matrix=%u", s.name.c_str(),
-                    a.frame.c_str(), a.rotation, a.scale, a.position, a.matrix);
+      std::snprintf(buf, sizeof buf, "animation %s %s rotation=%u scale=%u position=%u matrix=%u",
+                    s.name.c_str(), a.frame.c_str(), a.rotation, a.scale, a.position, a.matrix);
       lines.push_back(buf);
     }
   }
-  std::snprintf(buf, sizeof buf, "sphere %g %g %g %g", info.center.x, info.center.y, info.center.z, info.radius);
+  std::snprintf(buf, sizeof buf, "sphere %g %g %g %g", info.center.x, info.center.y, info.center.z,
+                info.radius);
   lines.push_back(buf);
   return lines;
 }

@@ -15,11 +15,15 @@ using xfile::CDataObject;
 using xfile::Guid;
 
 constexpr Guid kMeshNormals = {0xF6F23F43, 0x7686, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
-constexpr Guid kMeshTextureCoords = {0xF6F23F40, 0x7686, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
-constexpr Guid kMeshMaterialList = {0xF6F23F42, 0x7686, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
-constexpr Guid kMeshVertexColors = {0x1630B821, 0x7842, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
+constexpr Guid kMeshTextureCoords = {
+    0xF6F23F40, 0x7686, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
+constexpr Guid kMeshMaterialList = {
+    0xF6F23F42, 0x7686, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
+constexpr Guid kMeshVertexColors = {
+    0x1630B821, 0x7842, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
 constexpr Guid kMaterial = {0x3D82AB4D, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
-constexpr Guid kTextureFilename = {0xA42790E1, 0x7810, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
+constexpr Guid kTextureFilename = {
+    0xA42790E1, 0x7810, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
 constexpr Guid kSkinWeights = {0x6F0D123B, 0xBAD2, 0x4167, {0xA0, 0xD0, 0x80, 0x22, 0x4F, 0x25, 0xFA, 0xBB}};
 
 // A count read from the data must fit in what is left of it, `each` bytes per element.
@@ -113,10 +117,14 @@ int32_t ReadXMesh(const CDataObject& mesh, XMeshData& out) {
     const CDataObject::Child& ch = mesh.GetChild(i);
     if (ch.isReference) continue;
     const Guid& type = ch.object->GetType();
-    if (type == kMeshNormals && !normals) normals = ch.object;
-    else if (type == kMeshTextureCoords && !texcoords) texcoords = ch.object;
-    else if (type == kMeshVertexColors && !colors) colors = ch.object;
-    else if (type == kMeshMaterialList && !materials) materials = ch.object;
+    if (type == kMeshNormals && !normals)
+      normals = ch.object;
+    else if (type == kMeshTextureCoords && !texcoords)
+      texcoords = ch.object;
+    else if (type == kMeshVertexColors && !colors)
+      colors = ch.object;
+    else if (type == kMeshMaterialList && !materials)
+      materials = ch.object;
     else if (type == kSkinWeights) {
       CDataCursor s(*ch.object);
       XBone bone;
@@ -269,8 +277,10 @@ void AppendXMesh(XMeshData& dst, const XMeshData& src) {
     const bool dHas = dst.fvf & bit, sHas = src.fvf & bit;
     if (!dHas && !sHas) return;
     if (!dHas) d.assign(base, fill);
-    if (sHas) d.insert(d.end(), s.begin(), s.end());
-    else d.resize(dst.positions.size(), fill);
+    if (sHas)
+      d.insert(d.end(), s.begin(), s.end());
+    else
+      d.resize(dst.positions.size(), fill);
   };
   merge(dst.normals, src.normals, gfx::D3DFVF_NORMAL, Vector3{});
   merge(dst.colors, src.colors, gfx::D3DFVF_DIFFUSE, 0x00FFFFFFu);
@@ -312,10 +322,14 @@ std::unique_ptr<CMesh> BuildMesh(const XMeshData& m, uint32_t options, gfx::CDev
   }
   mesh->UnlockVertexBuffer();
   // Stable attribute sort of the faces, then the table.
+  // Stable counting sort: attribute ids are material indices, few and small.
+  uint32_t maxAttr = 0;
+  for (uint32_t a : m.attributes) maxAttr = std::max(maxAttr, a);
+  std::vector<uint32_t> next(static_cast<size_t>(maxAttr) + 2, 0);
+  for (uint32_t a : m.attributes) ++next[a + 1];
+  for (size_t a = 1; a < next.size(); ++a) next[a] += next[a - 1];
   std::vector<uint32_t> order(nFaces);
-  for (uint32_t f = 0; f < nFaces; ++f) order[f] = f;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](uint32_t a, uint32_t b) { return m.attributes[a] < m.attributes[b]; });
+  for (uint32_t f = 0; f < nFaces; ++f) order[next[m.attributes[f]]++] = f;
   uint16_t* idx = mesh->LockIndexBuffer();
   uint32_t* attr = mesh->LockAttributeBuffer();
   for (uint32_t f = 0; f < nFaces; ++f) {

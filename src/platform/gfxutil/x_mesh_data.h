@@ -26,17 +26,16 @@ struct XBone {
 struct XMeshData {
   uint32_t fvf = gfx::D3DFVF_XYZ;
   std::vector<Vector3> positions;
-  std::vector<Vector3> normals;     // when fvf has a normal
-  std::vector<uint32_t> colors;     // when fvf has a diffuse colour
-  std::vector<Vector2> texcoords;   // when fvf has TEX1
-  std::vector<uint32_t> original;   // per vertex: its index in the file's vertex list
+  std::vector<Vector3> normals;    // when fvf has a normal
+  std::vector<uint32_t> colors;    // when fvf has a diffuse colour
+  std::vector<Vector2> texcoords;  // when fvf has TEX1
+  std::vector<uint32_t> original;  // per vertex: its index in the file's vertex list
   uint32_t fileVertices = 0;
-  std::vector<uint32_t> indices;    // three per triangle
-  std::vector<uint32_t> attributes; // one per triangle
+  std::vector<uint32_t> indices;     // three per triangle
+  std::vector<uint32_t> attributes;  // one per triangle
   std::vector<XMaterial> materials;
   bool hasMaterialList = false;
   std::vector<XBone> bones;
-
 };
 
 // Reads one Mesh object (its children too: normals, texture coordinates, colours, material

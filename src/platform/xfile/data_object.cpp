@@ -36,14 +36,16 @@ void CDataObject::AddUnresolvedReference(std::string name, const Guid* guid) {
 }
 
 void CDataObject::AppendString(std::string_view s) {
-  strings_.emplace_back(s);
-  const char* p = strings_.back().c_str();
+  strings_.push_back(std::make_unique<std::string>(s));
+  const char* p = strings_.back()->c_str();
   Append(&p, sizeof p);
 }
 
 void CDataObject::Append(const void* p, size_t n) {
-  const auto* b = static_cast<const uint8_t*>(p);
-  data_.insert(data_.end(), b, b + n);
+  if (n == 0) return;
+  const size_t at = data_.size();
+  data_.resize(at + n);
+  std::memcpy(data_.data() + at, p, n);
 }
 
 bool CDataCursor::Take(void* out, size_t n) {

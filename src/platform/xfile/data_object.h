@@ -4,7 +4,6 @@
 // nested objects it owns and references to objects elsewhere in the same file.
 #pragma once
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -69,7 +68,7 @@ class CDataObject {
   Guid id_;
   bool hasId_ = false;
   std::vector<uint8_t> data_;
-  std::deque<std::string> strings_;  // deque: appended strings never move
+  std::vector<std::unique_ptr<std::string>> strings_;  // each string stays where it is
   std::vector<Child> children_;
   std::vector<std::unique_ptr<CDataObject>> owned_;
 };

@@ -42,8 +42,8 @@ bool ParseGuid(std::string_view text, Guid& out) {
 std::string FormatGuid(const Guid& g) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.data1, g.data2,
-                g.data3, g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4], g.data4[5],
-                g.data4[6], g.data4[7]);
+                g.data3, g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4], g.data4[5], g.data4[6],
+                g.data4[7]);
   return buf;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/xfile/parser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -19,18 +20,41 @@ inline uint32_t Le32(const uint8_t* p) {
 
 bool IsPrimitiveToken(Tok k, Primitive& p) {
   switch (k) {
-    case Tok::Word: p = Primitive::Word; return true;
-    case Tok::Dword: p = Primitive::Dword; return true;
-    case Tok::FloatKw: p = Primitive::Float; return true;
-    case Tok::Double: p = Primitive::Double; return true;
-    case Tok::Char: p = Primitive::Char; return true;
-    case Tok::Uchar: p = Primitive::Uchar; return true;
-    case Tok::Sword: p = Primitive::Sword; return true;
-    case Tok::Sdword: p = Primitive::Sdword; return true;
-    case Tok::Lpstr: p = Primitive::String; return true;
-    case Tok::Unicode: p = Primitive::Unicode; return true;
-    case Tok::Cstring: p = Primitive::Cstring; return true;
-    default: return false;
+    case Tok::Word:
+      p = Primitive::Word;
+      return true;
+    case Tok::Dword:
+      p = Primitive::Dword;
+      return true;
+    case Tok::FloatKw:
+      p = Primitive::Float;
+      return true;
+    case Tok::Double:
+      p = Primitive::Double;
+      return true;
+    case Tok::Char:
+      p = Primitive::Char;
+      return true;
+    case Tok::Uchar:
+      p = Primitive::Uchar;
+      return true;
+    case Tok::Sword:
+      p = Primitive::Sword;
+      return true;
+    case Tok::Sdword:
+      p = Primitive::Sdword;
+      return true;
+    case Tok::Lpstr:
+      p = Primitive::String;
+      return true;
+    case Tok::Unicode:
+      p = Primitive::Unicode;
+      return true;
+    case Tok::Cstring:
+      p = Primitive::Cstring;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -56,9 +80,12 @@ Result ParseHeader(const uint8_t* data, size_t size, FileHeader& out) {
   } else {
     return DXFILEERR_BADFILECOMPRESSIONTYPE;
   }
-  if (std::memcmp(data + 12, "0032", 4) == 0) out.doubles = false;
-  else if (std::memcmp(data + 12, "0064", 4) == 0) out.doubles = true;
-  else return DXFILEERR_BADFILEFLOATSIZE;
+  if (std::memcmp(data + 12, "0032", 4) == 0)
+    out.doubles = false;
+  else if (std::memcmp(data + 12, "0064", 4) == 0)
+    out.doubles = true;
+  else
+    return DXFILEERR_BADFILEFLOATSIZE;
   return DXFILE_OK;
 }
 
@@ -219,8 +246,10 @@ Result CParser::ParseObject(const Token& typeName, int depth, std::unique_ptr<CD
   if (t.kind != Tok::OBrace) return DXFILEERR_PARSEERROR;
   auto obj = std::make_unique<CDataObject>(tmpl, std::move(name));
   if (!Next(t)) return DXFILEERR_PARSEERROR;
-  if (t.kind == Tok::GuidLit) obj->SetId(t.guid);
-  else PushBack(t);
+  if (t.kind == Tok::GuidLit)
+    obj->SetId(t.guid);
+  else
+    PushBack(t);
   if (Result r = ParseMembers(*tmpl, *obj, depth); r != DXFILE_OK) return r;
   if (listLeft_ != 0) return DXFILEERR_BADVALUE;
   if (Result r = ParseChildren(*obj, depth); r != DXFILE_OK) return r;
@@ -244,6 +273,23 @@ Result CParser::ParseMembers(const CTemplate& tmpl, CDataObject& obj, int depth)
     // Every value takes at least one byte of input: a count beyond that is a lie, not data.
     if (count * perElement > InputLeft()) return DXFILEERR_BADARRAYSIZE;
     uint32_t last = 0;
+    if (!m.dims.empty()) {
+      // Runs of plain numbers skip the per-element walk.
+      if (m.type == Primitive::Float || (m.type == Primitive::Struct && m.structType->FlatFloats())) {
+        const uint64_t n = m.type == Primitive::Float ? count : count * m.structType->FlatFloats();
+        if (!ReadFloats(obj, n)) return DXFILEERR_BADVALUE;
+        continue;
+      }
+      if (m.type == Primitive::Struct && m.structType->CountedDwords()) {
+        if (!ReadCountedDwords(obj, count)) return DXFILEERR_BADVALUE;
+        continue;
+      }
+      if (m.type == Primitive::Dword || m.type == Primitive::Sdword || m.type == Primitive::Word ||
+          m.type == Primitive::Sword || m.type == Primitive::Char || m.type == Primitive::Uchar) {
+        if (!ReadIntegers(obj, count, PrimitiveSize(m.type))) return DXFILEERR_BADVALUE;
+        continue;
+      }
+    }
     for (uint64_t e = 0; e < count; ++e) {
       switch (m.type) {
         case Primitive::Struct:
@@ -274,9 +320,12 @@ Result CParser::ParseMembers(const CTemplate& tmpl, CDataObject& obj, int depth)
           if (!ReadInteger(v)) return DXFILEERR_BADVALUE;
           last = static_cast<uint32_t>(v);
           const uint32_t size = PrimitiveSize(m.type);
-          if (size == 4) obj.AppendDword(last);
-          else if (size == 2) obj.AppendWord(static_cast<uint16_t>(last));
-          else obj.AppendByte(static_cast<uint8_t>(last));
+          if (size == 4)
+            obj.AppendDword(last);
+          else if (size == 2)
+            obj.AppendWord(static_cast<uint16_t>(last));
+          else
+            obj.AppendByte(static_cast<uint8_t>(last));
           break;
         }
       }
@@ -336,7 +385,119 @@ bool CParser::NextValueToken(Token& t) {
   }
 }
 
+bool CParser::ReadFloats(CDataObject& obj, uint64_t n) {
+  std::vector<uint8_t>& data = obj.MutableData();
+  const size_t start = data.size();
+  data.resize(start + n * 4);
+  uint8_t* out = data.data() + start;
+  uint64_t i = 0;
+  while (i < n) {
+    if (listLeft_ > 0 && listFloat_ && !lex_->Doubles()) {
+      const uint64_t k = std::min<uint64_t>(listLeft_, n - i);
+      std::memcpy(out + 4 * i, list_, k * 4);
+      list_ += k * 4;
+      listLeft_ -= static_cast<uint32_t>(k);
+      i += k;
+      continue;
+    }
+    double v;
+    if (listLeft_ == 0 && !hasLook_ && !lex_->Binary()) {
+      int64_t integer;
+      bool isInteger;
+      if (lex_->NextTextNumber(v, integer, isInteger)) {
+        if (isInteger) v = static_cast<double>(integer);
+      } else if (!ReadReal(v)) {
+        return false;
+      }
+    } else if (!ReadReal(v)) {
+      return false;
+    }
+    const float f = static_cast<float>(v);
+    std::memcpy(out + 4 * i, &f, 4);
+    ++i;
+  }
+  return true;
+}
+
+bool CParser::ReadIntegers(CDataObject& obj, uint64_t n, uint32_t size) {
+  std::vector<uint8_t>& data = obj.MutableData();
+  const size_t start = data.size();
+  data.resize(start + n * size);
+  uint8_t* out = data.data() + start;
+  uint64_t i = 0;
+  while (i < n) {
+    if (size == 4 && listLeft_ > 0 && !listFloat_) {
+      const uint64_t k = std::min<uint64_t>(listLeft_, n - i);
+      std::memcpy(out + 4 * i, list_, k * 4);
+      list_ += k * 4;
+      listLeft_ -= static_cast<uint32_t>(k);
+      i += k;
+      continue;
+    }
+    int64_t v;
+    double real;
+    bool isInteger;
+    if (listLeft_ == 0 && !hasLook_ && !lex_->Binary() && lex_->NextTextNumber(real, v, isInteger)) {
+      if (!isInteger) {
+        if (!(real >= -2147483648.0 && real <= 4294967295.0)) return false;
+        v = static_cast<int64_t>(real);
+      }
+    } else if (!ReadInteger(v)) {
+      return false;
+    }
+    const uint32_t u = static_cast<uint32_t>(v);
+    if (size == 4)
+      std::memcpy(out + 4 * i, &u, 4);
+    else if (size == 2) {
+      const uint16_t w = static_cast<uint16_t>(u);
+      std::memcpy(out + 2 * i, &w, 2);
+    } else {
+      out[i] = static_cast<uint8_t>(u);
+    }
+    ++i;
+  }
+  return true;
+}
+
+bool CParser::ReadCountedDwords(CDataObject& obj, uint64_t elements) {
+  scratch_.clear();
+  for (uint64_t e = 0; e < elements; ++e) {
+    int64_t n;
+    if (!ReadInteger(n)) return false;
+    const uint32_t count = static_cast<uint32_t>(n);
+    if (count > InputLeft()) return false;
+    scratch_.push_back(count);
+    for (uint32_t i = 0; i < count; ++i) {
+      if (listLeft_ > 0 && !listFloat_) {
+        const uint32_t k = std::min(listLeft_, count - i);
+        const size_t at = scratch_.size();
+        scratch_.resize(at + k);
+        std::memcpy(scratch_.data() + at, list_, k * 4);
+        list_ += k * 4;
+        listLeft_ -= k;
+        i += k - 1;
+        continue;
+      }
+      int64_t v;
+      if (!ReadInteger(v)) return false;
+      scratch_.push_back(static_cast<uint32_t>(v));
+    }
+  }
+  obj.Append(scratch_.data(), scratch_.size() * 4);
+  return true;
+}
+
 bool CParser::ReadInteger(int64_t& v) {
+  if (listLeft_ == 0 && !hasLook_ && !lex_->Binary()) {
+    double real;
+    bool isInteger;
+    if (lex_->NextTextNumber(real, v, isInteger)) {
+      if (isInteger) return true;
+      if (!(real >= -2147483648.0 && real <= 4294967295.0)) return false;
+      v = static_cast<int64_t>(real);
+      return true;
+    }
+  }
   for (;;) {
     if (listLeft_ > 0) {
       if (listFloat_) {
@@ -382,6 +543,14 @@ bool CParser::ReadInteger(int64_t& v) {
 }
 
 bool CParser::ReadReal(double& v) {
+  if (listLeft_ == 0 && !hasLook_ && !lex_->Binary()) {
+    int64_t integer;
+    bool isInteger;
+    if (lex_->NextTextNumber(v, integer, isInteger)) {
+      if (isInteger) v = static_cast<double>(integer);
+      return true;
+    }
+  }
   for (;;) {
     if (listLeft_ > 0) {
       if (!listFloat_) {

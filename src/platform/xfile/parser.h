@@ -37,6 +37,11 @@ class CParser {
   bool ReadInteger(int64_t& v);
   bool ReadReal(double& v);
   bool ReadString(std::string_view& s);
+  // A run of n values of one primitive straight into the object's data.
+  bool ReadFloats(CDataObject& obj, uint64_t n);
+  bool ReadIntegers(CDataObject& obj, uint64_t n, uint32_t size);
+  bool ReadCountedDwords(CDataObject& obj, uint64_t elements);
+  std::vector<uint32_t> scratch_;
   bool NextValueToken(Token& t);
   bool Next(Token& t);
   void PushBack(const Token& t) {

@@ -10,7 +10,17 @@
 namespace xfile {
 
 enum class Primitive : uint8_t {
-  Word, Dword, Float, Double, Char, Uchar, Sword, Sdword, String, Unicode, Cstring,
+  Word,
+  Dword,
+  Float,
+  Double,
+  Char,
+  Uchar,
+  Sword,
+  Sdword,
+  String,
+  Unicode,
+  Cstring,
   Struct,  // a member whose type is another template
 };
 
@@ -56,8 +66,15 @@ class CTemplate {
   void ComputeMinValues();
   // Bytes of one element when it holds no variable-size array, else 0.
   uint32_t FixedSize() const { return fixedSize_; }
+  // When every member is a FLOAT (or a fixed array of them), how many; else 0. Arrays of such
+  // templates read as one run of floats.
+  uint32_t FlatFloats() const { return flatFloats_; }
+  // True for { DWORD n; array DWORD values[n]; } (a mesh face and the like).
+  bool CountedDwords() const { return countedDwords_; }
 
  private:
+  uint32_t flatFloats_ = 0;
+  bool countedDwords_ = false;
   uint32_t minValues_ = 0;
   uint32_t fixedSize_ = 0;
 };

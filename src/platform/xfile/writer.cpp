@@ -11,25 +11,49 @@ namespace xfile {
 namespace {
 
 enum : uint16_t {
-  kName = 1, kString = 2, kInteger = 3, kGuid = 5, kIntList = 6, kFloatList = 7,
-  kOBrace = 0x0A, kCBrace = 0x0B, kOBracket = 0x0E, kCBracket = 0x0F, kDot = 0x12, kComma = 0x13,
-  kSemicolon = 0x14, kTemplate = 0x1F, kArray = 0x34,
+  kName = 1,
+  kString = 2,
+  kInteger = 3,
+  kGuid = 5,
+  kIntList = 6,
+  kFloatList = 7,
+  kOBrace = 0x0A,
+  kCBrace = 0x0B,
+  kOBracket = 0x0E,
+  kCBracket = 0x0F,
+  kDot = 0x12,
+  kComma = 0x13,
+  kSemicolon = 0x14,
+  kTemplate = 0x1F,
+  kArray = 0x34,
 };
 
 uint16_t PrimitiveTokenId(Primitive p) {
   switch (p) {
-    case Primitive::Word: return 0x28;
-    case Primitive::Dword: return 0x29;
-    case Primitive::Float: return 0x2A;
-    case Primitive::Double: return 0x2B;
-    case Primitive::Char: return 0x2C;
-    case Primitive::Uchar: return 0x2D;
-    case Primitive::Sword: return 0x2E;
-    case Primitive::Sdword: return 0x2F;
-    case Primitive::String: return 0x31;
-    case Primitive::Unicode: return 0x32;
-    case Primitive::Cstring: return 0x33;
-    case Primitive::Struct: return 0;
+    case Primitive::Word:
+      return 0x28;
+    case Primitive::Dword:
+      return 0x29;
+    case Primitive::Float:
+      return 0x2A;
+    case Primitive::Double:
+      return 0x2B;
+    case Primitive::Char:
+      return 0x2C;
+    case Primitive::Uchar:
+      return 0x2D;
+    case Primitive::Sword:
+      return 0x2E;
+    case Primitive::Sdword:
+      return 0x2F;
+    case Primitive::String:
+      return 0x31;
+    case Primitive::Unicode:
+      return 0x32;
+    case Primitive::Cstring:
+      return 0x33;
+    case Primitive::Struct:
+      return 0;
   }
   return 0;
 }
@@ -38,7 +62,8 @@ uint16_t PrimitiveTokenId(Primitive p) {
 // values have the same kind.
 class CEmitter {
  public:
-  CEmitter(bool binary, bool doubles, std::vector<uint8_t>& out) : binary_(binary), doubles_(doubles), out_(out) {}
+  CEmitter(bool binary, bool doubles, std::vector<uint8_t>& out)
+      : binary_(binary), doubles_(doubles), out_(out) {}
 
   void Raw(std::string_view s) { out_.insert(out_.end(), s.begin(), s.end()); }
   void Indent(int depth) {
@@ -153,8 +178,10 @@ void EmitTemplate(CEmitter& e, const CTemplate& t) {
     e.GuidToken(t.guid);
     for (const Member& m : t.members) {
       if (!m.dims.empty()) e.Token(kArray);
-      if (m.type == Primitive::Struct) e.NameToken(m.structType->name);
-      else e.Token(PrimitiveTokenId(m.type));
+      if (m.type == Primitive::Struct)
+        e.NameToken(m.structType->name);
+      else
+        e.Token(PrimitiveTokenId(m.type));
       if (!m.name.empty()) e.NameToken(m.name);
       for (const ArrayDim& d : m.dims) {
         e.Token(kOBracket);
@@ -199,8 +226,10 @@ void EmitTemplate(CEmitter& e, const CTemplate& t) {
     }
     for (const ArrayDim& d : m.dims) {
       e.Raw("[");
-      if (d.member >= 0) e.Raw(t.members[static_cast<size_t>(d.member)].name);
-      else e.Integer(d.fixed);
+      if (d.member >= 0)
+        e.Raw(t.members[static_cast<size_t>(d.member)].name);
+      else
+        e.Integer(d.fixed);
       e.Raw("]");
     }
     e.Raw(";\n");
@@ -229,16 +258,26 @@ constexpr int kMaxDepth = 64;
 // Writes one value of a primitive, keeping integral values for array sizes.
 bool EmitPrimitive(CEmitter& e, Primitive p, CDataCursor& c, uint32_t& value) {
   switch (p) {
-    case Primitive::Word: value = c.Word(); e.Integer(value); break;
+    case Primitive::Word:
+      value = c.Word();
+      e.Integer(value);
+      break;
     case Primitive::Sword: {
       const uint16_t w = c.Word();
       value = w;
       e.Integer(static_cast<int16_t>(w));
       break;
     }
-    case Primitive::Dword: value = c.Dword(); e.Integer(value); break;
-    case Primitive::Sdword: value = c.Dword(); e.Integer(static_cast<int32_t>(value)); break;
-    case Primitive::Char: case Primitive::Uchar: {
+    case Primitive::Dword:
+      value = c.Dword();
+      e.Integer(value);
+      break;
+    case Primitive::Sdword:
+      value = c.Dword();
+      e.Integer(static_cast<int32_t>(value));
+      break;
+    case Primitive::Char:
+    case Primitive::Uchar: {
       uint8_t b = 0;
       if (c.Remaining() >= 1) b = *c.Position();
       if (!c.Skip(1)) return false;
@@ -246,10 +285,19 @@ bool EmitPrimitive(CEmitter& e, Primitive p, CDataCursor& c, uint32_t& value) {
       e.Integer(p == Primitive::Char ? static_cast<int8_t>(b) : b);
       break;
     }
-    case Primitive::Float: e.Real(c.Float(), false); break;
-    case Primitive::Double: e.Real(c.Double(), true); break;
-    case Primitive::String: case Primitive::Unicode: case Primitive::Cstring: e.String(c.String()); break;
-    case Primitive::Struct: return false;
+    case Primitive::Float:
+      e.Real(c.Float(), false);
+      break;
+    case Primitive::Double:
+      e.Real(c.Double(), true);
+      break;
+    case Primitive::String:
+    case Primitive::Unicode:
+    case Primitive::Cstring:
+      e.String(c.String());
+      break;
+    case Primitive::Struct:
+      return false;
   }
   return c.Ok();
 }
@@ -354,12 +402,14 @@ bool EmitObject(CEmitter& e, const CDataObject& o, int indent) {
 }  // namespace
 
 bool CWriter::Write(std::vector<uint8_t>& out) const {
-  const bool binary = options_.encoding == Encoding::Binary || options_.encoding == Encoding::BinaryCompressed;
+  const bool binary =
+      options_.encoding == Encoding::Binary || options_.encoding == Encoding::BinaryCompressed;
   const bool compressed =
       options_.encoding == Encoding::TextCompressed || options_.encoding == Encoding::BinaryCompressed;
   std::vector<uint8_t> body;
+  body.reserve(1 << 16);
   CEmitter e(binary, options_.doubles, body);
-  if (!binary) e.Raw("\n");
+  if (!binary) body.push_back('\n');
   for (const CTemplate* t : templates_) EmitTemplate(e, *t);
   for (const CDataObject* o : objects_)
     if (!EmitObject(e, *o, 0)) return false;

@@ -39,7 +39,8 @@ Result CXFile::CreateEnumObjectFromMemory(const void* data, size_t size,
   auto doc = std::make_shared<CDocument>();
   doc->known = templates_;
   CParser parser(templates_.get(), doc->declared);
-  if (Result r = parser.Parse(static_cast<const uint8_t*>(data), size, doc->objects); r != DXFILE_OK) return r;
+  if (Result r = parser.Parse(static_cast<const uint8_t*>(data), size, doc->objects); r != DXFILE_OK)
+    return r;
   out = std::make_unique<CEnumObject>(std::move(doc));
   return DXFILE_OK;
 }

@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
   std::fprintf(out, "#include \"platform/xfile/standard_templates.h\"\nnamespace xfile {\n");
   std::fprintf(out, "const uint8_t kStandardTemplates[] = {");
   for (size_t i = 0; i < block.size(); ++i) std::fprintf(out, "%s%u,", i % 20 ? "" : "\n", block[i]);
-  std::fprintf(out, "\n};\nconst size_t kStandardTemplatesSize = %zu;\n}  // namespace xfile\n", block.size());
+  std::fprintf(out, "\n};\nconst size_t kStandardTemplatesSize = %zu;\n}  // namespace xfile\n",
+               block.size());
   return std::fclose(out) == 0 ? 0 : 1;
 }

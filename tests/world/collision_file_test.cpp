@@ -143,7 +143,7 @@ TEST(CollisionFileTest, RoundTripThroughTheWriterAndTheLoader) {
   std::vector<CollisionGroupData> groups;
   std::string error;
   ASSERT_TRUE(BuildCollisionGroups(TwoSubsetMesh(), groups, error));
-  const std::string path = OutputPath("roundtrip.xdec");
+  const std::string path = OutputPath("collision_roundtrip.xdec");
   ASSERT_TRUE(WriteCollisionFile(path, groups, error)) << error;
 
   CCollisionModel model(path);
@@ -188,7 +188,7 @@ TEST(CollisionFileTest, CorruptFileIsLoggedAsNotFound) {
   std::vector<uint8_t> bytes = EncodedTwoSubsetMesh();
   ASSERT_FALSE(bytes.empty());
   bytes.pop_back();
-  const std::string path = OutputPath("short.xdec");
+  const std::string path = OutputPath("collision_short.xdec");
   {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

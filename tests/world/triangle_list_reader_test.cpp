@@ -18,7 +18,7 @@ std::string WriteText(const std::string& name, const std::string& text) {
 }
 
 TEST(TriangleListReaderTest, SubsetsInOrderOfFirstUseWithTheirFacesTogether) {
-  const std::string path = WriteText("subsets.obj",
+  const std::string path = WriteText("collision_subsets.obj",
                                      "# a comment\n"
                                      "v 0 0 0\nv 0 0 1\nv 1 0 0\nv 1 0 1\n"
                                      "usemtl grass\nf 1 2 3\n"
@@ -38,7 +38,8 @@ TEST(TriangleListReaderTest, SubsetsInOrderOfFirstUseWithTheirFacesTogether) {
 }
 
 TEST(TriangleListReaderTest, PolygonsAreFansAndNegativeIndicesCountBack) {
-  const std::string path = WriteText("fan.obj", "v 0 0 0\nv 0 0 1\nv 1 0 1\nv 1 0 0\nf -4 -3 -2 -1\n");
+  const std::string path =
+      WriteText("collision_fan.obj", "v 0 0 0\nv 0 0 1\nv 1 0 1\nv 1 0 0\nf -4 -3 -2 -1\n");
   CollisionMeshData mesh;
   std::string error;
   ASSERT_TRUE(ReadTriangleList(path, mesh, error)) << error;
@@ -61,7 +62,8 @@ TEST(TriangleListReaderTest, RejectsWhatItCannotRead) {
   for (const char* text : bad) {
     CollisionMeshData mesh;
     std::string error;
-    EXPECT_FALSE(ReadTriangleList(WriteText("bad" + std::to_string(n++) + ".obj", text), mesh, error))
+    EXPECT_FALSE(
+        ReadTriangleList(WriteText("collision_bad" + std::to_string(n++) + ".obj", text), mesh, error))
         << text;
     EXPECT_NE(error.find(":"), std::string::npos) << error;  // names the file and line
   }
@@ -72,7 +74,7 @@ TEST(TriangleListReaderTest, RejectsWhatItCannotRead) {
 
 TEST(TriangleListReaderTest, ThroughTheWriterIntoAModel) {
   const std::string path =
-      WriteText("stage.obj",
+      WriteText("collision_stage.obj",
                 "v -10 0 -10\nv -10 0 10\nv 10 0 -10\nv 10 0 10\nv -10 20 10\nv 10 20 10\n"
                 "usemtl ground\nf 1 2 3\nf 4 3 2\nusemtl wall\nf 2 4 5\nf 6 5 4\n");
   CollisionMeshData mesh;
@@ -80,7 +82,7 @@ TEST(TriangleListReaderTest, ThroughTheWriterIntoAModel) {
   std::string error;
   ASSERT_TRUE(ReadTriangleList(path, mesh, error)) << error;
   ASSERT_TRUE(BuildCollisionGroups(mesh, groups, error)) << error;
-  const std::string out = std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/stage.xdec";
+  const std::string out = std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/collision_stage.xdec";
   ASSERT_TRUE(WriteCollisionFile(out, groups, error)) << error;
   CCollisionModel model(out);
   ASSERT_EQ(model.GroupCount(), 2);

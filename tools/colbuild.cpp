@@ -53,8 +53,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "colbuild: %s\n", error.c_str());
     return 1;
   }
-  if (!BuildCollisionGroups(mesh, groups, error) ||
-      !WriteCollisionFile(outPath, groups, error)) {
+  if (!BuildCollisionGroups(mesh, groups, error) || !WriteCollisionFile(outPath, groups, error)) {
     std::fprintf(stderr, "colbuild: %s\n", error.c_str());
     return 1;
   }

@@ -20,7 +20,8 @@ constexpr int32_t kInvalidArg = static_cast<int32_t>(0x80070057);
 constexpr int32_t kOutOfMemory = static_cast<int32_t>(0x8007000E);
 
 constexpr Guid kFrame{0x3D82AB46, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
-constexpr Guid kFrameTransformMatrix{0xF6F23F41, 0x7686, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
+constexpr Guid kFrameTransformMatrix{
+    0xF6F23F41, 0x7686, 0x11CF, {0x8F, 0x52, 0x00, 0x40, 0x33, 0x35, 0x94, 0xA3}};
 constexpr Guid kMesh{0x3D82AB44, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
 constexpr Guid kAnimationSet{0x3D82AB50, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
 constexpr Guid kAnimation{0x3D82AB4F, 0x62DA, 0x11CF, {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33}};
@@ -260,11 +261,18 @@ int32_t ModelHierarchy::LoadAnimation(const xfile::CDataObject& object, FrameNod
     std::memcpy(&count, data + 4, 4);
     size_t words = 0;
     switch (keyType) {
-      case 0: words = 6; break;
+      case 0:
+        words = 6;
+        break;
       case 1:
-      case 2: words = 5; break;
-      case 4: words = 18; break;
-      default: return kInvalidArg;
+      case 2:
+        words = 5;
+        break;
+      case 4:
+        words = 18;
+        break;
+      default:
+        return kInvalidArg;
     }
     if ((keyType == 0 && !record.rotationKeys.empty()) || (keyType == 1 && !record.scaleKeys.empty()) ||
         (keyType == 2 && !record.positionKeys.empty()) || (keyType == 4 && !record.matrixKeys.empty()))
@@ -281,10 +289,18 @@ int32_t ModelHierarchy::LoadAnimation(const xfile::CDataObject& object, FrameNod
     for (uint32_t k = 0; k < count; ++k) {
       const uint32_t time = w[k * words];
       switch (keyType) {
-        case 0: record.rotationKeys.push_back({time, f(k, 3), f(k, 4), f(k, 5), f(k, 2)}); break;
-        case 1: record.scaleKeys.push_back({time, f(k, 2), f(k, 3), f(k, 4)}); break;
-        case 2: record.positionKeys.push_back({time, f(k, 2), f(k, 3), f(k, 4)}); break;
-        case 4: record.matrixKeys.push_back({time, ReadMatrix(&w[k * words + 2])}); break;
+        case 0:
+          record.rotationKeys.push_back({time, f(k, 3), f(k, 4), f(k, 5), f(k, 2)});
+          break;
+        case 1:
+          record.scaleKeys.push_back({time, f(k, 2), f(k, 3), f(k, 4)});
+          break;
+        case 2:
+          record.positionKeys.push_back({time, f(k, 2), f(k, 3), f(k, 4)});
+          break;
+        case 4:
+          record.matrixKeys.push_back({time, ReadMatrix(&w[k * words + 2])});
+          break;
       }
     }
   }
@@ -361,8 +377,8 @@ int32_t ModelHierarchy::BuildBlendedMesh(MeshPart& part) {
   const uint32_t maxBlend = MaxBlendMatrices();
   part.softwareSplit = part.groupCount;
   if (maxBlend > 2) return kOk;
-  const uint32_t slots = std::min<uint32_t>(static_cast<uint32_t>(part.maxFaceInfluences),
-                                            part.combinations.influences);
+  const uint32_t slots =
+      std::min<uint32_t>(static_cast<uint32_t>(part.maxFaceInfluences), part.combinations.influences);
   for (uint32_t g = 0; g < part.groupCount; ++g) {
     uint32_t highest = 0, used = 0;
     UsedSlots(part.combinations.entries[g], slots, highest, used);
@@ -372,9 +388,9 @@ int32_t ModelHierarchy::BuildBlendedMesh(MeshPart& part) {
     }
   }
   if (part.softwareSplit < part.groupCount) {
-    std::unique_ptr<gfxutil::CMesh> software = part.mesh->CloneMeshFVF(
-        part.mesh->GetOptions() | gfxutil::D3DXMESH_SOFTWAREPROCESSING, part.mesh->GetFVF(),
-        part.mesh->GetDevice());
+    std::unique_ptr<gfxutil::CMesh> software =
+        part.mesh->CloneMeshFVF(part.mesh->GetOptions() | gfxutil::D3DXMESH_SOFTWAREPROCESSING,
+                                part.mesh->GetFVF(), part.mesh->GetDevice());
     if (!software) return kFail;
     part.mesh = std::move(software);
   }
@@ -516,8 +532,8 @@ bool ModelHierarchy::DrawFrames(FrameNode& frame) {
 bool ModelHierarchy::DrawGroup(MeshPart& part, uint32_t g, uint32_t& lastMaterial) {
   gfx::CDevice* device = app::GetDevice();
   const gfxutil::BoneCombination& c = part.combinations.entries[g];
-  const uint32_t slots = std::min<uint32_t>(static_cast<uint32_t>(part.maxFaceInfluences),
-                                            part.combinations.influences);
+  const uint32_t slots =
+      std::min<uint32_t>(static_cast<uint32_t>(part.maxFaceInfluences), part.combinations.influences);
   uint32_t highest = 0, used = 0;
   UsedSlots(c, slots, highest, used);
   for (uint32_t k = 0; k < slots; ++k) {
@@ -558,8 +574,8 @@ bool ModelHierarchy::DrawMeshPart(MeshPart& part) {
   }
 
   const uint32_t maxBlend = MaxBlendMatrices();
-  const uint32_t slots = std::min<uint32_t>(static_cast<uint32_t>(part.maxFaceInfluences),
-                                            part.combinations.influences);
+  const uint32_t slots =
+      std::min<uint32_t>(static_cast<uint32_t>(part.maxFaceInfluences), part.combinations.influences);
   constexpr uint32_t kNone = 0xFFFFFFFF;
   uint32_t lastMaterial = kNone;
   bool ok = true;

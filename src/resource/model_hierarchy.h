@@ -41,8 +41,8 @@ struct MeshPart {
   uint32_t softwareSplit = 0;  // first bone combination the device cannot blend
   std::unique_ptr<MeshPart> next;
   std::string name;
-  std::unique_ptr<gfxutil::CSkinMesh> skin;  // null without bones
-  std::vector<gfxutil::Matrix*> boneLinks;    // combined matrix of each bone's frame
+  std::unique_ptr<gfxutil::CSkinMesh> skin;    // null without bones
+  std::vector<gfxutil::Matrix*> boneLinks;     // combined matrix of each bone's frame
   std::vector<gfxutil::Matrix> unlinkedBones;  // stand-ins for bones that name no frame
   std::vector<std::string> boneNames;
   std::vector<gfxutil::Matrix> boneOffsets;

@@ -44,7 +44,8 @@ CBsp::CBsp(const std::string& fileName) : mesh_(new CMesh(fileName)) {
   if (models) model = models->Find(CollisionFileName(fileName));
   // A collision file the script did not list leaves the piece without a collision unit rather
   // than placing a unit with no model.
-  if (g_collisionWorld && model) g_collisionWorld->Add(boost::shared_ptr<CCollisionUnit>(new CCollisionUnit(&body, model)));
+  if (g_collisionWorld && model)
+    g_collisionWorld->Add(boost::shared_ptr<CCollisionUnit>(new CCollisionUnit(&body, model)));
 
   CollisionMeshData data;
   if (mesh_->GetMesh()) CollisionMeshFromMesh(*mesh_->GetMesh(), data);

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/image_files.h"
 #include "resource/model.h"
+#include "support/image_files.h"
 #include "support/model_files.h"
 
 namespace modeltest {
@@ -22,7 +22,8 @@ std::string ReadLog() {
 }
 
 void WriteBmp(const std::string& path) {
-  ASSERT_TRUE(testimg::WriteFile(path, testimg::Bmp24(2, 2, {0xFF00FF00, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00})));
+  ASSERT_TRUE(
+      testimg::WriteFile(path, testimg::Bmp24(2, 2, {0xFF00FF00, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00})));
 }
 
 TEST_F(ModelTest, MeshUsesTheWhiteDefaultMaterialWhateverTheFileSays) {

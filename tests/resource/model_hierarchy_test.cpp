@@ -116,7 +116,8 @@ Objects Animated(CXBuilder& x, Objects animChildren, std::vector<std::string> re
   auto anim = x.New("Animation", "Anim");
   size_t r = 0;
   for (size_t i = 0; i <= animChildren.size(); ++i) {
-    while (r < refPositions.size() && refPositions[r] == i) anim->AddUnresolvedReference(refsAt[r++], nullptr);
+    while (r < refPositions.size() && refPositions[r] == i)
+      anim->AddUnresolvedReference(refsAt[r++], nullptr);
     if (i < animChildren.size()) anim->AddChild(std::move(animChildren[i]));
   }
   set->AddChild(std::move(anim));
@@ -179,20 +180,31 @@ TEST_F(ModelTest, SecondKeyBlockOfATypeEndsTheAnimation) {
   EXPECT_TRUE(a->scaleKeys.empty());
 }
 
-TEST_F(ModelTest, UnknownFrameReferenceLeavesTheRecordWithoutFrame) {
-  Objects keys;
-  keys.push_back(x.Keys(2, {0, 10}, {{9, 9, 9}, {9, 9, 9}}));
-  Objects objs = Animated(x, std::move(keys), {"B"}, {0});
-  // Rename the referenced frame so the name search misses, after resolving.
-  ASSERT_TRUE(x.Write("ok.mdl", objs));
-  CModel model("ok.mdl");
+TEST_F(ModelTest, ReferenceToAFrameNotYetLoadedLeavesTheRecordWithoutFrame) {
+  // The reader resolves the reference, but the frame comes after the animation in the file, so
+  // the name search of the tree built so far misses it.
+  Objects top;
+  auto set = x.New("AnimationSet", "Set");
+  auto anim = x.New("Animation", "Anim");
+  anim->AddUnresolvedReference("Late", nullptr);
+  anim->AddChild(x.Keys(2, {0, 10}, {{9, 9, 9}, {9, 9, 9}}));
+  set->AddChild(std::move(anim));
+  top.push_back(std::move(set));
+  auto late = x.New("Frame", "Late");
+  late->AddChild(x.Triangle("t", 0, 0, 0));
+  top.push_back(std::move(late));
+  ASSERT_TRUE(x.Write("late.mdl", top));
+  CModel model("late.mdl");
   const FrameNode* a = OnlyAnimation(model);
   ASSERT_NE(a, nullptr);
-  EXPECT_EQ(a->animatedFrame->name, "B");
-  // A record without a frame is skipped when posing.
-  const_cast<FrameNode*>(a)->animatedFrame = nullptr;
+  EXPECT_EQ(a->animatedFrame, nullptr);
+  EXPECT_TRUE(a->positionKeys.empty());
+  // Such a record is skipped when posing.
   model.Draw(3.0f);
-  EXPECT_EQ(model.Hierarchy().recordCount, 2);
+  EXPECT_EQ(model.Hierarchy().recordCount, 1);
+  const FrameNode* frame = ModelHierarchy::FindFrame(&model.Hierarchy().Root()->frame, "Late");
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->local, Matrix());
 }
 
 Matrix Numbered(float base) {
@@ -315,9 +327,12 @@ Q Squad(Q q0, Q q1, Q q2, Q q3, double t) {
 }
 // Row-vector rotation matrix of a unit quaternion.
 void RotationRows(const Q& q, double m[3][3]) {
-  m[0][0] = 1 - 2 * (q.y * q.y + q.z * q.z), m[0][1] = 2 * (q.x * q.y + q.z * q.w), m[0][2] = 2 * (q.x * q.z - q.y * q.w);
-  m[1][0] = 2 * (q.x * q.y - q.z * q.w), m[1][1] = 1 - 2 * (q.x * q.x + q.z * q.z), m[1][2] = 2 * (q.y * q.z + q.x * q.w);
-  m[2][0] = 2 * (q.x * q.z + q.y * q.w), m[2][1] = 2 * (q.y * q.z - q.x * q.w), m[2][2] = 1 - 2 * (q.x * q.x + q.y * q.y);
+  m[0][0] = 1 - 2 * (q.y * q.y + q.z * q.z), m[0][1] = 2 * (q.x * q.y + q.z * q.w),
+  m[0][2] = 2 * (q.x * q.z - q.y * q.w);
+  m[1][0] = 2 * (q.x * q.y - q.z * q.w), m[1][1] = 1 - 2 * (q.x * q.x + q.z * q.z),
+  m[1][2] = 2 * (q.y * q.z + q.x * q.w);
+  m[2][0] = 2 * (q.x * q.z + q.y * q.w), m[2][1] = 2 * (q.y * q.z - q.x * q.w),
+  m[2][2] = 1 - 2 * (q.x * q.x + q.y * q.y);
 }
 
 Q Axis(double ax, double ay, double az, double angle) {
@@ -342,7 +357,8 @@ TEST_F(ModelTest, RotationKeysFollowSquadWithTheNegatedW) {
     float t;
     int k0, k1, k2, k3;
     double f;
-  } cases[] = {{130, 0, 1, 2, 3, 0.2}, {40, 3, 0, 1, 2, 0.4}, {330, 1, 2, 3, 0, 80.0 / 150}, {650, 1, 2, 3, 0, 0}};
+  } cases[] = {
+      {130, 0, 1, 2, 3, 0.2}, {40, 3, 0, 1, 2, 0.4}, {330, 1, 2, 3, 0, 80.0 / 150}, {650, 1, 2, 3, 0, 0}};
   for (const Case& c : cases) {
     model.Hierarchy().SetTime(c.t);
     // Squad runs on float-rounded keys as the file holds them.

@@ -17,7 +17,10 @@ namespace {
 class CMemVertexBuffer : public gfx::CVertexBuffer {
  public:
   CMemVertexBuffer(uint32_t count, uint32_t fvf)
-      : fvf_(fvf), stride_(gfxutil::GetFvfLayout(fvf).stride), count_(count), data_(size_t(count) * stride_) {}
+      : fvf_(fvf),
+        stride_(gfxutil::GetFvfLayout(fvf).stride),
+        count_(count),
+        data_(size_t(count) * stride_) {}
   uint32_t Fvf() const override { return fvf_; }
   uint32_t Stride() const override { return stride_; }
   uint32_t Count() const override { return count_; }

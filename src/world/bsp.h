@@ -1,11 +1,16 @@
 // Background pieces: the static scenery, drawn subset by subset with distance and screen-margin
-// culling, each placing its collision model in the collision world. The drawing classes come
-// with the meshes; the rules they follow are here.
+// culling, each placing its collision model in the collision world.
 #pragma once
+#include <boost/shared_ptr.hpp>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/gfxutil/math.h"
+#include "unit/unit_body.h"
+
+class CMesh;
+class CBspUnit;
 
 // The collision file of a mesh file: its last three characters replaced by "dec".
 std::string CollisionFileName(const std::string& meshFileName);
@@ -23,3 +28,39 @@ enum SubsetVisibility : int32_t {
 SubsetVisibility DecideSubsetVisibility(const gfxutil::Vector3& eye, const gfxutil::Vector3& center,
                                         float radius, float viewDistance,
                                         const gfxutil::Matrix& viewProjection, int32_t width, int32_t height);
+
+// What the culling needs of the current camera: its eye, view x projection and the configured
+// screen size.
+struct BspView {
+  gfxutil::Vector3 eye;
+  gfxutil::Matrix viewProjection;
+  int32_t width = 640;
+  int32_t height = 480;
+  float viewDistance = 4800.0f;
+};
+
+class CBsp {
+ public:
+  // Loads the mesh, appends the piece's collision unit (model "...dec" from the current
+  // collision-model cache) to the collision world and builds the subset bounds.
+  explicit CBsp(const std::string& fileName);
+  ~CBsp();
+  CBsp(const CBsp&) = delete;
+  CBsp& operator=(const CBsp&) = delete;
+
+  // 1 drawn, 0 beyond the view distance, -2 off screen.
+  int32_t DrawSubset(uint32_t index, const BspView& view);
+  void DrawOpaque(const BspView& view);
+  // Draws only subsets whose type is above 6; leaves blending and lighting on.
+  void DrawTranslucent(const BspView& view);
+
+  UnitBody body;
+  std::vector<uint16_t> subsetTypes;  // one per subset plus one, all 0
+
+  const boost::shared_ptr<CMesh>& Mesh() const { return mesh_; }
+  const boost::shared_ptr<CBspUnit>& Bounds() const { return bounds_; }
+
+ private:
+  boost::shared_ptr<CMesh> mesh_;
+  boost::shared_ptr<CBspUnit> bounds_;
+};

@@ -1,0 +1,24 @@
+#include "resource/model.h"
+
+CModel::CModel(const std::string& path) { hierarchy_.LoadHierarchy(path); }
+
+CModel::~CModel() = default;
+
+void CModel::Draw(std::optional<float> motionFrame) {
+  if (motionFrame) hierarchy_.SetTime(*motionFrame * kTicksPerFrame);
+  ModelRoot* root = hierarchy_.Root();
+  if (!root) return;
+  hierarchy_.recordCount = 0;
+  hierarchy_.UpdateFrames(root->frame, world_);
+  hierarchy_.DrawFrames(root->frame);
+}
+
+gfxutil::Matrix CModel::GetRecordedMatrix(int index) const {
+  if (index < 0 || index >= ModelHierarchy::kRecordSlots) return gfxutil::Matrix();
+  return hierarchy_.record[index];
+}
+
+void CModel::SetBoneAdjust(int index, const gfxutil::Matrix& matrix) {
+  if (index < 0 || index >= ModelHierarchy::kRecordSlots) return;
+  hierarchy_.boneAdjust[index] = matrix;
+}

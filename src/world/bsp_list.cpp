@@ -1,0 +1,60 @@
+#include "world/bsp_list.h"
+
+#include "app/graphics.h"
+
+CBspList* g_bspList = nullptr;
+
+CBspList::CBspList(const std::list<std::string>& fileNames) {
+  g_bspList = this;
+  for (const std::string& name : fileNames) {
+    pieces_.push_back(boost::shared_ptr<CBsp>(new CBsp(name)));
+    ++count_;
+  }
+}
+
+CBspList::~CBspList() {
+  Clear();
+  if (g_bspList == this) g_bspList = nullptr;
+}
+
+void CBspList::Clear() {
+  pieces_.clear();
+  count_ = 0;
+}
+
+void CBspList::DrawOpaque(const BspView& view) {
+  gfx::CDevice* device = app::GetDevice();
+  if (!device) return;
+  device->SetTextureStageState(0, gfx::D3DTSS_MIPMAPLODBIAS, gfx::FloatBits(1.0f));
+  device->SetTextureStageState(0, gfx::D3DTSS_MINFILTER, gfx::D3DTEXF_LINEAR);
+  device->SetTextureStageState(0, gfx::D3DTSS_MAGFILTER, gfx::D3DTEXF_LINEAR);
+  device->SetTextureStageState(0, gfx::D3DTSS_MIPFILTER, gfx::D3DTEXF_LINEAR);
+  for (const auto& piece : pieces_) piece->DrawOpaque(view);
+  device->SetTextureStageState(0, gfx::D3DTSS_MIPMAPLODBIAS, gfx::FloatBits(0.0f));
+  device->SetTextureStageState(0, gfx::D3DTSS_MINFILTER, gfx::D3DTEXF_LINEAR);
+  device->SetTextureStageState(0, gfx::D3DTSS_MAGFILTER, gfx::D3DTEXF_LINEAR);
+  device->SetTextureStageState(0, gfx::D3DTSS_MIPFILTER, gfx::D3DTEXF_LINEAR);
+}
+
+void CBspList::DrawTranslucent(const BspView& view) {
+  gfx::CDevice* device = app::GetDevice();
+  if (!device) return;
+  for (const auto& piece : pieces_) {
+    piece->DrawTranslucent(view);
+    device->SetRenderState(gfx::D3DRS_FOGENABLE, 0);
+    device->SetRenderState(gfx::D3DRS_FOGENABLE, 1);
+  }
+}
+
+BspView CurrentBspView() {
+  BspView v;
+  gfx::CDevice* device = app::GetDevice();
+  if (!device) return v;
+  const gfxutil::Matrix view = device->GetTransform(gfx::D3DTS_VIEW);
+  v.viewProjection = view * device->GetTransform(gfx::D3DTS_PROJECTION);
+  gfxutil::Matrix inverse;
+  if (gfxutil::MatrixInverse(view, inverse)) v.eye = {inverse.m[3][0], inverse.m[3][1], inverse.m[3][2]};
+  v.width = static_cast<int32_t>(app::GetScreenWidth());
+  v.height = static_cast<int32_t>(app::GetScreenHeight());
+  return v;
+}

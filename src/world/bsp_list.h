@@ -1,0 +1,37 @@
+// The background pieces of the loaded stage, in script order, with their two drawing passes.
+#pragma once
+#include <boost/shared_ptr.hpp>
+#include <cstdint>
+#include <list>
+#include <string>
+
+#include "world/bsp.h"
+
+class CBspList {
+ public:
+  // Builds one piece per name, in order, and becomes the process-wide list until destroyed.
+  explicit CBspList(const std::list<std::string>& fileNames);
+  ~CBspList();
+  CBspList(const CBspList&) = delete;
+  CBspList& operator=(const CBspList&) = delete;
+
+  // Opaque pass: linear filtering with a mip bias of 1 while the pieces draw.
+  void DrawOpaque(const BspView& view);
+  // Translucent pass: each piece's translucent subsets, with a fog off/on toggle after each.
+  void DrawTranslucent(const BspView& view);
+  void Clear();
+
+  int32_t Count() const { return count_; }
+  const std::list<boost::shared_ptr<CBsp>>& Pieces() const { return pieces_; }
+
+ private:
+  std::list<boost::shared_ptr<CBsp>> pieces_;
+  int32_t count_ = 0;
+};
+
+// The live background list, or null outside a stage.
+extern CBspList* g_bspList;
+
+// The culling view of what the device draws with now: view x projection from its transforms, the
+// eye from the inverse view, the back-buffer size. The camera manager's eye may be passed instead.
+BspView CurrentBspView();

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "resource/mesh.h"
+#include "resource/resource_cache.h"
+#include "support/model_files.h"
+#include "world/bsp.h"
+#include "world/bsp_list.h"
+#include "world/bsp_unit.h"
+#include "world/collision_model.h"
+#include "world/collision_world.h"
+#include "world/mesh_collision_data.h"
+
+namespace modeltest {
+namespace {
+
+using Objects = std::vector<std::unique_ptr<xfile::CDataObject>>;
+
+// Three groups: near the origin ahead, beyond the view distance, and far off to the left.
+constexpr const char* kPiece = "data/bsp/ground.xxx";
+constexpr const char* kCollision = "data/bsp/ground.dec";
+
+void WritePiece(CXBuilder& x) {
+  std::filesystem::create_directories("data/bsp");
+  Objects top;
+  top.push_back(x.Triangle("near", 0, 0, 100));
+  top.push_back(x.Triangle("far", 0, 0, 9000));
+  top.push_back(x.Triangle("left", -3000, 0, 10));
+  ASSERT_TRUE(x.Write(kPiece, top));
+}
+
+// Writes the collision file of the piece as colbuild does.
+void WriteCollision() {
+  std::vector<uint32_t> adjacency;
+  auto mesh = gfxutil::LoadMeshFromX(kPiece, gfxutil::D3DXMESH_MANAGED, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(mesh, nullptr);
+  CollisionMeshData data;
+  ASSERT_TRUE(CollisionMeshFromMesh(*mesh, data));
+  std::vector<CollisionGroupData> groups;
+  std::string error;
+  ASSERT_TRUE(BuildCollisionGroups(data, groups, error)) << error;
+  ASSERT_TRUE(WriteCollisionFile(kCollision, groups, error)) << error;
+}
+
+BspView ViewFromOrigin() {
+  BspView v;
+  v.eye = {0, 0, 0};
+  v.viewProjection = gfxutil::MatrixLookAtLH({0, 0, 0}, {0, 0, 1}, {0, 1, 0}) *
+                     gfxutil::MatrixPerspectiveFovLH(0.785398f, 4.0f / 3, 10, 4800);
+  return v;
+}
+
+class BspTest : public ModelTest {
+ protected:
+  void SetUp() override {
+    ModelTest::SetUp();
+    WritePiece(x);
+    WriteCollision();
+  }
+};
+
+TEST_F(BspTest, PieceAppendsItsCollisionUnitToTheWorld) {
+  ResourceCache<CCollisionModel> cache({kCollision});
+  CCollisionWorld world;
+  CBsp piece(kPiece);
+  ASSERT_EQ(world.Count(), 1);
+  const auto& unit = world.Units().front();
+  EXPECT_EQ(unit->Owner(), &piece.body);
+  EXPECT_EQ(unit->Model(), cache.Find(kCollision).get());
+  EXPECT_EQ(unit->Model()->GroupCount(), 3);
+  EXPECT_EQ(piece.subsetTypes, std::vector<uint16_t>(4, 0));
+}
+
+TEST_F(BspTest, UnlistedCollisionFileAddsNoUnit) {
+  ResourceCache<CCollisionModel> cache({});
+  CCollisionWorld world;
+  CBsp piece(kPiece);
+  EXPECT_EQ(world.Count(), 0);
+  EXPECT_EQ(piece.Mesh()->GetGroupCount(), 3u);
+}
+
+TEST_F(BspTest, BoundsMatchTheCollisionFileGroups) {
+  ResourceCache<CCollisionModel> cache({kCollision});
+  CCollisionWorld world;
+  CBsp piece(kPiece);
+  const CCollisionModel& model = *cache.Find(kCollision);
+  ASSERT_EQ(piece.Bounds()->SubsetCount(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(piece.Bounds()->Subset(i).center, model.Group(i).center) << i;
+    EXPECT_EQ(piece.Bounds()->Subset(i).radius, model.Group(i).radius) << i;
+    EXPECT_EQ(piece.Bounds()->Subset(i).triangleCount, 1);
+  }
+  EXPECT_NEAR(piece.Bounds()->Subset(1).center.z, 9000.0f, 1e-3f);
+  EXPECT_NEAR(piece.Bounds()->Subset(0).radius, std::sqrt(2.0f), 1e-5f);
+}
+
+TEST_F(BspTest, SubsetCullingDecidesWhatIsDrawn) {
+  CCollisionWorld world;
+  CBsp piece(kPiece);
+  const BspView view = ViewFromOrigin();
+  EXPECT_EQ(piece.DrawSubset(0, view), 1);
+  EXPECT_EQ(piece.DrawSubset(1, view), 0);
+  EXPECT_EQ(piece.DrawSubset(2, view), -2);
+  EXPECT_EQ(device().indexed.size(), 1u);
+  // From inside the far group's sphere it draws whatever the projection says.
+  BspView inside = view;
+  inside.eye = {0, 0, 9000};
+  EXPECT_EQ(piece.DrawSubset(1, inside), 1);
+  EXPECT_EQ(device().indexed.size(), 2u);
+}
+
+TEST_F(BspTest, OpaquePassDrawsVisibleSubsetsAndRestoresTheMipBias) {
+  CCollisionWorld world;
+  CBspList list({kPiece, kPiece});
+  EXPECT_EQ(g_bspList, &list);
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(world.Count(), 0);
+  list.DrawOpaque(ViewFromOrigin());
+  EXPECT_EQ(device().indexed.size(), 2u);  // the near group of each piece
+  EXPECT_EQ(device().GetTextureStageState(0, gfx::D3DTSS_MIPMAPLODBIAS), gfx::FloatBits(0.0f));
+  EXPECT_EQ(device().GetTextureStageState(0, gfx::D3DTSS_MINFILTER), uint32_t(gfx::D3DTEXF_LINEAR));
+  EXPECT_EQ(device().GetRenderState(gfx::D3DRS_ALPHABLENDENABLE), 0u);
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+}
+
+TEST_F(BspTest, TranslucentPassDrawsNothingWithAllTypesZero) {
+  CCollisionWorld world;
+  CBspList list({kPiece});
+  list.DrawTranslucent(ViewFromOrigin());
+  EXPECT_TRUE(device().indexed.empty());
+  EXPECT_EQ(device().GetRenderState(gfx::D3DRS_ALPHABLENDENABLE), 1u);
+  EXPECT_EQ(device().GetRenderState(gfx::D3DRS_LIGHTING), 1u);
+  EXPECT_EQ(device().GetRenderState(gfx::D3DRS_FOGENABLE), 1u);
+  EXPECT_EQ(device().GetRenderState(gfx::D3DRS_SRCBLEND), uint32_t(gfx::D3DBLEND_SRCALPHA));
+  EXPECT_EQ(device().GetRenderState(gfx::D3DRS_DESTBLEND), uint32_t(gfx::D3DBLEND_INVSRCALPHA));
+  // A type above 6 is translucent, and still culled.
+  list.Pieces().front()->subsetTypes[0] = 7;
+  list.Pieces().front()->subsetTypes[1] = 7;
+  list.DrawTranslucent(ViewFromOrigin());
+  EXPECT_EQ(device().indexed.size(), 1u);
+}
+
+TEST_F(BspTest, MissingMeshGivesAnEmptyPiece) {
+  CCollisionWorld world;
+  CBsp piece("data/bsp/none.xxx");
+  EXPECT_EQ(piece.Bounds()->SubsetCount(), 0);
+  EXPECT_EQ(piece.subsetTypes.size(), 1u);
+  piece.DrawOpaque(ViewFromOrigin());
+  piece.DrawTranslucent(ViewFromOrigin());
+  EXPECT_TRUE(device().indexed.empty());
+}
+
+TEST_F(BspTest, CurrentViewFollowsTheDeviceTransforms) {
+  const gfxutil::Matrix view = gfxutil::MatrixLookAtLH({5, 6, 7}, {0, 0, 0}, {0, 1, 0});
+  const gfxutil::Matrix proj = gfxutil::MatrixPerspectiveFovLH(0.785398f, 4.0f / 3, 10, 4800);
+  device().SetTransform(gfx::D3DTS_VIEW, view);
+  device().SetTransform(gfx::D3DTS_PROJECTION, proj);
+  const BspView v = CurrentBspView();
+  EXPECT_NEAR(v.eye.x, 5.0f, 1e-4f);
+  EXPECT_NEAR(v.eye.y, 6.0f, 1e-4f);
+  EXPECT_NEAR(v.eye.z, 7.0f, 1e-4f);
+  EXPECT_EQ(v.viewProjection, view * proj);
+  EXPECT_EQ(v.width, 640);
+  EXPECT_EQ(v.height, 480);
+}
+
+}  // namespace
+}  // namespace modeltest

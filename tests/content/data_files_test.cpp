@@ -26,8 +26,10 @@ class GeneratedTree : public ::testing::Test {
 
 std::map<std::string, std::vector<uint8_t>> Tree(const std::string& root) {
   std::map<std::string, std::vector<uint8_t>> files;
-  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
-    if (e.is_regular_file())
+  // Only the data tree: the game folder also holds the executable, its settings and its log,
+  // and the build's stamp file marks when the tree was made.
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root + "/data"))
+    if (e.is_regular_file() && e.path().filename().string()[0] != '.')
       files[std::filesystem::relative(e.path(), root).string()] = ReadAll(e.path().string());
   return files;
 }

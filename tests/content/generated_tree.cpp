@@ -22,25 +22,27 @@ std::string RunGenerator(const char* tag) {
   return dir.string();
 }
 
-struct Runs {
-  std::string first = RunGenerator("a");
-  std::string second = RunGenerator("b");
-  ~Runs() {
+// A second, private run of the generator, made only when a test compares against it.
+struct SecondRun {
+  std::string dir = RunGenerator("second");
+  ~SecondRun() {
     std::error_code ec;
-    if (!first.empty()) std::filesystem::remove_all(first, ec);
-    if (!second.empty()) std::filesystem::remove_all(second, ec);
+    if (!dir.empty()) std::filesystem::remove_all(dir, ec);
   }
 };
 
-Runs& TheRuns() {
-  static Runs runs;
-  return runs;
-}
-
 }  // namespace
 
-const std::string& GameDir() { return TheRuns().first; }
-const std::string& SecondGameDir() { return TheRuns().second; }
+// The build generates the tree once into the game folder; every test process reads that one.
+const std::string& GameDir() {
+  static const std::string dir = BRIMMEL_GAME_DIR;
+  return dir;
+}
+
+const std::string& SecondGameDir() {
+  static SecondRun run;
+  return run.dir;
+}
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream f(path, std::ios::binary);

@@ -1,5 +1,6 @@
 // assetgen GAME_DIR: writes GAME_DIR/data/... (scripts, images, sounds, particles, models, stages).
 #include <cstdio>
+#include <filesystem>
 
 #include "assetgen.h"
 
@@ -9,6 +10,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const assetgen::COutput out(argv[1]);
+  // The tree is the generator's alone: start clean so files it no longer makes do not linger.
+  std::error_code ec;
+  std::filesystem::remove_all(out.PathOf("data"), ec);
   struct Step {
     const char* name;
     bool (*run)(const assetgen::COutput&);

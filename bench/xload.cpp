@@ -82,18 +82,18 @@ int main() {
   xtest::CModelGen gen(*x);
   std::vector<File> files;
   size_t bytes = 0;
-  struct Spec {
+  struct Variant {
     bool skinned;
     xfile::Encoding enc;
     bool doubles;
   };
-  const Spec specs[] = {{true, xfile::Encoding::Text, false},
+  const Variant variants[] = {{true, xfile::Encoding::Text, false},
                         {true, xfile::Encoding::Binary, false},
                         {true, xfile::Encoding::Binary, true},
                         {false, xfile::Encoding::Text, false},
                         {false, xfile::Encoding::Binary, false}};
   int n = 0;
-  for (const Spec& s : specs) {
+  for (const Variant& s : variants) {
     xtest::ModelParams p;
     if (s.skinned) {
       p.rings = 160, p.segments = 48, p.bones = 24, p.keys = 60;

@@ -1,0 +1,37 @@
+// The bear: follows the current player, jumps after it, keeps a little distance, and bobs one part
+// of its model on a spring when it lands.
+#pragma once
+#include <boost/shared_ptr.hpp>
+
+#include "platform/gfxutil/math.h"
+#include "unit/unit.h"
+
+class CModel;
+class CParticleFile;
+
+class CNPC : public CUnit {
+ public:
+  CNPC(const gfxutil::Vector4& position, const gfxutil::Vector4& rotation);
+  ~CNPC() override;
+
+  // The most recently constructed bear, or nullptr once it is gone.
+  static CNPC* Current();
+
+  void Update() override;
+  void LateUpdate() override;
+  void Draw() override;
+  void DrawSecondPass() override;
+
+ private:
+  boost::shared_ptr<CModel> model_;
+  boost::shared_ptr<CParticleFile> smoke_;
+  boost::shared_ptr<CParticleFile> blood_;
+};
+
+// Process-wide spring shared by every bear, surviving from one stage to the next.
+struct NpcSpring {
+  float offset = 0;
+  float velocity = 0;
+  int landingCounter = 0;
+};
+extern NpcSpring g_npcSpring;

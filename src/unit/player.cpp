@@ -47,10 +47,14 @@ struct DirectionRow {
   float yaw;
 };
 constexpr DirectionRow kDirections[] = {
-    {CPlayer::kRight, CPlayer::kDown, -0.785f, 2.355f}, {CPlayer::kLeft, CPlayer::kDown, 0.785f, 3.925f},
-    {CPlayer::kLeft, CPlayer::kUp, -3.925f, 5.495f},    {CPlayer::kRight, CPlayer::kUp, -2.355f, 0.785f},
-    {CPlayer::kDown, -1, 0.0f, 3.14f},                  {CPlayer::kUp, -1, 3.14f, 0.0f},
-    {CPlayer::kRight, -1, -1.57f, 1.57f},               {CPlayer::kLeft, -1, 1.57f, 4.71f},
+    {CPlayer::kRight, CPlayer::kDown, -0.785f, 2.355f},
+    {CPlayer::kLeft, CPlayer::kDown, 0.785f, 3.925f},
+    {CPlayer::kLeft, CPlayer::kUp, -3.925f, 5.495f},
+    {CPlayer::kRight, CPlayer::kUp, -2.355f, 0.785f},
+    {CPlayer::kDown, -1, 0.0f, 3.14f},
+    {CPlayer::kUp, -1, 3.14f, 0.0f},
+    {CPlayer::kRight, -1, -1.57f, 1.57f},
+    {CPlayer::kLeft, -1, 1.57f, 4.71f},
 };
 constexpr int kUpRow = 5;
 
@@ -329,11 +333,12 @@ void CPlayer::DrawScreen() {
     const float frame = body_.motion ? body_.motion->GetFrame() : 0.0f;
     for (int i = 0; i < 3; ++i) {
       if (i == 0) {
-        std::snprintf(line, sizeof line, "POS:%lf,%lf,%lf", double(body_.position.x), double(body_.position.y),
-                      double(body_.position.z));
+        std::snprintf(line, sizeof line, "POS:%lf,%lf,%lf", double(body_.position.x),
+                      double(body_.position.y), double(body_.position.z));
       } else if (i == 1) {
         std::snprintf(line, sizeof line, "DEG:%lf,%lf,%lf", double(body_.rotation.x * kDegreesPerRadian),
-                      double(body_.rotation.y * kDegreesPerRadian), double(body_.rotation.z * kDegreesPerRadian));
+                      double(body_.rotation.y * kDegreesPerRadian),
+                      double(body_.rotation.z * kDegreesPerRadian));
       } else {
         std::snprintf(line, sizeof line, "%lf", double(frame));
       }

@@ -18,9 +18,9 @@ class CPlayer : public CUnit {
   // Sound effects.
   static constexpr int kJumpWalkingSE = 1, kLandSE = 2, kLookOnSE = 20, kLookOffSE = 21, kJumpStandingSE = 24;
 
-  static constexpr float kBodyLift = 40.0f;   // the body model's origin is at its hips
-  static constexpr float kHeadLift = 30.0f;   // above the neck bone
-  static constexpr int kNeckRecord = 2;       // recorded matrix of the body draw the head sits on
+  static constexpr float kBodyLift = 40.0f;  // the body model's origin is at its hips
+  static constexpr float kHeadLift = 30.0f;  // above the neck bone
+  static constexpr int kNeckRecord = 2;      // recorded matrix of the body draw the head sits on
   static constexpr float kShadowRadius = 30.0f;
 
   CPlayer(const gfxutil::Vector4& position, const gfxutil::Vector4& rotation);

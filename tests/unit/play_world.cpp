@@ -48,7 +48,8 @@ bool Playing(CSound& voice) {
 
 void PlayWorld::SetUp() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  dir = std::make_unique<CScratchGameDir>(std::string("play_") + info->test_suite_name() + "_" + info->name());
+  dir =
+      std::make_unique<CScratchGameDir>(std::string("play_") + info->test_suite_name() + "_" + info->name());
   dir->Write("data/par/smoke.par", kSmoke);
   dir->Write("data/par/blood.par", kSmoke);
   g_playerLookMode = 0;
@@ -114,7 +115,8 @@ void PlayWorld::AddFloor(float y, float edgeX) {
 }
 
 CPlayer& PlayWorld::MakePlayer(float x, float y, float z, float yaw) {
-  player = boost::make_shared<CPlayer>(gfxutil::Vector4(x, y, z, 1.0f), gfxutil::Vector4(0.5f, yaw, 0.25f, 0.0f));
+  player =
+      boost::make_shared<CPlayer>(gfxutil::Vector4(x, y, z, 1.0f), gfxutil::Vector4(0.5f, yaw, 0.25f, 0.0f));
   registry->Insert("CPlayer", player);
   return *player;
 }

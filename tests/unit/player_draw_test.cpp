@@ -66,7 +66,8 @@ class PlayerDrawTest : public modeltest::ModelTest {
       one.push_back(std::move(frame));
       ASSERT_TRUE(x.Write(path, one));
     }
-    models = std::make_unique<ResourceCache<CModel>>(std::list<std::string>{kBody, kHead, g_leafModelPaths[2]});
+    models =
+        std::make_unique<ResourceCache<CModel>>(std::list<std::string>{kBody, kHead, g_leafModelPaths[2]});
   }
   void TearDown() override {
     models.reset();

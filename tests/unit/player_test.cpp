@@ -507,7 +507,8 @@ TEST_F(PlayerTest, FootstepsAtFrames38And48ThrowTwoPuffsAndTwoLeaves) {
     const size_t puffs = Count(CParticleUnit::kRegistryName), leaves = Count("CLeaf");
     p.Update();
     const bool step = state == CPlayer::kWalk && (frame == 38 || frame == 48);
-    ASSERT_EQ(Count(CParticleUnit::kRegistryName), puffs + (step ? 2 : 0)) << "update " << i << " frame " << frame;
+    ASSERT_EQ(Count(CParticleUnit::kRegistryName), puffs + (step ? 2 : 0))
+        << "update " << i << " frame " << frame;
     ASSERT_EQ(Count("CLeaf"), leaves + (step ? 2 : 0)) << "update " << i << " frame " << frame;
     if (!step) continue;
     ++spawns;

@@ -66,6 +66,23 @@ TEST_F(ButterflyTest, SecondUpdateDrawsNoRandomNumberAndFollowsItsHeading) {
   EXPECT_NEAR(b.GetRotation().y, yaw + s * 0.04f, 1e-6f);
 }
 
+TEST_F(ButterflyTest, SwayReadsTheTableJustShortOfTheQuarterAndHalfTurns) {
+  // Near a right angle the sine changes fastest, so the exact table entries show.
+  for (const float yaw : {1.6f, -0.9f, 4.0f}) {
+    std::srand(2);
+    const int r1 = std::rand();
+    std::srand(2);
+    CButterfly b(Vector4(0, 0, 0, 1));
+    b.Body().rotation.y = yaw;
+    b.Update();
+    const uint32_t i = SineIndexOfDegrees(yaw * 57.29f);
+    const float cp = T(16384);
+    const float burst = 0.002f + static_cast<float>(100 + r1 % 101) * 0.001f;
+    EXPECT_NEAR(b.GetPosition().x, T(i + 16380) * cp * 0.2f + burst * T(i), 2e-6f) << yaw;
+    EXPECT_NEAR(b.GetPosition().y, T(i + 32764) * cp * 0.2f + burst * T(i + 16384), 2e-6f) << yaw;
+  }
+}
+
 TEST_F(ButterflyTest, BurstsComeOneUpdateAfterTheTimerPassesItsLimit) {
   std::srand(3);
   CButterfly b(Vector4(0, 0, 0, 1));

@@ -21,6 +21,8 @@
 #include "unit/motion.h"
 #include "unit/player.h"
 #include "unit/unit_registry.h"
+#include "world/collision_fixtures.h"
+#include "world/collision_world.h"
 
 using gfxutil::Vector4;
 
@@ -163,6 +165,25 @@ TEST_F(NpcTest, BearAtThirtyTwoOrFartherIsLeftWhereItIs) {
     bear.LateUpdate();
     EXPECT_EQ(bear.GetPosition(), Vector4(0, 3, d, 1)) << d;
   }
+}
+
+TEST_F(NpcTest, LateUpdateKeepsAwayFirstThenStandsTheBearOnTheFloor) {
+  CCollisionWorld world;
+  CollisionGroupData floor;
+  testworld::AddFloor(floor, -200, 200, -200, 200, 0);
+  UnitBody owner;
+  world.Add(boost::make_shared<CCollisionUnit>(&owner, testworld::MakeModel({floor})));
+
+  PlacePlayer(60, 0, 30);
+  CTestBear& bear = MakeBear(60, -5, 10);
+  bear.Body().previousPosition = Vector4(60, -3, 10, 1);
+  bear.LateUpdate();
+  EXPECT_EQ(bear.GetPosition().y, 0.0f);  // lifted onto the floor
+  EXPECT_EQ(bear.Body().landed, 1);
+  // Only a body query looks for the ground below, which the shadow and the landing use.
+  EXPECT_EQ(bear.Body().groundNormal.y, 1.0f);
+  EXPECT_NEAR(bear.GetPosition().x, 60.0f, 1e-4f);
+  EXPECT_NEAR(bear.GetPosition().z, 30.0f - 32.0f, 1e-3f);
 }
 
 // ---- states and distances ----

@@ -169,7 +169,8 @@ void CNPC::KeepAway() {
   // Whole degrees through the sine table, as every unit turns its angles into directions.
   const float a = std::atan2(dx, dz);
   const float sa = TableSin(SineIndexOfDegrees(a * kRadiansToDegrees));
-  const float ca = SineTable()[static_cast<uint16_t>(kCosineOffset - SineIndexOfDegrees(-a * kRadiansToDegrees))];
+  const float ca =
+      SineTable()[static_cast<uint16_t>(kCosineOffset - SineIndexOfDegrees(-a * kRadiansToDegrees))];
   at.x = p.x - sa * kKeepAway;
   at.z = p.z - ca * kKeepAway;
 }

@@ -22,7 +22,14 @@ class CNPC : public CUnit {
   void Draw() override;
   void DrawSecondPass() override;
 
-  enum BearState : int16_t { kIdle = 0, kFollow = 1, kFarJump = 2, kLevelJump = 3, kAirborne = 4, kLanded = 5 };
+  enum BearState : int16_t {
+    kIdle = 0,
+    kFollow = 1,
+    kFarJump = 2,
+    kLevelJump = 3,
+    kAirborne = 4,
+    kLanded = 5
+  };
 
   // Closest the bear lets the player come, horizontally.
   static constexpr float kKeepAway = 32.0f;

@@ -154,8 +154,9 @@ TEST_F(ButterflyDrawTest, DrawsItsModelAtItsPlacePosedAtItsMotionFrame) {
   EXPECT_EQ(device().indexed.size(), before + 1);
   ModelHierarchy& h = model->Hierarchy();
   EXPECT_FLOAT_EQ(h.Root()->time, b.Body().motion->GetFrame() * 160.0f);
-  const gfxutil::Matrix world = gfxutil::MatrixRotationY(b.GetRotation().y) *
-                                gfxutil::MatrixTranslation(b.GetPosition().x, b.GetPosition().y, b.GetPosition().z);
+  const gfxutil::Matrix world =
+      gfxutil::MatrixRotationY(b.GetRotation().y) *
+      gfxutil::MatrixTranslation(b.GetPosition().x, b.GetPosition().y, b.GetPosition().z);
   const gfxutil::Matrix want = h.Root()->frame.local * world;
   const gfxutil::Matrix got = model->GetRecordedMatrix(0);
   for (int r = 0; r < 4; ++r)

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -125,7 +125,8 @@ TEST_F(NpcTest, PlayerInsideThirtyTwoPushesTheBearOutToThirtyTwoWhateverItsState
     for (const float deg : directions) {
       for (const float d : distances) {
         PlacePlayer(100, 0, 50);
-        CTestBear& bear = MakeBear(100 + d * std::sin(deg * kDegrees), 7.0f, 50 + d * std::cos(deg * kDegrees));
+        CTestBear& bear =
+            MakeBear(100 + d * std::sin(deg * kDegrees), 7.0f, 50 + d * std::cos(deg * kDegrees));
         bear.Force(state);
         bear.LateUpdate();
         const Vector4 at = bear.GetPosition();
@@ -134,8 +135,9 @@ TEST_F(NpcTest, PlayerInsideThirtyTwoPushesTheBearOutToThirtyTwoWhateverItsState
         EXPECT_EQ(at.y, 7.0f);  // height untouched
         EXPECT_EQ(bear.State(), state);
         // Still on its own side of the player, within the whole degree the table resolves.
-        const float cosBetween = ((at.x - 100) * std::sin(deg * kDegrees) + (at.z - 50) * std::cos(deg * kDegrees)) /
-                                 HorizontalDistance(bear, *player_);
+        const float cosBetween =
+            ((at.x - 100) * std::sin(deg * kDegrees) + (at.z - 50) * std::cos(deg * kDegrees)) /
+            HorizontalDistance(bear, *player_);
         EXPECT_GT(cosBetween, std::cos(1.5f * kDegrees));
       }
     }

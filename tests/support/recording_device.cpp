@@ -21,6 +21,7 @@ bool CMemoryTexture::SetLevel(uint32_t level, const uint32_t* argb) {
 
 gfx::Result CRecordingDevice::Clear(uint32_t, gfx::Color color, float, uint32_t) {
   clears.push_back(color);
+  Note("clear");
   return gfx::D3D_OK;
 }
 
@@ -31,6 +32,7 @@ uint32_t CRecordingDevice::GetRenderState(gfx::RenderState state) const {
 
 void CRecordingDevice::SetTextureStageState(uint32_t stage, gfx::TextureStageState type, uint32_t value) {
   if (stage == 0) stageStates[type] = value;
+  Note("tss " + std::to_string(stage) + " " + std::to_string(type) + "=" + std::to_string(value));
 }
 
 uint32_t CRecordingDevice::GetTextureStageState(uint32_t stage, gfx::TextureStageState type) const {
@@ -64,6 +66,7 @@ gfx::Result CRecordingDevice::DrawPrimitiveUP(gfx::PrimitiveType, uint32_t count
   const auto* b = static_cast<const uint8_t*>(vertices);
   d.vertices.assign(b, b + size_t(count) * 3 * stride);
   draws.push_back(std::move(d));
+  Note("draw");
   return gfx::D3D_OK;
 }
 

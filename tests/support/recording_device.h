@@ -2,6 +2,7 @@
 // textures in memory and records every draw (state at the time, format, the vertex bytes).
 #pragma once
 #include <map>
+#include <string>
 #include <vector>
 
 #include "platform/gfx/device.h"
@@ -46,15 +47,18 @@ class CRecordingDevice : public gfx::CDevice {
   gfx::Result TestCooperativeLevel() override { return cooperative; }
   gfx::Result BeginScene() override {
     ++beginScenes;
+    Note("begin");
     return gfx::D3D_OK;
   }
   gfx::Result EndScene() override {
     ++endScenes;
+    Note("end");
     return gfx::D3D_OK;
   }
   gfx::Result Clear(uint32_t flags, gfx::Color color, float z, uint32_t stencil) override;
   gfx::Result Present() override {
     ++presents;
+    Note("present");
     return presentResult;
   }
   gfx::Result Reset(const gfx::PresentParameters&) override {
@@ -63,17 +67,29 @@ class CRecordingDevice : public gfx::CDevice {
   }
   void SetViewport(const gfx::Viewport& vp) override { viewport = vp; }
   gfx::Viewport GetViewport() const override { return viewport; }
-  void SetRenderState(gfx::RenderState state, uint32_t value) override { renderStates[state] = value; }
+  void SetRenderState(gfx::RenderState state, uint32_t value) override {
+    renderStates[state] = value;
+    Note("rs " + std::to_string(state) + "=" + std::to_string(value));
+  }
   uint32_t GetRenderState(gfx::RenderState state) const override;
   void SetTextureStageState(uint32_t stage, gfx::TextureStageState type, uint32_t value) override;
   uint32_t GetTextureStageState(uint32_t stage, gfx::TextureStageState type) const override;
-  void SetTransform(gfx::TransformState state, const gfx::Matrix& m) override { transforms[state] = m; }
+  void SetTransform(gfx::TransformState state, const gfx::Matrix& m) override {
+    transforms[state] = m;
+    Note("transform " + std::to_string(state));
+  }
   gfx::Matrix GetTransform(gfx::TransformState state) const override;
   void MultiplyTransform(gfx::TransformState state, const gfx::Matrix& m) override;
   void SetMaterial(const gfx::Material& m) override { material = m; }
   gfx::Material GetMaterial() const override { return material; }
-  void SetLight(uint32_t, const gfx::Light&) override {}
-  void LightEnable(uint32_t, bool) override {}
+  void SetLight(uint32_t index, const gfx::Light& light) override {
+    lights[index] = light;
+    Note("light " + std::to_string(index));
+  }
+  void LightEnable(uint32_t index, bool on) override {
+    lightsEnabled[index] = on;
+    Note("light enable " + std::to_string(index) + "=" + std::to_string(on));
+  }
   void SetTexture(uint32_t stage, gfx::CTexture* texture) override;
   void SetVertexShader(uint32_t fvf) override { this->fvf = fvf; }
   gfx::Result DrawPrimitiveUP(gfx::PrimitiveType type, uint32_t count, const void* vertices,
@@ -102,8 +118,17 @@ class CRecordingDevice : public gfx::CDevice {
   std::vector<Draw> draws;
   std::vector<gfx::Color> clears;
   int beginScenes = 0, endScenes = 0, presents = 0, resets = 0;
+  std::map<uint32_t, gfx::Light> lights;
+  std::map<uint32_t, bool> lightsEnabled;
+  // When set, every call that changes state or draws is noted here in call order.
+  std::vector<std::string>* journal = nullptr;
   gfx::Result presentResult = gfx::D3D_OK;
   gfx::Result cooperative = gfx::D3D_OK;
+
+ private:
+  void Note(const std::string& what) {
+    if (journal) journal->push_back(what);
+  }
 };
 
 }  // namespace testdev

@@ -29,7 +29,7 @@ struct Picture {
 
 struct StageRun {
   uint64_t homeAt = 0, goalAt = 0, forestAt = 0;
-  Picture home, forest;
+  Picture home, atGoal, fading, forest;
 };
 StageRun* g_stageRun = nullptr;
 
@@ -56,6 +56,9 @@ void StageHook(uint64_t frame) {
     if (frame > r.homeAt + kSettle && g_homeStageScene->GetPhase() == 0 && CPlayer::Current())
       CPlayer::Current()->SetPosition(160, 0, 310, 0);
     if (!r.goalAt && g_homeStageScene->GetPhase() == 1) r.goalAt = frame;
+    // The last frame before the fade-out draws, and half-way through it.
+    if (r.goalAt && frame == r.goalAt + 1) Keep(r.atGoal, "wiring-home-goal.png");
+    if (r.goalAt && frame == r.goalAt + 1 + 26) Keep(r.fading, "wiring-home-fading.png");
   }
   if (current == g_forestStageScene) {
     if (!r.forestAt) r.forestAt = frame;
@@ -103,6 +106,11 @@ TEST(StagePictures, HomeAndForestShowTheirBackgroundAndTheGoalLeadsOn) {
   ASSERT_NE(run.forestAt, 0u);
   // The ending frame after the goal asks for the forest; the fade-out takes 51 more.
   EXPECT_EQ(run.forestAt - run.goalAt, 1u + 51u);
+
+  // The fader darkens the whole picture evenly: about half of each level is left half-way.
+  ASSERT_EQ(run.fading.argb.size(), run.atGoal.argb.size());
+  EXPECT_LT(MeanLevel(run.fading), 0.7 * MeanLevel(run.atGoal));
+  EXPECT_GT(MeanLevel(run.fading), 0.3 * MeanLevel(run.atGoal));
 
   for (const Picture* p : {&run.home, &run.forest}) {
     ASSERT_EQ(p->width, 640u);

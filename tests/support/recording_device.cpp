@@ -22,12 +22,14 @@ bool CMemoryTexture::SetLevel(uint32_t level, const uint32_t* argb) {
 
 gfx::Result CRecordingDevice::Clear(uint32_t, gfx::Color color, float, uint32_t) {
   clears.push_back(color);
+  Note("clear");
   return gfx::D3D_OK;
 }
 
 void CRecordingDevice::SetRenderState(gfx::RenderState state, uint32_t value) {
   renderStates[state] = value;
   if (logCalls) calls.push_back("rs " + std::to_string(state) + " " + std::to_string(value));
+  Note("rs " + std::to_string(state) + "=" + std::to_string(value));
 }
 
 uint32_t CRecordingDevice::GetRenderState(gfx::RenderState state) const {
@@ -37,6 +39,7 @@ uint32_t CRecordingDevice::GetRenderState(gfx::RenderState state) const {
 
 void CRecordingDevice::SetTextureStageState(uint32_t stage, gfx::TextureStageState type, uint32_t value) {
   if (stage == 0) stageStates[type] = value;
+  Note("tss " + std::to_string(stage) + " " + std::to_string(type) + "=" + std::to_string(value));
 }
 
 uint32_t CRecordingDevice::GetTextureStageState(uint32_t stage, gfx::TextureStageState type) const {
@@ -47,6 +50,7 @@ uint32_t CRecordingDevice::GetTextureStageState(uint32_t stage, gfx::TextureStag
 void CRecordingDevice::SetTransform(gfx::TransformState state, const gfx::Matrix& m) {
   transforms[state] = m;
   if (logCalls) calls.push_back("transform " + std::to_string(state));
+  Note("transform " + std::to_string(state));
 }
 
 gfx::Matrix CRecordingDevice::GetTransform(gfx::TransformState state) const {
@@ -82,6 +86,7 @@ gfx::Result CRecordingDevice::DrawPrimitiveUP(gfx::PrimitiveType type, uint32_t 
   d.vertices.assign(b, b + size_t(count) * 3 * stride);
   draws.push_back(std::move(d));
   if (logCalls) calls.push_back("draw");
+  Note("draw");
   return gfx::D3D_OK;
 }
 

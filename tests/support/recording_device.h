@@ -63,15 +63,18 @@ class CRecordingDevice : public gfx::CDevice {
   gfx::Result TestCooperativeLevel() override { return cooperative; }
   gfx::Result BeginScene() override {
     ++beginScenes;
+    Note("begin");
     return gfx::D3D_OK;
   }
   gfx::Result EndScene() override {
     ++endScenes;
+    Note("end");
     return gfx::D3D_OK;
   }
   gfx::Result Clear(uint32_t flags, gfx::Color color, float z, uint32_t stencil) override;
   gfx::Result Present() override {
     ++presents;
+    Note("present");
     return presentResult;
   }
   gfx::Result Reset(const gfx::PresentParameters&) override {
@@ -89,8 +92,14 @@ class CRecordingDevice : public gfx::CDevice {
   void MultiplyTransform(gfx::TransformState state, const gfx::Matrix& m) override;
   void SetMaterial(const gfx::Material& m) override { material = m; }
   gfx::Material GetMaterial() const override { return material; }
-  void SetLight(uint32_t, const gfx::Light&) override {}
-  void LightEnable(uint32_t, bool) override {}
+  void SetLight(uint32_t index, const gfx::Light& light) override {
+    lights[index] = light;
+    Note("light " + std::to_string(index));
+  }
+  void LightEnable(uint32_t index, bool on) override {
+    lightsEnabled[index] = on;
+    Note("light enable " + std::to_string(index) + "=" + std::to_string(on));
+  }
   void SetTexture(uint32_t stage, gfx::CTexture* texture) override;
   void SetVertexShader(uint32_t fvf) override;
   gfx::Result DrawPrimitiveUP(gfx::PrimitiveType type, uint32_t count, const void* vertices,
@@ -118,6 +127,10 @@ class CRecordingDevice : public gfx::CDevice {
   std::vector<Draw> draws;
   std::vector<gfx::Color> clears;
   int beginScenes = 0, endScenes = 0, presents = 0, resets = 0;
+  std::map<uint32_t, gfx::Light> lights;
+  std::map<uint32_t, bool> lightsEnabled;
+  // When set, every call that changes state or draws is noted here in call order.
+  std::vector<std::string>* journal = nullptr;
   gfx::Result presentResult = gfx::D3D_OK;
   gfx::Result cooperative = gfx::D3D_OK;
 
@@ -130,6 +143,11 @@ class CRecordingDevice : public gfx::CDevice {
   gfx::CVertexBuffer* streamSource = nullptr;
   gfx::CIndexBuffer* indices = nullptr;
   std::vector<IndexedDrawCall> indexedDraws;
+
+ private:
+  void Note(const std::string& what) {
+    if (journal) journal->push_back(what);
+  }
 };
 
 }  // namespace testdev

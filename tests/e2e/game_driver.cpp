@@ -134,4 +134,6 @@ std::string CGameDriver::LogText() const {
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
+bool CGameDriver::LogExists() const { return std::filesystem::exists(dir_.Path() + "/profile.txt"); }
+
 }  // namespace e2e

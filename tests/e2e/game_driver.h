@@ -52,8 +52,9 @@ class CGameDriver {
   // Whether the loopback device rendered at all (false: no sound device came up).
   bool AudioCaptured() const { return audioCaptured_; }
 
-  // The game's log as it stands.
+  // The game's log as it stands, and whether the game made one.
   std::string LogText() const;
+  bool LogExists() const;
   const std::string& Folder() const { return dir_.Path(); }
 
  private:

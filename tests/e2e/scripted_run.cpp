@@ -87,8 +87,8 @@ class CUnitWatch {
 
 class CScriptedRun {
  public:
-  CScriptedRun(const std::string& name, const std::string& shotDir)
-      : driver_(name, 640, 480), shotDir_(shotDir) {}
+  CScriptedRun(const std::string& name, const std::string& shotDir, int width, int height)
+      : driver_(name, width, height), shotDir_(shotDir) {}
 
   RunRecord Play() {
     record_.exitCode = driver_.Run([this](uint64_t frame) { return OnFrame(frame); });
@@ -97,6 +97,7 @@ class CScriptedRun {
     record_.mix = driver_.Mix();
     record_.audioCaptured = driver_.AudioCaptured();
     record_.log = driver_.LogText();
+    record_.logWritten = driver_.LogExists();
     record_.shots = driver_.Screenshots();
     record_.shotContrast = driver_.ShotContrast();
     record_.failedShots = driver_.FailedScreenshots();
@@ -199,7 +200,10 @@ class CScriptedRun {
     if (frame == first) record_.homeStart = ToPosition(p);
 
     if (g_homeStageScene->GetPhase() != 0) {
-      if (!record_.goalFrame) record_.goalFrame = frame;
+      if (!record_.goalFrame) {
+        record_.goalFrame = frame;
+        record_.goalPosition = ToPosition(p);
+      }
       ReleaseAll();
       return true;
     }
@@ -338,8 +342,8 @@ class CScriptedRun {
 
 }  // namespace
 
-RunRecord PlayScriptedRun(const std::string& name, const std::string& shotDir) {
-  CScriptedRun run(name, shotDir);
+RunRecord PlayScriptedRun(const std::string& name, const std::string& shotDir, int width, int height) {
+  CScriptedRun run(name, shotDir, width, height);
   return run.Play();
 }
 

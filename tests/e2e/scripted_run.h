@@ -36,6 +36,7 @@ struct RunRecord {
   uint64_t lookOffFrame = 0;   // keypad 8 again, look mode off
   int lookModeAfterOn = -1;    // the look flag after those frames
   int lookModeAfterOff = -1;
+  Position goalPosition;  // where the player stood when the home stage ended
 
   // Home: where the player started, how close the autopilot came before the goal.
   Position homeStart;
@@ -62,13 +63,14 @@ struct RunRecord {
   std::vector<float> mix;      // both channels summed, 735 samples per frame from frame 1 on
   bool audioCaptured = false;
   std::string log;
+  bool logWritten = false;
   std::vector<std::string> shots;
   std::vector<double> shotContrast;
   int failedShots = 0;
 };
 
-// Plays the script. shotDir empty: no screenshots.
-RunRecord PlayScriptedRun(const std::string& name, const std::string& shotDir);
+// Plays the script in a width x height window. shotDir empty: no screenshots.
+RunRecord PlayScriptedRun(const std::string& name, const std::string& shotDir, int width, int height);
 
 // The forest minute: frames of play in the forest after it has faded in.
 constexpr uint64_t kForestFrames = 3600;

@@ -78,6 +78,28 @@ double BestMatchAt(const std::vector<float>& mix, const std::vector<float>& effe
   return best;
 }
 
+// Least squares for mix ≈ a·left + b·right over [at, at + length); returns what is left, as energy.
+double FitMusic(const std::vector<float>& mix, const StereoWave& music, size_t at, size_t length, double& a,
+                double& b) {
+  const size_t len = music.left.size();
+  double ll = 0, lr = 0, rr = 0, xl = 0, xr = 0, xx = 0;
+  const size_t end = std::min(mix.size(), at + length);
+  for (size_t i = at; i < end; ++i) {
+    const double l = music.left[(i - at) % len], r = music.right[(i - at) % len], x = mix[i];
+    ll += l * l, lr += l * r, rr += r * r, xl += x * l, xr += x * r, xx += x * x;
+  }
+  a = b = 0;
+  const double det = ll * rr - lr * lr;
+  if (std::fabs(det) > 1e-9 * (ll * rr + 1e-30)) {
+    a = (xl * rr - xr * lr) / det;
+    b = (xr * ll - xl * lr) / det;
+  } else if (ll + rr > 0) {
+    a = b = (xl + xr) / (ll + 2 * lr + rr);
+  }
+  // |x - a l - b r|^2 expanded.
+  return xx - 2 * a * xl - 2 * b * xr + a * a * ll + 2 * a * b * lr + b * b * rr;
+}
+
 }  // namespace
 
 double BestMatch(const std::vector<float>& mix, const std::vector<float>& effect, size_t from, size_t to) {
@@ -117,21 +139,24 @@ std::vector<float> RemoveMusic(const std::vector<float>& mix, const StereoWave& 
   for (size_t i = 0; i < opening; ++i) head[i] = music.left[i] + music.right[i];
   size_t at = 0;
   if (BestMatchAt(mix, head, from, to, at) < 0.5) return mix;
-  // Least squares for mix ≈ a·left + b·right over the fit window.
-  double ll = 0, lr = 0, rr = 0, xl = 0, xr = 0;
-  const size_t fitEnd = std::min(mix.size(), at + fitLength);
-  for (size_t i = at; i < fitEnd; ++i) {
-    const double l = music.left[(i - at) % len], r = music.right[(i - at) % len], x = mix[i];
-    ll += l * l, lr += l * r, rr += r * r, xl += x * l, xr += x * r;
+  // The opening may sit under an effect that pulls the match a sample or two aside: settle on the
+  // start whose fitted music leaves the least over the fit window.
+  double a = 0, b = 0, bestLeft = 0;
+  bool found = false;
+  const size_t first = at > 16 ? at - 16 : 0;
+  for (size_t candidate = first; candidate <= at + 16 && candidate < mix.size(); ++candidate) {
+    double ca = 0, cb = 0;
+    const double left = FitMusic(mix, music, candidate, fitLength, ca, cb);
+    // What is left can come out a hair below zero when the fit is exact.
+    if (!found || left < bestLeft) {
+      found = true;
+      bestLeft = left;
+      a = ca;
+      b = cb;
+      start = candidate;
+    }
   }
-  double a = 0, b = 0;
-  const double det = ll * rr - lr * lr;
-  if (std::fabs(det) > 1e-9 * (ll * rr + 1e-30)) {
-    a = (xl * rr - xr * lr) / det;
-    b = (xr * ll - xl * lr) / det;
-  } else if (ll + rr > 0) {
-    a = b = (xl + xr) / (ll + 2 * lr + rr);
-  }
+  at = start;
   std::vector<float> out = mix;
   for (size_t i = at; i < out.size(); ++i) {
     const size_t k = (i - at) % len;

@@ -159,6 +159,8 @@ void ExpectEffect(const std::vector<float>& track, const EffectCheck& e) {
   const std::vector<float> effect = LoadEffect(Data(e.file), 44100, 0.25);
   ASSERT_FALSE(effect.empty()) << e.file;
   const double match = BestMatch(track, effect, At(e.frame) - kSpf, At(e.frame + 2));
+  std::printf("%s: frame %" PRIu64 ", mean square before %.3g, after %.3g, match %.3f\n", e.what, e.frame,
+              before, during, match);
   EXPECT_GT(match, 0.6) << e.file;
   // Nothing like it a second earlier.
   if (e.frame > 61) {
@@ -217,6 +219,9 @@ TEST(EndToEnd, ScriptedRunThroughTheWholeGame) {
   const std::string twinSummary = twin.Wait();
   std::printf("%s", Summary(r).c_str());
   std::printf("run: %.1f s for %" PRIu64 " frames\n", seconds, r.frames);
+  for (uint64_t w : r.waypointFrames) std::printf("forest waypoint at frame %" PRIu64 "\n", w);
+  std::printf("walk %.2f, run %.2f per frame; bear %.1f away at the end\n", r.topWalkSpeed, r.topRunSpeed,
+              r.bearDistanceEnd);
   const EffectsTrack t = SeparateMusic(r);
   WriteSoundForPeople(r, t);
 

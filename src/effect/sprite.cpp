@@ -102,6 +102,16 @@ void CSprite::Draw3D(const gfx::Matrix& world, uint32_t color, float x0, float y
   device->SetTexture(0, nullptr);
 }
 
+void SetTextureTimesDiffuse(gfx::CDevice& device) {
+  using namespace gfx;
+  device.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  device.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device.SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  device.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  device.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+  device.SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+}
+
 void Set2DRenderStates(gfx::CDevice& device) {
   using namespace gfx;
   device.SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);

@@ -40,6 +40,8 @@ gfx::TexturePtr LoadTexture(const char* fileName, uint32_t mipLevels);
 // The 2D states of the fader, the front-end frames and the camera mask: no depth, no lighting,
 // no fog, stage 0 texture x current for colour and alpha, source-alpha blending, CCW culling.
 void Set2DRenderStates(gfx::CDevice& device);
+// Stage 0: texture x diffuse for colour and alpha, as the alpha-blended 3D passes draw.
+void SetTextureTimesDiffuse(gfx::CDevice& device);
 
 // Virtual screen to back-buffer factors, written as single-precision decimals (the vertical one
 // is slightly less than 1/480).

@@ -34,6 +34,10 @@ class ResourceCache {
   size_t Size() const { return entries_.size(); }
 
   static ResourceCache* Current() { return current_; }
+  // Find in the current cache; an empty pointer when there is none.
+  static boost::shared_ptr<T> FindCurrent(const std::string& path) {
+    return current_ ? current_->Find(path) : boost::shared_ptr<T>();
+  }
 
  private:
   static T* Load(const std::string& path) {

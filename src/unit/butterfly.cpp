@@ -16,8 +16,7 @@ float Table(uint32_t index) { return SineTable()[static_cast<uint16_t>(index)]; 
 
 CButterfly::CButterfly(const gfxutil::Vector4& position) {
   body_.position = position;
-  ResourceCache<CModel>* cache = ResourceCache<CModel>::Current();
-  if (cache) model_ = cache->Find("data/mdl/creature/butterfly/butterfly.mdl");
+  model_ = ResourceCache<CModel>::FindCurrent("data/mdl/creature/butterfly/butterfly.mdl");
   body_.motion = boost::make_shared<CMotion>(kButterflyMotionTable);
 }
 

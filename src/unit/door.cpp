@@ -13,8 +13,7 @@ CDoor::CDoor(const gfxutil::Vector4& position) {
   body_.position = position;
   closedX_ = position.x;
   openX_ = position.x - 150.0f;
-  ResourceCache<CModel>* cache = ResourceCache<CModel>::Current();
-  if (cache) model_ = cache->Find("data/mdl/object/door/door.mdl");
+  model_ = ResourceCache<CModel>::FindCurrent("data/mdl/object/door/door.mdl");
 }
 
 CDoor::~CDoor() = default;

@@ -5,6 +5,7 @@
 
 #include "app/graphics.h"
 #include "effect/particle_file.h"
+#include "effect/sprite.h"
 #include "effect/particle_unit.h"
 #include "resource/math_helpers.h"
 #include "resource/model.h"
@@ -30,11 +31,6 @@ constexpr int kJumpEffect = 1;
 constexpr int kFollowLevelJumpEffect = 24;
 constexpr int kSprungBone = 2;
 
-template <class T>
-boost::shared_ptr<T> FromCache(const char* path) {
-  ResourceCache<T>* cache = ResourceCache<T>::Current();
-  return cache ? cache->Find(path) : boost::shared_ptr<T>();
-}
 
 // |trunc(a - b)| > 50 without converting a possibly huge difference to an integer.
 bool OnAnotherLevel(float a, float b) { return std::fabs(std::trunc(a - b)) > kLevelDifference; }
@@ -47,9 +43,9 @@ void PlayAt(const UnitBody& body, int n) {
 CNPC::CNPC(const gfxutil::Vector4& position, const gfxutil::Vector4& rotation) {
   body_.position = position;
   body_.rotation.y = rotation.y;
-  model_ = FromCache<CModel>("data/mdl/kuma/kuma.mdl");
-  smoke_ = FromCache<CParticleFile>("data/par/smoke.par");
-  blood_ = FromCache<CParticleFile>("data/par/blood.par");
+  model_ = ResourceCache<CModel>::FindCurrent("data/mdl/kuma/kuma.mdl");
+  smoke_ = ResourceCache<CParticleFile>::FindCurrent("data/par/smoke.par");
+  blood_ = ResourceCache<CParticleFile>::FindCurrent("data/par/blood.par");
   body_.motion = boost::make_shared<CMotion>(kBearMotionTable);
   g_currentNpc = this;
 }
@@ -202,12 +198,7 @@ void CNPC::DrawSecondPass() {
   gfx::CDevice* device = app::GetDevice();
   if (!device) return;
   using namespace gfx;
-  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-  device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-  device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-  device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+  SetTextureTimesDiffuse(*device);
   device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
   device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
 }

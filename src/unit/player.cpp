@@ -10,6 +10,7 @@
 #include "app/graphics.h"
 #include "app/input.h"
 #include "effect/particle_file.h"
+#include "effect/sprite.h"
 #include "effect/particle_unit.h"
 #include "resource/math_helpers.h"
 #include "resource/model.h"
@@ -32,11 +33,6 @@ int g_playerLandingCounter = 0;
 namespace {
 CPlayer* g_currentPlayer = nullptr;
 
-template <class T>
-boost::shared_ptr<T> FromCache(const char* path) {
-  ResourceCache<T>* cache = ResourceCache<T>::Current();
-  return cache ? cache->Find(path) : boost::shared_ptr<T>();
-}
 
 // One row of the direction table: the buttons held (second = -1 for one button), the movement
 // angle and the heading as offsets from the camera's heading. The body faces its -z axis, so the
@@ -69,28 +65,6 @@ bool Held(int button) { return g_input && g_input->Pressed(button); }
 bool Triggered(int button) { return g_input && g_input->Trigger(button); }
 bool AnyDirection() { return g_input && g_input->AnyDirection(); }
 
-// Z, X and Y rotations (each only when not 0), scale (only when not 1), translation: the unit
-// world matrix, for records that are not a unit's own body.
-Matrix WorldMatrixOf(const UnitBody& b, float lift) {
-  Matrix m;
-  if (b.rotation.z != 0.0f) m = m * gfxutil::MatrixRotationZ(b.rotation.z);
-  if (b.rotation.x != 0.0f) m = m * gfxutil::MatrixRotationX(b.rotation.x);
-  if (b.rotation.y != 0.0f) m = m * gfxutil::MatrixRotationY(b.rotation.y);
-  if (b.scaleX != 1.0f || b.scaleY != 1.0f || b.scaleZ != 1.0f)
-    m = m * gfxutil::MatrixScaling(b.scaleX, b.scaleY, b.scaleZ);
-  return m * gfxutil::MatrixTranslation(b.position.x, b.position.y + lift, b.position.z);
-}
-
-void SetTextureTimesDiffuse(gfx::CDevice& device) {
-  using namespace gfx;
-  device.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-  device.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-  device.SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  device.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-  device.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-  device.SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-}
-
 void SetAlphaBlending(gfx::CDevice& device) {
   using namespace gfx;
   device.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
@@ -109,10 +83,10 @@ void SetOpaqueBlending(gfx::CDevice& device) {
 CPlayer::CPlayer(const Vector4& position, const Vector4& rotation) {
   body_.position = position;
   body_.rotation.y = rotation.y;
-  bodyModel_ = FromCache<CModel>("data/mdl/player/player.mdl");
-  headModel_ = FromCache<CModel>("data/mdl/player/head.mdl");
-  smoke_ = FromCache<CParticleFile>("data/par/smoke.par");
-  blood_ = FromCache<CParticleFile>("data/par/blood.par");
+  bodyModel_ = ResourceCache<CModel>::FindCurrent("data/mdl/player/player.mdl");
+  headModel_ = ResourceCache<CModel>::FindCurrent("data/mdl/player/head.mdl");
+  smoke_ = ResourceCache<CParticleFile>::FindCurrent("data/par/smoke.par");
+  blood_ = ResourceCache<CParticleFile>::FindCurrent("data/par/blood.par");
   body_.motion = boost::make_shared<CMotion>(kPlayerMotionTable);
   moveX_ = 1.0f;
   moveZ_ = 1.0f;
@@ -297,15 +271,16 @@ void CPlayer::Draw() {
   device->SetRenderState(gfx::D3DRS_SPECULARENABLE, 0);
 
   if (bodyModel_) {
-    bodyModel_->SetMatrix(WorldMatrixOf(body_, kBodyLift));
+    UnitBody raised = body_;
+    raised.position.y += kBodyLift;
+    bodyModel_->SetMatrix(BuildWorldMatrix(raised));
     bodyModel_->Draw(body_.motion ? std::optional<float>(body_.motion->GetFrame()) : std::nullopt);
     if (headModel_) {
       // The head follows the neck as the body draw just posed it, turned with the body only.
       const Matrix neck = bodyModel_->GetRecordedMatrix(kNeckRecord);
       head_.position = Vector4(neck.m[3][0], neck.m[3][1] + kHeadLift, neck.m[3][2], 0.0f);
       head_.rotation.y = body_.rotation.y;
-      head_.world = WorldMatrixOf(head_, 0.0f);
-      headModel_->SetMatrix(head_.world);
+      headModel_->SetMatrix(BuildWorldMatrix(head_));
       headModel_->Draw(std::nullopt);
     }
   }

@@ -219,7 +219,8 @@ CImage StageCard(CFontFace& font) {
   return img;
 }
 
-// Soft round shadow: black whose alpha falls off smoothly to nothing at the rim. Its densest
+// Soft round shadow: black, dense over most of its disc so the caster's vertex alpha (at most
+// 100 of 255) still reads as a shadow, falling off smoothly to nothing at the rim. Its densest
 // texel stays below full alpha so the loader's colour key (opaque black) never punches a hole.
 CImage Shadow() {
   CImage img(64, 64, 0);
@@ -228,7 +229,7 @@ CImage Shadow() {
       const float dx = (static_cast<float>(x) + 0.5f - 32) / 30,
                   dy = (static_cast<float>(y) + 0.5f - 32) / 30;
       const float d = std::min(1.0f, std::sqrt(dx * dx + dy * dy));
-      const float a = std::pow(1.0f - d * d, 1.6f) * 220.0f;
+      const float a = std::pow(1.0f - d * d, 0.8f) * 250.0f;
       img.At(x, y) = static_cast<uint32_t>(a + 0.5f) << 24;
     }
   return img;

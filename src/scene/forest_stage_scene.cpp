@@ -1,5 +1,6 @@
 #include "scene/forest_stage_scene.h"
 
+#include "scene/stage_light.h"
 
 CForestStageScene* g_forestStageScene = nullptr;
 
@@ -8,7 +9,11 @@ CForestStageScene::~CForestStageScene() {
   if (g_forestStageScene == this) g_forestStageScene = nullptr;
 }
 
-void CForestStageScene::Enter() { LoadStageScript("data/scr/stg02_forest.txt"); }
+void CForestStageScene::Enter() {
+  LoadStageScript("data/scr/stg02_forest.txt");
+  SetForestStageLight();
+  ApplyStageLight();
+}
 
 void CForestStageScene::Frame() {
   PlayerStep();

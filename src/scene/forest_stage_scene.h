@@ -1,3 +1,5 @@
+// The second playable stage: open ground, a plateau, trees and rocks, with no end; play stays here
+// until the player quits.
 #pragma once
 #include "scene/scene.h"
 

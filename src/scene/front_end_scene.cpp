@@ -4,9 +4,16 @@
 #include "effect/sprite.h"
 #include "scene/scene_manager.h"
 #include "scene/screen_fader.h"
+#include "unit/camera_manager.h"
 
 void CFrontEndScene::Frame() {
   gfx::CDevice* device = app::GetDevice();
+  // The picture scenes draw in 2D, but leave the device with their camera's view and projection
+  // as every world frame does.
+  if (g_cameraManager) {
+    if (device) device->SetTransform(gfx::D3DTS_PROJECTION, g_cameraManager->Projection());
+    g_cameraManager->Update();
+  }
   if (device) {
     device->BeginScene();
     app::SetPreviousClearColor(0);

@@ -1,4 +1,7 @@
+// The first playable stage: the yard and the house with a sliding door and three butterflies.
+// Reaching the goal point ends it and fades over to the forest.
 #pragma once
+#include "platform/gfxutil/math.h"
 #include "scene/scene.h"
 
 class CHomeStageScene : public CScene {
@@ -8,6 +11,9 @@ class CHomeStageScene : public CScene {
   void Enter() override;
   void Frame() override;
   const char* Name() const override { return "CHomeStageScene"; }
+
+  // Whether a player at `position` has reached the goal.
+  static bool AtGoal(const gfxutil::Vector4& position);
 };
 
 extern CHomeStageScene* g_homeStageScene;

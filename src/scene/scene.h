@@ -47,8 +47,9 @@ class CScene {
   static void SetTraceHook(TraceHook hook);
   static void Trace(const char* event, const CScene* scene);
   virtual const char* Name() const { return "CScene"; }
-
- protected:
+  // Tests follow the world's construction and teardown step by step through this.
+  using WorldStepHook = void (*)(const char* step);
+  static void SetWorldStepHook(WorldStepHook hook);
 
  private:
   int16_t phase_ = 0;

@@ -144,3 +144,5 @@ bool StreamIsPlaying() {
   return g_stream.buffer && audio::Succeeded(g_stream.buffer->GetStatus(&status)) &&
          (status & audio::DSBSTATUS_PLAYING) != 0;
 }
+
+bool StreamIsOpen() { return g_stream.buffer != nullptr; }

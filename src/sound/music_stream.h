@@ -10,3 +10,6 @@ bool StartStream(const char* path);
 void StopStream();
 // True while the stream's buffer plays (the worker starts it shortly after StartStream).
 bool StreamIsPlaying();
+// True from a start that set up a stream on the device until the stop (whether or not the worker
+// has begun playing yet).
+bool StreamIsOpen();

@@ -2,6 +2,12 @@
 
 #include "resource/model.h"
 #include "resource/resource_cache.h"
+#include "unit/player.h"
+
+namespace {
+constexpr float kOpenDistanceSq = 10000.0f;  // 100 units from the closed position, in x and z
+constexpr float kEase = 0.1f;
+}  // namespace
 
 CDoor::CDoor(const gfxutil::Vector4& position) {
   body_.position = position;
@@ -13,5 +19,18 @@ CDoor::CDoor(const gfxutil::Vector4& position) {
 
 CDoor::~CDoor() = default;
 
-void CDoor::Update() {}
-void CDoor::Draw() {}
+void CDoor::Update() {
+  CPlayer* player = CPlayer::Current();
+  if (!player) return;
+  const gfxutil::Vector4 p = player->GetPosition();
+  const float dx = p.x - closedX_;
+  const float dz = p.z - body_.position.z;
+  const float goal = dx * dx + dz * dz >= kOpenDistanceSq ? closedX_ : openX_;
+  body_.position.x += (goal - body_.position.x) * kEase;
+}
+
+void CDoor::Draw() {
+  if (!model_) return;
+  model_->SetMatrix(BuildWorldMatrix());
+  model_->Draw(std::nullopt);
+}

@@ -14,11 +14,14 @@ class CLeaf : public CUnit {
   CLeaf(const gfxutil::Vector4& position, const gfxutil::Vector4& velocity, int leafIndex);
   ~CLeaf() override;
 
+  // Tumbles, rises and falls; settles at the start height once sinking, and finishes 17 updates
+  // after settling.
   void Update() override;
   void Draw() override;
 
   float GroundHeight() const { return groundHeight_; }
   bool Landed() const { return landed_ != 0; }
+  const boost::shared_ptr<CModel>& Model() const { return model_; }
 
  private:
   boost::shared_ptr<CModel> model_;

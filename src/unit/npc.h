@@ -22,7 +22,26 @@ class CNPC : public CUnit {
   void Draw() override;
   void DrawSecondPass() override;
 
+  enum BearState : int16_t {
+    kIdle = 0,
+    kFollow = 1,
+    kFarJump = 2,
+    kLevelJump = 3,
+    kAirborne = 4,
+    kLanded = 5
+  };
+
+  // Closest the bear lets the player come, horizontally.
+  static constexpr float kKeepAway = 32.0f;
+
+  const boost::shared_ptr<CModel>& Model() const { return model_; }
+
  private:
+  void Spring();
+  void StateLogic();
+  void KeepAway();
+  void KickUpSmoke();
+
   boost::shared_ptr<CModel> model_;
   boost::shared_ptr<CParticleFile> smoke_;
   boost::shared_ptr<CParticleFile> blood_;

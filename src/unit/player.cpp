@@ -1,8 +1,30 @@
 #include "unit/player.h"
 
+#include <boost/make_shared.hpp>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "app/graphics.h"
+#include "app/input.h"
 #include "effect/particle_file.h"
+#include "effect/particle_unit.h"
+#include "resource/math_helpers.h"
 #include "resource/model.h"
 #include "resource/resource_cache.h"
+#include "sound/sound_bank.h"
+#include "unit/camera_manager.h"
+#include "unit/camera_mask.h"
+#include "unit/leaf.h"
+#include "unit/motion.h"
+#include "unit/shadow.h"
+#include "unit/unit_registry.h"
+#include "world/collision_world.h"
+
+using gfxutil::Matrix;
+using gfxutil::Vector4;
 
 int g_playerLookMode = 0;
 int g_playerLandingCounter = 0;
@@ -15,15 +37,86 @@ boost::shared_ptr<T> FromCache(const char* path) {
   ResourceCache<T>* cache = ResourceCache<T>::Current();
   return cache ? cache->Find(path) : boost::shared_ptr<T>();
 }
+
+// One row of the direction table: the buttons held (second = -1 for one button), the movement
+// angle and the heading as offsets from the camera's heading. The body faces its -z axis, so the
+// heading is always the movement angle plus a half turn.
+struct DirectionRow {
+  int first, second;
+  float angle;
+  float yaw;
+};
+constexpr DirectionRow kDirections[] = {
+    {CPlayer::kRight, CPlayer::kDown, -0.785f, 2.355f},
+    {CPlayer::kLeft, CPlayer::kDown, 0.785f, 3.925f},
+    {CPlayer::kLeft, CPlayer::kUp, -3.925f, 5.495f},
+    {CPlayer::kRight, CPlayer::kUp, -2.355f, 0.785f},
+    {CPlayer::kDown, -1, 0.0f, 3.14f},
+    {CPlayer::kUp, -1, 3.14f, 0.0f},
+    {CPlayer::kRight, -1, -1.57f, 1.57f},
+    {CPlayer::kLeft, -1, 1.57f, 4.71f},
+};
+constexpr int kUpRow = 5;
+
+constexpr float kJumpImpulse = 6.0f;
+constexpr float kWalkPush = 0.55f;
+constexpr float kRunPush = 1.1f;
+constexpr float kAirPush = 0.055f;
+constexpr float kLookTurn = 0.4f;
+constexpr float kDegreesPerRadian = 57.29f;
+
+bool Held(int button) { return g_input && g_input->Pressed(button); }
+bool Triggered(int button) { return g_input && g_input->Trigger(button); }
+bool AnyDirection() { return g_input && g_input->AnyDirection(); }
+
+// Z, X and Y rotations (each only when not 0), scale (only when not 1), translation: the unit
+// world matrix, for records that are not a unit's own body.
+Matrix WorldMatrixOf(const UnitBody& b, float lift) {
+  Matrix m;
+  if (b.rotation.z != 0.0f) m = m * gfxutil::MatrixRotationZ(b.rotation.z);
+  if (b.rotation.x != 0.0f) m = m * gfxutil::MatrixRotationX(b.rotation.x);
+  if (b.rotation.y != 0.0f) m = m * gfxutil::MatrixRotationY(b.rotation.y);
+  if (b.scaleX != 1.0f || b.scaleY != 1.0f || b.scaleZ != 1.0f)
+    m = m * gfxutil::MatrixScaling(b.scaleX, b.scaleY, b.scaleZ);
+  return m * gfxutil::MatrixTranslation(b.position.x, b.position.y + lift, b.position.z);
+}
+
+void SetTextureTimesDiffuse(gfx::CDevice& device) {
+  using namespace gfx;
+  device.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  device.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device.SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  device.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  device.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+  device.SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+}
+
+void SetAlphaBlending(gfx::CDevice& device) {
+  using namespace gfx;
+  device.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+  SetTextureTimesDiffuse(device);
+  device.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+}
+
+void SetOpaqueBlending(gfx::CDevice& device) {
+  device.SetRenderState(gfx::D3DRS_SRCBLEND, gfx::D3DBLEND_ONE);
+  device.SetRenderState(gfx::D3DRS_DESTBLEND, gfx::D3DBLEND_ZERO);
+}
+
 }  // namespace
 
-CPlayer::CPlayer(const gfxutil::Vector4& position, const gfxutil::Vector4& rotation) {
+CPlayer::CPlayer(const Vector4& position, const Vector4& rotation) {
   body_.position = position;
   body_.rotation.y = rotation.y;
   bodyModel_ = FromCache<CModel>("data/mdl/player/player.mdl");
   headModel_ = FromCache<CModel>("data/mdl/player/head.mdl");
   smoke_ = FromCache<CParticleFile>("data/par/smoke.par");
   blood_ = FromCache<CParticleFile>("data/par/blood.par");
+  body_.motion = boost::make_shared<CMotion>(kPlayerMotionTable);
+  moveX_ = 1.0f;
+  moveZ_ = 1.0f;
+  ChangeState(kIdle);
   g_currentPlayer = this;
 }
 
@@ -33,9 +126,225 @@ CPlayer::~CPlayer() {
 
 CPlayer* CPlayer::Current() { return g_currentPlayer; }
 
-void CPlayer::ReadInput() {}
-void CPlayer::Update() {}
-void CPlayer::LateUpdate() {}
-void CPlayer::Draw() {}
-void CPlayer::DrawSecondPass() {}
-void CPlayer::DrawScreen() {}
+void CPlayer::PlaySE(int n) const {
+  if (g_soundBank) g_soundBank->PlaySE(body_, n);
+}
+
+void CPlayer::ReadInput() {
+  if (g_cameraManager) g_cameraManager->CopyPose(cameraPose_);
+  const float c = cameraPose_.rotation.y;
+
+  for (int i = 0; i < static_cast<int>(std::size(kDirections)); ++i) {
+    const DirectionRow& row = kDirections[i];
+    if (!Held(row.first) || (row.second >= 0 && !Held(row.second))) continue;
+    if (i == kUpRow) {
+      moveX_ = -std::sin(c);
+      moveZ_ = -std::cos(c);
+    } else {
+      const float a = c + row.angle;
+      moveX_ = std::sin(a);
+      moveZ_ = std::cos(a);
+    }
+    targetYaw_ = c + row.yaw;
+    break;
+  }
+
+  // Look mode: the bars come in and the body keeps turning to face where the camera looks.
+  if (Triggered(kLook)) {
+    if (!g_playerLookMode) {
+      PlaySE(kLookOnSE);
+      if (g_cameraMask) g_cameraMask->Show();
+      g_playerLookMode = 1;
+      targetYaw_ = c;
+      TurnToward(body_.rotation.y, targetYaw_, kLookTurn);
+    } else {
+      PlaySE(kLookOffSE);
+      if (g_cameraMask) g_cameraMask->Hide();
+      g_playerLookMode = 0;
+    }
+  } else if (g_playerLookMode) {
+    targetYaw_ = c;
+    TurnToward(body_.rotation.y, targetYaw_, kLookTurn);
+  }
+}
+
+void CPlayer::Update() {
+  // Collision zeroes the fall speed when it lands the body, and every physics step makes it
+  // positive again, so whether the player stands is read before this update's step.
+  const float fallSpeed = body_.fallSpeed;
+  StepStateMachine();
+  PhysicsStep();
+  CheckLanding(fallSpeed);
+  body_.motion->Advance();
+}
+
+void CPlayer::StepStateMachine() {
+  switch (state_) {
+    case kIdle:
+      if (tick_ == 0) body_.motion->SetMotion(0);
+      ++tick_;
+      // Each test overrides the one before: a jump with a direction held starts as a walk.
+      if (Triggered(kJump)) {
+        PlaySE(kJumpStandingSE);
+        body_.velocityY += kJumpImpulse;
+        ChangeState(kJumpStart);
+      }
+      if (!body_.landed) ChangeState(kAirborne);
+      if (AnyDirection()) ChangeState(kWalk);
+      break;
+    case kWalk:
+      Walk();
+      break;
+    case kStop:
+      ChangeState(kIdle);
+      break;
+    case kJumpStart:
+      ChangeState(kAirborne);
+      break;
+    case kAirborne:
+      // Steers in the air, but the body keeps its heading.
+      if (AnyDirection()) {
+        body_.velocityX += moveX_ * kAirPush;
+        body_.velocityZ += moveZ_ * kAirPush;
+      }
+      if (body_.landed) ChangeState(kLanded);
+      break;
+    case kLanded:
+      ChangeState(kIdle);
+      break;
+    default:
+      break;
+  }
+}
+
+void CPlayer::Walk() {
+  CMotion& motion = *body_.motion;
+  if (tick_ == 0) motion.SetMotion(1);
+  const float d = AngleDifference(body_.rotation.y, targetYaw_);
+  ++tick_;
+
+  const int16_t frame = static_cast<int16_t>(static_cast<int32_t>(motion.GetFrame()));
+  if (frame == 38 || frame == 48) SpawnFootstep();
+
+  // Later steps override the state an earlier one chose.
+  if (Triggered(kJump)) {
+    PlaySE(kJumpWalkingSE);
+    body_.velocityY += kJumpImpulse;
+    ChangeState(kLanded);
+  }
+  TurnToward(body_.rotation.y, targetYaw_, (std::fabs(d) + 1.0f) * 0.1f);
+  if (AnyDirection()) {
+    const bool run = Held(kRun);
+    const float push = run ? kRunPush : kWalkPush;
+    motion.SetSpeed(run ? 3.0f : 1.0f);
+    body_.velocityX += moveX_ * push;
+    body_.velocityZ += moveZ_ * push;
+  } else {
+    motion.SetSpeed(1.0f);
+    ChangeState(kStop);
+  }
+  if (!body_.landed) {
+    motion.SetSpeed(1.0f);
+    ChangeState(kJumpStart);
+  }
+}
+
+void CPlayer::SpawnFootstep() {
+  if (!g_unitRegistry) return;
+  const Vector4& p = body_.position;
+  if (smoke_) {
+    // Thrown back against the walk.
+    CParticleFile puff = *smoke_;
+    puff.speed.x -= 0.1f * body_.velocityX;
+    puff.speed.y -= 0.1f * body_.velocityY;
+    puff.speed.z -= 0.1f * body_.velocityZ;
+    for (int i = 0; i < 2; ++i)
+      g_unitRegistry->Insert(CParticleUnit::kRegistryName,
+                             boost::make_shared<CParticleUnit>(p.x, p.y, p.z, p.w, puff));
+  }
+  const Vector4 velocity(body_.velocityX, body_.velocityY, body_.velocityZ, 0.0f);
+  for (int i = 0; i < 2; ++i) {
+    const int leaf = std::rand() % 6;
+    g_unitRegistry->Insert("CLeaf", boost::make_shared<CLeaf>(p, velocity, leaf));
+  }
+}
+
+void CPlayer::CheckLanding(float fallSpeed) {
+  if (fallSpeed != 0.0f) {
+    g_playerLandingCounter = 0;
+    return;
+  }
+  const int before = g_playerLandingCounter;
+  // Saturates: a player standing for years must not wrap round into a second landing.
+  if (g_playerLandingCounter < INT_MAX) ++g_playerLandingCounter;
+  if (before != 0) return;
+  PlaySE(kLandSE);
+  if (!smoke_ || !g_unitRegistry) return;
+  const Vector4& p = body_.position;
+  for (int i = 0; i < 4; ++i)
+    g_unitRegistry->Insert(CParticleUnit::kRegistryName,
+                           boost::make_shared<CParticleUnit>(p.x, p.y, p.z, p.w, *smoke_));
+}
+
+void CPlayer::LateUpdate() {
+  if (g_collisionWorld) g_collisionWorld->Collide(body_, CCollisionWorld::kBodyMode);
+}
+
+void CPlayer::Draw() {
+  gfx::CDevice* device = app::GetDevice();
+  if (!device) return;
+  SetOpaqueBlending(*device);
+  device->SetRenderState(gfx::D3DRS_SPECULARENABLE, 0);
+
+  if (bodyModel_) {
+    bodyModel_->SetMatrix(WorldMatrixOf(body_, kBodyLift));
+    bodyModel_->Draw(body_.motion ? std::optional<float>(body_.motion->GetFrame()) : std::nullopt);
+    if (headModel_) {
+      // The head follows the neck as the body draw just posed it, turned with the body only.
+      const Matrix neck = bodyModel_->GetRecordedMatrix(kNeckRecord);
+      head_.position = Vector4(neck.m[3][0], neck.m[3][1] + kHeadLift, neck.m[3][2], 0.0f);
+      head_.rotation.y = body_.rotation.y;
+      head_.world = WorldMatrixOf(head_, 0.0f);
+      headModel_->SetMatrix(head_.world);
+      headModel_->Draw(std::nullopt);
+    }
+  }
+  device->SetRenderState(gfx::D3DRS_SPECULARENABLE, 0);
+}
+
+void CPlayer::DrawSecondPass() {
+  gfx::CDevice* device = app::GetDevice();
+  if (!device || !g_shadow) return;
+  SetAlphaBlending(*device);
+  ShadowRecord shadow;
+  shadow.radius = kShadowRadius;
+  shadow.height = body_.groundDistance;
+  shadow.groundNormal = body_.groundNormal;
+  shadow.groundPoint = body_.groundPoint;
+  g_shadow->DrawShadow(shadow);
+}
+
+void CPlayer::DrawScreen() {
+  gfx::CDevice* device = app::GetDevice();
+  if (!device) return;
+  SetAlphaBlending(*device);
+  if (gfxutil::CFont* font = app::GetFont()) {
+    char line[256];
+    const float frame = body_.motion ? body_.motion->GetFrame() : 0.0f;
+    for (int i = 0; i < 3; ++i) {
+      if (i == 0) {
+        std::snprintf(line, sizeof line, "POS:%lf,%lf,%lf", double(body_.position.x),
+                      double(body_.position.y), double(body_.position.z));
+      } else if (i == 1) {
+        std::snprintf(line, sizeof line, "DEG:%lf,%lf,%lf", double(body_.rotation.x * kDegreesPerRadian),
+                      double(body_.rotation.y * kDegreesPerRadian),
+                      double(body_.rotation.z * kDegreesPerRadian));
+      } else {
+        std::snprintf(line, sizeof line, "%lf", double(frame));
+      }
+      gfxutil::Rect rect{0, 20 * i, 1024, 768};
+      font->DrawText(line, -1, &rect, gfxutil::DT_EXPANDTABS, 0xFFFFFFFFu);
+    }
+  }
+  SetOpaqueBlending(*device);
+}

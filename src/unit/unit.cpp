@@ -43,8 +43,9 @@ void CUnit::PhysicsStep() {
   b.position.y -= 1.0f + b.fallSpeed;
 }
 
-const Matrix& CUnit::BuildWorldMatrix() {
-  UnitBody& b = body_;
+const Matrix& CUnit::BuildWorldMatrix() { return BuildWorldMatrix(body_); }
+
+const Matrix& CUnit::BuildWorldMatrix(UnitBody& b) {
   Matrix m;
   if (b.rotation.z != 0.0f) m = m * gfxutil::MatrixRotationZ(b.rotation.z);
   if (b.rotation.x != 0.0f) m = m * gfxutil::MatrixRotationX(b.rotation.x);

@@ -40,6 +40,8 @@ class CUnit {
   // Object to world: Z, X and Y rotations (each skipped when exactly 0), scale (skipped when
   // exactly 1 on every axis), translation. Kept in the body and returned.
   const gfxutil::Matrix& BuildWorldMatrix();
+  // The same for any body record, such as a copy posed differently for drawing.
+  static const gfxutil::Matrix& BuildWorldMatrix(UnitBody& body);
 
   int16_t State() const { return state_; }
   int16_t Tick() const { return tick_; }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "platform/gfxutil/mesh.h"
 #include "platform/xfile/xfile.h"
@@ -17,6 +18,7 @@ using gfxutil::Vector3;
 bool RunGenerator(const std::string& dir) {
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
+  std::filesystem::create_directories(dir, ec);
   const std::string command = std::string("\"") + BRIMMEL_ASSETGEN + "\" \"" + dir + "\"";
   return std::system(command.c_str()) == 0;
 }
@@ -25,33 +27,46 @@ std::string OutputPath(const std::string& name) {
   return std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/content_" + name;
 }
 
-// Every test runs in its own process: the tree is generated once per build of the generator
-// and shared, made in a private folder and renamed into place so parallel runs never see half
-// of it.
+// The build generates the tree once into the game folder; every test process reads that one.
 const std::string& GameDir() {
-  static const std::string dir = [] {
-    namespace fs = std::filesystem;
-    const std::string d = OutputPath("game"), stamp = d + "/data/.complete";
-    const fs::path generator = BRIMMEL_ASSETGEN;
-    std::error_code ec;
-    auto fresh = [&] {
-      std::error_code e;
-      return fs::exists(stamp, e) && fs::last_write_time(stamp, e) >= fs::last_write_time(generator, e);
-    };
-    if (fresh()) return d;
-    const std::string mine = d + "." + std::to_string(::getpid());
-    if (!RunGenerator(mine)) return std::string();
-    std::ofstream(mine + "/data/.complete") << "generated\n";
-    if (fresh()) {  // another test process finished first
-      fs::remove_all(mine, ec);
-      return d;
-    }
-    fs::remove_all(d, ec);
-    fs::rename(mine, d, ec);
-    if (ec) fs::remove_all(mine, ec);
-    return fs::exists(stamp, ec) ? d : std::string();
-  }();
+  static const std::string dir = BRIMMEL_GAME_DIR;
   return dir;
+}
+
+namespace {
+
+// A second, private run of the generator, made only when a test compares against it.
+struct SecondRun {
+  std::string dir;
+  SecondRun() {
+    const std::string d =
+        std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/content-gen-" + std::to_string(::getpid()) + "-second";
+    if (RunGenerator(d)) dir = d;
+  }
+  ~SecondRun() {
+    std::error_code ec;
+    if (!dir.empty()) std::filesystem::remove_all(dir, ec);
+  }
+};
+
+}  // namespace
+
+const std::string& SecondGameDir() {
+  static SecondRun run;
+  return run.dir;
+}
+
+std::string PreviewDir() {
+  const std::string dir = std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/content-preview";
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  return dir;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return {};
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 const std::vector<std::string>& ModelFiles() {

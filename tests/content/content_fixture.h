@@ -1,6 +1,6 @@
-// Shared by the content tests: the generated data tree (made once per test program by the real
-// generator), stage pieces read as the game reads them, and brute-force ray tests against the
-// collision triangles.
+// Shared by the content tests: the data tree the build generated (and a second, private run of the
+// generator for comparisons), stage pieces read as the game reads them, and brute-force ray tests
+// against the collision triangles.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -11,12 +11,18 @@
 
 namespace contenttest {
 
-// The game folder the generator wrote (holds data/...). Generated on first use.
+// The game folder the build's generator wrote (holds data/...).
 const std::string& GameDir();
-// Runs the generator into `dir`; false when it fails.
+// Game folder of a second run made on first use, once per test program ("" if it failed).
+const std::string& SecondGameDir();
+// Runs the generator into `dir` (emptied first); false when it fails.
 bool RunGenerator(const std::string& dir);
 // A file in the shared test output folder, with this room's prefix.
 std::string OutputPath(const std::string& name);
+// Where tests leave pictures for a person to look at.
+std::string PreviewDir();
+// Whole file, empty when missing.
+std::vector<uint8_t> ReadAll(const std::string& path);
 
 // The models units look up, relative to the game folder.
 const std::vector<std::string>& ModelFiles();

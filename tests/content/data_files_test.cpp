@@ -8,19 +8,19 @@
 #include <map>
 #include <string>
 
-#include "generated_tree.h"
+#include "content/content_fixture.h"
 #include "resource/script_file.h"
 
 namespace {
 
-using content_test::GameDir;
-using content_test::ReadAll;
+using contenttest::GameDir;
+using contenttest::ReadAll;
 
 class GeneratedTree : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(GameDir().empty()) << "the generator failed";
-    ASSERT_FALSE(content_test::SecondGameDir().empty()) << "the second run failed";
+    ASSERT_FALSE(contenttest::SecondGameDir().empty()) << "the second run failed";
   }
 };
 
@@ -57,7 +57,7 @@ TEST_F(GeneratedTree, HoldsEveryFileTheGameAsksFor) {
 }
 
 TEST_F(GeneratedTree, RegeneratesByteForByte) {
-  const auto a = Tree(GameDir()), b = Tree(content_test::SecondGameDir());
+  const auto a = Tree(GameDir()), b = Tree(contenttest::SecondGameDir());
   ASSERT_FALSE(a.empty());
   ASSERT_EQ(a.size(), b.size());
   for (const auto& [name, bytes] : a) {

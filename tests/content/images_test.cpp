@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "generated_tree.h"
+#include "content/content_fixture.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/gfxutil/image_decoder.h"
 #include "platform/gfxutil/texture_loader.h"
@@ -13,8 +13,8 @@
 
 namespace {
 
-using content_test::GameDir;
-using content_test::ReadAll;
+using contenttest::GameDir;
+using contenttest::ReadAll;
 
 constexpr uint32_t kColorKey = 0xFF000000u;
 
@@ -46,7 +46,7 @@ gfxutil::Image Decode(const std::string& name) {
   const std::vector<uint8_t> bytes = ReadAll(GameDir() + "/data/image/" + name);
   gfxutil::Image img;
   if (!gfxutil::DecodeImage(bytes.data(), bytes.size(), img)) return {};
-  gfx::WritePng(content_test::PreviewDir() + "/" + name + ".png", img.argb.data(), img.width, img.height);
+  gfx::WritePng(contenttest::PreviewDir() + "/" + name + ".png", img.argb.data(), img.width, img.height);
   return img;
 }
 
@@ -192,7 +192,7 @@ TEST_F(GeneratedImages, TitleScreenComposite) {
         out |= ((((c >> s) & 255) * a + ((d >> s) & 255) * (255 - a)) / 255) << s;
       d = out;
     }
-  gfx::WritePng(content_test::PreviewDir() + "/title_screen.png", title.argb.data(), title.width,
+  gfx::WritePng(contenttest::PreviewDir() + "/title_screen.png", title.argb.data(), title.width,
                 title.height);
   ASSERT_GT(letterCount, 0);
   EXPECT_GT(letters / letterCount - under / underCount, 80.0);

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "generated_tree.h"
+#include "content/content_fixture.h"
 #include "sound/wave_file.h"
 
 namespace {
 
-using content_test::GameDir;
+using contenttest::GameDir;
 
 struct Pcm {
   bool ok = false;

@@ -1,48 +1,18 @@
 // Steady 2D frames (pictures, the fader's overlay and the debug text) must not touch the heap.
 // Counts the C++ allocations made from this executable (our code); the GL driver is not counted.
-#include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <filesystem>
-#include <new>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "app/config.h"
 #include "app/graphics.h"
 #include "effect/sprite.h"
 #include "platform/os/window.h"
+#include "support/allocation_counter.h"
 
-#if !defined(__SANITIZE_ADDRESS__)
-#define BRIMMEL_COUNT_ALLOCATIONS 1
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-
-bool FromThisExecutable(const void* caller) {
-  static const void* const self = [] {
-    Dl_info info{};
-    dladdr(reinterpret_cast<const void*>(&FromThisExecutable), &info);
-    return info.dli_fbase;
-  }();
-  Dl_info info{};
-  return dladdr(caller, &info) != 0 && info.dli_fbase == self;
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (g_counting.load(std::memory_order_relaxed) && FromThisExecutable(__builtin_return_address(0)))
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-static void (*volatile g_free)(void*) = std::free;  // keeps the compiler from pairing new and free
-void operator delete(void* p) noexcept { g_free(p); }
-void operator delete(void* p, std::size_t) noexcept { g_free(p); }
-
+#ifdef BRIMMEL_COUNT_ALLOCATIONS
 namespace {
 intptr_t Proc(uint32_t, uintptr_t, intptr_t) { return 0; }
 }  // namespace
@@ -78,11 +48,10 @@ TEST(SpriteFrames, SteadyTwoDFramesAllocateNothing) {
     app::PresentAndResetIfLost();
   };
   for (int i = 0; i < 3; ++i) frame(i);  // first frames fill the glyph atlas and the shader cache
-  g_allocations = 0;
-  g_counting = true;
+  testalloc::StartCounting();
   for (int i = 0; i < 20; ++i) frame(i);
-  g_counting = false;
-  EXPECT_EQ(g_allocations.load(), 0);
+  testalloc::StopCounting();
+  EXPECT_EQ(testalloc::Counted(), 0);
   app::ShutdownGraphics();
 #endif
 }

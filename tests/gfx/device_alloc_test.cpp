@@ -1,45 +1,9 @@
 // Steady-state frames must not touch the heap: counts the C++ allocations our own code makes
 // while drawing (the GL driver's shader compiler allocates as it likes and is not counted).
-#include <dlfcn.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "gfx/device_fixture.h"
-
-// The sanitizers own new and delete; the count runs in the plain build only.
-#if !defined(__SANITIZE_ADDRESS__)
-#define BRIMMEL_COUNT_ALLOCATIONS 1
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-
-// True when the caller lives in this executable (our code and the templates it instantiates).
-bool CalledFromHere(const void* caller) {
-  static const void* const self = [] {
-    Dl_info info{};
-    dladdr(reinterpret_cast<const void*>(&CalledFromHere), &info);
-    return info.dli_fbase;
-  }();
-  Dl_info info{};
-  return dladdr(caller, &info) != 0 && info.dli_fbase == self;
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (g_counting.load(std::memory_order_relaxed) && CalledFromHere(__builtin_return_address(0))) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-  }
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-// Through a pointer the compiler cannot see past, so it does not pair this free with new.
-static void (*volatile g_release)(void*) = std::free;
-void operator delete(void* p) noexcept { g_release(p); }
-void operator delete(void* p, std::size_t) noexcept { g_release(p); }
-#endif
+#include "support/allocation_counter.h"
 
 namespace gfxtest {
 namespace {
@@ -90,17 +54,16 @@ TEST_F(DeviceAllocTest, SteadyFramesAllocateNothing) {
     device->Present();
   };
   for (int i = 0; i < 4; ++i) frame(i);  // both filter samplers and every program exist now
-  g_allocations = 0;
-  g_counting = true;
+  testalloc::StartCounting();
   for (int i = 0; i < 20; ++i) frame(i);
-  g_counting = false;
-  EXPECT_EQ(g_allocations.load(), 0);
+  testalloc::StopCounting();
+  EXPECT_EQ(testalloc::Counted(), 0);
   // The counter itself works: a vector made here is seen.
-  g_counting = true;
+  testalloc::StartCounting();
   auto* probe = new std::vector<int>(8);
-  g_counting = false;
+  testalloc::StopCounting();
   delete probe;
-  EXPECT_GE(g_allocations.load(), 1);
+  EXPECT_GE(testalloc::Counted(), 1);
 #endif
 }
 

@@ -14,37 +14,6 @@ namespace modeltest {
 
 namespace {
 
-class CMemVertexBuffer : public gfx::CVertexBuffer {
- public:
-  CMemVertexBuffer(uint32_t count, uint32_t fvf)
-      : fvf_(fvf),
-        stride_(gfxutil::GetFvfLayout(fvf).stride),
-        count_(count),
-        data_(size_t(count) * stride_) {}
-  uint32_t Fvf() const override { return fvf_; }
-  uint32_t Stride() const override { return stride_; }
-  uint32_t Count() const override { return count_; }
-  void* Lock() override { return data_.data(); }
-  void Unlock() override {}
-  const void* Data() const override { return data_.data(); }
-
- private:
-  uint32_t fvf_, stride_, count_;
-  std::vector<uint8_t> data_;
-};
-
-class CMemIndexBuffer : public gfx::CIndexBuffer {
- public:
-  explicit CMemIndexBuffer(uint32_t count) : data_(count) {}
-  uint32_t Count() const override { return uint32_t(data_.size()); }
-  uint16_t* Lock() override { return data_.data(); }
-  void Unlock() override {}
-  const uint16_t* Data() const override { return data_.data(); }
-
- private:
-  std::vector<uint16_t> data_;
-};
-
 CBlendRecordingDevice* g_device = nullptr;
 
 std::unique_ptr<gfx::CDevice> Creator(const gfx::PresentParameters&, gfx::DeviceType, uint32_t) {
@@ -122,10 +91,10 @@ bool CXBuilder::Write(const std::string& path, std::vector<std::unique_ptr<xfile
 }
 
 gfx::VertexBufferPtr CBlendRecordingDevice::CreateVertexBuffer(uint32_t count, uint32_t fvf) {
-  return std::make_shared<CMemVertexBuffer>(count, fvf);
+  return std::make_shared<testdev::CMemoryVertexBuffer>(count, fvf);
 }
 gfx::IndexBufferPtr CBlendRecordingDevice::CreateIndexBuffer(uint32_t count) {
-  return std::make_shared<CMemIndexBuffer>(count);
+  return std::make_shared<testdev::CMemoryIndexBuffer>(count);
 }
 
 gfx::Result CBlendRecordingDevice::DrawIndexedPrimitive(gfx::PrimitiveType, uint32_t, uint32_t,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace testdev {
 
@@ -21,7 +22,14 @@ bool CMemoryTexture::SetLevel(uint32_t level, const uint32_t* argb) {
 
 gfx::Result CRecordingDevice::Clear(uint32_t, gfx::Color color, float, uint32_t) {
   clears.push_back(color);
+  Note("clear");
   return gfx::D3D_OK;
+}
+
+void CRecordingDevice::SetRenderState(gfx::RenderState state, uint32_t value) {
+  renderStates[state] = value;
+  if (logCalls) calls.push_back("rs " + std::to_string(state) + " " + std::to_string(value));
+  Note("rs " + std::to_string(state) + "=" + std::to_string(value));
 }
 
 uint32_t CRecordingDevice::GetRenderState(gfx::RenderState state) const {
@@ -31,11 +39,18 @@ uint32_t CRecordingDevice::GetRenderState(gfx::RenderState state) const {
 
 void CRecordingDevice::SetTextureStageState(uint32_t stage, gfx::TextureStageState type, uint32_t value) {
   if (stage == 0) stageStates[type] = value;
+  Note("tss " + std::to_string(stage) + " " + std::to_string(type) + "=" + std::to_string(value));
 }
 
 uint32_t CRecordingDevice::GetTextureStageState(uint32_t stage, gfx::TextureStageState type) const {
   auto it = stageStates.find(type);
   return stage == 0 && it != stageStates.end() ? it->second : 0;
+}
+
+void CRecordingDevice::SetTransform(gfx::TransformState state, const gfx::Matrix& m) {
+  transforms[state] = m;
+  if (logCalls) calls.push_back("transform " + std::to_string(state));
+  Note("transform " + std::to_string(state));
 }
 
 gfx::Matrix CRecordingDevice::GetTransform(gfx::TransformState state) const {
@@ -51,9 +66,15 @@ void CRecordingDevice::SetTexture(uint32_t stage, gfx::CTexture* texture) {
   if (stage == 0) boundTexture = texture;
 }
 
-gfx::Result CRecordingDevice::DrawPrimitiveUP(gfx::PrimitiveType, uint32_t count, const void* vertices,
+void CRecordingDevice::SetVertexShader(uint32_t fvf) {
+  this->fvf = fvf;
+  if (logCalls) calls.push_back("fvf " + std::to_string(fvf));
+}
+
+gfx::Result CRecordingDevice::DrawPrimitiveUP(gfx::PrimitiveType type, uint32_t count, const void* vertices,
                                               uint32_t stride) {
   Draw d;
+  d.type = type;
   d.fvf = fvf;
   d.stride = stride;
   d.primitives = count;
@@ -64,7 +85,28 @@ gfx::Result CRecordingDevice::DrawPrimitiveUP(gfx::PrimitiveType, uint32_t count
   const auto* b = static_cast<const uint8_t*>(vertices);
   d.vertices.assign(b, b + size_t(count) * 3 * stride);
   draws.push_back(std::move(d));
+  if (logCalls) calls.push_back("draw");
+  Note("draw");
   return gfx::D3D_OK;
+}
+
+gfx::Result CRecordingDevice::DrawIndexedPrimitive(gfx::PrimitiveType type, uint32_t minIndex,
+                                                   uint32_t numVertices, uint32_t startIndex,
+                                                   uint32_t primitiveCount) {
+  indexedDraws.push_back({type, minIndex, numVertices, startIndex, primitiveCount, fvf, streamSource});
+  return gfx::D3D_OK;
+}
+
+gfx::VertexBufferPtr CRecordingDevice::CreateVertexBuffer(uint32_t count, uint32_t fvf) {
+  if (!createBuffers) return nullptr;
+  ++buffersCreated;
+  return std::make_shared<CMemoryVertexBuffer>(count, fvf);
+}
+
+gfx::IndexBufferPtr CRecordingDevice::CreateIndexBuffer(uint32_t count) {
+  if (!createBuffers) return nullptr;
+  ++buffersCreated;
+  return std::make_shared<CMemoryIndexBuffer>(count);
 }
 
 gfx::TexturePtr CRecordingDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels) {

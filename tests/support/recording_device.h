@@ -1,10 +1,14 @@
 // A device without GL for tests of code that drives the device: it keeps states, transforms and
 // textures in memory and records every draw (state at the time, format, the vertex bytes).
+// On request it also keeps the order of calls as text and makes buffers that meshes draw from.
 #pragma once
 #include <map>
+#include <string>
 #include <vector>
 
 #include "platform/gfx/device.h"
+#include "support/memory_index_buffer.h"
+#include "support/memory_vertex_buffer.h"
 
 namespace testdev {
 
@@ -24,6 +28,7 @@ class CMemoryTexture : public gfx::CTexture {
 };
 
 struct Draw {
+  gfx::PrimitiveType type = gfx::D3DPT_TRIANGLELIST;
   uint32_t fvf = 0;
   uint32_t stride = 0;
   uint32_t primitives = 0;
@@ -38,6 +43,18 @@ struct Draw {
     __builtin_memcpy(&v, vertices.data() + i * stride, sizeof v);
     return v;
   }
+  // A render state as it was at the draw (0 when never set).
+  uint32_t State(uint32_t state) const {
+    auto it = renderStates.find(state);
+    return it == renderStates.end() ? 0 : it->second;
+  }
+};
+
+// One DrawIndexedPrimitive, with the format and stream in force.
+struct IndexedDrawCall {
+  gfx::PrimitiveType type = gfx::D3DPT_TRIANGLELIST;
+  uint32_t minIndex = 0, numVertices = 0, startIndex = 0, primitiveCount = 0, fvf = 0;
+  gfx::CVertexBuffer* vb = nullptr;
 };
 
 class CRecordingDevice : public gfx::CDevice {
@@ -46,15 +63,18 @@ class CRecordingDevice : public gfx::CDevice {
   gfx::Result TestCooperativeLevel() override { return cooperative; }
   gfx::Result BeginScene() override {
     ++beginScenes;
+    Note("begin");
     return gfx::D3D_OK;
   }
   gfx::Result EndScene() override {
     ++endScenes;
+    Note("end");
     return gfx::D3D_OK;
   }
   gfx::Result Clear(uint32_t flags, gfx::Color color, float z, uint32_t stencil) override;
   gfx::Result Present() override {
     ++presents;
+    Note("present");
     return presentResult;
   }
   gfx::Result Reset(const gfx::PresentParameters&) override {
@@ -63,29 +83,34 @@ class CRecordingDevice : public gfx::CDevice {
   }
   void SetViewport(const gfx::Viewport& vp) override { viewport = vp; }
   gfx::Viewport GetViewport() const override { return viewport; }
-  void SetRenderState(gfx::RenderState state, uint32_t value) override { renderStates[state] = value; }
+  void SetRenderState(gfx::RenderState state, uint32_t value) override;
   uint32_t GetRenderState(gfx::RenderState state) const override;
   void SetTextureStageState(uint32_t stage, gfx::TextureStageState type, uint32_t value) override;
   uint32_t GetTextureStageState(uint32_t stage, gfx::TextureStageState type) const override;
-  void SetTransform(gfx::TransformState state, const gfx::Matrix& m) override { transforms[state] = m; }
+  void SetTransform(gfx::TransformState state, const gfx::Matrix& m) override;
   gfx::Matrix GetTransform(gfx::TransformState state) const override;
   void MultiplyTransform(gfx::TransformState state, const gfx::Matrix& m) override;
   void SetMaterial(const gfx::Material& m) override { material = m; }
   gfx::Material GetMaterial() const override { return material; }
-  void SetLight(uint32_t, const gfx::Light&) override {}
-  void LightEnable(uint32_t, bool) override {}
+  void SetLight(uint32_t index, const gfx::Light& light) override {
+    lights[index] = light;
+    Note("light " + std::to_string(index));
+  }
+  void LightEnable(uint32_t index, bool on) override {
+    lightsEnabled[index] = on;
+    Note("light enable " + std::to_string(index) + "=" + std::to_string(on));
+  }
   void SetTexture(uint32_t stage, gfx::CTexture* texture) override;
-  void SetVertexShader(uint32_t fvf) override { this->fvf = fvf; }
+  void SetVertexShader(uint32_t fvf) override;
   gfx::Result DrawPrimitiveUP(gfx::PrimitiveType type, uint32_t count, const void* vertices,
                               uint32_t stride) override;
-  void SetStreamSource(gfx::CVertexBuffer*) override {}
-  void SetIndices(gfx::CIndexBuffer*, uint32_t) override {}
-  gfx::Result DrawIndexedPrimitive(gfx::PrimitiveType, uint32_t, uint32_t, uint32_t, uint32_t) override {
-    return gfx::D3D_OK;
-  }
+  void SetStreamSource(gfx::CVertexBuffer* vb) override { streamSource = vb; }
+  void SetIndices(gfx::CIndexBuffer* ib, uint32_t) override { indices = ib; }
+  gfx::Result DrawIndexedPrimitive(gfx::PrimitiveType type, uint32_t minIndex, uint32_t numVertices,
+                                   uint32_t startIndex, uint32_t primitiveCount) override;
   gfx::TexturePtr CreateTexture(uint32_t width, uint32_t height, uint32_t levels) override;
-  gfx::VertexBufferPtr CreateVertexBuffer(uint32_t, uint32_t) override { return nullptr; }
-  gfx::IndexBufferPtr CreateIndexBuffer(uint32_t) override { return nullptr; }
+  gfx::VertexBufferPtr CreateVertexBuffer(uint32_t count, uint32_t fvf) override;
+  gfx::IndexBufferPtr CreateIndexBuffer(uint32_t count) override;
   bool ReadBackBuffer(std::vector<uint32_t>&, uint32_t&, uint32_t&) override { return false; }
   bool SaveScreenshot(const std::string&) override { return false; }
   void SimulateDeviceLost(bool lost, bool resettable) override;
@@ -102,8 +127,27 @@ class CRecordingDevice : public gfx::CDevice {
   std::vector<Draw> draws;
   std::vector<gfx::Color> clears;
   int beginScenes = 0, endScenes = 0, presents = 0, resets = 0;
+  std::map<uint32_t, gfx::Light> lights;
+  std::map<uint32_t, bool> lightsEnabled;
+  // When set, every call that changes state or draws is noted here in call order.
+  std::vector<std::string>* journal = nullptr;
   gfx::Result presentResult = gfx::D3D_OK;
   gfx::Result cooperative = gfx::D3D_OK;
+
+  // Off by default: long runs would grow the log without bound.
+  bool logCalls = false;
+  std::vector<std::string> calls;  // "rs <state> <value>", "transform <state>", "fvf <v>", "draw"
+  // Off by default: without buffers meshes do not draw, as most tests of this device expect.
+  bool createBuffers = false;
+  int buffersCreated = 0;
+  gfx::CVertexBuffer* streamSource = nullptr;
+  gfx::CIndexBuffer* indices = nullptr;
+  std::vector<IndexedDrawCall> indexedDraws;
+
+ private:
+  void Note(const std::string& what) {
+    if (journal) journal->push_back(what);
+  }
 };
 
 }  // namespace testdev

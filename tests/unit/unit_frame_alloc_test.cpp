@@ -1,50 +1,19 @@
 // Steady world frames of the unit passes, the player camera, the letterbox and the particles must
 // not touch the heap; only creating a particle may. Counts the C++ allocations made from this
 // executable; plain builds only (the sanitizers bring their own allocator).
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <boost/make_shared.hpp>
-#include <cstdlib>
-#include <new>
 
 #include "app/input.h"
 #include "effect/particle_unit.h"
 #include "resource/script_file.h"
+#include "support/allocation_counter.h"
 #include "unit/camera_manager.h"
 #include "unit/camera_mask.h"
 #include "unit/camera_player.h"
 #include "unit/motion.h"
 #include "unit/unit_registry.h"
-
-#if !defined(__SANITIZE_ADDRESS__)
-#define BRIMMEL_COUNT_ALLOCATIONS 1
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-
-bool FromThisExecutable(const void* caller) {
-  static const void* const self = [] {
-    Dl_info info{};
-    dladdr(reinterpret_cast<const void*>(&FromThisExecutable), &info);
-    return info.dli_fbase;
-  }();
-  Dl_info info{};
-  return dladdr(caller, &info) != 0 && info.dli_fbase == self;
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (g_counting.load(std::memory_order_relaxed) && FromThisExecutable(__builtin_return_address(0)))
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-static void (*volatile g_free)(void*) = std::free;  // keeps the compiler from pairing new and free
-void operator delete(void* p) noexcept { g_free(p); }
-void operator delete(void* p, std::size_t) noexcept { g_free(p); }
-#endif
 
 namespace {
 
@@ -93,11 +62,10 @@ TEST(UnitFrames, SteadyFramesAllocateNothing) {
   };
   for (int i = 0; i < 3; ++i) frame();
   mask->Show();
-  g_allocations = 0;
-  g_counting = true;
+  testalloc::StartCounting();
   for (int i = 0; i < 120; ++i) frame();
-  g_counting = false;
-  EXPECT_EQ(g_allocations.load(), 0);
+  testalloc::StopCounting();
+  EXPECT_EQ(testalloc::Counted(), 0);
   EXPECT_EQ(registry.Count(), 22u);
   EXPECT_GT(g_barHeight, 30.0f);
 #endif

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "collision_fixtures.h"
-#include "recording_device.h"
+#include "support/recording_device.h"
 
 namespace {
 
 using namespace testworld;
+using testdev::CRecordingDevice;
 
 boost::shared_ptr<CCollisionModel> OneFloor(float y) {
   CollisionGroupData g;
@@ -89,20 +92,21 @@ TEST(CollisionWorldTest, DebugDrawIsAWhiteWireframePerTriangleInTheOwnersFrame) 
   world.Add(boost::make_shared<CCollisionUnit>(&other, OneFloor(7)));
 
   CRecordingDevice device;
+  device.logCalls = true;
   world.Draw(device);
   ASSERT_EQ(device.draws.size(), 5u);
   for (const auto& d : device.draws) {
     EXPECT_EQ(d.type, gfx::D3DPT_TRIANGLELIST);
-    EXPECT_EQ(d.count, 1u);
+    EXPECT_EQ(d.primitives, 1u);
     EXPECT_EQ(d.stride, 24u);
     EXPECT_EQ(d.fvf, 0x142u);
-    EXPECT_EQ(d.lighting, 0u);
-    EXPECT_EQ(d.fill, static_cast<uint32_t>(gfx::D3DFILL_WIREFRAME));
+    EXPECT_EQ(d.State(gfx::D3DRS_LIGHTING), 0u);
+    EXPECT_EQ(d.State(gfx::D3DRS_FILLMODE), static_cast<uint32_t>(gfx::D3DFILL_WIREFRAME));
     for (int v = 0; v < 3; ++v) {
       uint32_t colour;
       float uv[2];
-      std::memcpy(&colour, &d.bytes[v * 24 + 12], 4);
-      std::memcpy(uv, &d.bytes[v * 24 + 16], 8);
+      std::memcpy(&colour, &d.vertices[v * 24 + 12], 4);
+      std::memcpy(uv, &d.vertices[v * 24 + 16], 8);
       EXPECT_EQ(colour, 0xFFFFFFFFu);
       EXPECT_EQ(uv[0], 0.0f);
       EXPECT_EQ(uv[1], 0.0f);
@@ -112,11 +116,11 @@ TEST(CollisionWorldTest, DebugDrawIsAWhiteWireframePerTriangleInTheOwnersFrame) 
   EXPECT_EQ(device.draws[4].world, gfxutil::Matrix());
   // Vertices are sent in the model's own frame; the world transform places them.
   float xyz[9];
-  for (int v = 0; v < 3; ++v) std::memcpy(&xyz[3 * v], &device.draws[2].bytes[v * 24], 12);
+  for (int v = 0; v < 3; ++v) std::memcpy(&xyz[3 * v], &device.draws[2].vertices[v * 24], 12);
   EXPECT_EQ(xyz[3 * 1 + 1], 1.0f);
   EXPECT_EQ(xyz[3 * 2 + 0], 1.0f);
   float y;
-  std::memcpy(&y, &device.draws[4].bytes[4], 4);
+  std::memcpy(&y, &device.draws[4].vertices[4], 4);
   EXPECT_EQ(y, 7.0f);
   // Lighting off and wireframe first; solid fill and lighting back on afterwards.
   ASSERT_GE(device.calls.size(), 4u);

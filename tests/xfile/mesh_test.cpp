@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "fake_device.h"
 #include "sample_models.h"
+#include "support/recording_device.h"
 #include "xfile_test_util.h"
 
 using namespace gfxutil;
@@ -312,23 +312,25 @@ TEST(Adjacency, NeighboursAcrossSharedEdges) {
 }
 
 TEST(DrawSubset, DrawsEachTableRangeThroughTheDevice) {
-  xtest::CFakeDevice device;
+  testdev::CRecordingDevice device;
+  device.createBuffers = true;
   auto m = Handmade(&device)->Optimize(D3DXMESHOPT_ATTRSORT, nullptr, nullptr, nullptr, nullptr);
   ASSERT_EQ(m->DrawSubset(2), gfx::D3D_OK);
-  ASSERT_EQ(device.draws.size(), 1u);
-  EXPECT_EQ(device.draws[0].startIndex, 9u);
-  EXPECT_EQ(device.draws[0].primitiveCount, 2u);
-  EXPECT_EQ(device.draws[0].minIndex, 0u);
-  EXPECT_EQ(device.draws[0].numVertices, 5u);
-  EXPECT_EQ(device.draws[0].fvf, m->GetFVF());
+  ASSERT_EQ(device.indexedDraws.size(), 1u);
+  EXPECT_EQ(device.indexedDraws[0].startIndex, 9u);
+  EXPECT_EQ(device.indexedDraws[0].primitiveCount, 2u);
+  EXPECT_EQ(device.indexedDraws[0].minIndex, 0u);
+  EXPECT_EQ(device.indexedDraws[0].numVertices, 5u);
+  EXPECT_EQ(device.indexedDraws[0].fvf, m->GetFVF());
   // The device copy holds the mesh's vertices.
-  ASSERT_NE(device.vb, nullptr);
-  EXPECT_EQ(std::memcmp(device.vb->Data(), m->Vertices(), m->GetNumVertices() * m->GetNumBytesPerVertex()),
+  ASSERT_NE(device.streamSource, nullptr);
+  EXPECT_EQ(std::memcmp(device.streamSource->Data(), m->Vertices(),
+                        m->GetNumVertices() * m->GetNumBytesPerVertex()),
             0);
-  EXPECT_EQ(std::memcmp(device.ib->Data(), m->Indices(), 30), 0);
+  EXPECT_EQ(std::memcmp(device.indices->Data(), m->Indices(), 30), 0);
   const int created = device.buffersCreated;
   EXPECT_EQ(m->DrawSubset(7), gfx::D3D_OK);  // no such attribute: nothing drawn
-  EXPECT_EQ(device.draws.size(), 1u);
+  EXPECT_EQ(device.indexedDraws.size(), 1u);
   m->DrawSubset(0);
   EXPECT_EQ(device.buffersCreated, created);  // buffers made once
   // A lock refreshes the device copy on the next draw.
@@ -336,7 +338,7 @@ TEST(DrawSubset, DrawsEachTableRangeThroughTheDevice) {
   m->UnlockVertexBuffer();
   m->DrawSubset(0);
   float first;
-  std::memcpy(&first, device.vb->Data(), 4);
+  std::memcpy(&first, device.streamSource->Data(), 4);
   EXPECT_EQ(first, 42.0f);
   // Without a device there is nothing to draw with.
   auto bare = Handmade();
@@ -344,13 +346,14 @@ TEST(DrawSubset, DrawsEachTableRangeThroughTheDevice) {
 }
 
 TEST(DrawSubset, WithoutTableDrawsRunsOfTheAttribute) {
-  xtest::CFakeDevice device;
+  testdev::CRecordingDevice device;
+  device.createBuffers = true;
   auto m = Handmade(&device);
   ASSERT_EQ(m->DrawSubset(2), gfx::D3D_OK);
-  ASSERT_EQ(device.draws.size(), 2u);
-  EXPECT_EQ(device.draws[0].startIndex, 0u);
-  EXPECT_EQ(device.draws[1].startIndex, 6u);
-  EXPECT_EQ(device.draws[1].primitiveCount, 1u);
+  ASSERT_EQ(device.indexedDraws.size(), 2u);
+  EXPECT_EQ(device.indexedDraws[0].startIndex, 0u);
+  EXPECT_EQ(device.indexedDraws[1].startIndex, 6u);
+  EXPECT_EQ(device.indexedDraws[1].primitiveCount, 1u);
 }
 
 }  // namespace

@@ -1,0 +1,355 @@
+// Building a world from a stage script, tearing it down, and the frame passes over it.
+#include <gtest/gtest.h>
+
+#include <boost/weak_ptr.hpp>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/graphics.h"
+#include "app/input.h"
+#include "effect/particle_file.h"
+#include "effect/sprite.h"
+#include "platform/audio/device.h"
+#include "platform/os/input_device.h"
+#include "platform/os/window.h"
+#include "resource/model.h"
+#include "resource/resource_cache.h"
+#include "scene/scene.h"
+#include "sound/music_stream.h"
+#include "sound/sound_device.h"
+#include "support/recording_graphics.h"
+#include "support/scratch_dir.h"
+#include "unit/camera_manager.h"
+#include "unit/camera_mask.h"
+#include "unit/camera_normal.h"
+#include "unit/camera_player.h"
+#include "unit/npc.h"
+#include "unit/player.h"
+#include "unit/probe_unit.h"
+#include "unit/shadow.h"
+#include "unit/unit_registry.h"
+#include "world/bsp_list.h"
+#include "world/collision_model.h"
+#include "world/collision_world.h"
+#include "world_scripts.h"
+
+namespace {
+
+using gfxutil::Vector4;
+
+// Which world services exist right now, one letter each in load order ('-' when absent), then the
+// play units: registry, input, cameras, sprites, models, collision models, collision world, bsp
+// list, shadow, particles | player, bear, camera mask.
+std::string Live() {
+  std::string s;
+  s += g_unitRegistry ? 'R' : '-';
+  s += g_input ? 'I' : '-';
+  s += g_cameraManager ? 'C' : '-';
+  s += ResourceCache<CSprite>::Current() ? 'S' : '-';
+  s += ResourceCache<CModel>::Current() ? 'M' : '-';
+  s += ResourceCache<CCollisionModel>::Current() ? 'K' : '-';
+  s += g_collisionWorld ? 'W' : '-';
+  s += g_bspList ? 'B' : '-';
+  s += g_shadow ? 'H' : '-';
+  s += ResourceCache<CParticleFile>::Current() ? 'P' : '-';
+  s += '|';
+  s += CPlayer::Current() ? 'p' : '-';
+  s += CNPC::Current() ? 'n' : '-';
+  s += g_cameraMask ? 'm' : '-';
+  return s;
+}
+
+std::vector<std::string> g_steps;
+bool g_streamOpenAtStep = false;
+void RecordStep(const char* step) {
+  g_steps.push_back(std::string(step) + " " + Live());
+  if (std::string(step) == "music stopped") g_streamOpenAtStep = StreamIsOpen();
+}
+
+class WorldTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_steps.clear();
+    CScene::SetWorldStepHook(RecordStep);
+  }
+  void TearDown() override {
+    CScene::SetWorldStepHook(nullptr);
+    scene.WorldTeardown();
+  }
+  CScratchGameDir dir{std::string("world_") +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+  CScene scene;
+};
+
+TEST_F(WorldTest, GameScriptBuildsEveryServiceInOrderThenTheUnitsAndCamera) {
+  dir.Write("data/scr/s.txt",
+            wiringtest::GameScript("10\n20\n-30\n", "0\n90\n0\n") +
+                "#sprite\ndata/image/shadow.dds\n#end\n#collision\ndata/mdl/a.dec\ndata/mdl/b.dec\n#end\n"
+                "#bsp\ndata/mdl/a.mdl\ndata/mdl/b.mdl\n#end\n");
+  scene.LoadStageScript("data/scr/s.txt");
+  const std::vector<std::string> want = {"registry R---------|---",        "input RI--------|---",
+                                         "cameras RIC-------|---",         "sprites RICS------|---",
+                                         "models RICSM-----|---",          "collision models RICSMK----|---",
+                                         "collision world RICSMKW---|---", "bsp list RICSMKWB--|---",
+                                         "shadow RICSMKWBH-|---",          "particles RICSMKWBHP|---",
+                                         "player RICSMKWBHP|p--",          "bear RICSMKWBHP|pn-",
+                                         "camera mask RICSMKWBHP|pnm",     "player camera RICSMKWBHP|pnm",
+                                         "fade-in RICSMKWBHP|pnm",         "music RICSMKWBHP|pnm"};
+  EXPECT_EQ(g_steps, want);
+  // The shadow found its image, so the sprite cache was there before it; each background piece
+  // put its collision unit into a collision world that already existed.
+  ASSERT_NE(g_shadow, nullptr);
+  EXPECT_NE(g_shadow->Sprite(), nullptr);
+  EXPECT_EQ(g_bspList->Count(), 2);
+  EXPECT_EQ(g_collisionWorld->Count(), 2);
+  // The registry holds the three units under their names and the player camera follows the player.
+  EXPECT_EQ(g_unitRegistry->Count(), 3u);
+  EXPECT_EQ(g_unitRegistry->Find("CPlayer").get(), CPlayer::Current());
+  EXPECT_EQ(g_unitRegistry->Find("CNPC").get(), CNPC::Current());
+  EXPECT_EQ(g_unitRegistry->Find("CCameraMask").get(), g_cameraMask);
+  EXPECT_EQ(g_cameraManager->CurrentNumber(), 2);
+  EXPECT_NE(dynamic_cast<CCamera_Player*>(g_cameraManager->Current()), nullptr);
+  EXPECT_EQ(scene.GetPhase(), 0);
+  EXPECT_EQ(scene.StageEndFlag(), 0);
+}
+
+TEST_F(WorldTest, DegreesAreReadAsThreePointOneFourOverOneEightyAndBothUnitsShareTheStart) {
+  dir.Write("data/scr/s.txt", wiringtest::GameScript("10\n20\n-30\n", "0\n90\n0\n"));
+  scene.LoadStageScript("data/scr/s.txt");
+  ASSERT_NE(CPlayer::Current(), nullptr);
+  ASSERT_NE(CNPC::Current(), nullptr);
+  const Vector4 start(10.0f, 20.0f, -30.0f, 0.0f);
+  EXPECT_EQ(CPlayer::Current()->GetPosition(), start);
+  EXPECT_EQ(CNPC::Current()->GetPosition(), start);
+  EXPECT_FLOAT_EQ(CPlayer::Current()->GetRotation().y, 1.5700000f);
+  EXPECT_LT(CPlayer::Current()->GetRotation().y, 1.5707963f);
+  EXPECT_EQ(CNPC::Current()->GetRotation(), CPlayer::Current()->GetRotation());
+}
+
+TEST_F(WorldTest, MissingAndNonNumericPlacementValuesReadAsZero) {
+  dir.Write("data/scr/s.txt", wiringtest::GameScript("7\n", "abc\n45\n"));
+  scene.LoadStageScript("data/scr/s.txt");
+  ASSERT_NE(CPlayer::Current(), nullptr);
+  EXPECT_EQ(CPlayer::Current()->GetPosition(), Vector4(7.0f, 0.0f, 0.0f, 0.0f));
+  EXPECT_FLOAT_EQ(CPlayer::Current()->GetRotation().y, 45 * 0.017444445f);
+}
+
+void ExpectPictureScene(const char* why) {
+  SCOPED_TRACE(why);
+  EXPECT_EQ(CPlayer::Current(), nullptr);
+  EXPECT_EQ(CNPC::Current(), nullptr);
+  ASSERT_NE(g_unitRegistry, nullptr);
+  EXPECT_EQ(g_unitRegistry->Count(), 0u);
+  ASSERT_NE(g_cameraManager, nullptr);
+  EXPECT_EQ(g_cameraManager->CurrentNumber(), 0);
+  EXPECT_NE(dynamic_cast<CCamera_Normal*>(g_cameraManager->Current()), nullptr);
+}
+
+TEST_F(WorldTest, OnlyAnExactGameTypeMakesAPlayableStage) {
+  dir.Write("data/scr/lower.txt", "#type\ngame\n#end\n#position\n1\n2\n3\n#end\n#EOF\n");
+  dir.Write("data/scr/blank.txt", "#type\nGAME \n#end\n#EOF\n");
+  dir.Write("data/scr/none.txt", "#sprite\n#end\n#EOF\n");
+  scene.LoadStageScript("data/scr/lower.txt");
+  ExpectPictureScene("lower case");
+  scene.WorldTeardown();
+  scene.LoadStageScript("data/scr/blank.txt");
+  ExpectPictureScene("trailing blank");
+  scene.WorldTeardown();
+  scene.LoadStageScript("data/scr/none.txt");
+  ExpectPictureScene("no type");
+  scene.WorldTeardown();
+  dir.Write("data/scr/game.txt", "#type\nGAME\n#end\n#EOF\n");
+  scene.LoadStageScript("data/scr/game.txt");
+  EXPECT_NE(CPlayer::Current(), nullptr);
+}
+
+TEST_F(WorldTest, TeardownStopsTheMusicThenDestroysInOrderWithTheRegistryLast) {
+  const std::string bgm = wiringtest::SilentWave(22050, 44100);
+  dir.Write("data/wav/bgm.wav", bgm);
+  dir.Write("data/scr/s.txt",
+            wiringtest::GameScript("0\n0\n0\n", "0\n0\n0\n") + "#bgm\ndata/wav/bgm.wav\n#end\n");
+  audio::SetOutput(audio::Output::kLoopback);
+  ASSERT_TRUE(InitSound());
+  scene.LoadStageScript("data/scr/s.txt");
+  EXPECT_TRUE(StreamIsOpen());
+  g_steps.clear();
+  scene.WorldTeardown();
+  const bool openWhenStopped = g_streamOpenAtStep;
+  ShutdownSound();
+  audio::SetOutput(audio::Output::kDefault);
+
+  EXPECT_FALSE(openWhenStopped);
+  const std::vector<std::string> want = {
+      "music stopped RICSMKWBHP|pnm",        "particles gone RICSMKWBH-|pnm",
+      "shadow gone RICSMKWB--|pnm",          "bsp list gone RICSMKW---|pnm",
+      "collision world gone RICSMK----|pnm", "collision models gone RICSM-----|pnm",
+      "models gone RICS------|pnm",          "sprites gone RIC-------|pnm",
+      "cameras gone RI--------|pnm",         "input gone R---------|pnm",
+      "registry gone ----------|---"};
+  EXPECT_EQ(g_steps, want);
+}
+
+TEST_F(WorldTest, LoadingAgainRebuildsEveryCacheAndUnit) {
+  dir.Write("data/scr/s.txt",
+            wiringtest::GameScript("5\n0\n5\n", "0\n0\n0\n") + "#sprite\ndata/image/shadow.dds\n#end\n");
+  scene.LoadStageScript("data/scr/s.txt");
+  boost::weak_ptr<CUnit> firstPlayer = g_unitRegistry->Find("CPlayer");
+  boost::weak_ptr<CSprite> firstShadow = ResourceCache<CSprite>::Current()->Find("data/image/shadow.dds");
+  CPlayer::Current()->SetPosition(99, 99, 99, 0);
+  scene.SetPhase(3);
+  g_stageEnd = 1;
+
+  // Left and entered again, as a scene switch does.
+  scene.Leave();
+  EXPECT_TRUE(firstPlayer.expired());
+  EXPECT_TRUE(firstShadow.expired());
+  scene.LoadStageScript("data/scr/s.txt");
+  EXPECT_EQ(g_unitRegistry->Count(), 3u);
+  EXPECT_EQ(CPlayer::Current()->GetPosition(), Vector4(5, 0, 5, 0));
+  EXPECT_NE(ResourceCache<CSprite>::Current()->Find("data/image/shadow.dds"), nullptr);
+  EXPECT_EQ(scene.GetPhase(), 0);
+  EXPECT_EQ(scene.StageEndFlag(), 0);
+
+  // Loaded again without leaving first: the old world goes, it does not pile up.
+  boost::weak_ptr<CUnit> secondPlayer = g_unitRegistry->Find("CPlayer");
+  scene.LoadStageScript("data/scr/s.txt");
+  EXPECT_TRUE(secondPlayer.expired());
+  EXPECT_EQ(g_unitRegistry->Count(), 3u);
+  EXPECT_EQ(g_unitRegistry->Count("CPlayer"), 1u);
+}
+
+// --- The frame passes, on the recording device -------------------------------------------------
+
+// Records the device's view transform at its update, to show the camera ran first.
+class ViewProbe : public CProbeUnit {
+ public:
+  using CProbeUnit::CProbeUnit;
+  void Update() override {
+    CProbeUnit::Update();
+    viewAtUpdate = app::GetDevice()->GetTransform(gfx::D3DTS_VIEW);
+  }
+  gfxutil::Matrix viewAtUpdate;
+};
+
+class WorldPassTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(gfx.ok());
+    dir.Write("data/scr/p.txt", "#type\nPICTURE\n#end\n#bsp\ndata/mdl/none.x\n#end\n#EOF\n");
+    scene.LoadStageScript("data/scr/p.txt");
+  }
+  void TearDown() override {
+    gfx.device().journal = nullptr;
+    if (app::DebugDrawEnabled()) app::WindowProc(os::WM_KEYDOWN, os::VK_F2, 0);
+    scene.WorldTeardown();
+  }
+  // In front of the picture camera (eye (0, -240, -32), looking along +z).
+  boost::shared_ptr<ViewProbe> AddProbe(const std::string& tag) {
+    boost::shared_ptr<ViewProbe> p(new ViewProbe(tag, &journal));
+    p->SetPosition(0, -240, 200, 0);
+    g_unitRegistry->Insert(tag, p);
+    return p;
+  }
+  testdev::CRecordingGraphics gfx{"wiring_world_passes"};
+  CScratchGameDir dir{std::string("world_") +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+  CScene scene;
+  std::vector<std::string> journal;
+};
+
+// Index of the first entry equal to `what` at or after `from`; journal size when absent.
+size_t Find(const std::vector<std::string>& j, const std::string& what, size_t from) {
+  for (size_t i = from; i < j.size(); ++i)
+    if (j[i] == what) return i;
+  return j.size();
+}
+
+TEST_F(WorldPassTest, WorldUpdateRemovesThenUpdatesTheCameraThenTheUnits) {
+  auto gone = AddProbe("a");
+  gone->Finish();
+  auto stays = AddProbe("b");
+  app::GetDevice()->SetTransform(gfx::D3DTS_VIEW, gfxutil::Matrix());
+  scene.WorldUpdate();
+  EXPECT_EQ(gone->updates, 0);
+  EXPECT_EQ(g_unitRegistry->Count("a"), 0u);
+  EXPECT_EQ(stays->updates, 1);
+  // The camera's update came first: the unit saw the camera's view on the device, and its
+  // distance is measured from the camera's eye.
+  const gfxutil::Matrix cameraView = g_cameraManager->Current()->View();
+  EXPECT_EQ(stays->viewAtUpdate, cameraView);
+  EXPECT_NE(cameraView, gfxutil::Matrix());
+  EXPECT_FLOAT_EQ(stays->CameraDistanceSq(), 232.0f * 232.0f);
+}
+
+TEST_F(WorldPassTest, LateUpdateRunsTheUnitsAndDecidesVisibility) {
+  auto near = AddProbe("a");
+  auto far = AddProbe("b");
+  far->SetPosition(0, -240, 3000, 0);
+  scene.WorldUpdate();
+  scene.LateUpdate();
+  EXPECT_TRUE(near->IsVisible());
+  EXPECT_FALSE(far->IsVisible());
+  EXPECT_LT(Find(journal, "a:late", 0), journal.size());
+  EXPECT_LT(Find(journal, "b:late", 0), journal.size());
+}
+
+TEST_F(WorldPassTest, RenderDrawsBackgroundUnitsWireframeScreenPassAndFaderInOrder) {
+  auto probe = AddProbe("a");
+  scene.WorldUpdate();
+  scene.LateUpdate();
+  ASSERT_TRUE(probe->IsVisible());
+  app::WindowProc(os::WM_KEYDOWN, os::VK_F2, 0);
+  ASSERT_TRUE(app::DebugDrawEnabled());
+  journal.clear();
+  gfx.device().journal = &journal;
+  // A fader needs a manager; without one the screen pass is the last thing drawn.
+  scene.RenderWorld();
+
+  const std::string opaqueBias = "tss 0 19=" + std::to_string(gfx::FloatBits(1.0f));
+  const std::vector<std::string> order = {"begin",    "clear",    opaqueBias, "a:draw",
+                                          "rs 28=0",  "rs 28=1",  "a:draw2",  "rs 137=0",
+                                          "rs 137=1", "rs 137=0", "a:screen", "end"};
+  size_t at = 0;
+  for (const std::string& step : order) {
+    const size_t found = Find(journal, step, at);
+    ASSERT_LT(found, journal.size()) << "missing or out of order: " << step;
+    at = found + 1;
+  }
+  // Only one unit pass of each kind.
+  EXPECT_EQ(Find(journal, "a:draw", Find(journal, "a:draw", 0) + 1), journal.size());
+}
+
+TEST_F(WorldPassTest, UnitsInvisibleToTheCameraAreNotDrawnButGetTheScreenPass) {
+  auto probe = AddProbe("a");
+  probe->SetPosition(0, -240, 3000, 0);
+  scene.WorldUpdate();
+  scene.LateUpdate();
+  scene.RenderWorld();
+  EXPECT_EQ(Find(journal, "a:draw", 0), journal.size());
+  EXPECT_EQ(Find(journal, "a:draw2", 0), journal.size());
+  EXPECT_LT(Find(journal, "a:screen", 0), journal.size());
+}
+
+TEST(WorldListener, RenderPutsTheListenerAtTheCameraEye) {
+  testdev::CRecordingGraphics gfx("wiring_world_listener");
+  ASSERT_TRUE(gfx.ok());
+  CScratchGameDir dir("world_listener");
+  dir.Write("data/scr/p.txt", "#type\nPICTURE\n#end\n#EOF\n");
+  audio::SetOutput(audio::Output::kLoopback);
+  ASSERT_TRUE(InitSound());
+  CScene scene;
+  scene.LoadStageScript("data/scr/p.txt");
+  g_cameraManager->Current()->Body().position = Vector4(12, 34, -56, 0);
+  scene.RenderWorld();
+  float x = 0, y = 0, z = 0;
+  GetSoundListener()->GetPosition(&x, &y, &z);
+  scene.WorldTeardown();
+  ShutdownSound();
+  audio::SetOutput(audio::Output::kDefault);
+  EXPECT_FLOAT_EQ(x, 12.0f);
+  EXPECT_FLOAT_EQ(y, 34.0f);
+  EXPECT_FLOAT_EQ(z, -56.0f);
+}
+
+}  // namespace

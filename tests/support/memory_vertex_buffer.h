@@ -1,0 +1,27 @@
+// A vertex buffer kept in memory, for test devices: the bytes a mesh uploads stay readable.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "platform/gfx/device.h"
+
+namespace testdev {
+
+class CMemoryVertexBuffer : public gfx::CVertexBuffer {
+ public:
+  // The stride follows from the vertex format.
+  CMemoryVertexBuffer(uint32_t count, uint32_t fvf);
+  uint32_t Fvf() const override { return fvf_; }
+  uint32_t Stride() const override { return stride_; }
+  uint32_t Count() const override { return count_; }
+  void* Lock() override { return data_.data(); }
+  void Unlock() override { ++unlocks; }
+  const void* Data() const override { return data_.data(); }
+  int unlocks = 0;
+
+ private:
+  uint32_t fvf_, stride_, count_;
+  std::vector<uint8_t> data_;
+};
+
+}  // namespace testdev

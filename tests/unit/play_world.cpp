@@ -1,0 +1,157 @@
+#include "play_world.h"
+
+#include <boost/make_shared.hpp>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/audio/device.h"
+#include "platform/os/message_box.h"
+#include "sound/sound_bank.h"
+#include "sound/sound_device.h"
+#include "unit/player.h"
+#include "world/collision_fixtures.h"
+
+namespace playtest {
+
+namespace {
+
+// A short mono 16-bit wave: the voices only need to load and stay playing, and nothing is
+// rendered, so a playing voice stays playing until a test stops it.
+std::string ShortWave() {
+  const uint32_t frames = 1000, rate = 22050;
+  const uint32_t dataBytes = frames * 2;
+  std::string w;
+  auto put32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) w += char(v >> (8 * i));
+  };
+  auto put16 = [&](uint32_t v) {
+    w += char(v);
+    w += char(v >> 8);
+  };
+  w += "RIFF", put32(36 + dataBytes), w += "WAVE";
+  w += "fmt ", put32(16), put16(1), put16(1), put32(rate), put32(rate * 2), put16(2), put16(16);
+  w += "data", put32(dataBytes);
+  for (uint32_t i = 0; i < frames; ++i) put16(uint16_t((i % 50) * 200));
+  return w;
+}
+
+void NoBox(const char* text, const char*) { ADD_FAILURE() << "message box: " << text; }
+
+bool Playing(CSound& voice) {
+  uint32_t status = 0;
+  return voice.Buffer() && voice.Buffer()->GetStatus(&status) == audio::DS_OK &&
+         (status & audio::DSBSTATUS_PLAYING);
+}
+
+}  // namespace
+
+void PlayWorld::SetUp() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  dir =
+      std::make_unique<CScratchGameDir>(std::string("play_") + info->test_suite_name() + "_" + info->name());
+  dir->Write("data/par/smoke.par", kSmoke);
+  dir->Write("data/par/blood.par", kSmoke);
+  g_playerLookMode = 0;
+  g_playerLandingCounter = 0;
+  g_barHeight = 0.0f;
+  std::srand(1);
+
+  registry = std::make_unique<CUnitRegistry>();
+  input = std::make_unique<CInput>();
+  particles = std::make_unique<ResourceCache<CParticleFile>>(
+      std::list<std::string>{"data/par/smoke.par", "data/par/blood.par"});
+  cameras = std::make_unique<CCameraManager>();
+  camera = boost::make_shared<CCamera_Normal>();
+  cameras->Add(0, camera);
+  cameras->SetCurrent(0);
+  mask = boost::make_shared<CCameraMask>();
+  registry->Insert("CCameraMask", mask);
+}
+
+void PlayWorld::TearDown() {
+  // The world's own teardown order: units first (they hold resources), then the services.
+  player.reset();
+  if (registry) registry->Destroy();
+  mask.reset();
+  registry.reset();
+  world.reset();
+  cameras.reset();
+  camera.reset();
+  particles.reset();
+  input.reset();
+  bank.reset();
+  if (soundStarted) {
+    ShutdownSound();
+    audio::SetOutput(audio::Output::kDefault);
+    os::SetMessageBoxHook(nullptr);
+  }
+  dir.reset();
+  g_playerLookMode = 0;
+  g_playerLandingCounter = 0;
+}
+
+void PlayWorld::StartSound() {
+  const std::string wave = ShortWave();
+  for (int n = 1; n <= 25; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "data/wav/SE%03d.wav", n);
+    dir->Write(name, wave);
+  }
+  os::SetMessageBoxHook(NoBox);
+  audio::SetOutput(audio::Output::kLoopback);
+  soundStarted = true;
+  ASSERT_TRUE(InitSound());
+  bank = std::make_unique<SoundBank>();
+  ASSERT_TRUE(bank->Voice(0, 0).IsLoaded());
+  ASSERT_TRUE(bank->Voice(24, 1).IsLoaded());
+}
+
+void PlayWorld::AddFloor(float y, float edgeX) {
+  if (!world) world = std::make_unique<CCollisionWorld>();
+  CollisionGroupData g;
+  testworld::AddFloor(g, edgeX, edgeX + 2000.0f, -1000.0f, 1000.0f, y);
+  world->Add(boost::make_shared<CCollisionUnit>(&floorOwner, testworld::MakeModel({g})));
+}
+
+CPlayer& PlayWorld::MakePlayer(float x, float y, float z, float yaw) {
+  player =
+      boost::make_shared<CPlayer>(gfxutil::Vector4(x, y, z, 1.0f), gfxutil::Vector4(0.5f, yaw, 0.25f, 0.0f));
+  registry->Insert("CPlayer", player);
+  return *player;
+}
+
+void PlayWorld::Frame() {
+  input->Update();
+  player->ReadInput();
+  player->Update();
+  player->LateUpdate();
+}
+
+void PlayWorld::UpdateOnly() {
+  input->Update();
+  player->Update();
+}
+
+gfxutil::Vector4 PlayWorld::SmokeSpeed() const {
+  const boost::shared_ptr<CParticleFile> smoke = particles->Find("data/par/smoke.par");
+  EXPECT_TRUE(smoke && smoke->Loaded());
+  return smoke ? smoke->speed : gfxutil::Vector4();
+}
+
+std::array<int, 25> PlayWorld::TakeSounds() {
+  std::array<int, 25> plays{};
+  if (!bank) return plays;
+  for (int n = 0; n < 25; ++n) {
+    for (int v = 0; v < 2; ++v) {
+      CSound& voice = bank->Voice(n, v);
+      if (!Playing(voice)) continue;
+      ++plays[n];
+      voice.Buffer()->Stop();
+      voice.Buffer()->SetCurrentPosition(0);
+    }
+  }
+  return plays;
+}
+
+}  // namespace playtest

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/config.h"
@@ -115,6 +116,18 @@ class CGameServices {
 
 int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::atoi(argv[1]) : 1200;
+  // "frame N loads": only the stage loads on the GL device, many times (for a profiler).
+  if (argc > 2 && std::string(argv[2]) == "loads") {
+    CGameServices game(false);
+    if (!game.Ok()) return 1;
+    std::vector<double> loads;
+    for (int i = 0; i < frames; ++i) {
+      loads.push_back(game.Enter(g_homeStageScene));
+      loads.push_back(game.Enter(g_forestStageScene));
+    }
+    std::printf("stage_load_ms: %.1f ms\n", Median(loads));
+    return 0;
+  }
   {
     CGameServices game(true);
     if (!game.Ok()) {

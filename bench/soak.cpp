@@ -10,10 +10,11 @@ int main(int argc, char** argv) {
   const uint64_t frames = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
   const uint64_t warm = 3600;
   const bool verbose = argc > 2;
-  const testgame::SoakResult r = testgame::RunSoak(frames, warm, verbose ? 100000 : 0, [](uint64_t f, uint64_t kib) {
-    std::fprintf(stderr, "soak: %llu frames, RSS %llu KiB\n", static_cast<unsigned long long>(f),
-                 static_cast<unsigned long long>(kib));
-  });
+  const testgame::SoakResult r =
+      testgame::RunSoak(frames, warm, verbose ? 100000 : 0, [](uint64_t f, uint64_t kib) {
+        std::fprintf(stderr, "soak: %llu frames, RSS %llu KiB\n", static_cast<unsigned long long>(f),
+                     static_cast<unsigned long long>(kib));
+      });
   if (r.exitCode != 0 || r.forestFrames != frames) {
     std::fprintf(stderr, "soak: ended early (exit code %d after %llu frames)\n", r.exitCode,
                  static_cast<unsigned long long>(r.forestFrames));

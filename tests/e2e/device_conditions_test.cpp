@@ -42,7 +42,8 @@ class DeviceConditions : public ::testing::Test {
 };
 
 bool ReachedEveryScene(const CPlayThrough& flow) {
-  for (const char* s : {"CTeamLogoScene", "CTitleScene", "CTelopScene", "CHomeStageScene", "CForestStageScene"})
+  for (const char* s :
+       {"CTeamLogoScene", "CTitleScene", "CTelopScene", "CHomeStageScene", "CForestStageScene"})
     if (flow.FirstFrameOf(s) == 0) return false;
   return true;
 }
@@ -55,7 +56,8 @@ TEST_F(DeviceConditions, NoSoundDeviceShowsTheMessageAndPlaysOnSilently) {
   bool soundDeviceDuringPlay = true;
   const int code = game.Run([&](CHeadlessGame& g, uint64_t frame) {
     flow(g, frame);
-    if (std::string(g.CurrentSceneName()) == "CForestStageScene") soundDeviceDuringPlay = GetSoundDevice() != nullptr;
+    if (std::string(g.CurrentSceneName()) == "CForestStageScene")
+      soundDeviceDuringPlay = GetSoundDevice() != nullptr;
   });
   EXPECT_EQ(code, 0);
   EXPECT_TRUE(ReachedEveryScene(flow) && flow.Finished());

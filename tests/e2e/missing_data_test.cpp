@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -79,9 +79,12 @@ PlayResult Play() {
   std::istringstream lines(r.outcome.report);
   std::string line;
   while (std::getline(lines, line)) {
-    if (line.rfind("scene ", 0) == 0) r.scenes.insert(line.substr(6, line.find(' ', 6) - 6));
-    else if (line.rfind("box ", 0) == 0) r.boxes.push_back(line.substr(4));
-    else if (line.rfind("finished 1", 0) == 0) r.finished = true;
+    if (line.rfind("scene ", 0) == 0)
+      r.scenes.insert(line.substr(6, line.find(' ', 6) - 6));
+    else if (line.rfind("box ", 0) == 0)
+      r.boxes.push_back(line.substr(4));
+    else if (line.rfind("finished 1", 0) == 0)
+      r.finished = true;
   }
   r.log = ReadText("profile.txt");
   return r;
@@ -199,8 +202,10 @@ TEST(MissingData, EveryFileDeletedThenTruncatedKeepsTheGameRunning) {
     } else {
       EXPECT_TRUE(gone.outcome.exited && gone.outcome.exitCode == 0) << file << " deleted: " << Summary(gone);
       EXPECT_TRUE(ReachedEveryScene(gone) && gone.finished) << file << " deleted: " << Summary(gone);
-      if (read) EXPECT_TRUE(named) << file << " deleted, but the log does not say so:\n" << gone.log;
-      else EXPECT_FALSE(named) << file << " is not read, yet the log names it:\n" << gone.log;
+      if (read)
+        EXPECT_TRUE(named) << file << " deleted, but the log does not say so:\n" << gone.log;
+      else
+        EXPECT_FALSE(named) << file << " is not read, yet the log names it:\n" << gone.log;
     }
 
     // Cut to half its length.
@@ -217,8 +222,7 @@ TEST(MissingData, EveryFileDeletedThenTruncatedKeepsTheGameRunning) {
               << (named ? ", logged" : ", not logged") << "\n  truncated: " << Summary(half)
               << (halfNamed ? ", logged" : ", not logged") << "\n";
   }
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::cout << sweep.size() << " files, " << 2 * sweep.size() + 1 << " runs in " << seconds << " s; "
             << silentTruncations << " truncated files read without a log line\n";
 }

@@ -16,9 +16,12 @@ namespace testgame {
 
 std::string ChildOutcome::Describe() const {
   char text[128];
-  if (timedOut) std::snprintf(text, sizeof text, "hung (killed after %.1f s)", seconds);
-  else if (signal) std::snprintf(text, sizeof text, "killed by signal %d (%s)", signal, strsignal(signal));
-  else std::snprintf(text, sizeof text, "exit code %d after %.2f s", exitCode, seconds);
+  if (timedOut)
+    std::snprintf(text, sizeof text, "hung (killed after %.1f s)", seconds);
+  else if (signal)
+    std::snprintf(text, sizeof text, "killed by signal %d (%s)", signal, strsignal(signal));
+  else
+    std::snprintf(text, sizeof text, "exit code %d after %.2f s", exitCode, seconds);
   return text;
 }
 
@@ -80,14 +83,17 @@ ChildOutcome RunInChild(const std::function<int(int reportFd)>& body, double tim
       if (poll(&p, 1, 20) > 0) {
         char buf[4096];
         const ssize_t n = read(fds[0], buf, sizeof buf);
-        if (n > 0) out.report.append(buf, size_t(n));
-        else pipeOpen = false;
+        if (n > 0)
+          out.report.append(buf, size_t(n));
+        else
+          pipeOpen = false;
       }
     } else {
       usleep(5000);
     }
     const pid_t r = waitpid(pid, &status, WNOHANG);
-    if (r == pid) reaped = true;
+    if (r == pid)
+      reaped = true;
     else if (elapsed() > timeoutSeconds) {
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);

@@ -105,13 +105,15 @@ void CPlayThrough::operator()(CHeadlessGame& game, uint64_t frame) {
     if (t == 55) game.Input().Press('X');
     if (t == 57) game.Input().Release('X');
   } else if (scene == "CHomeStageScene") {
-    if (t < uint64_t(homeFrames_)) Walk(game, t);
+    if (t < uint64_t(homeFrames_))
+      Walk(game, t);
     else {
       game.Input().keys.clear();
       game.RequestScene(g_forestStageScene);
     }
   } else if (scene == "CForestStageScene") {
-    if (t < uint64_t(forestFrames_)) Walk(game, t);
+    if (t < uint64_t(forestFrames_))
+      Walk(game, t);
     else if (!finished_) {
       finished_ = true;
       game.Quit();

@@ -99,15 +99,19 @@ uint32_t CNullDevice::GetTextureStageState(uint32_t stage, gfx::TextureStageStat
 }
 
 void CNullDevice::SetTransform(gfx::TransformState state, const gfx::Matrix& m) {
-  if (state == gfx::D3DTS_VIEW) view_ = m;
-  else if (state == gfx::D3DTS_PROJECTION) projection_ = m;
-  else if (state >= gfx::D3DTS_WORLD && state < gfx::D3DTS_WORLD + world_.size()) world_[state - gfx::D3DTS_WORLD] = m;
+  if (state == gfx::D3DTS_VIEW)
+    view_ = m;
+  else if (state == gfx::D3DTS_PROJECTION)
+    projection_ = m;
+  else if (state >= gfx::D3DTS_WORLD && state < gfx::D3DTS_WORLD + world_.size())
+    world_[state - gfx::D3DTS_WORLD] = m;
 }
 
 gfx::Matrix CNullDevice::GetTransform(gfx::TransformState state) const {
   if (state == gfx::D3DTS_VIEW) return view_;
   if (state == gfx::D3DTS_PROJECTION) return projection_;
-  if (state >= gfx::D3DTS_WORLD && state < gfx::D3DTS_WORLD + world_.size()) return world_[state - gfx::D3DTS_WORLD];
+  if (state >= gfx::D3DTS_WORLD && state < gfx::D3DTS_WORLD + world_.size())
+    return world_[state - gfx::D3DTS_WORLD];
   return gfx::Matrix{};
 }
 

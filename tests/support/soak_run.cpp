@@ -26,7 +26,8 @@ SoakResult RunSoak(uint64_t forestFrames, uint64_t warmFrames, uint64_t progress
     if (g.CurrentSceneName() != std::string_view("CForestStageScene")) return;
     ++inForest;
     play.Step(g.Input());
-    if (g_unitRegistry && g_unitRegistry->Count() > result.maxUnits) result.maxUnits = g_unitRegistry->Count();
+    if (g_unitRegistry && g_unitRegistry->Count() > result.maxUnits)
+      result.maxUnits = g_unitRegistry->Count();
     if (inForest == warmFrames) result.warmResidentKiB = ResidentKiB();
     if (progressEvery && inForest % progressEvery == 0 && progress) progress(inForest, ResidentKiB());
     if (inForest == forestFrames) {

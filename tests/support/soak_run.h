@@ -9,12 +9,12 @@ namespace testgame {
 
 struct SoakResult {
   int exitCode = -1;
-  uint64_t forestFrames = 0;    // frames run in the forest
-  uint64_t warmResidentKiB = 0; // after the warm-up
-  uint64_t endResidentKiB = 0;  // after the last frame
+  uint64_t forestFrames = 0;     // frames run in the forest
+  uint64_t warmResidentKiB = 0;  // after the warm-up
+  uint64_t endResidentKiB = 0;   // after the last frame
   uint64_t peakResidentKiB = 0;
-  uint64_t maxUnits = 0;        // most units alive in one frame
-  uint64_t primitives = 0;      // drawn on the null device
+  uint64_t maxUnits = 0;    // most units alive in one frame
+  uint64_t primitives = 0;  // drawn on the null device
   double seconds = 0;
 };
 

@@ -178,8 +178,8 @@ int AttachVirtualPad() {
   for (int h = 0; h < 4; ++h) {
     VirtualPad& pad = g_virtualPads[h];
     if (pad.joystick) continue;
-    const int index =
-        SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                                SDL_CONTROLLER_BUTTON_MAX, 0);
     if (index < 0) return -1;
     pad.joystick = SDL_JoystickOpen(index);
     if (!pad.joystick) {

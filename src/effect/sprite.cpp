@@ -1,5 +1,7 @@
 #include "effect/sprite.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -29,9 +31,15 @@ constexpr uint32_t kScreenFvf = gfx::D3DFVF_XYZRHW | gfx::D3DFVF_DIFFUSE | gfx::
 constexpr uint32_t kWorldFvf = gfx::D3DFVF_XYZ | gfx::D3DFVF_DIFFUSE | gfx::D3DFVF_TEX1;
 constexpr uint32_t kColorKey = 0xFF000000;
 
+// A directory opens like a file here but has no length to read (its end is reported far out).
+bool IsRegularFile(FILE* f) {
+  struct stat st;
+  return fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool ReadWholeFile(const char* fileName, std::vector<uint8_t>& bytes) {
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(fileName, "rb"), &std::fclose);
-  if (!f || std::fseek(f.get(), 0, SEEK_END) != 0) return false;
+  if (!f || !IsRegularFile(f.get()) || std::fseek(f.get(), 0, SEEK_END) != 0) return false;
   const long size = std::ftell(f.get());
   if (size <= 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) return false;
   bytes.resize(static_cast<size_t>(size));
@@ -45,7 +53,7 @@ gfx::TexturePtr LoadTexture(const char* fileName, uint32_t mipLevels) {
   if (!device || !fileName) return nullptr;
   {
     std::unique_ptr<FILE, int (*)(FILE*)> probe(std::fopen(fileName, "rb"), &std::fclose);
-    if (!probe) return nullptr;
+    if (!probe || !IsRegularFile(probe.get())) return nullptr;
   }
   std::vector<uint8_t> bytes;
   if (IsCompressedName(fileName)) {

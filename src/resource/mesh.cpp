@@ -60,7 +60,10 @@ CMesh::CMesh(const std::string& path) {
   for (uint32_t i = 0; i < groupCount_ && i < fileMaterials.size(); ++i) {
     const std::string& name = fileMaterials[i].TextureFilename;
     if (name.empty()) continue;
-    textures_[i] = LoadTexture(TexturePath(path, name).c_str(), 2);
+    const std::string texPath = TexturePath(path, name);
+    textures_[i] = LoadTexture(texPath.c_str(), 2);
+    // The image line, so a missing texture is as visible in the log as a missing sprite.
+    if (!textures_[i]) Log("NotFound %s\n", texPath.c_str());
   }
 }
 

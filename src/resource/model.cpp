@@ -1,6 +1,12 @@
 #include "resource/model.h"
 
-CModel::CModel(const std::string& path) { hierarchy_.LoadHierarchy(path); }
+#include "app/log.h"
+
+CModel::CModel(const std::string& path) {
+  // Logged like a missing mesh: the model then draws nothing, and the log says why.
+  hierarchy_.LoadHierarchy(path);
+  if (!hierarchy_.Root()) Log("Not Found %s", path.c_str());
+}
 
 CModel::~CModel() = default;
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/graphics.h"
+#include "app/log.h"
 #include "effect/sprite.h"
 #include "platform/xfile/xfile.h"
 
@@ -349,7 +350,11 @@ int32_t ModelHierarchy::LoadMeshPart(const xfile::CDataObject& object, FrameNode
       m.Power = 1;
       part->materials[i] = m;
       const std::string& tex = materials[i].TextureFilename;
-      if (!tex.empty()) part->textures[i] = LoadTexture(ModelTexturePath(fileName_, tex).c_str(), 1);
+      if (tex.empty()) continue;
+      const std::string texPath = ModelTexturePath(fileName_, tex);
+      part->textures[i] = LoadTexture(texPath.c_str(), 1);
+      // The image line, so a missing texture is as visible in the log as a missing sprite.
+      if (!part->textures[i] && app::GetDevice()) Log("NotFound %s\n", texPath.c_str());
     }
   } else {
     part->materials.assign(1, DefaultPartMaterial());

@@ -1,5 +1,7 @@
 #include "resource/szdd.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -143,6 +145,9 @@ class CLzssExpander {
 bool ReadWholeFile(const char* fileName, std::vector<uint8_t>& bytes) {
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(fileName, "rb"), &std::fclose);
   if (!f) return false;
+  // A directory opens too, but reports an end far beyond anything readable.
+  struct stat st;
+  if (fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   if (std::fseek(f.get(), 0, SEEK_END) != 0) return false;
   const long size = std::ftell(f.get());
   if (size < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) return false;

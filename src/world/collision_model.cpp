@@ -1,5 +1,7 @@
 #include "world/collision_model.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <bit>
 #include <climits>
@@ -32,7 +34,9 @@ bool Finite(const Vector4& v) {
 bool ReadFile(const std::string& name, std::vector<uint8_t>& out) {
   FILE* f = std::fopen(name.c_str(), "rb");
   if (!f) return false;
-  bool ok = std::fseek(f, 0, SEEK_END) == 0;
+  // A directory opens too, but reports an end far beyond anything readable.
+  struct stat st;
+  bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && std::fseek(f, 0, SEEK_END) == 0;
   const long size = ok ? std::ftell(f) : -1;
   ok = ok && size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
   if (ok) {

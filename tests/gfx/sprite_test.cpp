@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/graphics.h"
 #include "app/log.h"
 #include "gfx/game_gfx_fixture.h"
@@ -149,6 +151,20 @@ TEST_F(SpriteTest, MissingOrCorruptFileIsLoggedAndStillDraws) {
   missing.Draw2D(0, 0, 10, 10, 0, 0, 1, 1, 0xFF000000);
   ASSERT_EQ(recorder().draws.size(), 1u);
   EXPECT_EQ(recorder().draws[0].texture, nullptr);
+}
+
+// A script cut short can name a folder ("data/"): it opens like a file but reports an end far
+// beyond anything readable, and reading it asked for that much memory.
+TEST_F(SpriteTest, AFolderNamedAsAnImageIsLoggedAndNotRead) {
+  std::filesystem::create_directories(dir + "/data/image/folder.bmp_enc");
+  CSprite top("data/");
+  CSprite folder("data/image/folder.bmp_enc");
+  EXPECT_EQ(top.GetTexture(), nullptr);
+  EXPECT_EQ(folder.GetTexture(), nullptr);
+  EXPECT_EQ(LoadTexture("data/image", 1), nullptr);
+  const std::string log = ReadLog();
+  EXPECT_NE(log.find("NotFound data/\n"), std::string::npos);
+  EXPECT_NE(log.find("NotFound data/image/folder.bmp_enc\n"), std::string::npos);
 }
 
 TEST_F(SpriteTest, TwoDStatesForFaderAndFrontEnd) {

@@ -108,6 +108,37 @@ TEST_F(ModelTest, MissingMeshIsLoggedAndDrawsNothing) {
   EXPECT_NE(ReadLog().find("Not Found data/mdl/missing.x "), std::string::npos);
 }
 
+// A missing model or texture is as visible in the log as a missing mesh or sprite.
+TEST_F(ModelTest, MissingModelIsLoggedAndDrawsNothing) {
+  CModel model("data/mdl/kuma/gone.mdl");
+  EXPECT_EQ(model.Hierarchy().Root(), nullptr);
+  model.Draw(0.0f);
+  EXPECT_TRUE(device().indexed.empty());
+  EXPECT_NE(ReadLog().find("Not Found data/mdl/kuma/gone.mdl"), std::string::npos);
+}
+
+TEST_F(ModelTest, MissingTexturesOfMeshesAndModelsAreLogged) {
+  WriteBmp("data/mdl/here.bmp");
+  Objects top;
+  top.push_back(x.Triangle("a", 0, 0, 0, "here.bmp"));
+  top.push_back(x.Triangle("b", 10, 0, 0, "gone.bmp"));
+  ASSERT_TRUE(x.Write("data/mdl/two.x", top));
+  CMesh mesh("data/mdl/two.x");
+  ASSERT_EQ(mesh.GetGroupCount(), 2u);
+  Objects frame;
+  auto f = x.New("Frame", "F");
+  f->AddChild(x.Triangle("t", 0, 0, 0, "tex\\lost.bmp"));
+  frame.push_back(std::move(f));
+  ASSERT_TRUE(x.Write("data/mdl/m.mdl", frame));
+  CModel model("data/mdl/m.mdl");
+  ASSERT_NE(model.Hierarchy().Root(), nullptr);
+  const std::string log = ReadLog();
+  EXPECT_NE(log.find("NotFound data/mdl/gone.bmp\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("NotFound data/mdl/lost.bmp\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("here.bmp"), std::string::npos) << log;
+  EXPECT_EQ(log.find("m.mdl"), std::string::npos) << log;
+}
+
 TEST_F(ModelTest, MeshGroupsFollowTheAttributeSort) {
   // Two meshes, collapsed into one with a group each.
   Objects top;

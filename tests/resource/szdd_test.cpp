@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 
@@ -250,6 +251,16 @@ TEST(SzddFile, ShortFileIsEmpty) {
 TEST(SzddFile, MissingFileLeavesBufferUntouched) {
   std::vector<uint8_t> buf = {9};
   EXPECT_EQ(LoadCompressedFile(TempPath("no_such_file.enc").c_str(), buf), 0u);
+  EXPECT_EQ(buf, std::vector<uint8_t>{9});
+}
+
+// A directory opens like a file but reports an end far beyond anything readable; reading it as a
+// file asked for that much memory.
+TEST(SzddFile, DirectoryIsNotAFile) {
+  const std::string path = TempPath("folder.bmp_enc");
+  std::filesystem::create_directories(path);
+  std::vector<uint8_t> buf = {9};
+  EXPECT_EQ(LoadCompressedFile(path.c_str(), buf), 0u);
   EXPECT_EQ(buf, std::vector<uint8_t>{9});
 }
 

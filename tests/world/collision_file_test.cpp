@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -182,6 +184,18 @@ TEST(CollisionFileTest, MissingFileIsLoggedAndEmpty) {
   app::CloseLog();
   EXPECT_EQ(model.GroupCount(), 0);
   EXPECT_EQ(ReadText(logPath), "Not Found data/mdl/none/nothing.xdec");
+}
+
+// A directory opens like a file but reports an end far beyond anything readable.
+TEST(CollisionFileTest, DirectoryIsLoggedAsNotFound) {
+  const std::string logPath = OutputPath("collision_folder.log");
+  const std::string folder = OutputPath("folder.dec");
+  std::filesystem::create_directories(folder);
+  ASSERT_TRUE(app::OpenLog(logPath.c_str()));
+  CCollisionModel model(folder);
+  app::CloseLog();
+  EXPECT_EQ(model.GroupCount(), 0);
+  EXPECT_EQ(ReadText(logPath), "Not Found " + folder);
 }
 
 TEST(CollisionFileTest, CorruptFileIsLoggedAsNotFound) {

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/xfile/standard_templates.h"
 #include "sample_models.h"
@@ -323,6 +324,14 @@ TEST_F(ReaderTest, DeepNestingFailsInsteadOfOverflowing) {
 TEST_F(ReaderTest, MissingFileIsReported) {
   std::unique_ptr<CEnumObject> e;
   EXPECT_EQ(reader_->CreateEnumObject("/nonexistent/dir/x.x", e), DXFILEERR_FILENOTFOUND);
+}
+
+// A directory opens like a file but reports an end far beyond anything readable.
+TEST_F(ReaderTest, DirectoryIsReportedAsNotFound) {
+  const std::string path = std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/folder.x";
+  std::filesystem::create_directories(path);
+  std::unique_ptr<CEnumObject> e;
+  EXPECT_EQ(reader_->CreateEnumObject(path, e), DXFILEERR_FILENOTFOUND);
 }
 
 TEST(RegisterTemplates, BrokenBlockRegistersNothing) {

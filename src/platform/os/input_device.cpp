@@ -158,4 +158,57 @@ int16_t GetAsyncKeyState(int virtualKey) {
 
 bool JoyGetPos(JoyInfo& info) { return g_source->ReadJoystick(info); }
 
+namespace {
+// The test's own handle on each virtual pad it plugged in, by SDL instance id.
+struct VirtualPad {
+  SDL_JoystickID id = -1;
+  SDL_Joystick* joystick = nullptr;
+};
+VirtualPad g_virtualPads[4];
+
+int DeviceIndexOf(SDL_JoystickID id) {
+  for (int i = 0; i < SDL_NumJoysticks(); ++i)
+    if (SDL_JoystickGetDeviceInstanceID(i) == id) return i;
+  return -1;
+}
+}  // namespace
+
+int AttachVirtualPad() {
+  if (!SDL_WasInit(SDL_INIT_JOYSTICK)) return -1;
+  for (int h = 0; h < 4; ++h) {
+    VirtualPad& pad = g_virtualPads[h];
+    if (pad.joystick) continue;
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                                SDL_CONTROLLER_BUTTON_MAX, 0);
+    if (index < 0) return -1;
+    pad.joystick = SDL_JoystickOpen(index);
+    if (!pad.joystick) {
+      SDL_JoystickDetachVirtual(index);
+      return -1;
+    }
+    pad.id = SDL_JoystickInstanceID(pad.joystick);
+    return h;
+  }
+  return -1;
+}
+
+bool SetVirtualPad(int handle, int16_t leftX, int16_t leftY, uint32_t buttons) {
+  if (handle < 0 || handle >= 4 || !g_virtualPads[handle].joystick) return false;
+  SDL_Joystick* j = g_virtualPads[handle].joystick;
+  bool ok = SDL_JoystickSetVirtualAxis(j, SDL_CONTROLLER_AXIS_LEFTX, leftX) == 0 &&
+            SDL_JoystickSetVirtualAxis(j, SDL_CONTROLLER_AXIS_LEFTY, leftY) == 0;
+  for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX; ++b)
+    ok = SDL_JoystickSetVirtualButton(j, b, (buttons >> b) & 1u) == 0 && ok;
+  return ok;
+}
+
+bool DetachVirtualPad(int handle) {
+  if (handle < 0 || handle >= 4 || !g_virtualPads[handle].joystick) return false;
+  VirtualPad& pad = g_virtualPads[handle];
+  const int index = DeviceIndexOf(pad.id);
+  SDL_JoystickClose(pad.joystick);
+  pad = VirtualPad{};
+  return index >= 0 && SDL_JoystickDetachVirtual(index) == 0;
+}
+
 }  // namespace os

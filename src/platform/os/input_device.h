@@ -49,4 +49,12 @@ int16_t GetAsyncKeyState(int virtualKey);
 // joyGetPosEx on the first joystick: true (JOYERR_NOERROR) when one is there.
 bool JoyGetPos(JoyInfo& info);
 
+// Tests: plug a virtual pad into SDL (a game controller with the standard axes and buttons) and
+// pull it out again, so the real hot-plug path sees it like a pad on a cable. Attach returns a
+// handle, or -1 when SDL's joystick service is not up. Axes are SDL's -32768..32767; buttons are
+// SDL game-controller button bits (bit 0 = A).
+int AttachVirtualPad();
+bool SetVirtualPad(int handle, int16_t leftX, int16_t leftY, uint32_t buttons);
+bool DetachVirtualPad(int handle);
+
 }  // namespace os

@@ -1,5 +1,7 @@
 #include "platform/xfile/xfile.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "platform/xfile/parser.h"
@@ -56,7 +58,9 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
   out.clear();
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
-  bool ok = std::fseek(f, 0, SEEK_END) == 0;
+  // A directory opens too, but reports an end far beyond anything readable.
+  struct stat st;
+  bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && std::fseek(f, 0, SEEK_END) == 0;
   const long size = ok ? std::ftell(f) : -1;
   ok = ok && size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
   if (ok) {

@@ -1,0 +1,163 @@
+// Whole-frame figures of the real stages: the scene frame (player step, world update, late update,
+// draw submission, present) of the home and forest stages on the null device and on the off-screen
+// GL target (llvmpipe here) at 640x480, as a share of the 16.67 ms frame; the load from entering a
+// stage to the end of its first frame; and the process's peak resident memory. Runs in the game
+// folder with its generated data; the player is driven by random keys.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/config.h"
+#include "app/graphics.h"
+#include "app/input.h"
+#include "platform/audio/device.h"
+#include "platform/os/window.h"
+#include "scene/forest_stage_scene.h"
+#include "scene/home_stage_scene.h"
+#include "scene/scene_manager.h"
+#include "scene/title_scene.h"
+#include "sound/sound_device.h"
+#include "support/fake_input.h"
+#include "support/headless_game.h"
+#include "support/null_device.h"
+#include "support/random_play.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kFrameMs = 50.0 / 3.0;
+
+double Ms(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+}
+
+intptr_t Proc(uint32_t, uintptr_t, intptr_t) { return 0; }
+
+// The game's services as RunGame brings them up, on the null device or the real one.
+class CGameServices {
+ public:
+  explicit CGameServices(bool nullDevice) : nullDevice_(nullDevice) {
+    if (nullDevice_) testdev::UseNullDevice();
+    audio::SetOutput(audio::Output::kLoopback);
+    ok_ = os::InitSystem() && os::RegisterWindowClass("Ostrevant", Proc) &&
+          os::CreateMainWindow("BRIMMEL", config_.width, config_.height, config_.window != 0);
+    if (!ok_) return;
+    ok_ = app::InitGraphics() == 1;
+    InitSound();
+    manager_ = std::make_unique<CSceneManager>();
+  }
+  ~CGameServices() {
+    manager_.reset();
+    ShutdownSound();
+    app::ShutdownGraphics();
+    os::DestroyMainWindow();
+    os::UnregisterWindowClass();
+    os::ShutdownSystem();
+    if (nullDevice_) testdev::RestoreRealDevice();
+  }
+  bool Ok() const { return ok_; }
+  CSceneManager& Manager() { return *manager_; }
+
+  void Frame() {
+    play_.Step(input_);
+    if (g_input) g_input->Update();
+    manager_->Frame();
+  }
+  // Enter to the end of the first frame, coming from the (cheap) title scene.
+  double Enter(CScene* stage) {
+    manager_->SetNextScene(g_titleScene);
+    manager_->Switch();
+    manager_->SetNextScene(stage);
+    const auto t0 = Clock::now();
+    manager_->Switch();
+    Frame();
+    return Ms(t0, Clock::now());
+  }
+  // Median milliseconds of a stage frame over `frames`, after a settling run.
+  double MedianFrame(CScene* stage, int frames) {
+    Enter(stage);
+    for (int i = 0; i < 120; ++i) Frame();
+    std::vector<double> times;
+    times.reserve(size_t(frames));
+    for (int i = 0; i < frames; ++i) {
+      const auto t0 = Clock::now();
+      Frame();
+      times.push_back(Ms(t0, Clock::now()));
+      // Random steps can reach the home goal, which moves on to the forest: come back untimed.
+      if (manager_->GetCurrentScene() != stage) {
+        times.pop_back();
+        Enter(stage);
+      }
+    }
+    return Median(times);
+  }
+
+ private:
+  bool nullDevice_;
+  CConfig config_;
+  CFakeInput input_;
+  testgame::CRandomPlay play_{777};
+  bool ok_ = false;
+  std::unique_ptr<CSceneManager> manager_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int frames = argc > 1 ? std::atoi(argv[1]) : 1200;
+  // "frame N loads": only the stage loads on the GL device, many times (for a profiler).
+  if (argc > 2 && std::string(argv[2]) == "loads") {
+    CGameServices game(false);
+    if (!game.Ok()) return 1;
+    std::vector<double> loads;
+    for (int i = 0; i < frames; ++i) {
+      loads.push_back(game.Enter(g_homeStageScene));
+      loads.push_back(game.Enter(g_forestStageScene));
+    }
+    std::printf("stage_load_ms: %.1f ms\n", Median(loads));
+    return 0;
+  }
+  {
+    CGameServices game(true);
+    if (!game.Ok()) {
+      std::fprintf(stderr, "frame: the game services did not start\n");
+      return 1;
+    }
+    const double h = game.MedianFrame(g_homeStageScene, frames);
+    const double f = game.MedianFrame(g_forestStageScene, frames);
+    std::printf("frame_logic_home_pct: %.3f %%\n", 100 * h / kFrameMs);
+    std::printf("frame_logic_forest_pct: %.3f %%\n", 100 * f / kFrameMs);
+    std::printf("frame_logic_pct: %.3f %%\n", 100 * std::max(h, f) / kFrameMs);
+  }
+  {
+    CGameServices game(false);
+    if (!game.Ok()) {
+      std::fprintf(stderr, "frame: no off-screen GL device\n");
+      return 1;
+    }
+    std::vector<double> loads;
+    for (int i = 0; i < 5; ++i) {
+      loads.push_back(game.Enter(g_homeStageScene));
+      loads.push_back(game.Enter(g_forestStageScene));
+    }
+    const double h = game.MedianFrame(g_homeStageScene, frames / 2);
+    const double f = game.MedianFrame(g_forestStageScene, frames / 2);
+    std::printf("frame_llvmpipe_home_pct: %.2f %%\n", 100 * h / kFrameMs);
+    std::printf("frame_llvmpipe_forest_pct: %.2f %%\n", 100 * f / kFrameMs);
+    std::printf("frame_llvmpipe_pct: %.2f %%\n", 100 * std::max(h, f) / kFrameMs);
+    std::printf("stage_load_ms: %.1f ms\n", Median(loads));
+  }
+  std::printf("peak_rss_mb: %.1f MB\n", testgame::PeakResidentKiB() / 1024.0);
+  return 0;
+}

@@ -58,7 +58,7 @@ TEST_F(ModelTest, LaterChildrenLinkInReverseAndDrawInThatOrder) {
   EXPECT_NEAR(model.GetRecordedMatrix(0).m[3][0], -10.0f, 1e-4f);
   EXPECT_NEAR(model.GetRecordedMatrix(1).m[3][0], 10.0f, 1e-4f);
   EXPECT_NEAR(model.GetRecordedMatrix(2).m[3][0], 0.0f, 1e-4f);
-  EXPECT_EQ(device().indexed.size(), 3u);
+  EXPECT_EQ(device().indexedDraws.size(), 3u);
 }
 
 TEST_F(ModelTest, BoundsAndRecentringFollowTheVertices) {
@@ -95,7 +95,7 @@ TEST_F(ModelTest, MissingFileGivesAModelThatDrawsNothing) {
   EXPECT_EQ(model.Hierarchy().Root(), nullptr);
   model.Draw(1.0f);
   EXPECT_EQ(model.Hierarchy().recordCount, 0);
-  EXPECT_TRUE(device().indexed.empty());
+  EXPECT_TRUE(device().indexedDraws.empty());
   EXPECT_EQ(model.GetRecordedMatrix(0), Matrix());
   EXPECT_EQ(model.GetRecordedMatrix(64), Matrix());
   EXPECT_EQ(model.GetRecordedMatrix(-1), Matrix());
@@ -423,7 +423,7 @@ TEST_F(ModelTest, BonelessMeshWithoutMaterialsGetsTheDefaultAndDrawsNothing) {
   EXPECT_EQ(p->materials[0].Diffuse.a, 0.0f);
   EXPECT_EQ(p->materials[0].Power, 1.0f);
   model.Draw(std::nullopt);
-  EXPECT_TRUE(device().indexed.empty());
+  EXPECT_TRUE(device().indexedDraws.empty());
   EXPECT_EQ(model.Hierarchy().recordCount, 1);  // the frame is still recorded
 }
 
@@ -450,7 +450,7 @@ TEST_F(ModelTest, RecordingStopsAfter64Slots) {
   CModel model("many.mdl");
   model.Draw(std::nullopt);
   EXPECT_EQ(model.Hierarchy().recordCount, 64);
-  EXPECT_EQ(device().indexed.size(), 70u);
+  EXPECT_EQ(device().indexedDraws.size(), 70u);
 }
 
 TEST_F(ModelTest, DamagedFilesFailCleanly) {

@@ -8,6 +8,7 @@
 
 #include "resource/model.h"
 #include "support/model_files.h"
+#include "support/scratch_dir.h"
 
 namespace modeltest {
 namespace {
@@ -453,30 +454,57 @@ TEST_F(ModelTest, RecordingStopsAfter64Slots) {
   EXPECT_EQ(device().indexedDraws.size(), 70u);
 }
 
+// A damaged file either still reads (a cut between top-level objects leaves the leading frames)
+// or fails whole: a negative result, no root even over a model loaded before, nothing drawn and
+// the file named in the log.
 TEST_F(ModelTest, DamagedFilesFailCleanly) {
   Objects keys;
   keys.push_back(x.Keys(2, {0, 100}, {{0, 0, 0}, {10, 0, 0}}));
   Objects objs = Animated(x, std::move(keys), {"A"}, {0});
+  int failed = 0;
   for (xfile::Encoding enc : {xfile::Encoding::Text, xfile::Encoding::Binary}) {
     ASSERT_TRUE(x.Write("good.mdl", objs, enc));
-    std::ifstream in("good.mdl", std::ios::binary);
-    const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string good = ReadFileText("good.mdl");
     std::mt19937 rng(7);
     for (int i = 0; i < 300; ++i) {
       std::string bad = good;
-      if (i % 2 == 0) {
+      const bool cut = i % 2 == 0;
+      if (cut) {
         bad.resize(rng() % good.size());
       } else {
         for (int k = 0; k < 3; ++k) bad[rng() % bad.size()] ^= char(1 << (rng() % 8));
       }
       std::ofstream("bad.mdl", std::ios::binary) << bad;
+      ModelHierarchy h;
+      ASSERT_GE(h.LoadHierarchy("good.mdl"), 0);
+      const int32_t hr = h.LoadHierarchy("bad.mdl");
+      ASSERT_EQ(hr < 0, h.Root() == nullptr) << i;
+      if (hr >= 0 && cut) {
+        const std::vector<std::string> frames = ChildNames(h.Root()->frame);
+        EXPECT_TRUE(frames == std::vector<std::string>{"A"} || frames == (std::vector<std::string>{"A", "B"}))
+            << i;
+      }
       CModel model("bad.mdl");
+      ASSERT_EQ(model.Hierarchy().Root() == nullptr, hr < 0) << i;
+      const size_t drawn = device().indexedDraws.size();
       model.Draw(float(i));
-      if (model.Hierarchy().Root()) {
+      if (hr < 0) {
+        ++failed;
+        EXPECT_EQ(device().indexedDraws.size(), drawn) << i;
+        EXPECT_EQ(model.Hierarchy().recordCount, 0) << i;
+      } else {
         EXPECT_LE(model.Hierarchy().recordCount, 64);
       }
     }
   }
+  // Most cuts fall inside an object; each failure named the file once.
+  EXPECT_GT(failed, 150);
+  const std::string log = ReadFileText("profile.txt");
+  int named = 0;
+  for (size_t at = log.find("Not Found bad.mdl"); at != std::string::npos;
+       at = log.find("Not Found bad.mdl", at + 1))
+    ++named;
+  EXPECT_EQ(named, failed);
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include "resource/model.h"
 #include "resource/resource_cache.h"
 #include "scene/scene.h"
+#include "scene/scene_manager.h"
+#include "scene/screen_fader.h"
 #include "sound/music_stream.h"
 #include "sound/sound_device.h"
 #include "support/recording_graphics.h"
@@ -301,23 +303,32 @@ TEST_F(WorldPassTest, RenderDrawsBackgroundUnitsWireframeScreenPassAndFaderInOrd
   ASSERT_TRUE(probe->IsVisible());
   app::WindowProc(os::WM_KEYDOWN, os::VK_F2, 0);
   ASSERT_TRUE(app::DebugDrawEnabled());
+  // The fader belongs to the scene manager; a fade-in just begun draws black at 250 of 255.
+  CSceneManager manager;
+  manager.Fader().Start(CScreenFader::kFadeIn);
   journal.clear();
   gfx.device().journal = &journal;
-  // A fader needs a manager; without one the screen pass is the last thing drawn.
+  gfx.device().draws.clear();
   scene.RenderWorld();
 
   const std::string opaqueBias = "tss 0 19=" + std::to_string(gfx::FloatBits(1.0f));
-  const std::vector<std::string> order = {"begin",    "clear",    opaqueBias, "a:draw",
-                                          "rs 28=0",  "rs 28=1",  "a:draw2",  "rs 137=0",
-                                          "rs 137=1", "rs 137=0", "a:screen", "end"};
+  const std::vector<std::string> order = {"begin",    "clear",   opaqueBias, "a:draw",   "rs 28=0",
+                                          "rs 28=1",  "a:draw2", "rs 137=0", "rs 137=1", "rs 137=0",
+                                          "a:screen", "draw",    "end"};
   size_t at = 0;
   for (const std::string& step : order) {
     const size_t found = Find(journal, step, at);
     ASSERT_LT(found, journal.size()) << "missing or out of order: " << step;
     at = found + 1;
   }
-  // Only one unit pass of each kind.
+  // Only one unit pass of each kind, and the fader's quad is the last draw of the frame.
   EXPECT_EQ(Find(journal, "a:draw", Find(journal, "a:draw", 0) + 1), journal.size());
+  const size_t fader = Find(journal, "draw", Find(journal, "a:screen", 0));
+  EXPECT_EQ(Find(journal, "draw", fader + 1), journal.size());
+  ASSERT_FALSE(gfx.device().draws.empty());
+  const testdev::Draw& last = gfx.device().draws.back();
+  EXPECT_EQ(last.primitives, 2u);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(last.Vertex<testdev::ScreenVertex>(i).color, 0xFA000000u) << i;
 }
 
 TEST_F(WorldPassTest, UnitsInvisibleToTheCameraAreNotDrawnButGetTheScreenPass) {

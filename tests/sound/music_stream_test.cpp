@@ -1,12 +1,13 @@
 // Streamed music on the loopback output: the loop is sample-exact, memory stays at two seconds.
 #include "sound/music_stream.h"
 
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 
 #include "game_sound_fixture.h"
+#include "sound/sound.h"
 
 namespace {
 using soundtest::MakeWave;
@@ -163,6 +164,28 @@ TEST_F(MusicStreamTest, FormatTheDeviceRefusesIsReportedAndLeavesNoStream) {
   EXPECT_EQ(soundtest::SeenMessageBoxes(), (std::vector<std::string>{"Error: バッファの作成に失敗"}));
   StopStream();
   EXPECT_EQ(audio::HeldSampleBytes(), 0u);
+}
+
+// Entering a stage while the output is unplugged: the music and the effects are made all the
+// same, without a failure box, and are heard once the output is back.
+TEST_F(MusicStreamTest, SoundsMadeWhileTheOutputIsGoneComeBackWithIt) {
+  const std::vector<int16_t> piece = Piece(30000);
+  WritePiece("stage.wav", piece);
+  soundtest::WriteFile(dir_.Path() + "/se.wav",
+                       MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(44100, 441, 0.5))));
+  ASSERT_TRUE(audio::DisconnectOutput());
+  CSound effect;
+  EXPECT_TRUE(effect.Load("se.wav"));
+  ASSERT_TRUE(StartStream("stage.wav"));
+  WaitForMusic();
+  EXPECT_TRUE(soundtest::SeenMessageBoxes().empty());
+  EXPECT_EQ(soundtest::Rms(Render(2000), 0, 0, 2000), 0.0) << "nothing is heard while the output is gone";
+
+  ASSERT_TRUE(audio::ReopenOutput());
+  ExpectSeamlessLoop(piece, 2 * 44100);
+  StopStream();
+  effect.Play(0);
+  EXPECT_GT(soundtest::Rms(Render(4000), 0, 1000, 4000), 0.1);
 }
 
 TEST_F(MusicStreamTest, SecondStartReplacesTheFirstStream) {

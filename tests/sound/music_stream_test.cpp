@@ -149,11 +149,24 @@ TEST_F(MusicStreamTest, MissingOrBrokenMusicIsLoggedAndSilent) {
   EXPECT_FALSE(StartStream("nothing.wav"));
   EXPECT_NE(LogText().find("NotFound nothing.wav (cannot open the file)"), std::string::npos);
   std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(4410, 441, 0.5)));
-  bytes.resize(bytes.size() - 100);
-  soundtest::WriteFile(dir_.Path() + "/cut.wav", bytes);
-  EXPECT_FALSE(StartStream("cut.wav"));
-  EXPECT_NE(LogText().find("NotFound cut.wav (the RIFF chunk runs past the end of the file)"), std::string::npos);
+  bytes[16] = 12;  // the fmt chunk's size, now too short for a format
+  soundtest::WriteFile(dir_.Path() + "/broken.wav", bytes);
+  EXPECT_FALSE(StartStream("broken.wav"));
+  EXPECT_NE(LogText().find("NotFound broken.wav (the fmt chunk is shorter than 16 bytes)"),
+            std::string::npos);
   EXPECT_EQ(soundtest::Rms(Render(2000), 0, 0, 2000), 0.0);
+}
+
+TEST_F(MusicStreamTest, CutMusicLoopsTheFramesItHolds) {
+  const std::vector<int16_t> piece = Piece(20000);
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{audio::WAVE_FORMAT_PCM, 2}, Pcm16(piece));
+  bytes.resize(bytes.size() - 4 * 5000 - 3);
+  soundtest::WriteFile(dir_.Path() + "/cut.wav", bytes);
+  ASSERT_TRUE(StartStream("cut.wav"));
+  EXPECT_NE(LogText().find("short wave file cut.wav: 59997 of its 80000 data bytes are there, playing 59996"),
+            std::string::npos);
+  WaitForMusic();
+  ExpectSeamlessLoop(std::vector<int16_t>(piece.begin(), piece.begin() + 2 * 14999), 3 * 44100);
 }
 
 TEST_F(MusicStreamTest, FormatTheDeviceRefusesIsReportedAndLeavesNoStream) {

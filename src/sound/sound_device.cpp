@@ -40,8 +40,8 @@ void UpdateListener(const gfxutil::Vector3& eye, const gfxutil::Matrix& view) {
   // The camera circles the player: a listener left facing +z would swap left and right whenever
   // the camera looks the other way. The view's second and third columns are the camera's up and
   // forward axes in the world.
-  const gfxutil::Matrix& v = view;
-  g_listener->SetOrientation(v.m[0][2], v.m[1][2], v.m[2][2], v.m[0][1], v.m[1][1], v.m[2][1]);
+  const auto& m = view.m;
+  g_listener->SetOrientation(m[0][2], m[1][2], m[2][2], m[0][1], m[1][1], m[2][1]);
 }
 
 bool ShutdownSound() {

@@ -264,7 +264,8 @@ void CScene::RenderWorld() {
   app::SetPreviousClearColor(g_world.clearColor);
 
   const gfxutil::Vector4 eye = g_cameraManager ? g_cameraManager->GetEyePosition() : gfxutil::Vector4();
-  UpdateListener(gfxutil::Vector3(eye.x, eye.y, eye.z));
+  const CCamera* camera = g_cameraManager ? g_cameraManager->Current() : nullptr;
+  UpdateListener(gfxutil::Vector3(eye.x, eye.y, eye.z), camera ? camera->View() : gfxutil::Matrix());
 
   device->SetRenderState(gfx::D3DRS_SPECULARENABLE, 0);
   device->SetRenderState(gfx::D3DRS_COLORVERTEX, 1);

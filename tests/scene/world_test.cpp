@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <boost/weak_ptr.hpp>
+#include <cmath>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -361,6 +364,72 @@ TEST(WorldListener, RenderPutsTheListenerAtTheCameraEye) {
   EXPECT_FLOAT_EQ(x, 12.0f);
   EXPECT_FLOAT_EQ(y, 34.0f);
   EXPECT_FLOAT_EQ(z, -56.0f);
+}
+
+// The camera circles the player, so the listener turns with it: an effect three units to the
+// camera's right (as its view places it) is heard on the right whichever way the camera looks.
+TEST(WorldListener, EffectToTheCamerasRightIsHeardOnTheRightAsTheCameraTurns) {
+  testdev::CRecordingGraphics gfx("wiring_world_listener_turn");
+  ASSERT_TRUE(gfx.ok());
+  CScratchGameDir dir("world_listener_turn");
+  dir.Write("data/scr/p.txt", "#type\nPICTURE\n#end\n#EOF\n");
+  audio::SetOutput(audio::Output::kLoopback);
+  ASSERT_TRUE(InitSound());
+  CScene scene;
+  scene.LoadStageScript("data/scr/p.txt");
+
+  // A steady tone on a 3D voice with the distances the bank gives a unit's effect.
+  audio::WaveFormat format;
+  format.formatTag = audio::WAVE_FORMAT_PCM;
+  format.channels = 1;
+  format.samplesPerSec = 44100;
+  format.bitsPerSample = 16;
+  format.blockAlign = 2;
+  format.avgBytesPerSec = 88200;
+  audio::BufferDesc desc;
+  desc.flags = audio::DSBCAPS_CTRL3D;
+  desc.bufferBytes = 88200;
+  desc.format = &format;
+  std::unique_ptr<audio::CBuffer> voice;
+  ASSERT_EQ(GetSoundDevice()->CreateSoundBuffer(desc, &voice), audio::DS_OK);
+  void* region = nullptr;
+  uint32_t bytes = 0;
+  ASSERT_EQ(voice->Lock(0, desc.bufferBytes, &region, &bytes, nullptr, nullptr, 0), audio::DS_OK);
+  int16_t* samples = static_cast<int16_t*>(region);
+  for (uint32_t i = 0; i < bytes / 2; ++i)
+    samples[i] = static_cast<int16_t>(16000 * std::sin(i * 2 * M_PI / 100));
+  voice->Unlock(region, bytes, nullptr, 0);
+  voice->SetMinDistance(1);
+  voice->SetMaxDistance(10);
+  voice->Play(audio::DSBPLAY_LOOPING);
+
+  auto level = [](const std::vector<float>& out, int channel) {
+    double sum = 0;
+    for (size_t i = 2000; i < out.size() / 2; ++i) sum += out[2 * i + channel] * out[2 * i + channel];
+    return std::sqrt(sum / static_cast<double>(out.size() / 2 - 2000));
+  };
+  CCamera* camera = g_cameraManager->Current();
+  std::vector<float> out(2 * 6000);
+  for (int yaw : {0, 90, 180, 270}) {
+    camera->Body().position = Vector4(100, 20, -50, 0);
+    camera->Body().rotation = Vector4(static_cast<float>(yaw * M_PI / 180), 0, 0, 0);
+    camera->Update();
+    scene.RenderWorld();
+    gfxutil::Matrix viewToWorld;
+    ASSERT_TRUE(gfxutil::MatrixInverse(camera->View(), viewToWorld));
+    const gfxutil::Vector3 spot = gfxutil::Vec3TransformCoord(gfxutil::Vector3(3, 0, 0), viewToWorld);
+    voice->SetPosition(spot.x, spot.y, spot.z);
+    ASSERT_TRUE(audio::RenderLoopback(out.data(), 6000));
+    const double left = level(out, 0), right = level(out, 1);
+    std::printf("camera yaw %3d: effect at (%.1f, %.1f, %.1f), level L %.4f R %.4f\n", yaw, spot.x, spot.y,
+                spot.z, left, right);
+    EXPECT_GT(right, 0.05) << yaw;
+    EXPECT_GT(right, 5 * left) << "camera yaw " << yaw;
+  }
+  voice.reset();
+  scene.WorldTeardown();
+  ShutdownSound();
+  audio::SetOutput(audio::Output::kDefault);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "platform/gfx/png_writer.h"
 #include "platform/gfx/present_rect.h"
@@ -125,6 +126,23 @@ bool PrimitiveShape(uint32_t type, uint32_t count, GLenum& mode, uint32_t& verti
     default:
       return false;
   }
+}
+
+// The plain form of one stage-0 operation (colour or alpha), or the general stage. At stage 0
+// CURRENT is the diffuse colour; an argument with a modifier is left to the general stage.
+StageForm PlainStageForm(uint32_t op, uint32_t arg1, uint32_t arg2) {
+  auto form = [](uint32_t arg) {
+    if (arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT) return kDiffuseStage;
+    return arg == D3DTA_TEXTURE ? kTextureStage : kGeneralStage;
+  };
+  if (op == D3DTOP_SELECTARG1) return form(arg1);
+  if (op == D3DTOP_SELECTARG2) return form(arg2);
+  if (op == D3DTOP_MODULATE) {
+    const StageForm a = form(arg1), b = form(arg2);
+    if ((a == kTextureStage && b == kDiffuseStage) || (a == kDiffuseStage && b == kTextureStage))
+      return kModulateStage;
+  }
+  return kGeneralStage;
 }
 
 bool SoftwareRenderer(const char* renderer) {
@@ -286,6 +304,7 @@ CGlDevice::~CGlDevice() {
   stream_.reset();
   indices_.reset();
   samplers_.clear();
+  fragmentQuery_.Release();
   shaders_.reset();
   ring_.Release();
   vao_.Release();
@@ -422,14 +441,40 @@ Result CGlDevice::TestCooperativeLevel() {
 Result CGlDevice::BeginScene() {
   if (inScene_) return D3DERR_INVALIDCALL;
   inScene_ = true;
+  ++counts_.scenes;
+  if (countFragments_ && fragmentQuery_ && !simulatedLost_ && !contextReset_) {
+    glBeginQuery(fragmentQueryTarget_, fragmentQuery_.Id());
+    fragmentQueryOpen_ = true;
+  }
   return D3D_OK;
 }
 
 Result CGlDevice::EndScene() {
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
+  if (fragmentQueryOpen_) {
+    // Waits for the scene's rasterisation: counting runs apart from the timed frames.
+    glEndQuery(fragmentQueryTarget_);
+    GLuint64 n = 0;
+    glGetQueryObjectui64v(fragmentQuery_.Id(), GL_QUERY_RESULT, &n);
+    counts_.fragments += n;
+    fragmentQueryOpen_ = false;
+  }
   return D3D_OK;
 }
+
+void CGlDevice::CountWork(bool on) {
+  counts_ = WorkCounts{};
+  countFragments_ = on;
+  if (!on || fragmentQuery_) return;
+  // Fragment-shader invocations where the driver counts them, else the samples that passed.
+  fragmentQueryTarget_ = epoxy_gl_version() >= 46 || epoxy_has_gl_extension("GL_ARB_pipeline_statistics_query")
+                             ? GL_FRAGMENT_SHADER_INVOCATIONS_ARB
+                             : GL_SAMPLES_PASSED;
+  fragmentQuery_ = GlObject::Make(GlKind::Query, token_);
+}
+
+WorkCounts CGlDevice::TakeWorkCounts() { return std::exchange(counts_, WorkCounts{}); }
 
 void CGlDevice::SetGlViewport(GLint x, GLint y, GLint w, GLint h) {
   if (gl_.viewport[0] != x || gl_.viewport[1] != y || gl_.viewport[2] != w || gl_.viewport[3] != h) {
@@ -438,6 +483,7 @@ void CGlDevice::SetGlViewport(GLint x, GLint y, GLint w, GLint h) {
     gl_.viewport[1] = y;
     gl_.viewport[2] = w;
     gl_.viewport[3] = h;
+    ++counts_.stateChanges;
   }
 }
 
@@ -672,11 +718,13 @@ void CGlDevice::ApplyFixedState() {
   if (depthTest != gl_.depthTest) {
     depthTest ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST);
     gl_.depthTest = depthTest;
+    ++counts_.stateChanges;
   }
   const bool depthMask = rs_[D3DRS_ZWRITEENABLE] != 0;
   if (depthMask != gl_.depthMask) {
     glDepthMask(depthMask ? GL_TRUE : GL_FALSE);
     gl_.depthMask = depthMask;
+    ++counts_.stateChanges;
   }
   const uint32_t zf = rs_[D3DRS_ZFUNC];
   const GLenum depthFunc =
@@ -684,11 +732,13 @@ void CGlDevice::ApplyFixedState() {
   if (depthFunc != gl_.depthFunc) {
     glDepthFunc(depthFunc);
     gl_.depthFunc = depthFunc;
+    ++counts_.stateChanges;
   }
   const bool blend = rs_[D3DRS_ALPHABLENDENABLE] != 0;
   if (blend != gl_.blend) {
     blend ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
     gl_.blend = blend;
+    ++counts_.stateChanges;
   }
   if (blend) {
     GLenum src = BlendFactor(rs_[D3DRS_SRCBLEND], true);
@@ -698,6 +748,7 @@ void CGlDevice::ApplyFixedState() {
       glBlendFunc(src, dst);
       gl_.blendSrc = src;
       gl_.blendDst = dst;
+    ++counts_.stateChanges;
     }
   }
   const uint32_t cullMode = rs_[D3DRS_CULLMODE];
@@ -705,18 +756,21 @@ void CGlDevice::ApplyFixedState() {
   if (cull != gl_.cull) {
     cull ? glEnable(GL_CULL_FACE) : glDisable(GL_CULL_FACE);
     gl_.cull = cull;
+    ++counts_.stateChanges;
   }
   // Front faces are clockwise (glFrontFace(GL_CW)): CCW culls the backs, CW the fronts.
   const GLenum face = cullMode == D3DCULL_CW ? GL_FRONT : GL_BACK;
   if (cull && face != gl_.cullFace) {
     glCullFace(face);
     gl_.cullFace = face;
+    ++counts_.stateChanges;
   }
   const uint32_t fill = rs_[D3DRS_FILLMODE];
   const GLenum polygonMode = fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
   if (polygonMode != gl_.polygonMode) {
     glPolygonMode(GL_FRONT_AND_BACK, polygonMode);
     gl_.polygonMode = polygonMode;
+    ++counts_.stateChanges;
   }
   if (gl_.scissor) {
     glDisable(GL_SCISSOR_TEST);
@@ -729,6 +783,7 @@ void CGlDevice::ApplyFixedState() {
     glDepthRange(viewport_.MinZ, viewport_.MaxZ);
     gl_.depthRange[0] = viewport_.MinZ;
     gl_.depthRange[1] = viewport_.MaxZ;
+    ++counts_.stateChanges;
   }
 }
 
@@ -774,11 +829,13 @@ void CGlDevice::ApplyTexture(bool textured) {
   if (token_->texture != name) {
     glBindTexture(GL_TEXTURE_2D, name);
     token_->texture = name;
+    ++counts_.textureBinds;
   }
   const GLuint s = Sampler();
   if (s != gl_.sampler) {
     glBindSampler(0, s);
     gl_.sampler = s;
+    ++counts_.stateChanges;
   }
 }
 
@@ -943,6 +1000,7 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
     glUniform2f(p.pixelShift, 2.0f * kPixelOffset / w, -2.0f * kPixelOffset / h);
     glUniform1i(p.zeroToOne, clipControl_ ? 1 : 0);
     p.seen[kTransformGroup] = serial_[kTransformGroup];
+    ++counts_.uniformUploads;
   }
   if (p.seen[kLightGroup] != serial_[kLightGroup]) {
     glUniform4fv(p.matDiffuse, 1, light_.matDiffuse);
@@ -961,12 +1019,14 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
     glUniform3fv(p.lightSpot, 1, light_.spot);
     glUniform3iv(p.lightFlags, 1, light_.flags);
     p.seen[kLightGroup] = serial_[kLightGroup];
+    ++counts_.uniformUploads;
   }
   if (p.seen[kFogGroup] != serial_[kFogGroup]) {
     glUniform4fv(p.fog, 1, fog_.fog);
     glUniform1i(p.rangeFog, fog_.range);
     glUniform3fv(p.fogColor, 1, fog_.color);
     p.seen[kFogGroup] = serial_[kFogGroup];
+    ++counts_.uniformUploads;
   }
   if (p.seen[kStageGroup] != serial_[kStageGroup]) {
     glUniform3iv(p.colorStage, 1, stage_.color);
@@ -976,6 +1036,7 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
     glUniform1i(p.specularAdd, stage_.specularAdd);
     glUniform2iv(p.alphaTest, 1, stage_.alphaTest);
     p.seen[kStageGroup] = serial_[kStageGroup];
+    ++counts_.uniformUploads;
   }
 }
 
@@ -1006,6 +1067,23 @@ bool CGlDevice::Prepare(uint32_t fvf) {
   key.textured = textures_[0] != nullptr;
   key.alphaTest = rs_[D3DRS_ALPHATESTENABLE] != 0 && rs_[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS;
   key.flat = rs_[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+  if (shortcuts_) {
+    key.specularForm = rs_[D3DRS_SPECULARENABLE] != 0 ? 2 : 1;
+    // Common stage set-ups compiled in, so fragments skip the general operation's branches.
+    const auto& t = tss_[0];
+    const uint32_t op = t[D3DTSS_COLOROP];
+    const bool readsArg1 = op != D3DTOP_SELECTARG2, readsArg2 = op != D3DTOP_SELECTARG1;
+    const bool usesTexture = (readsArg1 && (t[D3DTSS_COLORARG1] & 0xF) == D3DTA_TEXTURE) ||
+                             (readsArg2 && (t[D3DTSS_COLORARG2] & 0xF) == D3DTA_TEXTURE);
+    if (op == D3DTOP_DISABLE || op == 0 || (usesTexture && !key.textured)) {
+      key.colorForm = key.alphaForm = kDiffuseStage;
+    } else {
+      key.colorForm = PlainStageForm(op, t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2]);
+      key.alphaForm = t[D3DTSS_ALPHAOP] == D3DTOP_DISABLE
+                          ? kDiffuseStage
+                          : PlainStageForm(t[D3DTSS_ALPHAOP], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2]);
+    }
+  }
 
   const size_t compiled = shaders_->CompiledCount();
   GlProgram* p = shaders_->Get(key);
@@ -1014,11 +1092,18 @@ bool CGlDevice::Prepare(uint32_t fvf) {
   if (gl_.program != p->program.Id()) {
     glUseProgram(p->program.Id());
     gl_.program = p->program.Id();
+    ++counts_.programChanges;
   }
   UploadUniforms(*p, fvf, key);
   ApplyFixedState();
   ApplyTexture(key.textured);
   return true;
+}
+
+void CGlDevice::CountDraw(GLenum mode, uint32_t vertices) {
+  ++counts_.draws;
+  if (mode == GL_TRIANGLES) counts_.triangles += vertices / 3;
+  if ((mode == GL_TRIANGLE_STRIP || mode == GL_TRIANGLE_FAN) && vertices >= 3) counts_.triangles += vertices - 2;
 }
 
 Result CGlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
@@ -1054,6 +1139,7 @@ Result CGlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, c
   if (!Prepare(fvf_)) return D3DERR_INVALIDCALL;
   BindAttributes(ring_.Id(), fvf_, stride);
   glDrawArrays(mode, static_cast<GLint>(offset / stride), static_cast<GLsizei>(count));
+  CountDraw(mode, count);
   return D3D_OK;
 }
 
@@ -1075,6 +1161,7 @@ Result CGlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/
   glDrawElementsBaseVertex(mode, static_cast<GLsizei>(count), GL_UNSIGNED_SHORT,
                            reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * 2),
                            static_cast<GLint>(baseVertex_));
+  CountDraw(mode, count);
   return D3D_OK;
 }
 

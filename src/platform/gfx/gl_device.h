@@ -85,6 +85,9 @@ class CGlDevice final : public CDevice {
   void SimulateDeviceLost(bool lost, bool resettable) override;
   void CapturePresents(bool on) override { capture_ = on; }
   bool ReadLastPresent(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) override;
+  void CountWork(bool on) override;
+  WorkCounts TakeWorkCounts() override;
+  void SetShortcuts(bool on) override { shortcuts_ = on; }
 
  private:
   static constexpr uint32_t kStages = 8;
@@ -132,6 +135,7 @@ class CGlDevice final : public CDevice {
   void Bump(UniformGroup g) { serial_[g] = ++nextSerial_; }
   int ActiveLight() const;
   void SetGlViewport(GLint x, GLint y, GLint w, GLint h);
+  void CountDraw(GLenum mode, uint32_t vertices);
   bool CheckContextReset();
   bool ReadFramebuffer(GLuint fbo, int width, int height, std::vector<uint32_t>& argb) const;
 
@@ -180,6 +184,13 @@ class CGlDevice final : public CDevice {
 
   std::array<bool, D3DRS_MAX> warned_{};
   bool warnedLights_ = false;
+
+  // counting and shortcuts
+  WorkCounts counts_;
+  bool countFragments_ = false, fragmentQueryOpen_ = false;
+  GLenum fragmentQueryTarget_ = 0;
+  GlObject fragmentQuery_;
+  bool shortcuts_ = true;
 
   bool capture_ = false;
   std::vector<uint32_t> presented_;

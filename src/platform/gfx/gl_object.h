@@ -19,7 +19,7 @@ struct GlShared {
 };
 using ContextToken = std::shared_ptr<GlShared>;
 
-enum class GlKind { Buffer, Texture, Renderbuffer, Framebuffer, VertexArray, Sampler, Program, Shader };
+enum class GlKind { Buffer, Texture, Renderbuffer, Framebuffer, VertexArray, Sampler, Program, Shader, Query };
 
 class GlObject {
  public:
@@ -75,6 +75,9 @@ class GlObject {
         case GlKind::Shader:
           glDeleteShader(id_);
           break;
+        case GlKind::Query:
+          glDeleteQueries(1, &id_);
+          break;
       }
     }
     id_ = 0;
@@ -103,6 +106,9 @@ class GlObject {
         break;
       case GlKind::Program:
         id = glCreateProgram();
+        break;
+      case GlKind::Query:
+        glGenQueries(1, &id);
         break;
       case GlKind::Shader:
         break;  // shaders need a stage: use MakeShader

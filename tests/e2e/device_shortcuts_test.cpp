@@ -10,19 +10,19 @@
 #include <vector>
 
 #include "app/graphics.h"
+#include "game_driver.h"
 #include "platform/gfx/device.h"
 #include "platform/gfx/png_writer.h"
 #include "scene/forest_stage_scene.h"
 #include "scene/home_stage_scene.h"
 #include "scene/scene_manager.h"
-#include "game_driver.h"
 
 namespace {
 
 struct Comparison {
   uint32_t width = 0, height = 0;
-  size_t differing = 0;   // pixels with a channel more than 8/255 apart
-  size_t distinct = 0;    // colours in the plain picture, so a blank frame cannot pass
+  size_t differing = 0;  // pixels with a channel more than 8/255 apart
+  size_t distinct = 0;   // colours in the plain picture, so a blank frame cannot pass
   bool drawn = false;
 };
 

@@ -12,7 +12,8 @@ CGlIndexBuffer::CGlIndexBuffer(uint32_t count, const ContextToken& token) : coun
   glBindBuffer(GL_ARRAY_BUFFER, buffer_.Id());
   token_->arrayBuffer = buffer_.Id();
   data_.resize(count_);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count_ * sizeof(uint16_t)), data_.data(), GL_STATIC_DRAW);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count_ * sizeof(uint16_t)), data_.data(),
+               GL_STATIC_DRAW);
   std::vector<uint16_t>().swap(data_);
 }
 

@@ -27,6 +27,8 @@ struct ShaderKey {
   uint32_t colorForm = 0, alphaForm = 0;
   // Specular lighting and its sum compiled out (1) or in (2); 0: chosen by a uniform.
   uint32_t specularForm = 0;
+  // Gathered draws: a texture slot per vertex (0 none, 1 unit 0, 2 unit 1).
+  bool batched = false;
 
   uint32_t Index() const;
 };

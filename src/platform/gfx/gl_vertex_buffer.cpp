@@ -5,7 +5,10 @@
 namespace gfx {
 
 CGlVertexBuffer::CGlVertexBuffer(uint32_t count, uint32_t fvf, const ContextToken& token)
-    : count_(count), fvf_(fvf), stride_(FvfStride(fvf)), size_(static_cast<size_t>(count) * FvfStride(fvf)),
+    : count_(count),
+      fvf_(fvf),
+      stride_(FvfStride(fvf)),
+      size_(static_cast<size_t>(count) * FvfStride(fvf)),
       token_(token) {
   if (!token_ || !token_->alive || size_ == 0) return;
   buffer_ = GlObject::Make(GlKind::Buffer, token_);

@@ -30,7 +30,7 @@ class CGlVertexBuffer final : public CVertexBuffer, public std::enable_shared_fr
   size_t size_;
   ContextToken token_;
   mutable std::vector<unsigned char> data_;  // empty while only GL holds the vertices
-  bool zero_ = true;                          // GL holds nothing but zeros yet
+  bool zero_ = true;                         // GL holds nothing but zeros yet
   GlObject buffer_;
 };
 

@@ -1,6 +1,7 @@
 // The image fuzz targets share this: the input, with its signature forced to the format under
 // test, goes through the texture loader's CPU side (decode, colour key, resize, mip chain) and
-// through the format's decoder alone. Both must agree and stay within the stated limits.
+// through the format's decoder alone. Both must agree and stay within the stated limits. A target
+// may pass `admit` to turn inputs away before anything is decoded.
 #pragma once
 #include <algorithm>
 #include <cstring>
@@ -20,10 +21,12 @@ inline void CheckImage(const gfxutil::Image& image) {
 }
 
 inline int LoadImage(const uint8_t* data, size_t size, const uint8_t* signature, size_t signatureSize,
-                     bool (*decode)(const uint8_t*, size_t, gfxutil::Image&), gfxutil::ImageFileFormat format) {
+                     bool (*decode)(const uint8_t*, size_t, gfxutil::Image&), gfxutil::ImageFileFormat format,
+                     bool (*admit)(const uint8_t*, size_t) = nullptr) {
   if (size < signatureSize) return 0;
   std::vector<uint8_t> file(data, data + size);
   std::memcpy(file.data(), signature, signatureSize);
+  if (admit && !admit(file.data(), file.size())) return 0;
 
   gfxutil::Image direct;
   const bool decoded = decode(file.data(), file.size(), direct);

@@ -41,11 +41,11 @@ std::vector<int16_t> Ping() {
 class SoundCaptureTest : public GameSoundTest {};
 
 TEST_F(SoundCaptureTest, SceneWithMusicAndEffects) {
-  soundtest::WriteFile(dir_.Path() + "/data/wav/SE001.wav", MakeWave(WaveLayout{}, Pcm16(Ping())));
+  testimg::WriteFile(dir_.Path() + "/data/wav/SE001.wav", MakeWave(WaveLayout{}, Pcm16(Ping())));
   WaveLayout stereo;
   stereo.channels = 2;
   const std::vector<int16_t> chord = Chord();
-  soundtest::WriteFile(dir_.Path() + "/bgm.wav", MakeWave(stereo, Pcm16(chord)));
+  testimg::WriteFile(dir_.Path() + "/bgm.wav", MakeWave(stereo, Pcm16(chord)));
   StartSound(audio::Output::kLoopback);
   ASSERT_TRUE(started_);
   SoundBank bank;

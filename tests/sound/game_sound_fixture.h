@@ -25,8 +25,8 @@ class GameSoundTest : public ::testing::Test {
     app::CloseLog();
     os::SetMessageBoxHook(nullptr);
   }
-  std::string LogText() const { return soundtest::ReadText(dir_.Path() + "/profile.txt"); }
+  std::string LogText() const { return ReadFileText(dir_.Path() + "/profile.txt"); }
 
-  soundtest::ScopedWorkDir dir_;
+  CScratchGameDir dir_{"sound"};
   bool started_ = false;
 };

@@ -35,7 +35,7 @@ class MusicStreamTest : public GameSoundTest {
   void WritePiece(const std::string& name, const std::vector<int16_t>& samples, uint16_t channels = 2) {
     WaveLayout layout;
     layout.channels = channels;
-    soundtest::WriteFile(dir_.Path() + "/" + name, MakeWave(layout, Pcm16(samples)));
+    testimg::WriteFile(dir_.Path() + "/" + name, MakeWave(layout, Pcm16(samples)));
   }
   // The worker starts the buffer on its own thread; rendering before that would only add silence.
   static void WaitForMusic() {
@@ -150,7 +150,7 @@ TEST_F(MusicStreamTest, MissingOrBrokenMusicIsLoggedAndSilent) {
   EXPECT_NE(LogText().find("NotFound nothing.wav (cannot open the file)"), std::string::npos);
   std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(4410, 441, 0.5)));
   bytes[16] = 12;  // the fmt chunk's size, now too short for a format
-  soundtest::WriteFile(dir_.Path() + "/broken.wav", bytes);
+  testimg::WriteFile(dir_.Path() + "/broken.wav", bytes);
   EXPECT_FALSE(StartStream("broken.wav"));
   EXPECT_NE(LogText().find("NotFound broken.wav (the fmt chunk is shorter than 16 bytes)"),
             std::string::npos);
@@ -161,7 +161,7 @@ TEST_F(MusicStreamTest, CutMusicLoopsTheFramesItHolds) {
   const std::vector<int16_t> piece = Piece(20000);
   std::vector<uint8_t> bytes = MakeWave(WaveLayout{audio::WAVE_FORMAT_PCM, 2}, Pcm16(piece));
   bytes.resize(bytes.size() - 4 * 5000 - 3);
-  soundtest::WriteFile(dir_.Path() + "/cut.wav", bytes);
+  testimg::WriteFile(dir_.Path() + "/cut.wav", bytes);
   ASSERT_TRUE(StartStream("cut.wav"));
   EXPECT_NE(LogText().find("short wave file cut.wav: 59997 of its 80000 data bytes are there, playing 59996"),
             std::string::npos);
@@ -172,7 +172,7 @@ TEST_F(MusicStreamTest, CutMusicLoopsTheFramesItHolds) {
 TEST_F(MusicStreamTest, FormatTheDeviceRefusesIsReportedAndLeavesNoStream) {
   WaveLayout layout;
   layout.bits = 12;  // no such sample size
-  soundtest::WriteFile(dir_.Path() + "/odd.wav", MakeWave(layout, std::vector<uint8_t>(400, 1)));
+  testimg::WriteFile(dir_.Path() + "/odd.wav", MakeWave(layout, std::vector<uint8_t>(400, 1)));
   EXPECT_TRUE(StartStream("odd.wav"));
   EXPECT_EQ(soundtest::SeenMessageBoxes(), (std::vector<std::string>{"Error: バッファの作成に失敗"}));
   StopStream();
@@ -184,7 +184,7 @@ TEST_F(MusicStreamTest, FormatTheDeviceRefusesIsReportedAndLeavesNoStream) {
 TEST_F(MusicStreamTest, SoundsMadeWhileTheOutputIsGoneComeBackWithIt) {
   const std::vector<int16_t> piece = Piece(30000);
   WritePiece("stage.wav", piece);
-  soundtest::WriteFile(dir_.Path() + "/se.wav",
+  testimg::WriteFile(dir_.Path() + "/se.wav",
                        MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(44100, 441, 0.5))));
   ASSERT_TRUE(audio::DisconnectOutput());
   CSound effect;

@@ -23,15 +23,15 @@ class SoundBankTest : public GameSoundTest {
  protected:
   void SetUp() override {
     const std::string wav = dir_.Path() + "/data/wav/";
-    soundtest::WriteFile(wav + "SE001.wav", MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(88200, 441, 0.5))));
-    soundtest::WriteFile(wav + "SE002.wav", MakeWave(WaveLayout{}, Pcm16(soundtest::Noise(88200, 0.4, 1))));
+    testimg::WriteFile(wav + "SE001.wav", MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(88200, 441, 0.5))));
+    testimg::WriteFile(wav + "SE002.wav", MakeWave(WaveLayout{}, Pcm16(soundtest::Noise(88200, 0.4, 1))));
     std::vector<uint8_t> lying = MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(4410, 441, 0.5)));
     lying[40] = 0xFF, lying[41] = 0xFF;  // the data chunk's size, now far past the file's end
-    soundtest::WriteFile(wav + "SE004.wav", lying);
+    testimg::WriteFile(wav + "SE004.wav", lying);
     for (int n = 5; n <= 25; ++n) {
       char name[32];
       std::snprintf(name, sizeof name, "SE%03d.wav", n);
-      soundtest::WriteFile(wav + name, MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(2205, 880, 0.2))));
+      testimg::WriteFile(wav + name, MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(2205, 880, 0.2))));
     }
     StartSound(audio::Output::kLoopback);
     ASSERT_TRUE(started_);
@@ -196,11 +196,11 @@ TEST_F(SoundBankTest, EveryTableEntryIsLoadedTwice) {
 class NoSoundDeviceTest : public GameSoundTest {};
 
 TEST_F(NoSoundDeviceTest, GameGoesOnSilentAfterOneMessageBox) {
-  soundtest::WriteFile(dir_.Path() + "/data/wav/SE001.wav",
+  testimg::WriteFile(dir_.Path() + "/data/wav/SE001.wav",
                        MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(4410, 441, 0.5))));
   WaveLayout stereo;
   stereo.channels = 2;
-  soundtest::WriteFile(dir_.Path() + "/music.wav", MakeWave(stereo, Pcm16(soundtest::Sine(8820, 441, 0.5))));
+  testimg::WriteFile(dir_.Path() + "/music.wav", MakeWave(stereo, Pcm16(soundtest::Sine(8820, 441, 0.5))));
   StartSound(audio::Output::kNone);
   EXPECT_FALSE(started_);
   EXPECT_EQ(soundtest::SeenMessageBoxes(),

@@ -16,14 +16,8 @@
 
 namespace soundtest {
 namespace {
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(static_cast<uint8_t>(x));
-  v.push_back(static_cast<uint8_t>(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, x & 0xFFFF);
-  Put16(v, x >> 16);
-}
+using testimg::Put16;
+using testimg::Put32;
 void Append(std::vector<uint8_t>& v, const void* bytes, size_t n) {
   if (n == 0) return;
   const size_t at = v.size();
@@ -72,20 +66,6 @@ std::vector<uint8_t> Pcm16(const std::vector<int16_t>& samples) {
   return out;
 }
 
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::path p(path);
-  if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
 std::vector<int16_t> Sine(uint32_t frames, double hertz, double amplitude, uint32_t rate) {
   std::vector<int16_t> out(frames);
   for (uint32_t i = 0; i < frames; ++i)
@@ -125,21 +105,7 @@ void WriteCapture(const std::string& path, const std::vector<float>& stereo, uin
   WaveLayout layout;
   layout.channels = 2;
   layout.rate = rate;
-  WriteFile(path, MakeWave(layout, Pcm16(samples)));
-}
-
-ScopedWorkDir::ScopedWorkDir() {
-  char cwd[PATH_MAX];
-  if (getcwd(cwd, sizeof cwd)) previous_ = cwd;
-  char pattern[] = "/tmp/brimmel-sound-XXXXXX";
-  if (mkdtemp(pattern)) path_ = pattern;
-  if (!path_.empty() && chdir(path_.c_str()) != 0) path_.clear();
-}
-
-ScopedWorkDir::~ScopedWorkDir() {
-  if (!previous_.empty() && chdir(previous_.c_str()) != 0) std::perror("chdir");
-  std::error_code ignored;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  testimg::WriteFile(path, MakeWave(layout, Pcm16(samples)));
 }
 
 void WatchMessageBoxes() {

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "platform/audio/types.h"
+#include "support/image_files.h"
+#include "support/scratch_dir.h"
 
 namespace soundtest {
 
@@ -20,8 +22,6 @@ struct WaveLayout {
 // A RIFF/WAVE image of the given samples (already in the layout's sample format).
 std::vector<uint8_t> MakeWave(const WaveLayout& layout, const std::vector<uint8_t>& data);
 std::vector<uint8_t> Pcm16(const std::vector<int16_t>& samples);
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
-std::string ReadText(const std::string& path);
 
 // Mono sine, amplitude in 0..1.
 std::vector<int16_t> Sine(uint32_t frames, double hertz, double amplitude, uint32_t rate = 44100);
@@ -33,21 +33,6 @@ double Rms(const std::vector<float>& stereo, int channel, size_t from, size_t to
 std::vector<float> Render(uint32_t frames);
 // Stereo 16-bit WAVE file of a capture.
 void WriteCapture(const std::string& path, const std::vector<float>& stereo, uint32_t rate);
-
-// A fresh directory under /tmp, made the working directory for the fixture's life, so the game's
-// relative "data/..." paths land in it.
-class ScopedWorkDir {
- public:
-  ScopedWorkDir();
-  ~ScopedWorkDir();
-  ScopedWorkDir(const ScopedWorkDir&) = delete;
-  ScopedWorkDir& operator=(const ScopedWorkDir&) = delete;
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string previous_;
-  std::string path_;
-};
 
 // Records the message boxes the game shows.
 void WatchMessageBoxes();

@@ -10,7 +10,7 @@ namespace {
 using soundtest::MakeWave;
 using soundtest::Pcm16;
 using soundtest::WaveLayout;
-using soundtest::WriteFile;
+using testimg::WriteFile;
 
 class WaveFileTest : public ::testing::Test {
  protected:
@@ -27,7 +27,7 @@ class WaveFileTest : public ::testing::Test {
       if (std::memcmp(v.data() + i, tag, 4) == 0) return i;
     return 0;
   }
-  soundtest::ScopedWorkDir dir_;
+  CScratchGameDir dir_{"sound"};
   CWaveFile wave_;
 };
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace testimg {
 
@@ -145,6 +146,9 @@ std::vector<uint8_t> DdsHeader(uint32_t w, uint32_t h, const char* fourCc, uint3
 }
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  std::error_code ec;
+  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();

@@ -20,6 +20,7 @@ std::vector<uint8_t> DdsHeader(uint32_t w, uint32_t h, const char* fourCc, uint3
 void Put16(std::vector<uint8_t>& v, uint32_t x);
 void Put32(std::vector<uint8_t>& v, uint32_t x);
 
+// Makes the folders it needs; false when the file cannot be written.
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace testimg

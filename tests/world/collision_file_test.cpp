@@ -11,19 +11,13 @@
 
 #include "app/log.h"
 #include "collision_fixtures.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
 using namespace testworld;
 
 std::string OutputPath(const std::string& name) { return std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/" + name; }
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // A mesh of two subsets: a floor quad and a wall quad, sharing vertices.
 CollisionMeshData TwoSubsetMesh() {
@@ -183,7 +177,7 @@ TEST(CollisionFileTest, MissingFileIsLoggedAndEmpty) {
   CCollisionModel model("data/mdl/none/nothing.xdec");
   app::CloseLog();
   EXPECT_EQ(model.GroupCount(), 0);
-  EXPECT_EQ(ReadText(logPath), "Not Found data/mdl/none/nothing.xdec");
+  EXPECT_EQ(ReadFileText(logPath), "Not Found data/mdl/none/nothing.xdec");
 }
 
 // A directory opens like a file but reports an end far beyond anything readable.
@@ -195,7 +189,7 @@ TEST(CollisionFileTest, DirectoryIsLoggedAsNotFound) {
   CCollisionModel model(folder);
   app::CloseLog();
   EXPECT_EQ(model.GroupCount(), 0);
-  EXPECT_EQ(ReadText(logPath), "Not Found " + folder);
+  EXPECT_EQ(ReadFileText(logPath), "Not Found " + folder);
 }
 
 // A damaged file still empties the model, and the log says what is wrong with it; bytes after
@@ -215,7 +209,7 @@ TEST(CollisionFileTest, DamagedFileIsLoggedWithWhatIsWrong) {
     *groups = CCollisionModel(path).GroupCount();
     app::CloseLog();
     // The file's name is taken out so the cases read short.
-    std::string log = ReadText(logPath);
+    std::string log = ReadFileText(logPath);
     const size_t at = log.find(path + ": ");
     if (at != std::string::npos) log.erase(at, path.size() + 2);
     return log;

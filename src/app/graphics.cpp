@@ -64,7 +64,7 @@ int InitGraphics() {
 #ifdef BRIMMEL_HAVE_SINE_TABLE
   BuildSineTable();
 #endif
-  OpenLog("profile.txt");
+  OpenLog(LogPath().c_str());
   s.pp = gfx::PresentParameters{};
 
   // Stands in for creating the Direct3D object: nothing can be drawn without the main window.

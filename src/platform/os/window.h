@@ -26,14 +26,23 @@ using WindowProc = intptr_t (*)(uint32_t message, uintptr_t wParam, intptr_t lPa
 
 // Brings up the video, event and controller services. Safe to call more than once.
 bool InitSystem();
+// Whether SIGINT and SIGTERM arrive as a close request (the desktop program) or keep their
+// default action (tests that fork). Takes effect at the next InitSystem; off by default.
+void SetQuitOnSignals(bool on);
 void ShutdownSystem();
 
 bool RegisterWindowClass(const char* className, WindowProc proc);
 void UnregisterWindowClass();
 
-// windowed: a captioned, non-resizable window whose client area is width x height, centred.
-// full screen: a borderless window covering the desktop (the renderer scales into it).
+// windowed: a captioned window whose client area starts at width x height, centred; the player
+// may resize it. full screen: a borderless window covering the desktop. The renderer scales the
+// picture into either with its aspect kept.
 bool CreateMainWindow(const char* title, int width, int height, bool windowed);
+// Switches between the window and desktop full screen, keeping the window (and so its GL context
+// and everything made with it). Alt+Enter does this while playing. False when refused.
+bool SetFullScreen(bool on);
+// Sets the window's client size (as the player would by dragging its border).
+bool ResizeMainWindow(int width, int height);
 void ShowMainWindow();
 void DestroyMainWindow();
 bool HasMainWindow();
@@ -57,5 +66,9 @@ int ShowCursor(bool show);
 
 // True when a real display is behind the window (not the off-screen driver).
 bool HasDisplay();
+
+// Tests: sends a key press through SDL's own event queue, as the keyboard would (keyName is an
+// SDL key name such as "Return" or "F3"; alt holds Alt). False when the name is unknown.
+bool PushKeyEventForTests(const char* keyName, bool alt);
 
 }  // namespace os

@@ -255,8 +255,9 @@ GamePaths ResolvePaths(const CommandLine& line, const Environment& env) {
   if (moves) p.screenshotDir = Absolute(p.screenshotDir, work);
 
   const size_t slash = p.configFile.rfind('/');
-  p.controllerMappings = slash == std::string::npos ? std::string(kPadMappingsName)
-                                                    : p.configFile.substr(0, slash + 1) + kPadMappingsName;
+  if (!p.configFile.empty())
+    p.controllerMappings = slash == std::string::npos ? std::string(kPadMappingsName)
+                                                      : p.configFile.substr(0, slash + 1) + kPadMappingsName;
   return p;
 }
 

@@ -245,16 +245,17 @@ bool HasDisplay() {
   return d && std::strcmp(d, "offscreen") != 0 && std::strcmp(d, "dummy") != 0;
 }
 
-bool PushKeyEventForTests(const char* keyName, bool alt) {
+bool PushKeyEventForTests(const char* keyName, bool alt, const char* placeName) {
   if (!W().sdlUp || !keyName) return false;
   const SDL_Keycode key = SDL_GetKeyFromName(keyName);
-  if (key == SDLK_UNKNOWN) return false;
+  const SDL_Scancode place = placeName ? SDL_GetScancodeFromName(placeName) : SDL_GetScancodeFromKey(key);
+  if (key == SDLK_UNKNOWN || place == SDL_SCANCODE_UNKNOWN) return false;
   SDL_Event e{};
   e.type = SDL_KEYDOWN;
   e.key.state = SDL_PRESSED;
   e.key.windowID = W().window ? SDL_GetWindowID(W().window) : 0;
   e.key.keysym.sym = key;
-  e.key.keysym.scancode = SDL_GetScancodeFromKey(key);
+  e.key.keysym.scancode = place;
   e.key.keysym.mod = alt ? KMOD_LALT : KMOD_NONE;
   return SDL_PushEvent(&e) == 1;
 }

@@ -68,7 +68,9 @@ int ShowCursor(bool show);
 bool HasDisplay();
 
 // Tests: sends a key press through SDL's own event queue, as the keyboard would (keyName is an
-// SDL key name such as "Return" or "F3"; alt holds Alt). False when the name is unknown.
-bool PushKeyEventForTests(const char* keyName, bool alt);
+// SDL key name such as "Return" or "F3"; alt holds Alt). placeName names the key's place (an
+// SDL scancode name) when the layout puts it elsewhere than SDL's default one, as "Y" for the
+// Z of a German keyboard. False when a name is unknown.
+bool PushKeyEventForTests(const char* keyName, bool alt, const char* placeName = nullptr);
 
 }  // namespace os

@@ -166,7 +166,7 @@ std::string UsageText() {
          "  display      --windowed/--fullscreen and --size; then the settings file;\n"
          "               then full screen at 640x480\n"
          "  data         --data DIR; ./data in a game folder; the installed data\n"
-         "               (" BRIMMEL_DATA_INSTALLED ")\n"
+         "               (share/games/brimmel beside the program's games/ folder)\n"
          "  log          ./profile.txt in a game folder; else\n"
          "               $XDG_STATE_HOME/brimmel/profile.txt (~/.local/state/brimmel/)\n"
          "  screenshots  (F12) $XDG_PICTURES_DIR/BRIMMEL/; else the log's folder\n"

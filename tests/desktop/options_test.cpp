@@ -169,6 +169,23 @@ TEST_F(PathLookup, TheFirstRunSettingsReadBackAsTheDefaultsAndTheirKeyNamesAreTh
   EXPECT_FALSE(app::WriteDefaultSettings(root + "/no-such-folder/TORIDEN.ini"));
 }
 
+// The order of precedence is written once for players: --help prints it and the README carries
+// the same lines, so the two cannot drift apart.
+TEST(CommandLine, TheReadmeCarriesEveryOptionAndLookupLineOfTheHelp) {
+  std::ifstream in(std::string(BRIMMEL_SOURCE_DIR) + "/README.md");
+  std::stringstream readme;
+  readme << in.rdbuf();
+  std::istringstream help(app::UsageText());
+  std::string line;
+  int checked = 0;
+  while (std::getline(help, line)) {
+    if (line.rfind("  ", 0) != 0 && line.rfind("A game folder", 0) != 0) continue;
+    EXPECT_NE(readme.str().find(line + "\n"), std::string::npos) << "README lacks: " << line;
+    ++checked;
+  }
+  EXPECT_GT(checked, 15);
+}
+
 TEST(KeyNames, SdlNamesGiveTheDesignsCodesAndOtherKeysStillGetOne) {
   EXPECT_EQ(os::KeyFromName("x"), 'X');
   EXPECT_EQ(os::KeyFromName("W"), 'W');

@@ -47,7 +47,12 @@ testgame::ChildOutcome Start(const Launch& run, bool reportStderr) {
           const int null = open("/dev/null", O_WRONLY);
           dup2(reportStderr ? null : fd, 1);
           dup2(reportStderr ? fd : null, 2);
+          // A clean environment, but the sanitizer build keeps its settings (suppressions).
+          std::vector<std::pair<std::string, std::string>> keep;
+          for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
+            if (const char* v = getenv(name)) keep.emplace_back(name, v);
           clearenv();
+          for (const auto& [name, value] : keep) setenv(name.c_str(), value.c_str(), 1);
           setenv("PATH", "/usr/bin:/bin", 1);
           setenv("HOME", run.home.c_str(), 1);
           if (!run.stateHome.empty()) setenv("XDG_STATE_HOME", run.stateHome.c_str(), 1);

@@ -132,13 +132,22 @@ bool CreateMainWindow(const char* title, int width, int height, bool windowed) {
   if (!InitSystem() || W().proc == nullptr) return false;
   if (W().window) DestroyMainWindow();
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
-  if (!windowed) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-  W().window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                width > 0 ? width : 1, height > 0 ? height : 1, flags);
+  const int clientW = width > 0 ? width : 1, clientH = height > 0 ? height : 1;
+  int w = clientW, h = clientH;
+  SDL_DisplayMode desktop;
+  if (!windowed) {
+    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    // Made at the desktop's size, so it covers the screen even where no window manager acts on
+    // the full-screen request (a bare X server).
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) w = desktop.w, h = desktop.h;
+  }
+  W().window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
   if (!W().window) {
     SDL_Log("SDL window: %s", SDL_GetError());
     return false;
   }
+  // While full screen this only sets the size Alt+Enter returns to.
+  if (!windowed) SDL_SetWindowSize(W().window, clientW, clientH);
   W().fullScreen = !windowed;
   W().cursorCount = 0;
   SDL_SetWindowMinimumSize(W().window, 160, 120);

@@ -54,7 +54,8 @@ std::string NextScreenshotPath(const std::string& dir) {
   const std::string base = (dir.empty() ? std::string(".") : dir) + "/brimmel-" + stamp;
   std::error_code ec;
   std::string path = base + ".png";
-  for (int n = 2; std::filesystem::exists(path, ec) && n < 1000; ++n) path = base + "-" + std::to_string(n) + ".png";
+  for (int n = 2; std::filesystem::exists(path, ec) && n < 1000; ++n)
+    path = base + "-" + std::to_string(n) + ".png";
   return path;
 }
 
@@ -124,8 +125,8 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       if (wParam == os::VK_ESCAPE) os::PostQuitMessage(0);
       else if (wParam == os::VK_F2) g_loop.debugDraw = !g_loop.debugDraw;
       // lParam is 1 for an auto-repeat: holding F3 or F12 acts once.
-      else if (wParam == os::VK_F3 && lParam == 0) g_loop.readout = !g_loop.readout;
-      else if (wParam == os::VK_F12 && lParam == 0) TakeScreenshot();
+      if (lParam == 0 && wParam == os::VK_F3) g_loop.readout = !g_loop.readout;
+      if (lParam == 0 && wParam == os::VK_F12) TakeScreenshot();
       return 0;
     default:
       return 0;
@@ -189,7 +190,8 @@ int RunGame(const LaunchSettings& settings) {
     return 1;
   }
   if (!settings.logFile.empty() && !LogIsOpen())
-    std::fprintf(stderr, "brimmel: cannot write the log '%s'; playing without one\n", settings.logFile.c_str());
+    std::fprintf(stderr, "brimmel: cannot write the log '%s'; playing without one\n",
+                 settings.logFile.c_str());
   CInput::LoadKeyBindings(settings.configFile.c_str());
   InitSound();
 

@@ -12,8 +12,9 @@ struct LaunchSettings {
   std::string logFile = "profile.txt";  // "" = no log
   std::string screenshotDir = ".";
   std::string controllerMappings = "gamecontrollerdb.txt";  // read when present
-  int window = -1;  // -1: as configured; otherwise replaces WINDOW
-  int width = 0;    // 0: as configured; otherwise replaces WIDTH and HEIGHT
+  // Command-line overrides: window -1 and width/height 0 leave WINDOW, WIDTH, HEIGHT as read.
+  int window = -1;
+  int width = 0;
   int height = 0;
 };
 

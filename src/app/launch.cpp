@@ -216,8 +216,9 @@ GamePaths ResolvePaths(const CommandLine& line, const Environment& env) {
     p.dataDir = dir;
   } else if (!HoldsData(work)) {
     std::string candidates[2] = {
-        env.programDir.empty() ? std::string()
-                               : fs::path(Join(env.programDir, BRIMMEL_DATA_FROM_PROGRAM)).lexically_normal().string(),
+        env.programDir.empty()
+            ? std::string()
+            : fs::path(Join(env.programDir, BRIMMEL_DATA_FROM_PROGRAM)).lexically_normal().string(),
         BRIMMEL_DATA_INSTALLED};
     p.dataDir = candidates[1];
     for (const std::string& c : candidates)
@@ -251,7 +252,9 @@ GamePaths ResolvePaths(const CommandLine& line, const Environment& env) {
     stateDir = env.stateHome + "/brimmel";
     p.logFile = stateDir + "/" + kLogName;
   }
-  p.screenshotDir = !env.picturesDir.empty() ? env.picturesDir + "/BRIMMEL" : stateDir.empty() ? work : stateDir;
+  p.screenshotDir = !env.picturesDir.empty() ? env.picturesDir + "/BRIMMEL"
+                    : stateDir.empty()       ? work
+                                             : stateDir;
   if (moves) p.screenshotDir = Absolute(p.screenshotDir, work);
 
   const size_t slash = p.configFile.rfind('/');

@@ -34,14 +34,14 @@ struct Environment {
 Environment CurrentEnvironment();
 
 struct GamePaths {
-  bool gameFolder = false;       // the working folder holds data/ or TORIDEN.ini
-  std::string dataDir;           // the folder to enter (it holds data/); "" = stay where we are
-  std::string configFile;        // the settings file read at start-up
-  bool createConfig = false;     // written with the defaults when missing (the player's own)
-  std::string logFile;           // "" when there is nowhere to keep one
-  std::string screenshotDir;     // made when the first picture is taken
+  bool gameFolder = false;         // the working folder holds data/ or TORIDEN.ini
+  std::string dataDir;             // the folder to enter (it holds data/); "" = stay where we are
+  std::string configFile;          // the settings file read at start-up
+  bool createConfig = false;       // written with the defaults when missing (the player's own)
+  std::string logFile;             // "" when there is nowhere to keep one
+  std::string screenshotDir;       // made when the first picture is taken
   std::string controllerMappings;  // an optional gamecontrollerdb.txt
-  std::string error;             // set when an option names something unusable
+  std::string error;               // set when an option names something unusable
 };
 GamePaths ResolvePaths(const CommandLine& line, const Environment& env);
 

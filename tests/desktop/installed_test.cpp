@@ -1,10 +1,10 @@
 // The program as `cmake --install` lays it out (into a DESTDIR under the build tree), run as its
 // own process with HOME and the XDG variables pointed at a fresh folder, from an empty working
 // folder: as a player who installed it and typed `brimmel`.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -31,10 +31,10 @@ std::string ReadAll(const std::string& path) {
 
 struct Launch {
   std::vector<std::string> args;
-  std::string home;           // HOME; the XDG folders below it unless set apart
-  std::string stateHome;      // "" = $home/.local/state (the default, unset)
-  int stdoutTo = 0;           // 0: report, 1: /dev/null
-  double stopAfter = 0;       // > 0: SIGTERM after this many seconds, as a session ending does
+  std::string home;       // HOME; the XDG folders below it unless set apart
+  std::string stateHome;  // "" = $home/.local/state (the default, unset)
+  int stdoutTo = 0;       // 0: report, 1: /dev/null
+  double stopAfter = 0;   // > 0: SIGTERM after this many seconds, as a session ending does
 };
 
 // Starts the installed program in the working folder with a clean environment; the report is

@@ -27,7 +27,8 @@ TEST(CommandLine, AcceptsTheGnuFormsAndRefusesAnythingElseWithAReason) {
   EXPECT_EQ(line.window, -1);  // nothing given: the settings file decides
   EXPECT_EQ(line.width, 0);
 
-  ASSERT_TRUE(Parse({"--windowed", "--size", "1280x960", "--config=my.ini", "--data", "/opt/b"}, line, reason))
+  ASSERT_TRUE(
+      Parse({"--windowed", "--size", "1280x960", "--config=my.ini", "--data", "/opt/b"}, line, reason))
       << reason;
   EXPECT_EQ(line.window, 1);
   EXPECT_EQ(line.width, 1280);

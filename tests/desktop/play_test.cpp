@@ -55,8 +55,7 @@ TEST(Playing, ReboundKeysDriveThePlayerF3HidesTheReadoutAndF12WritesAPicture) {
   const std::string game = BRIMMEL_GAME_DIR;
   ASSERT_TRUE(std::filesystem::exists(game + "/data/scr/stg00_home.txt")) << "the build generates " << game;
   CScratchGameDir scratch("desktop_play");
-  scratch.Write("keys.ini",
-                "[TORIDEN]\nWINDOW=1\n[KEYS]\nBUTTON2=w\nBUTTON5=Hyperjump\nBUTTON12=Keypad 8\n");
+  scratch.Write("keys.ini", "[TORIDEN]\nWINDOW=1\n[KEYS]\nBUTTON2=w\nBUTTON5=Hyperjump\nBUTTON12=Keypad 8\n");
   std::filesystem::current_path(game);
 
   testgame::Options options;
@@ -110,7 +109,8 @@ TEST(Playing, ReboundKeysDriveThePlayerF3HidesTheReadoutAndF12WritesAPicture) {
   EXPECT_NE(log.find("BUTTON5: no key is called \"Hyperjump\""), std::string::npos) << log;
   ASSERT_TRUE(run.f12Sent);
   std::vector<std::filesystem::path> shots;
-  for (const auto& e : std::filesystem::directory_iterator(scratch.Path() + "/shots")) shots.push_back(e.path());
+  for (const auto& e : std::filesystem::directory_iterator(scratch.Path() + "/shots"))
+    shots.push_back(e.path());
   ASSERT_EQ(shots.size(), 1u);
   EXPECT_NE(log.find("Screenshot: " + shots[0].string()), std::string::npos) << log;
   const std::string png = ReadAll(shots[0].string());

@@ -1,8 +1,10 @@
 // The window on a real X display (a private Xvfb): the player resizes it and presses Alt+Enter
 // twice, and the picture keeps its aspect with black bars, on the same device throughout. And
 // key messages by layout.
-#include <gtest/gtest.h>
+#include "platform/os/window.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,7 +19,6 @@
 
 #include "app/graphics.h"
 #include "platform/os/input_device.h"
-#include "platform/os/window.h"
 #include "support/child_run.h"
 #include "support/headless_game.h"
 #include "support/scratch_dir.h"
@@ -114,15 +115,16 @@ Shown Measure() {
 }
 
 void ReportShown(int fd, const char* step, const Shown& s) {
-  testgame::Report(fd, "%s_w %ld\n%s_h %ld\n%s_picw %ld\n%s_pich %ld\n%s_left %ld\n%s_top %ld\n", step, s.width,
-                   step, s.height, step, s.right - s.left + 1, step, s.bottom - s.top + 1, step, s.left, step,
-                   s.top);
+  testgame::Report(fd, "%s_w %ld\n%s_h %ld\n%s_picw %ld\n%s_pich %ld\n%s_left %ld\n%s_top %ld\n", step,
+                   s.width, step, s.height, step, s.right - s.left + 1, step, s.bottom - s.top + 1, step,
+                   s.left, step, s.top);
 }
 
 class RealWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!OnPath("Xvfb") || !OnPath("openbox")) GTEST_SKIP() << "Xvfb or openbox missing (scripts/deps installs them)";
+    if (!OnPath("Xvfb") || !OnPath("openbox"))
+      GTEST_SKIP() << "Xvfb or openbox missing (scripts/deps installs them)";
     ASSERT_FALSE(xvfb_.Display().empty()) << "Xvfb did not start";
   }
   CXvfb xvfb_;

@@ -2,7 +2,8 @@
 
 namespace gfx {
 
-PresentRect ComputePresentRect(uint32_t backWidth, uint32_t backHeight, int drawableWidth, int drawableHeight) {
+PresentRect ComputePresentRect(uint32_t backWidth, uint32_t backHeight, int drawableWidth,
+                               int drawableHeight) {
   PresentRect r;
   if (drawableWidth <= 0 || drawableHeight <= 0) return r;
   r.width = drawableWidth;

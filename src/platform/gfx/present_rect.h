@@ -10,6 +10,7 @@ struct PresentRect {
 
 // The largest centred rectangle of the drawable with the back buffer's aspect, in a window of
 // any size as in full screen; the rest is left for black bars.
-PresentRect ComputePresentRect(uint32_t backWidth, uint32_t backHeight, int drawableWidth, int drawableHeight);
+PresentRect ComputePresentRect(uint32_t backWidth, uint32_t backHeight, int drawableWidth,
+                               int drawableHeight);
 
 }  // namespace gfx

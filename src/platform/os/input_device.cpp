@@ -15,20 +15,16 @@ struct KeyMap {
 };
 
 constexpr KeyMap kKeys[] = {
-    {VK_ESCAPE, SDL_SCANCODE_ESCAPE}, {VK_LEFT, SDL_SCANCODE_LEFT},
-    {VK_UP, SDL_SCANCODE_UP},         {VK_RIGHT, SDL_SCANCODE_RIGHT},
-    {VK_DOWN, SDL_SCANCODE_DOWN},     {VK_NUMPAD2, SDL_SCANCODE_KP_2},
-    {VK_NUMPAD4, SDL_SCANCODE_KP_4},  {VK_NUMPAD6, SDL_SCANCODE_KP_6},
-    {VK_NUMPAD8, SDL_SCANCODE_KP_8},  {VK_F2, SDL_SCANCODE_F2},
-    {VK_LSHIFT, SDL_SCANCODE_LSHIFT}, {VK_RSHIFT, SDL_SCANCODE_RSHIFT},
-    {0x0D, SDL_SCANCODE_RETURN},      {0x20, SDL_SCANCODE_SPACE},
-    {0x70, SDL_SCANCODE_F1},          {VK_F3, SDL_SCANCODE_F3},
-    {0x73, SDL_SCANCODE_F4},          {VK_F12, SDL_SCANCODE_F12},
-    {0x09, SDL_SCANCODE_TAB},         {0x08, SDL_SCANCODE_BACKSPACE},
-    {0xA2, SDL_SCANCODE_LCTRL},       {0xA3, SDL_SCANCODE_RCTRL},
-    {0x60, SDL_SCANCODE_KP_0},        {0x61, SDL_SCANCODE_KP_1},
-    {0x63, SDL_SCANCODE_KP_3},        {0x65, SDL_SCANCODE_KP_5},
-    {0x67, SDL_SCANCODE_KP_7},        {0x69, SDL_SCANCODE_KP_9},
+    {VK_ESCAPE, SDL_SCANCODE_ESCAPE}, {VK_LEFT, SDL_SCANCODE_LEFT},     {VK_UP, SDL_SCANCODE_UP},
+    {VK_RIGHT, SDL_SCANCODE_RIGHT},   {VK_DOWN, SDL_SCANCODE_DOWN},     {VK_NUMPAD2, SDL_SCANCODE_KP_2},
+    {VK_NUMPAD4, SDL_SCANCODE_KP_4},  {VK_NUMPAD6, SDL_SCANCODE_KP_6},  {VK_NUMPAD8, SDL_SCANCODE_KP_8},
+    {VK_F2, SDL_SCANCODE_F2},         {VK_LSHIFT, SDL_SCANCODE_LSHIFT}, {VK_RSHIFT, SDL_SCANCODE_RSHIFT},
+    {0x0D, SDL_SCANCODE_RETURN},      {0x20, SDL_SCANCODE_SPACE},       {0x70, SDL_SCANCODE_F1},
+    {VK_F3, SDL_SCANCODE_F3},         {0x73, SDL_SCANCODE_F4},          {VK_F12, SDL_SCANCODE_F12},
+    {0x09, SDL_SCANCODE_TAB},         {0x08, SDL_SCANCODE_BACKSPACE},   {0xA2, SDL_SCANCODE_LCTRL},
+    {0xA3, SDL_SCANCODE_RCTRL},       {0x60, SDL_SCANCODE_KP_0},        {0x61, SDL_SCANCODE_KP_1},
+    {0x63, SDL_SCANCODE_KP_3},        {0x65, SDL_SCANCODE_KP_5},        {0x67, SDL_SCANCODE_KP_7},
+    {0x69, SDL_SCANCODE_KP_9},
 };
 
 // Codes for keys that have no entry above: the scancode above 16 bits.
@@ -48,8 +44,8 @@ class CDeviceInput : public IInputSource {
   bool KeyDown(int vk) override {
     if (vk == 0) return false;
     const SDL_Scancode sc = IsLetter(vk) || IsDigit(vk) ? ScancodeOfSymbol(vk)
-                            : vk >= kScancodeKey       ? static_cast<SDL_Scancode>(vk - kScancodeKey)
-                                                       : internal::ScancodeFromVirtualKey(vk);
+                            : vk >= kScancodeKey        ? static_cast<SDL_Scancode>(vk - kScancodeKey)
+                                                        : internal::ScancodeFromVirtualKey(vk);
     if (sc == SDL_SCANCODE_UNKNOWN || !SDL_WasInit(SDL_INIT_VIDEO)) return false;
     int count = 0;
     const Uint8* state = SDL_GetKeyboardState(&count);

@@ -150,7 +150,6 @@ bool CreateMainWindow(const char* title, int width, int height, bool windowed) {
   if (!windowed) SDL_SetWindowSize(W().window, clientW, clientH);
   W().fullScreen = !windowed;
   W().cursorCount = 0;
-  SDL_SetWindowMinimumSize(W().window, 160, 120);
   return true;
 }
 

@@ -15,6 +15,7 @@
 #include "app/graphics.h"
 #include "app/input.h"
 #include "platform/audio/device.h"
+#include "platform/gfx/device.h"
 #include "platform/os/window.h"
 #include "scene/forest_stage_scene.h"
 #include "scene/home_stage_scene.h"
@@ -47,13 +48,14 @@ intptr_t Proc(uint32_t, uintptr_t, intptr_t) { return 0; }
 // The game's services as RunGame brings them up, on the null device or the real one.
 class CGameServices {
  public:
-  explicit CGameServices(bool nullDevice) : nullDevice_(nullDevice) {
+  explicit CGameServices(bool nullDevice, bool plain = false) : nullDevice_(nullDevice) {
     if (nullDevice_) testdev::UseNullDevice();
     audio::SetOutput(audio::Output::kLoopback);
     ok_ = os::InitSystem() && os::RegisterWindowClass("Ostrevant", Proc) &&
           os::CreateMainWindow("BRIMMEL", config_.width, config_.height, config_.window != 0);
     if (!ok_) return;
     ok_ = app::InitGraphics() == 1;
+    if (ok_ && plain) app::GetDevice()->SetShortcuts(false);
     InitSound();
     manager_ = std::make_unique<CSceneManager>();
   }
@@ -102,6 +104,29 @@ class CGameServices {
     }
     return Median(times);
   }
+  // Per-frame averages of what the device sent to GL over `frames` stage frames, fragments
+  // included (counting waits for each frame, so it runs apart from the timed frames).
+  void PrintWork(CScene* stage, const char* name, int frames) {
+    gfx::CDevice* device = app::GetDevice();
+    Enter(stage);
+    for (int i = 0; i < 120; ++i) Frame();
+    device->CountWork(true);
+    int counted = 0;
+    for (int i = 0; i < frames && manager_->GetCurrentScene() == stage; ++i, ++counted) Frame();
+    const gfx::WorkCounts c = device->TakeWorkCounts();
+    device->CountWork(false);
+    if (counted == 0) return;
+    const double n = counted;
+    std::printf("frame_%s_draw_calls: %.1f /frame\n", name, double(c.draws) / n);
+    std::printf("frame_%s_program_changes: %.1f /frame\n", name, double(c.programChanges) / n);
+    std::printf("frame_%s_texture_binds: %.1f /frame\n", name, double(c.textureBinds) / n);
+    std::printf("frame_%s_state_changes: %.1f /frame\n", name, double(c.stateChanges) / n);
+    std::printf("frame_%s_uniform_uploads: %.1f /frame\n", name, double(c.uniformUploads) / n);
+    std::printf("frame_%s_triangles: %.0f /frame\n", name, double(c.triangles) / n);
+    std::printf("frame_%s_fragments: %.0f /frame\n", name, double(c.fragments) / n);
+    const double pixels = double(config_.width) * double(config_.height);
+    std::printf("frame_%s_overdraw: %.2f x\n", name, double(c.fragments) / n / pixels);
+  }
 
  private:
   bool nullDevice_;
@@ -116,6 +141,8 @@ class CGameServices {
 
 int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::atoi(argv[1]) : 1200;
+  // "frame N plain": the GL device without its shortcuts, for comparison.
+  const bool plain = argc > 2 && std::string(argv[2]) == "plain";
   // "frame N loads": only the stage loads on the GL device, many times (for a profiler).
   if (argc > 2 && std::string(argv[2]) == "loads") {
     CGameServices game(false);
@@ -141,7 +168,7 @@ int main(int argc, char** argv) {
     std::printf("frame_logic_pct: %.3f %%\n", 100 * std::max(h, f) / kFrameMs);
   }
   {
-    CGameServices game(false);
+    CGameServices game(false, plain);
     if (!game.Ok()) {
       std::fprintf(stderr, "frame: no off-screen GL device\n");
       return 1;
@@ -157,6 +184,8 @@ int main(int argc, char** argv) {
     std::printf("frame_llvmpipe_forest_pct: %.2f %%\n", 100 * f / kFrameMs);
     std::printf("frame_llvmpipe_pct: %.2f %%\n", 100 * std::max(h, f) / kFrameMs);
     std::printf("stage_load_ms: %.1f ms\n", Median(loads));
+    game.PrintWork(g_homeStageScene, "home", 120);
+    game.PrintWork(g_forestStageScene, "forest", 120);
   }
   std::printf("peak_rss_mb: %.1f MB\n", testgame::PeakResidentKiB() / 1024.0);
   return 0;

@@ -1,6 +1,8 @@
 // Stage 0 operations with a texture, sampler states, and a lit, textured, fogged scene saved
 // as a picture for a person to look at.
 #include <cmath>
+#include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "gfx/device_fixture.h"
@@ -355,6 +357,56 @@ TEST_F(DeviceTextureTest, ReusedBufferNamesAreBoundAfresh) {
   Read();
   EXPECT_EQ(Px(16, 32), 0xFF0000u);
   EXPECT_EQ(Px(48, 32), 0x00FF00u);
+}
+
+// Small blended draws that switch between two textures, a third one and none are gathered into
+// few GL draws; the picture must be the one the draws give one by one, in order, also when a
+// texture is rewritten or a state changes between them.
+TEST_F(DeviceTextureTest, GatheredDrawsDrawWhatTheDrawsOneByOneDraw) {
+  const std::vector<std::vector<uint32_t>> texels = {{0xFFFF0000, 0x80FF8000, 0x40FF0080, 0xC0FFFFFF},
+                                                     {0xFF00FF00, 0x2000FF00, 0xA000FFFF, 0xFF008000},
+                                                     {0xFF0000FF}};
+  std::vector<TexturePtr> t = {MakeTexture(2, 2, texels[0]), MakeTexture(2, 2, texels[1]),
+                               MakeTexture(1, 1, texels[2])};
+  const uint32_t yellow = 0xFFFFFF00;
+  auto scene = [&](bool shortcuts) {
+    device->SetShortcuts(shortcuts);
+    for (size_t k = 0; k < t.size(); ++k) t[k]->SetLevel(0, texels[k].data());
+    device->Clear(D3DCLEAR_TARGET, 0xFF202020, 1.0f, 0);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    device->CountWork(true);
+    for (int i = 0; i < 40; ++i) {
+      device->SetTexture(0, i % 4 == 3 ? nullptr : t[size_t(i % 3)].get());
+      if (i == 17) t[2]->SetLevel(0, &yellow);  // drawn just before: those draws stay blue
+      if (i == 29) device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+      const float x = float((i * 7) % 48), y = float((i * 5) % 44);
+      DrawRect(x, y, x + 16, y + 20, 0xC0FFFFFFu - uint32_t(i) * 0x030507u);
+    }
+    device->SetTexture(0, nullptr);
+    std::vector<uint32_t> picture;
+    uint32_t w = 0, h = 0;
+    EXPECT_TRUE(device->ReadBackBuffer(picture, w, h));
+    return std::make_pair(picture, device->TakeWorkCounts().draws);
+  };
+  const auto [plain, plainDraws] = scene(false);
+  const auto [quick, quickDraws] = scene(true);
+  EXPECT_EQ(plainDraws, 40u);
+  EXPECT_LT(quickDraws, 20u);  // gathered; a third texture, the upload and the state split them
+  ASSERT_EQ(plain.size(), quick.size());
+  int differing = 0;
+  for (size_t i = 0; i < plain.size(); ++i) {
+    for (int shift = 0; shift < 24; shift += 8)
+      if (std::abs(int((plain[i] >> shift) & 0xFF) - int((quick[i] >> shift) & 0xFF)) > 1) {
+        ++differing;
+        break;
+      }
+  }
+  EXPECT_EQ(differing, 0);
 }
 
 }  // namespace

@@ -14,6 +14,14 @@ namespace gfx {
 
 class CDevice;
 
+// What the device asked of GL, counted while counting is on (benchmarks). Fragments are the
+// fragments shaded, when the driver can count them (a pipeline-statistics or occlusion query per
+// scene); 0 otherwise.
+struct WorkCounts {
+  uint64_t scenes = 0, draws = 0, triangles = 0, programChanges = 0, textureBinds = 0;
+  uint64_t stateChanges = 0, uniformUploads = 0, fragments = 0;
+};
+
 // A managed-pool texture: survives Reset. Texels are 0xAARRGGBB.
 class CTexture {
  public:
@@ -60,6 +68,9 @@ class CDevice {
                                          uint32_t behaviorFlags);
   // The desktop's format (X8R8G8B8 or R5G6B5); false when it cannot be read.
   static bool GetAdapterDisplayMode(Format& format);
+  // Whether a full-screen back buffer can have this format code (depth and palette formats,
+  // for one, cannot).
+  static bool IsBackBufferFormat(uint32_t format);
 
   virtual void GetDeviceCaps(Caps& caps) const = 0;
 
@@ -114,6 +125,14 @@ class CDevice {
   // bars included, 0xAARRGGBB, top row first); false when nothing was captured yet.
   virtual void CapturePresents(bool on) = 0;
   virtual bool ReadLastPresent(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) = 0;
+
+  // Benchmarks: count the work sent to GL from now on (off: stop counting); Take hands the
+  // counts over and starts again from zero. Devices that do not count report zeros.
+  virtual void CountWork(bool on) { (void)on; }
+  virtual WorkCounts TakeWorkCounts() { return {}; }
+  // Tests: with shortcuts off the device draws everything the plain way (the generic shader,
+  // draws in the order given, no skipped work), so pictures drawn both ways can be compared.
+  virtual void SetShortcuts(bool on) { (void)on; }
 };
 
 }  // namespace gfx

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "platform/gfx/png_writer.h"
 #include "platform/gfx/present_rect.h"
@@ -127,6 +128,23 @@ bool PrimitiveShape(uint32_t type, uint32_t count, GLenum& mode, uint32_t& verti
   }
 }
 
+// The plain form of one stage-0 operation (colour or alpha), or the general stage. At stage 0
+// CURRENT is the diffuse colour; an argument with a modifier is left to the general stage.
+StageForm PlainStageForm(uint32_t op, uint32_t arg1, uint32_t arg2) {
+  auto form = [](uint32_t arg) {
+    if (arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT) return kDiffuseStage;
+    return arg == D3DTA_TEXTURE ? kTextureStage : kGeneralStage;
+  };
+  if (op == D3DTOP_SELECTARG1) return form(arg1);
+  if (op == D3DTOP_SELECTARG2) return form(arg2);
+  if (op == D3DTOP_MODULATE) {
+    const StageForm a = form(arg1), b = form(arg2);
+    if ((a == kTextureStage && b == kDiffuseStage) || (a == kDiffuseStage && b == kTextureStage))
+      return kModulateStage;
+  }
+  return kGeneralStage;
+}
+
 bool SoftwareRenderer(const char* renderer) {
   if (!renderer) return true;
   return std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe") ||
@@ -166,6 +184,8 @@ bool CDevice::GetAdapterDisplayMode(Format& format) {
   format = bits == 16 ? D3DFMT_R5G6B5 : bits == 15 ? D3DFMT_X1R5G5B5 : D3DFMT_X8R8G8B8;
   return true;
 }
+
+bool CDevice::IsBackBufferFormat(uint32_t format) { return ColorFormat(format); }
 
 std::unique_ptr<CDevice> CDevice::Create(const PresentParameters& pp, DeviceType type,
                                          uint32_t behaviorFlags) {
@@ -272,8 +292,12 @@ std::unique_ptr<CGlDevice> CGlDevice::Make(SDL_Window* window, std::unique_ptr<C
   glDepthRange(0, 1);
   glUseProgram(0);
   glBindSampler(0, 0);
+  glBindSampler(1, 0);
   d->gl_ = GlShadow{};
   d->shaders_ = std::make_unique<CShaderCache>(d->token_);
+  // A texture changing under gathered draws has them drawn first, with what they saw.
+  d->token_->flushOwner = d.get();
+  d->token_->flushPending = [](void* owner) { static_cast<CGlDevice*>(owner)->Flush(); };
   d->samplers_.reserve(16);
   d->ResetState();
   return d;
@@ -281,11 +305,14 @@ std::unique_ptr<CGlDevice> CGlDevice::Make(SDL_Window* window, std::unique_ptr<C
 
 CGlDevice::~CGlDevice() {
   context_->MakeCurrentForTeardown();
+  token_->flushPending = nullptr;
+  batch_ = Batch{};
   // GL objects go while the context is still alive; the context member goes last.
   for (auto& t : textures_) t.reset();
   stream_.reset();
   indices_.reset();
   samplers_.clear();
+  fragmentQuery_.Release();
   shaders_.reset();
   ring_.Release();
   vao_.Release();
@@ -421,14 +448,52 @@ Result CGlDevice::TestCooperativeLevel() {
 
 Result CGlDevice::BeginScene() {
   if (inScene_) return D3DERR_INVALIDCALL;
+  Flush();
   inScene_ = true;
+  ++counts_.scenes;
+  if (countFragments_ && fragmentQuery_ && !simulatedLost_ && !contextReset_) {
+    glBeginQuery(fragmentQueryTarget_, fragmentQuery_.Id());
+    fragmentQueryOpen_ = true;
+  }
   return D3D_OK;
 }
 
 Result CGlDevice::EndScene() {
   if (!inScene_) return D3DERR_INVALIDCALL;
+  Flush();
   inScene_ = false;
+  if (fragmentQueryOpen_) {
+    // Waits for the scene's rasterisation: counting runs apart from the timed frames.
+    glEndQuery(fragmentQueryTarget_);
+    GLuint64 n = 0;
+    glGetQueryObjectui64v(fragmentQuery_.Id(), GL_QUERY_RESULT, &n);
+    counts_.fragments += n;
+    fragmentQueryOpen_ = false;
+  }
   return D3D_OK;
+}
+
+void CGlDevice::CountWork(bool on) {
+  Flush();
+  counts_ = WorkCounts{};
+  countFragments_ = on;
+  if (!on || fragmentQuery_) return;
+  // Fragment-shader invocations where the driver counts them, else the samples that passed.
+  fragmentQueryTarget_ =
+      epoxy_gl_version() >= 46 || epoxy_has_gl_extension("GL_ARB_pipeline_statistics_query")
+          ? GL_FRAGMENT_SHADER_INVOCATIONS_ARB
+          : GL_SAMPLES_PASSED;
+  fragmentQuery_ = GlObject::Make(GlKind::Query, token_);
+}
+
+WorkCounts CGlDevice::TakeWorkCounts() {
+  Flush();
+  return std::exchange(counts_, WorkCounts{});
+}
+
+void CGlDevice::SetShortcuts(bool on) {
+  Flush();
+  shortcuts_ = on;
 }
 
 void CGlDevice::SetGlViewport(GLint x, GLint y, GLint w, GLint h) {
@@ -438,12 +503,14 @@ void CGlDevice::SetGlViewport(GLint x, GLint y, GLint w, GLint h) {
     gl_.viewport[1] = y;
     gl_.viewport[2] = w;
     gl_.viewport[3] = h;
+    ++counts_.stateChanges;
   }
 }
 
 Result CGlDevice::Clear(uint32_t flags, Color color, float z, uint32_t stencil) {
   if ((flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0) return D3DERR_INVALIDCALL;
   if (simulatedLost_ || contextReset_) return D3D_OK;  // D3D drops work on a lost device quietly
+  Flush();
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo_.Id());
   // D3D clears the viewport's rectangle only.
   const GLint x = static_cast<GLint>(viewport_.X);
@@ -482,6 +549,7 @@ Result CGlDevice::Clear(uint32_t flags, Color color, float z, uint32_t stencil) 
 }
 
 Result CGlDevice::Present() {
+  Flush();
   if (CheckContextReset() || simulatedLost_) return D3DERR_DEVICELOST;
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
@@ -511,6 +579,7 @@ Result CGlDevice::Present() {
 }
 
 Result CGlDevice::Reset(const PresentParameters& pp) {
+  Flush();
   if (contextReset_) return D3DERR_DEVICELOST;
   if (simulatedLost_ && !resettable_) return D3DERR_DEVICELOST;
   if (pp.Windowed ? (pp.BackBufferFormat != D3DFMT_UNKNOWN && !ColorFormat(pp.BackBufferFormat))
@@ -527,6 +596,7 @@ Result CGlDevice::Reset(const PresentParameters& pp) {
 void CGlDevice::SetViewport(const Viewport& vp) {
   // D3D refuses a viewport outside the render target.
   if (vp.Width == 0 || vp.Height == 0 || vp.X + vp.Width > bbWidth_ || vp.Y + vp.Height > bbHeight_) return;
+  Flush();
   viewport_ = vp;
   Bump(kTransformGroup);
 }
@@ -585,6 +655,7 @@ void CGlDevice::SetRenderState(RenderState state, uint32_t value) {
     warned_[state] = true;
     SDL_Log("gfx: render state %u is kept but not acted on", static_cast<unsigned>(state));
   }
+  if (rs_[state] != value) Flush();
   rs_[state] = value;
 }
 
@@ -592,6 +663,7 @@ uint32_t CGlDevice::GetRenderState(RenderState state) const { return state < D3D
 
 void CGlDevice::SetTextureStageState(uint32_t stage, TextureStageState type, uint32_t value) {
   if (stage >= kStages || type >= D3DTSS_MAX) return;
+  if (tss_[stage][type] != value) Flush();
   tss_[stage][type] = value;
 }
 
@@ -600,6 +672,10 @@ uint32_t CGlDevice::GetTextureStageState(uint32_t stage, TextureStageState type)
 }
 
 void CGlDevice::SetTransform(TransformState state, const Matrix& m) {
+  if (batch_.count > 0) {
+    const Matrix now = GetTransform(state);
+    if (std::memcmp(&now, &m, sizeof m) != 0) Flush();
+  }
   if (state == D3DTS_VIEW) {
     view_ = m;
   } else if (state == D3DTS_PROJECTION) {
@@ -623,12 +699,20 @@ void CGlDevice::MultiplyTransform(TransformState state, const Matrix& m) {
   SetTransform(state, gfxutil::MatrixMultiply(m, GetTransform(state)));
 }
 
+void CGlDevice::SetMaterial(const Material& material) {
+  if (std::memcmp(&material, &material_, sizeof material) != 0) Flush();
+  material_ = material;
+}
+
 void CGlDevice::SetLight(uint32_t index, const Light& light) {
-  if (index < kLights) lights_[index] = light;
+  if (index >= kLights) return;
+  Flush();
+  lights_[index] = light;
 }
 
 void CGlDevice::LightEnable(uint32_t index, bool enable) {
   if (index >= kLights) return;
+  if (lightOn_[index] != enable) Flush();
   lightOn_[index] = enable;
   if (enable && index > 0 && !warnedLights_) {
     warnedLights_ = true;
@@ -672,11 +756,13 @@ void CGlDevice::ApplyFixedState() {
   if (depthTest != gl_.depthTest) {
     depthTest ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST);
     gl_.depthTest = depthTest;
+    ++counts_.stateChanges;
   }
   const bool depthMask = rs_[D3DRS_ZWRITEENABLE] != 0;
   if (depthMask != gl_.depthMask) {
     glDepthMask(depthMask ? GL_TRUE : GL_FALSE);
     gl_.depthMask = depthMask;
+    ++counts_.stateChanges;
   }
   const uint32_t zf = rs_[D3DRS_ZFUNC];
   const GLenum depthFunc =
@@ -684,11 +770,13 @@ void CGlDevice::ApplyFixedState() {
   if (depthFunc != gl_.depthFunc) {
     glDepthFunc(depthFunc);
     gl_.depthFunc = depthFunc;
+    ++counts_.stateChanges;
   }
   const bool blend = rs_[D3DRS_ALPHABLENDENABLE] != 0;
   if (blend != gl_.blend) {
     blend ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
     gl_.blend = blend;
+    ++counts_.stateChanges;
   }
   if (blend) {
     GLenum src = BlendFactor(rs_[D3DRS_SRCBLEND], true);
@@ -698,6 +786,7 @@ void CGlDevice::ApplyFixedState() {
       glBlendFunc(src, dst);
       gl_.blendSrc = src;
       gl_.blendDst = dst;
+      ++counts_.stateChanges;
     }
   }
   const uint32_t cullMode = rs_[D3DRS_CULLMODE];
@@ -705,18 +794,21 @@ void CGlDevice::ApplyFixedState() {
   if (cull != gl_.cull) {
     cull ? glEnable(GL_CULL_FACE) : glDisable(GL_CULL_FACE);
     gl_.cull = cull;
+    ++counts_.stateChanges;
   }
   // Front faces are clockwise (glFrontFace(GL_CW)): CCW culls the backs, CW the fronts.
   const GLenum face = cullMode == D3DCULL_CW ? GL_FRONT : GL_BACK;
   if (cull && face != gl_.cullFace) {
     glCullFace(face);
     gl_.cullFace = face;
+    ++counts_.stateChanges;
   }
   const uint32_t fill = rs_[D3DRS_FILLMODE];
   const GLenum polygonMode = fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
   if (polygonMode != gl_.polygonMode) {
     glPolygonMode(GL_FRONT_AND_BACK, polygonMode);
     gl_.polygonMode = polygonMode;
+    ++counts_.stateChanges;
   }
   if (gl_.scissor) {
     glDisable(GL_SCISSOR_TEST);
@@ -729,14 +821,18 @@ void CGlDevice::ApplyFixedState() {
     glDepthRange(viewport_.MinZ, viewport_.MaxZ);
     gl_.depthRange[0] = viewport_.MinZ;
     gl_.depthRange[1] = viewport_.MaxZ;
+    ++counts_.stateChanges;
   }
 }
 
-GLuint CGlDevice::Sampler() {
+GLuint CGlDevice::Sampler(bool lastLevelOnly) {
   const auto& t = tss_[0];
-  const uint32_t key[7] = {t[D3DTSS_MINFILTER],  t[D3DTSS_MAGFILTER], t[D3DTSS_MIPFILTER],
-                           t[D3DTSS_ADDRESSU],   t[D3DTSS_ADDRESSV],  t[D3DTSS_MIPMAPLODBIAS],
-                           t[D3DTSS_MAXMIPLEVEL]};
+  // Sampling a texture whose smallest level is the most detailed one allowed needs no mip
+  // selection: the texture starts at that level and the sampler filters it alone.
+  const uint32_t key[7] = {
+      t[D3DTSS_MINFILTER],  t[D3DTSS_MAGFILTER], lastLevelOnly ? D3DTEXF_NONE : t[D3DTSS_MIPFILTER],
+      t[D3DTSS_ADDRESSU],   t[D3DTSS_ADDRESSV],  t[D3DTSS_MIPMAPLODBIAS],
+      t[D3DTSS_MAXMIPLEVEL]};
   for (auto& e : samplers_) {
     if (std::memcmp(e.key, key, sizeof key) == 0) return e.sampler.Id();
   }
@@ -746,9 +842,11 @@ GLuint CGlDevice::Sampler() {
     e = &samplers_.back();
   } else {  // a full cache recycles its slots in turn
     e = &samplers_[samplerNext_++ % samplers_.size()];
-    if (gl_.sampler == e->sampler.Id()) {
-      glBindSampler(0, 0);
-      gl_.sampler = 0;
+    for (GLuint unit = 0; unit < 2; ++unit) {
+      if (gl_.sampler[unit] == e->sampler.Id()) {
+        glBindSampler(unit, 0);
+        gl_.sampler[unit] = 0;
+      }
     }
   }
   std::memcpy(e->key, key, sizeof key);
@@ -770,20 +868,46 @@ GLuint CGlDevice::Sampler() {
 
 void CGlDevice::ApplyTexture(bool textured) {
   if (!textured) return;
-  const GLuint name = textures_[0]->Name();
-  if (token_->texture != name) {
+  SetBaseLevel(textures_[0].get());
+  BindTextureUnit(0, textures_[0].get());
+}
+
+bool CGlDevice::LastLevelOnly(const CGlTexture& texture) const {
+  // Minification and magnification alike and the level floor at or past the smallest level:
+  // every sample comes from that level, so nothing is lost by starting the texture there.
+  const auto& t = tss_[0];
+  return shortcuts_ && t[D3DTSS_MIPFILTER] != D3DTEXF_NONE && t[D3DTSS_MINFILTER] == t[D3DTSS_MAGFILTER] &&
+         t[D3DTSS_MAXMIPLEVEL] >= texture.Levels() - 1;
+}
+
+void CGlDevice::SetBaseLevel(CGlTexture* texture) const {
+  if (texture) texture->SetBaseLevel(LastLevelOnly(*texture) ? texture->Levels() - 1 : 0);
+}
+
+void CGlDevice::BindTextureUnit(GLuint unit, CGlTexture* texture) {
+  if (!texture) return;  // the shader's result for it is not used
+  const bool lastLevelOnly = LastLevelOnly(*texture);
+  const GLuint name = texture->Name();
+  GLuint& bound = unit == 0 ? token_->texture : token_->texture1;
+  if (bound != name) {
+    // Unit 0 stays the active one: uploads bind there.
+    if (unit != 0) glActiveTexture(GL_TEXTURE0 + unit);
     glBindTexture(GL_TEXTURE_2D, name);
-    token_->texture = name;
+    if (unit != 0) glActiveTexture(GL_TEXTURE0);
+    bound = name;
+    ++counts_.textureBinds;
   }
-  const GLuint s = Sampler();
-  if (s != gl_.sampler) {
-    glBindSampler(0, s);
-    gl_.sampler = s;
+  const GLuint s = Sampler(lastLevelOnly);
+  if (s != gl_.sampler[unit]) {
+    glBindSampler(unit, s);
+    gl_.sampler[unit] = s;
+    ++counts_.stateChanges;
   }
 }
 
-void CGlDevice::BindAttributes(GLuint buffer, uint32_t fvf, uint32_t stride) {
-  if (buffer == token_->attribBuffer && fvf == attribFvf_ && stride == attribStride_) return;
+void CGlDevice::BindAttributes(GLuint buffer, uint32_t fvf, uint32_t stride, bool slot) {
+  if (buffer == token_->attribBuffer && fvf == attribFvf_ && stride == attribStride_ && slot == attribSlot_)
+    return;
   if (token_->arrayBuffer != buffer) {
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     token_->arrayBuffer = buffer;
@@ -818,6 +942,14 @@ void CGlDevice::BindAttributes(GLuint buffer, uint32_t fvf, uint32_t stride) {
   attribute(3, (fvf & D3DFVF_DIFFUSE) != 0, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4);
   attribute(4, (fvf & D3DFVF_SPECULAR) != 0, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4);
   attribute(5, (fvf & D3DFVF_TEXCOUNT_MASK) != 0, 2, GL_FLOAT, GL_FALSE, 8);
+  // Gathered draws: each vertex ends with its texture slot, after the format's own bytes.
+  if (slot) {
+    glEnableVertexAttribArray(6);
+    glVertexAttribPointer(6, 1, GL_FLOAT, GL_FALSE, s, at(stride - 4));
+  } else {
+    glDisableVertexAttribArray(6);
+  }
+  attribSlot_ = slot;
   token_->attribBuffer = buffer;
   attribFvf_ = fvf;
   attribStride_ = stride;
@@ -943,6 +1075,7 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
     glUniform2f(p.pixelShift, 2.0f * kPixelOffset / w, -2.0f * kPixelOffset / h);
     glUniform1i(p.zeroToOne, clipControl_ ? 1 : 0);
     p.seen[kTransformGroup] = serial_[kTransformGroup];
+    ++counts_.uniformUploads;
   }
   if (p.seen[kLightGroup] != serial_[kLightGroup]) {
     glUniform4fv(p.matDiffuse, 1, light_.matDiffuse);
@@ -961,12 +1094,14 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
     glUniform3fv(p.lightSpot, 1, light_.spot);
     glUniform3iv(p.lightFlags, 1, light_.flags);
     p.seen[kLightGroup] = serial_[kLightGroup];
+    ++counts_.uniformUploads;
   }
   if (p.seen[kFogGroup] != serial_[kFogGroup]) {
     glUniform4fv(p.fog, 1, fog_.fog);
     glUniform1i(p.rangeFog, fog_.range);
     glUniform3fv(p.fogColor, 1, fog_.color);
     p.seen[kFogGroup] = serial_[kFogGroup];
+    ++counts_.uniformUploads;
   }
   if (p.seen[kStageGroup] != serial_[kStageGroup]) {
     glUniform3iv(p.colorStage, 1, stage_.color);
@@ -976,10 +1111,11 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
     glUniform1i(p.specularAdd, stage_.specularAdd);
     glUniform2iv(p.alphaTest, 1, stage_.alphaTest);
     p.seen[kStageGroup] = serial_[kStageGroup];
+    ++counts_.uniformUploads;
   }
 }
 
-bool CGlDevice::Prepare(uint32_t fvf) {
+bool CGlDevice::Prepare(uint32_t fvf, const Batch* batch) {
   const uint32_t position = fvf & D3DFVF_POSITION_MASK;
   if (position == 0) return false;
   ShaderKey key;
@@ -1003,9 +1139,27 @@ bool CGlDevice::Prepare(uint32_t fvf) {
     if (key.pretransformed || mode == D3DFOG_NONE) mode = specular ? 4 : 0;
     key.fogMode = mode;
   }
-  key.textured = textures_[0] != nullptr;
+  key.textured = batch || textures_[0] != nullptr;
+  key.batched = batch != nullptr;
   key.alphaTest = rs_[D3DRS_ALPHATESTENABLE] != 0 && rs_[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS;
   key.flat = rs_[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+  if (shortcuts_) {
+    key.specularForm = rs_[D3DRS_SPECULARENABLE] != 0 ? 2 : 1;
+    // Common stage set-ups compiled in, so fragments skip the general operation's branches.
+    const auto& t = tss_[0];
+    const uint32_t op = t[D3DTSS_COLOROP];
+    const bool readsArg1 = op != D3DTOP_SELECTARG2, readsArg2 = op != D3DTOP_SELECTARG1;
+    const bool usesTexture = (readsArg1 && (t[D3DTSS_COLORARG1] & 0xF) == D3DTA_TEXTURE) ||
+                             (readsArg2 && (t[D3DTSS_COLORARG2] & 0xF) == D3DTA_TEXTURE);
+    if (op == D3DTOP_DISABLE || op == 0 || (usesTexture && !key.textured)) {
+      key.colorForm = key.alphaForm = kDiffuseStage;
+    } else {
+      key.colorForm = PlainStageForm(op, t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2]);
+      key.alphaForm = t[D3DTSS_ALPHAOP] == D3DTOP_DISABLE
+                          ? kDiffuseStage
+                          : PlainStageForm(t[D3DTSS_ALPHAOP], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2]);
+    }
+  }
 
   const size_t compiled = shaders_->CompiledCount();
   GlProgram* p = shaders_->Get(key);
@@ -1014,25 +1168,32 @@ bool CGlDevice::Prepare(uint32_t fvf) {
   if (gl_.program != p->program.Id()) {
     glUseProgram(p->program.Id());
     gl_.program = p->program.Id();
+    ++counts_.programChanges;
   }
   UploadUniforms(*p, fvf, key);
   ApplyFixedState();
-  ApplyTexture(key.textured);
+  if (batch) {
+    // Both levels set first: setting one binds that texture on unit 0.
+    SetBaseLevel(batch->textures[0].get());
+    SetBaseLevel(batch->textures[1].get());
+    BindTextureUnit(0, batch->textures[0].get());
+    BindTextureUnit(1, batch->textures[1].get());
+  } else {
+    ApplyTexture(key.textured);
+  }
   return true;
 }
 
-Result CGlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
-                                  uint32_t stride) {
-  GLenum mode;
-  uint32_t count;
-  if (!vertices || stride == 0 || !PrimitiveShape(type, primitiveCount, mode, count))
-    return D3DERR_INVALIDCALL;
-  if (primitiveCount == 0) return D3D_OK;
-  if (stride < FvfStride(fvf_) || (stride & 3) != 0) return D3DERR_INVALIDCALL;
-  if (simulatedLost_ || contextReset_) return D3D_OK;
-  const size_t bytes = static_cast<size_t>(count) * stride;
+void CGlDevice::CountDraw(GLenum mode, uint32_t vertices) {
+  ++counts_.draws;
+  if (mode == GL_TRIANGLES) counts_.triangles += vertices / 3;
+  if ((mode == GL_TRIANGLE_STRIP || mode == GL_TRIANGLE_FAN) && vertices >= 3)
+    counts_.triangles += vertices - 2;
+}
+
+bool CGlDevice::RingUpload(const void* data, size_t bytes, uint32_t stride, size_t& offset) {
   // Start on a whole vertex so the attribute pointers stay put and the draw just offsets.
-  size_t offset = (ringOffset_ + stride - 1) / stride * stride;
+  offset = (ringOffset_ + stride - 1) / stride * stride;
   if (token_->arrayBuffer != ring_.Id()) {
     glBindBuffer(GL_ARRAY_BUFFER, ring_.Id());
     token_->arrayBuffer = ring_.Id();
@@ -1047,13 +1208,94 @@ Result CGlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, c
   // flight reads it and the driver need not wait.
   void* dst = glMapBufferRange(GL_ARRAY_BUFFER, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(bytes),
                                GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
-  if (!dst) return D3DERR_INVALIDCALL;
-  std::memcpy(dst, vertices, bytes);
+  if (!dst) return false;
+  std::memcpy(dst, data, bytes);
   glUnmapBuffer(GL_ARRAY_BUFFER);
   ringOffset_ = offset + bytes;
+  return true;
+}
+
+bool CGlDevice::StageReadsTexture() const {
+  // The colour reads the texture, so a draw without one has the stage off and shows its
+  // diffuse colour: what the gathered draw's shader does for vertices without a texture.
+  const auto& t = tss_[0];
+  const StageForm color = PlainStageForm(t[D3DTSS_COLOROP], t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2]);
+  const StageForm alpha = t[D3DTSS_ALPHAOP] == D3DTOP_DISABLE
+                              ? kDiffuseStage
+                              : PlainStageForm(t[D3DTSS_ALPHAOP], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2]);
+  return (color == kTextureStage || color == kModulateStage) && alpha != kGeneralStage;
+}
+
+bool CGlDevice::Gather(const void* vertices, uint32_t count, uint32_t stride) {
+  if (batch_.count > 0 && (batch_.fvf != fvf_ || batch_.stride != stride)) Flush();
+  CGlTexture* const t = textures_[0].get();
+  float slot = 0;
+  if (t) {
+    int i = 0;
+    while (i < 2 && batch_.textures[i] && batch_.textures[i].get() != t) ++i;
+    if (i == 2) {
+      Flush();
+      i = 0;
+    }
+    if (!batch_.textures[i]) batch_.textures[i] = textures_[0];
+    slot = static_cast<float>(i + 1);
+  }
+  if (batch_.count == 0) {
+    batch_.fvf = fvf_;
+    batch_.stride = stride;
+    token_->pendingDraws = true;
+  }
+  const auto* from = static_cast<const unsigned char*>(vertices);
+  for (uint32_t v = 0; v < count; ++v, from += stride) {
+    batch_.vertices.insert(batch_.vertices.end(), from, from + stride);
+    const auto* s = reinterpret_cast<const unsigned char*>(&slot);
+    batch_.vertices.insert(batch_.vertices.end(), s, s + sizeof slot);
+  }
+  batch_.count += count;
+  if (batch_.count >= kBatchVertices) Flush();
+  return true;
+}
+
+void CGlDevice::Flush() {
+  if (batch_.count == 0) return;
+  token_->pendingDraws = false;
+  const uint32_t stride = batch_.stride + 4, count = batch_.count;
+  size_t offset = 0;
+  if (!simulatedLost_ && !contextReset_ &&
+      RingUpload(batch_.vertices.data(), batch_.vertices.size(), stride, offset) &&
+      Prepare(batch_.fvf, &batch_)) {
+    BindAttributes(ring_.Id(), batch_.fvf, stride, true);
+    glDrawArrays(GL_TRIANGLES, static_cast<GLint>(offset / stride), static_cast<GLsizei>(count));
+    CountDraw(GL_TRIANGLES, count);
+  }
+  batch_.vertices.clear();
+  batch_.count = 0;
+  batch_.textures[0].reset();
+  batch_.textures[1].reset();
+}
+
+Result CGlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
+                                  uint32_t stride) {
+  GLenum mode;
+  uint32_t count;
+  if (!vertices || stride == 0 || !PrimitiveShape(type, primitiveCount, mode, count))
+    return D3DERR_INVALIDCALL;
+  if (primitiveCount == 0) return D3D_OK;
+  if (stride < FvfStride(fvf_) || (stride & 3) != 0) return D3DERR_INVALIDCALL;
+  if (simulatedLost_ || contextReset_) return D3D_OK;
+  // Small lists in a row that differ only in their texture go to GL as one draw: a software
+  // rasteriser pays for every change of texture or program between draws.
+  if (shortcuts_ && mode == GL_TRIANGLES && count <= kGatherVertices && (fvf_ & D3DFVF_POSITION_MASK) != 0 &&
+      StageReadsTexture()) {
+    return Gather(vertices, count, stride) ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  Flush();
+  size_t offset = 0;
+  if (!RingUpload(vertices, static_cast<size_t>(count) * stride, stride, offset)) return D3DERR_INVALIDCALL;
   if (!Prepare(fvf_)) return D3DERR_INVALIDCALL;
   BindAttributes(ring_.Id(), fvf_, stride);
   glDrawArrays(mode, static_cast<GLint>(offset / stride), static_cast<GLsizei>(count));
+  CountDraw(mode, count);
   return D3D_OK;
 }
 
@@ -1065,6 +1307,7 @@ Result CGlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/
   if (primitiveCount == 0) return D3D_OK;
   if (static_cast<uint64_t>(startIndex) + count > indices_->Count()) return D3DERR_INVALIDCALL;
   if (simulatedLost_ || contextReset_) return D3D_OK;
+  Flush();
   const uint32_t fvf = stream_->Fvf();
   if (!Prepare(fvf)) return D3DERR_INVALIDCALL;
   BindAttributes(stream_->Name(), fvf, stream_->Stride());
@@ -1075,6 +1318,7 @@ Result CGlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/
   glDrawElementsBaseVertex(mode, static_cast<GLsizei>(count), GL_UNSIGNED_SHORT,
                            reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * 2),
                            static_cast<GLint>(baseVertex_));
+  CountDraw(mode, count);
   return D3D_OK;
 }
 
@@ -1123,6 +1367,7 @@ bool CGlDevice::ReadFramebuffer(GLuint fbo, int width, int height, std::vector<u
 }
 
 bool CGlDevice::ReadBackBuffer(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) {
+  Flush();
   if (!ReadFramebuffer(fbo_.Id(), static_cast<int>(bbWidth_), static_cast<int>(bbHeight_), argb))
     return false;
   // Formats without alpha read as opaque.
@@ -1142,6 +1387,7 @@ bool CGlDevice::SaveScreenshot(const std::string& pngPath) {
 }
 
 void CGlDevice::SimulateDeviceLost(bool lost, bool resettable) {
+  Flush();
   simulatedLost_ = lost;
   resettable_ = resettable;
 }

@@ -62,7 +62,7 @@ class CGlDevice final : public CDevice {
   void SetTransform(TransformState state, const Matrix& m) override;
   Matrix GetTransform(TransformState state) const override;
   void MultiplyTransform(TransformState state, const Matrix& m) override;
-  void SetMaterial(const Material& material) override { material_ = material; }
+  void SetMaterial(const Material& material) override;
   Material GetMaterial() const override { return material_; }
   void SetLight(uint32_t index, const Light& light) override;
   void LightEnable(uint32_t index, bool enable) override;
@@ -85,6 +85,9 @@ class CGlDevice final : public CDevice {
   void SimulateDeviceLost(bool lost, bool resettable) override;
   void CapturePresents(bool on) override { capture_ = on; }
   bool ReadLastPresent(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) override;
+  void CountWork(bool on) override;
+  WorkCounts TakeWorkCounts() override;
+  void SetShortcuts(bool on) override;
 
  private:
   static constexpr uint32_t kStages = 8;
@@ -95,7 +98,7 @@ class CGlDevice final : public CDevice {
     bool depthTest = false, depthMask = true, blend = false, cull = false, scissor = false;
     GLenum depthFunc = GL_LESS, blendSrc = GL_ONE, blendDst = GL_ZERO, cullFace = GL_BACK,
            polygonMode = GL_FILL;
-    GLuint program = 0, sampler = 0;
+    GLuint program = 0, sampler[2] = {0, 0};
     GLint viewport[4] = {0, 0, 0, 0};
     float depthRange[2] = {0, 1};
   };
@@ -120,18 +123,34 @@ class CGlDevice final : public CDevice {
     float factor[4];
   };
 
+  // Small triangle lists gathered into one draw; vertices carry a texture slot (0 none, 1 or 2).
+  struct Batch {
+    std::vector<unsigned char> vertices;
+    uint32_t fvf = 0, stride = 0, count = 0;
+    std::shared_ptr<CGlTexture> textures[2];
+  };
+  static constexpr uint32_t kGatherVertices = 96, kBatchVertices = 6144;
+
   CGlDevice(SDL_Window* window, std::unique_ptr<CGlContext> context, uint32_t behaviorFlags);
   bool CreateBackBuffer(const PresentParameters& pp);
   void ResetState();
-  bool Prepare(uint32_t fvf);
-  void BindAttributes(GLuint buffer, uint32_t fvf, uint32_t stride);
+  bool Prepare(uint32_t fvf, const Batch* batch = nullptr);
+  void BindAttributes(GLuint buffer, uint32_t fvf, uint32_t stride, bool slot = false);
   void ApplyFixedState();
   void ApplyTexture(bool textured);
-  GLuint Sampler();
+  void BindTextureUnit(GLuint unit, CGlTexture* texture);
+  bool LastLevelOnly(const CGlTexture& texture) const;
+  void SetBaseLevel(CGlTexture* texture) const;
+  bool RingUpload(const void* data, size_t bytes, uint32_t stride, size_t& offset);
+  bool StageReadsTexture() const;
+  bool Gather(const void* vertices, uint32_t count, uint32_t stride);
+  void Flush();
+  GLuint Sampler(bool lastLevelOnly);
   void UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key);
   void Bump(UniformGroup g) { serial_[g] = ++nextSerial_; }
   int ActiveLight() const;
   void SetGlViewport(GLint x, GLint y, GLint w, GLint h);
+  void CountDraw(GLenum mode, uint32_t vertices);
   bool CheckContextReset();
   bool ReadFramebuffer(GLuint fbo, int width, int height, std::vector<uint32_t>& argb) const;
 
@@ -174,12 +193,21 @@ class CGlDevice final : public CDevice {
   StageBlock stage_{};
   GlShadow gl_;
   uint32_t attribFvf_ = 0, attribStride_ = 0;  // with token_->attribBuffer
+  bool attribSlot_ = false;
+  Batch batch_;
 
   // loss
   bool simulatedLost_ = false, resettable_ = false, contextReset_ = false;
 
   std::array<bool, D3DRS_MAX> warned_{};
   bool warnedLights_ = false;
+
+  // counting and shortcuts
+  WorkCounts counts_;
+  bool countFragments_ = false, fragmentQueryOpen_ = false;
+  GLenum fragmentQueryTarget_ = 0;
+  GlObject fragmentQuery_;
+  bool shortcuts_ = true;
 
   bool capture_ = false;
   std::vector<uint32_t> presented_;

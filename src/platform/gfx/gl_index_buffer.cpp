@@ -1,21 +1,46 @@
 #include "platform/gfx/gl_index_buffer.h"
 
+#include <cstring>
+
 namespace gfx {
 
-CGlIndexBuffer::CGlIndexBuffer(uint32_t count, const ContextToken& token) : token_(token), data_(count) {
-  if (!token_ || !token_->alive || data_.empty()) return;
+// Uploads go through the array target so the element binding of the device's vertex array is
+// left alone; GL buffers are untyped.
+CGlIndexBuffer::CGlIndexBuffer(uint32_t count, const ContextToken& token) : count_(count), token_(token) {
+  if (!token_ || !token_->alive || count_ == 0) return;
   buffer_ = GlObject::Make(GlKind::Buffer, token_);
-  Unlock();
+  glBindBuffer(GL_ARRAY_BUFFER, buffer_.Id());
+  token_->arrayBuffer = buffer_.Id();
+  data_.resize(count_);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count_ * sizeof(uint16_t)), data_.data(),
+               GL_STATIC_DRAW);
+  std::vector<uint16_t>().swap(data_);
+}
+
+uint16_t* CGlIndexBuffer::Copy() const {
+  if (count_ == 0) return nullptr;
+  if (data_.empty()) {
+    data_.resize(count_);
+    if (buffer_ && token_->alive && !zero_) {
+      glBindBuffer(GL_ARRAY_BUFFER, buffer_.Id());
+      token_->arrayBuffer = buffer_.Id();
+      const GLsizeiptr bytes = static_cast<GLsizeiptr>(count_ * sizeof(uint16_t));
+      const void* p = glMapBufferRange(GL_ARRAY_BUFFER, 0, bytes, GL_MAP_READ_BIT);
+      if (p) std::memcpy(data_.data(), p, static_cast<size_t>(bytes));
+      glUnmapBuffer(GL_ARRAY_BUFFER);
+    }
+  }
+  return data_.data();
 }
 
 void CGlIndexBuffer::Unlock() {
-  if (!buffer_ || !token_->alive) return;
-  // Uploaded through the array target so the element binding of the device's vertex array
-  // is left alone; GL buffers are untyped.
+  if (!buffer_ || !token_->alive || data_.empty()) return;
   glBindBuffer(GL_ARRAY_BUFFER, buffer_.Id());
   token_->arrayBuffer = buffer_.Id();
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data_.size() * sizeof(uint16_t)), data_.data(),
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count_ * sizeof(uint16_t)), data_.data(),
                GL_STATIC_DRAW);
+  zero_ = false;
+  std::vector<uint16_t>().swap(data_);
 }
 
 }  // namespace gfx

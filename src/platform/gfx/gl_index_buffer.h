@@ -1,4 +1,5 @@
-// A 16-bit index buffer in the managed pool: a CPU copy that Unlock sends to its GL buffer.
+// A 16-bit index buffer in the managed pool; like the vertex buffer, its CPU copy lives only
+// from Lock to Unlock (or while Data is read) and is read back from GL when needed again.
 #pragma once
 #include <memory>
 #include <vector>
@@ -12,16 +13,20 @@ namespace gfx {
 class CGlIndexBuffer final : public CIndexBuffer, public std::enable_shared_from_this<CGlIndexBuffer> {
  public:
   CGlIndexBuffer(uint32_t count, const ContextToken& token);
-  uint32_t Count() const override { return static_cast<uint32_t>(data_.size()); }
-  uint16_t* Lock() override { return data_.empty() ? nullptr : data_.data(); }
+  uint32_t Count() const override { return count_; }
+  uint16_t* Lock() override { return Copy(); }
   void Unlock() override;
-  const uint16_t* Data() const override { return data_.data(); }
+  const uint16_t* Data() const override { return Copy(); }
 
   GLuint Name() const { return buffer_.Id(); }
 
  private:
+  uint16_t* Copy() const;
+
+  uint32_t count_;
   ContextToken token_;
-  std::vector<uint16_t> data_;
+  mutable std::vector<uint16_t> data_;  // empty while only GL holds the indices
+  bool zero_ = true;
   GlObject buffer_;
 };
 

@@ -12,14 +12,29 @@ namespace gfx {
 // the device's cache of what is bound, kept right when a resource binds itself to upload.
 struct GlShared {
   bool alive = true;
-  GLuint texture = 0;  // on unit 0
+  GLuint texture = 0;   // on unit 0
+  GLuint texture1 = 0;  // on unit 1 (gathered draws)
   GLuint arrayBuffer = 0;
   GLuint elementBuffer = 0;  // of the device's vertex array
   GLuint attribBuffer = 0;   // the vertex attributes point into this one
+  // Draws the device has gathered but not sent yet; a texture upload sends them first.
+  bool pendingDraws = false;
+  void (*flushPending)(void* owner) = nullptr;
+  void* flushOwner = nullptr;
 };
 using ContextToken = std::shared_ptr<GlShared>;
 
-enum class GlKind { Buffer, Texture, Renderbuffer, Framebuffer, VertexArray, Sampler, Program, Shader };
+enum class GlKind {
+  Buffer,
+  Texture,
+  Renderbuffer,
+  Framebuffer,
+  VertexArray,
+  Sampler,
+  Program,
+  Shader,
+  Query
+};
 
 class GlObject {
  public:
@@ -56,6 +71,7 @@ class GlObject {
         case GlKind::Texture:
           glDeleteTextures(1, &id_);
           if (token_->texture == id_) token_->texture = 0;
+          if (token_->texture1 == id_) token_->texture1 = 0;
           break;
         case GlKind::Renderbuffer:
           glDeleteRenderbuffers(1, &id_);
@@ -74,6 +90,9 @@ class GlObject {
           break;
         case GlKind::Shader:
           glDeleteShader(id_);
+          break;
+        case GlKind::Query:
+          glDeleteQueries(1, &id_);
           break;
       }
     }
@@ -103,6 +122,9 @@ class GlObject {
         break;
       case GlKind::Program:
         id = glCreateProgram();
+        break;
+      case GlKind::Query:
+        glGenQueries(1, &id);
         break;
       case GlKind::Shader:
         break;  // shaders need a stage: use MakeShader

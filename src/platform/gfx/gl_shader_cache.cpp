@@ -16,6 +16,10 @@ uint32_t ShaderKey::Index() const {
   i |= (textured ? 1u : 0u) << 10;
   i |= (alphaTest ? 1u : 0u) << 11;
   i |= (flat ? 1u : 0u) << 12;
+  i |= (colorForm & 3u) << 13;
+  i |= (alphaForm & 3u) << 15;
+  i |= (specularForm & 3u) << 17;
+  i |= (batched ? 1u : 0u) << 19;
   return i;
 }
 
@@ -28,6 +32,10 @@ layout(location = 2) in vec3 a_normal;
 layout(location = 3) in vec4 a_diffuse;
 layout(location = 4) in vec4 a_specular;
 layout(location = 5) in vec2 a_texcoord;
+#if BATCHED
+layout(location = 6) in float a_slot;
+flat out float v_slot;
+#endif
 
 uniform mat4 u_worldView[4];   // World_i * View, row-vector matrices read as their transpose
 uniform mat3 u_normalMatrix;
@@ -60,6 +68,9 @@ vec4 Source(int s, vec4 material) {
 
 void main() {
   v_texcoord = a_texcoord;
+#if BATCHED
+  v_slot = a_slot;
+#endif
 #if PRETRANSFORMED
   float w = a_position.w != 0.0 ? 1.0 / a_position.w : 1.0;
   vec3 ndc = vec3((a_position.x - u_screen.x) * u_screen.z - 1.0,
@@ -136,12 +147,18 @@ void main() {
   ambAcc = u_lightAmbient.rgb * att;
   float ndl = clamp(dot(n, L), 0.0, 1.0);
   diffAcc = u_lightDiffuse.rgb * (ndl * att);
+#if SPECULAR_FORM != 1
+#if SPECULAR_FORM == 0
   if (u_lightFlags.y != 0 && ndl > 0.0) {
+#else
+  if (ndl > 0.0) {
+#endif
     vec3 h = u_lightFlags.z != 0 ? normalize(L - normalize(pv.xyz)) : normalize(L - vec3(0.0, 0.0, 1.0));
     float nh = max(dot(n, h), 0.0);
     float sp = u_matPower > 0.0 ? pow(nh, u_matPower) : 1.0;
     specAcc = u_lightSpecular.rgb * (sp * att);
   }
+#endif
 #endif
   v_diffuse = clamp(vec4(ce.rgb + ca.rgb * (u_globalAmbient + ambAcc) + cd.rgb * diffAcc, cd.a), 0.0, 1.0);
   v_specular = clamp(vec4(cs.rgb * specAcc, a_specular.a), 0.0, 1.0);
@@ -176,6 +193,10 @@ in vec2 v_texcoord;
 in float v_fog;
 
 uniform sampler2D u_texture;
+#if BATCHED
+uniform sampler2D u_texture1;
+flat in float v_slot;
+#endif
 uniform ivec3 u_colorStage;    // op, arg1, arg2
 uniform ivec3 u_alphaStage;
 uniform bool u_stageOff;
@@ -231,21 +252,47 @@ bool Compare(int func, int a, int ref) {
 
 void main() {
   vec4 diffuse = v_diffuse;
-#if TEXTURED
+#if TEXTURED && BATCHED
+  vec4 tex0 = texture(u_texture, v_texcoord), tex1 = texture(u_texture1, v_texcoord);
+  vec4 tex = v_slot > 1.5 ? tex1 : tex0;
+#elif TEXTURED
   vec4 tex = texture(u_texture, v_texcoord);
 #else
   vec4 tex = vec4(0.0);
 #endif
   vec4 color = diffuse;
+#if COLOR_FORM == 0 || ALPHA_FORM == 0
   if (!u_stageOff) {
+#if COLOR_FORM == 0
     color.rgb = Op(u_colorStage.x, Arg(u_colorStage.y, diffuse, tex), Arg(u_colorStage.z, diffuse, tex),
                    diffuse, tex).rgb;
+#endif
+#if ALPHA_FORM == 0
     if (u_alphaStage.x != 1) {
       color.a = Op(u_alphaStage.x, Arg(u_alphaStage.y, diffuse, tex), Arg(u_alphaStage.z, diffuse, tex),
                    diffuse, tex).a;
     }
+#endif
   }
+#endif
+#if COLOR_FORM == 2
+  color.rgb = tex.rgb;
+#elif COLOR_FORM == 3
+  color.rgb = tex.rgb * diffuse.rgb;
+#endif
+#if ALPHA_FORM == 2
+  color.a = tex.a;
+#elif ALPHA_FORM == 3
+  color.a = tex.a * diffuse.a;
+#endif
+#if BATCHED
+  if (v_slot < 0.5) color = diffuse;  // no texture: the stage is off
+#endif
+#if SPECULAR_FORM == 0
   if (u_specularAdd) color.rgb = clamp(color.rgb + v_specular.rgb, 0.0, 1.0);
+#elif SPECULAR_FORM == 2
+  color.rgb = clamp(color.rgb + v_specular.rgb, 0.0, 1.0);
+#endif
 #if FOG_MODE != 0
   color.rgb = mix(u_fogColor, color.rgb, v_fog);
 #endif
@@ -276,22 +323,21 @@ CShaderCache::CShaderCache(ContextToken token) : token_(std::move(token)) {}
 
 GlProgram* CShaderCache::Get(const ShaderKey& key) {
   const uint32_t i = key.Index();
-  if (programs_[i]) return programs_[i].get();
-  if (failed_[i]) return nullptr;
-  programs_[i] = Build(key);
-  if (!programs_[i]) failed_[i] = true;
-  return programs_[i].get();
+  const auto found = programs_.find(i);
+  if (found != programs_.end()) return found->second.get();
+  return programs_.emplace(i, Build(key)).first->second.get();
 }
 
 std::unique_ptr<GlProgram> CShaderCache::Build(const ShaderKey& key) {
-  char header[512];
+  char header[768];
   std::snprintf(header, sizeof header,
                 "#version 330 core\n#define PRETRANSFORMED %d\n#define LIGHTING %d\n#define LIGHT_TYPE %u\n"
                 "#define HAS_NORMAL %d\n#define BLEND_COUNT %u\n#define FOG_MODE %u\n#define TEXTURED %d\n"
-                "#define ALPHA_TEST %d\n#define SHADE %s\n",
+                "#define ALPHA_TEST %d\n#define SHADE %s\n#define COLOR_FORM %u\n#define ALPHA_FORM %u\n"
+                "#define SPECULAR_FORM %u\n#define BATCHED %d\n",
                 key.pretransformed ? 1 : 0, key.lighting ? 1 : 0, key.lightType, key.hasNormal ? 1 : 0,
                 key.blendCount, key.fogMode, key.textured ? 1 : 0, key.alphaTest ? 1 : 0,
-                key.flat ? "flat" : "");
+                key.flat ? "flat" : "", key.colorForm, key.alphaForm, key.specularForm, key.batched ? 1 : 0);
   GlObject vs = GlObject::MakeShader(GL_VERTEX_SHADER, token_);
   GlObject fs = GlObject::MakeShader(GL_FRAGMENT_SHADER, token_);
   if (!Compile(vs.Id(), header, kVertexSource) || !Compile(fs.Id(), header, kFragmentSource)) return nullptr;
@@ -345,6 +391,7 @@ std::unique_ptr<GlProgram> CShaderCache::Build(const ShaderKey& key) {
   p->alphaTest = loc("u_alphaTest");
   glUseProgram(id);
   glUniform1i(loc("u_texture"), 0);
+  if (key.batched) glUniform1i(loc("u_texture1"), 1);
   ++compiled_;
   return p;
 }

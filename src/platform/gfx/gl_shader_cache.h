@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "platform/gfx/gl_object.h"
 
@@ -21,10 +22,19 @@ struct ShaderKey {
   bool textured = false;
   bool alphaTest = false;
   bool flat = false;
+  // Stage 0 folded into the program when it is one of the plain forms (0: the general stage
+  // driven by uniforms); the same for colour and alpha.
+  uint32_t colorForm = 0, alphaForm = 0;
+  // Specular lighting and its sum compiled out (1) or in (2); 0: chosen by a uniform.
+  uint32_t specularForm = 0;
+  // Gathered draws: a texture slot per vertex (0 none, 1 unit 0, 2 unit 1).
+  bool batched = false;
 
   uint32_t Index() const;
-  static constexpr uint32_t kCount = 1u << 14;
 };
+
+// The plain forms of a stage-0 operation: its result is one of these, or the general stage.
+enum StageForm : uint32_t { kGeneralStage, kDiffuseStage, kTextureStage, kModulateStage };
 
 // Uniform groups: a program re-uploads a group when the device's serial for it moved on.
 enum UniformGroup : uint32_t { kTransformGroup, kLightGroup, kFogGroup, kStageGroup, kGroupCount };
@@ -55,8 +65,7 @@ class CShaderCache {
   std::unique_ptr<GlProgram> Build(const ShaderKey& key);
 
   ContextToken token_;
-  std::array<std::unique_ptr<GlProgram>, ShaderKey::kCount> programs_;
-  std::array<bool, ShaderKey::kCount> failed_{};
+  std::unordered_map<uint32_t, std::unique_ptr<GlProgram>> programs_;  // null: failed
   size_t compiled_ = 0;
 };
 

@@ -36,8 +36,17 @@ CGlTexture::CGlTexture(uint32_t width, uint32_t height, uint32_t levels, const C
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels_ - 1));
 }
 
+void CGlTexture::SetBaseLevel(uint32_t level) {
+  if (level == baseLevel_ || !texture_ || !token_->alive) return;
+  glBindTexture(GL_TEXTURE_2D, texture_.Id());
+  token_->texture = texture_.Id();
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, static_cast<GLint>(level));
+  baseLevel_ = level;
+}
+
 bool CGlTexture::SetLevel(uint32_t level, const uint32_t* argb) {
   if (!argb || level >= levels_ || !texture_ || !token_->alive) return false;
+  if (token_->pendingDraws && token_->flushPending) token_->flushPending(token_->flushOwner);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glBindTexture(GL_TEXTURE_2D, texture_.Id());
   token_->texture = texture_.Id();

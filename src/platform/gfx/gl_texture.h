@@ -18,10 +18,13 @@ class CGlTexture final : public CTexture, public std::enable_shared_from_this<CG
   bool SetLevel(uint32_t level, const uint32_t* argb) override;
 
   GLuint Name() const { return texture_.Id(); }
+  // The first level sampling may use (binds the texture on the active unit when it changes).
+  void SetBaseLevel(uint32_t level);
   bool Valid() const { return static_cast<bool>(texture_); }
 
  private:
   uint32_t width_, height_, levels_;
+  uint32_t baseLevel_ = 0;
   ContextToken token_;
   GlObject texture_;
 };

@@ -1,4 +1,6 @@
-// A vertex buffer in the managed pool: a CPU copy that Unlock sends to its GL buffer.
+// A vertex buffer in the managed pool. Lock hands out a CPU copy that Unlock sends to the GL
+// buffer and then lets go, so the vertices are not held twice (a software renderer keeps its
+// own copy in system memory); the copy is read back from GL when asked for again.
 #pragma once
 #include <memory>
 #include <vector>
@@ -15,16 +17,20 @@ class CGlVertexBuffer final : public CVertexBuffer, public std::enable_shared_fr
   uint32_t Fvf() const override { return fvf_; }
   uint32_t Stride() const override { return stride_; }
   uint32_t Count() const override { return count_; }
-  void* Lock() override { return data_.empty() ? nullptr : data_.data(); }
+  void* Lock() override { return Copy(); }
   void Unlock() override;
-  const void* Data() const override { return data_.data(); }
+  const void* Data() const override { return Copy(); }
 
   GLuint Name() const { return buffer_.Id(); }
 
  private:
+  unsigned char* Copy() const;
+
   uint32_t count_, fvf_, stride_;
+  size_t size_;
   ContextToken token_;
-  std::vector<unsigned char> data_;
+  mutable std::vector<unsigned char> data_;  // empty while only GL holds the vertices
+  bool zero_ = true;                         // GL holds nothing but zeros yet
   GlObject buffer_;
 };
 

@@ -1,6 +1,9 @@
 #include "platform/os/window.h"
 
 #include <SDL.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -91,6 +94,13 @@ SDL_Window* MainWindow() { return W().window; }
 
 bool InitSystem() {
   if (W().sdlUp) return true;
+#if defined(__GLIBC__)
+  // Stage loads allocate and free large blocks (meshes, decoded images, a software renderer's
+  // textures); fixed thresholds hand them back to the system instead of letting the heap keep
+  // them, which lowers the peak resident size by several megabytes.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+#endif
   SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, W().quitOnSignals ? "0" : "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
@@ -104,6 +114,11 @@ bool InitSystem() {
 }
 
 void SetQuitOnSignals(bool on) { W().quitOnSignals = on; }
+
+std::string SystemError() {
+  const char* e = SDL_GetError();
+  return e ? e : "";
+}
 
 void ShutdownSystem() {
   if (!W().sdlUp) return;

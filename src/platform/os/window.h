@@ -30,6 +30,8 @@ bool InitSystem();
 // default action (tests that fork). Takes effect at the next InitSystem; off by default.
 void SetQuitOnSignals(bool on);
 void ShutdownSystem();
+// Why the last system or window call failed, in the video system's own words ("" when unknown).
+std::string SystemError();
 
 bool RegisterWindowClass(const char* className, WindowProc proc);
 void UnregisterWindowClass();

@@ -1,0 +1,102 @@
+// The device's shortcuts (compiled-in stage forms, batched and reordered draws) must not change the
+// picture: the home and the forest stage, where the whole-game run takes its pictures, are drawn
+// twice from the same world state, once the plain way and once with the shortcuts, and compared.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/graphics.h"
+#include "game_driver.h"
+#include "platform/gfx/device.h"
+#include "platform/gfx/png_writer.h"
+#include "scene/forest_stage_scene.h"
+#include "scene/home_stage_scene.h"
+#include "scene/scene_manager.h"
+
+namespace {
+
+struct Comparison {
+  uint32_t width = 0, height = 0;
+  size_t differing = 0;  // pixels with a channel more than 8/255 apart
+  size_t distinct = 0;   // colours in the plain picture, so a blank frame cannot pass
+  bool drawn = false;
+};
+
+size_t DistinctColours(std::vector<uint32_t> argb) {
+  std::sort(argb.begin(), argb.end());
+  return size_t(std::unique(argb.begin(), argb.end()) - argb.begin());
+}
+
+// Draws the current stage's world both ways from the state the last frame left.
+Comparison DrawBothWays(const std::string& name) {
+  Comparison c;
+  gfx::CDevice* device = app::GetDevice();
+  CScene* scene = g_sceneManager ? g_sceneManager->GetCurrentScene() : nullptr;
+  if (!device || !scene) return c;
+  std::vector<uint32_t> plain, quick;
+  uint32_t w = 0, h = 0, w2 = 0, h2 = 0;
+  device->SetShortcuts(false);
+  scene->RenderWorld();
+  const bool a = device->ReadBackBuffer(plain, w, h);
+  device->SetShortcuts(true);
+  scene->RenderWorld();
+  const bool b = device->ReadBackBuffer(quick, w2, h2);
+  if (!a || !b || w != w2 || h != h2 || plain.size() != quick.size()) return c;
+  c.drawn = true;
+  c.width = w;
+  c.height = h;
+  c.distinct = DistinctColours(plain);
+  for (size_t i = 0; i < plain.size(); ++i) {
+    for (int shift = 0; shift < 24; shift += 8) {
+      const int p = int((plain[i] >> shift) & 0xFF), q = int((quick[i] >> shift) & 0xFF);
+      if (std::abs(p - q) > 8) {
+        ++c.differing;
+        break;
+      }
+    }
+  }
+  const std::string dir = BRIMMEL_TEST_OUTPUT_DIR;
+  gfx::WritePng(dir + "/shortcuts-" + name + "-plain.png", plain.data(), w, h);
+  gfx::WritePng(dir + "/shortcuts-" + name + "-quick.png", quick.data(), w, h);
+  return c;
+}
+
+TEST(DeviceShortcuts, HomeAndForestPicturesMatchThePlainDevice) {
+  e2e::CGameDriver driver("device_shortcuts", 640, 480);
+  Comparison home, forest;
+  uint64_t homeAt = 0, forestAt = 0;
+  // The whole-game run's stage pictures: 70 frames into the home stage, 260 into the forest.
+  const int code = driver.Run([&](uint64_t frame) {
+    const CScene* current = g_sceneManager->GetCurrentScene();
+    if (frame == 1) g_sceneManager->RequestScene(g_homeStageScene);
+    if (current == g_homeStageScene) {
+      if (!homeAt) homeAt = frame;
+      if (frame == homeAt + 70) {
+        home = DrawBothWays("home");
+        g_sceneManager->RequestScene(g_forestStageScene);
+      }
+    }
+    if (current == g_forestStageScene) {
+      if (!forestAt) forestAt = frame;
+      if (frame == forestAt + 260) {
+        forest = DrawBothWays("forest");
+        return false;
+      }
+    }
+    return frame < 3000;
+  });
+  EXPECT_EQ(code, 0);
+  for (const Comparison* c : {&home, &forest}) {
+    ASSERT_TRUE(c->drawn);
+    ASSERT_EQ(c->width, 640u);
+    EXPECT_GT(c->distinct, 200u);
+    EXPECT_LE(double(c->differing), 0.005 * double(c->width) * double(c->height))
+        << c->differing << " pixels differ (" << (c == &home ? "home" : "forest") << ")";
+  }
+}
+
+}  // namespace

@@ -1,3 +1,3 @@
-#include "app/app.h"
+#include "app/launch.h"
 
-int main() { return app::RunGame(); }
+int main(int argc, char** argv) { return app::Main(argc, argv); }

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "app/config.h"
 #include "app/graphics.h"
@@ -27,6 +30,7 @@ constexpr const char* kTitle = "BRIMMEL";
 struct LoopState {
   int active = 0;
   bool debugDraw = false;
+  bool readout = true;
   bool firstFrame = true;
   uint32_t secondStart = 0;
   int frameCounter = 0;
@@ -35,11 +39,26 @@ struct LoopState {
   FrameHook hook = nullptr;
 };
 LoopState g_loop;
+std::string g_screenshotDir = ".";
 
 void ResetLoopState() {
   const FrameHook hook = g_loop.hook;
   g_loop = LoopState{};
   g_loop.hook = hook;
+}
+
+// brimmel-YYYYMMDD-HHMMSS.png, with -2, -3, ... when several are taken within a second.
+std::string NextScreenshotPath(const std::string& dir) {
+  char stamp[32] = "0";
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local)) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const std::string base = (dir.empty() ? std::string(".") : dir) + "/brimmel-" + stamp;
+  std::error_code ec;
+  std::string path = base + ".png";
+  for (int n = 2; std::filesystem::exists(path, ec) && n < 1000; ++n)
+    path = base + "-" + std::to_string(n) + ".png";
+  return path;
 }
 
 void UpdateTitle() {
@@ -113,7 +132,7 @@ void CFramePacer::Pace() {
   carry_ = v % 50u;
 }
 
-intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t /*lParam*/) {
+intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
     case os::WM_DESTROY:
     case os::WM_CLOSE:
@@ -125,6 +144,9 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t /*lParam*/) {
     case os::WM_KEYDOWN:
       if (wParam == os::VK_ESCAPE) os::PostQuitMessage(0);
       else if (wParam == os::VK_F2) g_loop.debugDraw = !g_loop.debugDraw;
+      // lParam is 1 for an auto-repeat: holding F3 or F12 acts once.
+      if (lParam == 0 && wParam == os::VK_F3) g_loop.readout = !g_loop.readout;
+      if (lParam == 0 && wParam == os::VK_F12) TakeScreenshot();
       return 0;
     default:
       return 0;
@@ -132,18 +154,42 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t /*lParam*/) {
 }
 
 bool DebugDrawEnabled() { return g_loop.debugDraw; }
+bool ReadoutShown() { return g_loop.readout; }
+
+std::string TakeScreenshot() {
+  gfx::CDevice* device = GetDevice();
+  if (!device) return {};
+  std::error_code ec;
+  std::filesystem::create_directories(g_screenshotDir, ec);
+  const std::string path = NextScreenshotPath(g_screenshotDir);
+  if (!device->SaveScreenshot(path)) {
+    Log("Screenshot could not be written: %s\n", path.c_str());
+    return {};
+  }
+  Log("Screenshot: %s\n", path.c_str());
+  return path;
+}
 bool IsActive() { return g_loop.active == 1; }
 void SetFrameHook(FrameHook hook) { g_loop.hook = hook; }
 uint64_t FramesRun() { return g_loop.framesRun; }
 
-int RunGame() {
+int RunGame() { return RunGame(LaunchSettings{}); }
+
+int RunGame(const LaunchSettings& settings) {
   ResetLoopState();
-  CConfig* config = new CConfig();
+  g_screenshotDir = settings.screenshotDir;
+  CConfig* config = new CConfig(settings.configFile.c_str());
+  if (settings.window >= 0) config->window = settings.window;
+  if (settings.width > 0 && settings.height > 0) {
+    config->width = settings.width;
+    config->height = settings.height;
+  }
+  SetLogPath(settings.logFile);
 
   // Before the graphics start-up, which opens the log, a failure opens it itself, so the reason
   // replaces the previous run's log.
   auto failBeforeGraphics = [config](const std::string& reason) {
-    OpenLog("profile.txt");
+    OpenLog(LogPath().c_str());
     if (!config->notes.empty()) Log("%s", config->notes.c_str());
     ReportStartFailure(reason);
     CloseLog();
@@ -154,6 +200,7 @@ int RunGame() {
     os::UnregisterWindowClass();
     return 1;
   }
+  if (!settings.controllerMappings.empty()) os::AddControllerMappings(settings.controllerMappings.c_str());
   if (!os::CreateMainWindow(kTitle, config->width, config->height, config->window != 0)) {
     failBeforeGraphics("The game window could not be opened: " + os::SystemError() + ".");
     delete config;
@@ -173,6 +220,10 @@ int RunGame() {
     os::ShutdownSystem();
     return 1;
   }
+  if (!settings.logFile.empty() && !LogIsOpen())
+    std::fprintf(stderr, "brimmel: cannot write the log '%s'; playing without one\n",
+                 settings.logFile.c_str());
+  CInput::LoadKeyBindings(settings.configFile.c_str());
   InitSound();
 
   CSceneManager* manager = new CSceneManager();

@@ -1,17 +1,37 @@
 // The process entry and main loop: start-up, the paced frame loop, shutdown.
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace app {
 
+// Where the game finds its files and what the command line overrides. The defaults are the game
+// folder's: everything in the working folder.
+struct LaunchSettings {
+  std::string configFile = "TORIDEN.ini";
+  std::string logFile = "profile.txt";  // "" = no log
+  std::string screenshotDir = ".";
+  std::string controllerMappings = "gamecontrollerdb.txt";  // read when present
+  // Command-line overrides: window -1 and width/height 0 leave WINDOW, WIDTH, HEIGHT as read.
+  int window = -1;
+  int width = 0;
+  int height = 0;
+};
+
 // Runs the whole game and returns the process exit code.
 int RunGame();
+int RunGame(const LaunchSettings& settings);
 
 // The window procedure: quit on close and Esc, activation, F2 toggles the debug draw.
 intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 bool DebugDrawEnabled();
 bool IsActive();
+// The player's position, angle and frame read-out: shown at start, F3 hides and shows it.
+bool ReadoutShown();
+// Writes the last frame as a PNG in the screenshot folder (F12) and logs its path; returns the
+// path, or "" when nothing could be written.
+std::string TakeScreenshot();
 
 // Holds each frame to at least 50/3 ms on the millisecond clock, carrying the remainder in
 // thirds of a millisecond so the long-run rate is exactly 60 per second.

@@ -59,7 +59,7 @@ constexpr Attempt kAttempts[7] = {
 int InitGraphics() {
   GraphicsState& s = State();
   BuildSineTable();
-  OpenLog("profile.txt");
+  OpenLog(LogPath().c_str());
   if (g_config && !g_config->notes.empty()) Log("%s", g_config->notes.c_str());
   s.pp = gfx::PresentParameters{};
 

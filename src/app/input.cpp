@@ -1,6 +1,11 @@
 #include "app/input.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "app/log.h"
 #include "platform/os/input_device.h"
+#include "platform/os/profile.h"
 
 CInput* g_input = nullptr;
 
@@ -13,6 +18,9 @@ const int CInput::kKeyCodes[CInput::kButtons] = {
 };
 
 namespace {
+// What each button is read from; starts as kKeyCodes.
+int g_bindings[CInput::kButtons] = {0x27, 0x25, 0x26, 0x28, 0x58, 0x5A, 0x53, 0x41,
+                                    0xA1, 0xA0, 0x66, 0x64, 0x68, 0x62, 0,    0};
 constexpr uint32_t kAxisLow = 1000;
 constexpr uint32_t kAxisHigh = 60000;
 
@@ -32,7 +40,7 @@ CInput::~CInput() {
 void CInput::Update() {
   for (int i = 0; i < kButtons; ++i) pressed_[i] = 0;
   for (int i = 0; i < kButtons; ++i)
-    if (os::GetAsyncKeyState(kKeyCodes[i]) < 0) pressed_[i] = 1;
+    if (os::GetAsyncKeyState(g_bindings[i]) < 0) pressed_[i] = 1;
   os::JoyInfo joy;
   if (os::JoyGetPos(joy)) {
     if (joy.xPos < kAxisLow) pressed_[1] = 1;
@@ -60,3 +68,25 @@ bool CInput::Trigger(int button) {
 }
 
 bool CInput::AnyDirection() const { return pressed_[0] || pressed_[1] || pressed_[2] || pressed_[3]; }
+
+void CInput::ResetKeyBindings() { std::memcpy(g_bindings, kKeyCodes, sizeof g_bindings); }
+
+int CInput::KeyBinding(int button) { return button >= 0 && button < kButtons ? g_bindings[button] : 0; }
+
+int CInput::LoadKeyBindings(const char* settingsFile) {
+  ResetKeyBindings();
+  int changed = 0;
+  for (int i = 0; i < kButtons; ++i) {
+    char key[16], name[256];
+    std::snprintf(key, sizeof key, "BUTTON%d", i);
+    if (os::GetPrivateProfileString("KEYS", key, "", name, sizeof name, settingsFile) == 0) continue;
+    const int code = os::KeyFromName(name);
+    if (code == 0) {
+      Log("[KEYS] %s: no key is called \"%s\"; the default is kept\n", key, name);
+      continue;
+    }
+    g_bindings[i] = code;
+    ++changed;
+  }
+  return changed;
+}

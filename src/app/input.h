@@ -19,8 +19,15 @@ class CInput {
   bool Trigger(int button);
   bool AnyDirection() const;
 
-  // Keyboard key (Windows virtual-key code) of each button; 0 = none.
+  // Default keyboard key (Windows virtual-key code) of each button; 0 = none.
   static const int kKeyCodes[kButtons];
+
+  // The key each button is read from now: the default unless the [KEYS] section of the
+  // settings file names another (BUTTON0 ... BUTTON15 = an SDL key name). A name that is not a
+  // key is logged and the default kept. Returns how many buttons were given another key.
+  static int LoadKeyBindings(const char* settingsFile);
+  static int KeyBinding(int button);
+  static void ResetKeyBindings();
 
  private:
   uint8_t pressed_[kButtons] = {};

@@ -9,10 +9,15 @@
 namespace app {
 namespace {
 FILE* g_logFile = nullptr;
-}
+std::string g_logPath = "profile.txt";
+}  // namespace
+
+void SetLogPath(const std::string& path) { g_logPath = path; }
+const std::string& LogPath() { return g_logPath; }
 
 bool OpenLog(const char* path) {
   CloseLog();
+  if (!path || !*path) return false;
   g_logFile = std::fopen(path, "wb");
   return g_logFile != nullptr;
 }

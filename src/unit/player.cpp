@@ -7,11 +7,12 @@
 #include <cstdlib>
 #include <optional>
 
+#include "app/app.h"
 #include "app/graphics.h"
 #include "app/input.h"
 #include "effect/particle_file.h"
-#include "effect/sprite.h"
 #include "effect/particle_unit.h"
+#include "effect/sprite.h"
 #include "resource/math_helpers.h"
 #include "resource/model.h"
 #include "resource/resource_cache.h"
@@ -303,7 +304,8 @@ void CPlayer::DrawScreen() {
   gfx::CDevice* device = app::GetDevice();
   if (!device) return;
   SetAlphaBlending(*device);
-  if (gfxutil::CFont* font = app::GetFont()) {
+  gfxutil::CFont* font = app::ReadoutShown() ? app::GetFont() : nullptr;
+  if (font) {
     char line[256];
     const float frame = body_.motion ? body_.motion->GetFrame() : 0.0f;
     for (int i = 0; i < 3; ++i) {

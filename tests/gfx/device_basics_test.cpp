@@ -28,29 +28,22 @@ TEST(FvfTest, BlendWeightCounts) {
   EXPECT_EQ(FvfBlendWeights(D3DFVF_XYZB4), 4u);
 }
 
-TEST(PresentRectTest, WindowedFillsTheDrawable) {
-  const PresentRect r = ComputePresentRect(640, 480, 1000, 500, false);
-  EXPECT_EQ(r.x, 0);
-  EXPECT_EQ(r.y, 0);
-  EXPECT_EQ(r.width, 1000);
-  EXPECT_EQ(r.height, 500);
-}
-
-TEST(PresentRectTest, FullScreenKeepsTheAspectWithBars) {
-  PresentRect r = ComputePresentRect(640, 480, 1920, 1080, true);  // pillar box
+// A resized window and the full-screen desktop alike show the picture with its aspect kept.
+TEST(PresentRectTest, KeepsTheAspectWithBars) {
+  PresentRect r = ComputePresentRect(640, 480, 1920, 1080);  // pillar box
   EXPECT_EQ(r.width, 1440);
   EXPECT_EQ(r.height, 1080);
   EXPECT_EQ(r.x, 240);
   EXPECT_EQ(r.y, 0);
-  r = ComputePresentRect(800, 300, 1024, 768, true);  // letter box
+  r = ComputePresentRect(800, 300, 1024, 768);  // letter box
   EXPECT_EQ(r.width, 1024);
   EXPECT_EQ(r.height, 384);
   EXPECT_EQ(r.x, 0);
   EXPECT_EQ(r.y, 192);
-  r = ComputePresentRect(640, 480, 1280, 960, true);  // same aspect: no bars
+  r = ComputePresentRect(640, 480, 1280, 960);  // same aspect: no bars
   EXPECT_EQ(r.width, 1280);
   EXPECT_EQ(r.height, 960);
-  r = ComputePresentRect(640, 480, 0, 0, true);
+  r = ComputePresentRect(640, 480, 0, 0);
   EXPECT_EQ(r.width, 0);
 }
 
@@ -233,7 +226,9 @@ TEST_F(DeviceLostTest, DrawsWhileLostAreDropped) {
   EXPECT_EQ(Px(32, 32), 0u);
 }
 
-TEST_F(DeviceTest, WindowedPresentFillsTheClientArea) {
+// A window whose shape differs from the back buffer's (the player resized it) shows the whole
+// picture scaled across its width, with bars above and below.
+TEST_F(DeviceTest, WindowedPresentKeepsTheAspectInAnyWindow) {
   device = MakeDevice(16, 8);
   ASSERT_TRUE(device);
   device->SetRenderState(D3DRS_LIGHTING, 0);
@@ -245,8 +240,13 @@ TEST_F(DeviceTest, WindowedPresentFillsTheClientArea) {
   ASSERT_TRUE(device->ReadLastPresent(shown, w, h));
   ASSERT_EQ(w, kWidth);
   ASSERT_EQ(h, kHeight);
-  EXPECT_EQ(shown[0] & 0xFFFFFF, 0x00FF00u);
-  EXPECT_EQ(shown[(h - 1) * w + (w - 1)] & 0xFFFFFF, 0x00FF00u);
+  const auto at = [&](uint32_t x, uint32_t y) { return shown[y * w + x] & 0xFFFFFF; };
+  EXPECT_EQ(at(0, 0), 0u);
+  EXPECT_EQ(at(w - 1, h - 1), 0u);
+  EXPECT_EQ(at(0, h / 2), 0x00FF00u);
+  EXPECT_EQ(at(w - 1, h / 2), 0x00FF00u);
+  EXPECT_EQ(at(w / 2, h / 4 + 1), 0x00FF00u);  // the picture is 64 x 32 from row 16
+  EXPECT_EQ(at(w / 2, h / 4 - 2), 0u);
 }
 
 TEST_F(DeviceTest, ScreenshotWritesAPng) {

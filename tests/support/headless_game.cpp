@@ -45,7 +45,7 @@ int CHeadlessGame::Run(Script script) {
   os::SetMessageBoxHook(BoxHook);
   app::SetFrameHook(FrameHook);
 
-  const int code = app::RunGame();
+  const int code = app::RunGame(options_.launch);
 
   app::SetFrameHook(nullptr);
   os::SetMessageBoxHook(nullptr);

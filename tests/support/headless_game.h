@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "platform/audio/device.h"
 #include "platform/os/clock.h"
 #include "support/fake_input.h"
@@ -19,6 +20,7 @@ struct Options {
   bool nullDevice = true;  // false: the off-screen GL device
   audio::Output sound = audio::Output::kLoopback;
   bool scriptedInput = true;  // false: the real keyboard and pads (SDL)
+  app::LaunchSettings launch;  // where the settings, log and screenshots go
 };
 
 class CHeadlessGame {

@@ -28,5 +28,7 @@ bool GenerateSounds(const COutput& out);
 bool GenerateParticles(const COutput& out);
 bool GenerateModels(const COutput& out);
 bool GenerateStages(const COutput& out);
+// The desktop icon at 48, 128 and 256 pixels: DIR/<n>x<n>/brimmel.png.
+bool GenerateIcons(const std::string& dir);
 
 }  // namespace assetgen

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "assetgen.h"
 #include "canvas.h"
 #include "font_face.h"
 #include "noise.h"
+#include "platform/gfx/png_writer.h"
 #include "textures.h"
 
 namespace assetgen {
@@ -276,7 +278,51 @@ CImage Blood() {
   return img;
 }
 
+// The desktop icon: the title card's dusk over the forest, its moon, and the title's lettering
+// reduced to the initial, on a rounded square. Drawn at each size rather than scaled, so the
+// small one keeps crisp edges.
+CImage Icon(CFontFace& font, int size) {
+  const float s = static_cast<float>(size) / 256.0f;
+  CImage img(size, size);
+  CCanvas c(img);
+  Sky(c, static_cast<int>(200 * s));
+  Stars(c, std::max(4, static_cast<int>(24 * s)), static_cast<int>(110 * s), 17);
+  Glow(c, 196 * s, 70 * s, 17 * s, Rgb(255, 226, 170));
+  Hills(c, 188 * s, 8 * s, 1.1f, 0.4f, Rgb(130, 88, 120));
+  ForestRow(c, 214 * s, 34 * s, 52 * s, 22 * s, Rgb(70, 56, 96), 41);
+  ForestRow(c, 262 * s, 60 * s, 90 * s, 40 * s, Rgb(30, 32, 52), 42);
+  Lettering(font, c, "B", 124 * s, 176 * s, static_cast<int>(172 * s), 0.0f, std::max(1.0f, 5 * s), kLetter,
+            kLetterEdge);
+  // Rounded corners, with a one-texel soft edge.
+  const float r = 44 * s, half = static_cast<float>(size) / 2;
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      const float dx = std::max(0.0f, std::fabs(static_cast<float>(x) + 0.5f - half) - (half - r));
+      const float dy = std::max(0.0f, std::fabs(static_cast<float>(y) + 0.5f - half) - (half - r));
+      const float inside = std::clamp(r - std::sqrt(dx * dx + dy * dy) + 0.5f, 0.0f, 1.0f);
+      uint32_t& px = img.At(x, y);
+      const uint32_t a = static_cast<uint32_t>(static_cast<float>(px >> 24) * inside + 0.5f);
+      px = (px & 0x00FFFFFFu) | (a << 24);
+    }
+  return img;
+}
+
 }  // namespace
+
+bool GenerateIcons(const std::string& dir) {
+  std::unique_ptr<CFontFace> font = CFontFace::Open();
+  if (!font) return false;
+  for (const int size : {48, 128, 256}) {
+    const std::string folder = dir + "/" + std::to_string(size) + "x" + std::to_string(size);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    const CImage icon = Icon(*font, size);
+    if (!gfx::WritePng(folder + "/brimmel.png", icon.argb.data(), static_cast<uint32_t>(size),
+                       static_cast<uint32_t>(size)))
+      return false;
+  }
+  return true;
+}
 
 bool GenerateImages(const COutput& out) {
   std::unique_ptr<CFontFace> font = CFontFace::Open();

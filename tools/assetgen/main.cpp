@@ -1,14 +1,17 @@
 // assetgen GAME_DIR: writes GAME_DIR/data/... (scripts, images, sounds, particles, models, stages).
+// assetgen --icons DIR: writes the desktop icons, DIR/<n>x<n>/brimmel.png.
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "assetgen.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: assetgen GAME_DIR\n");
+  if (argc < 2 || (std::string(argv[1]) == "--icons" && argc < 3)) {
+    std::fprintf(stderr, "usage: assetgen GAME_DIR | assetgen --icons DIR\n");
     return 2;
   }
+  if (std::string(argv[1]) == "--icons") return assetgen::GenerateIcons(argv[2]) ? 0 : 1;
   const assetgen::COutput out(argv[1]);
   // The tree is the generator's alone: start clean so files it no longer makes do not linger.
   std::error_code ec;

@@ -553,7 +553,7 @@ Result CGlDevice::Present() {
   if (CheckContextReset() || simulatedLost_) return D3DERR_DEVICELOST;
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
-  const PresentRect r = ComputePresentRect(bbWidth_, bbHeight_, dw, dh, !pp_.Windowed);
+  const PresentRect r = ComputePresentRect(bbWidth_, bbHeight_, dw, dh);
   if (gl_.scissor) {
     glDisable(GL_SCISSOR_TEST);
     gl_.scissor = false;

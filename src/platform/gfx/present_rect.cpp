@@ -2,13 +2,13 @@
 
 namespace gfx {
 
-PresentRect ComputePresentRect(uint32_t backWidth, uint32_t backHeight, int drawableWidth, int drawableHeight,
-                               bool fullScreen) {
+PresentRect ComputePresentRect(uint32_t backWidth, uint32_t backHeight, int drawableWidth,
+                               int drawableHeight) {
   PresentRect r;
   if (drawableWidth <= 0 || drawableHeight <= 0) return r;
   r.width = drawableWidth;
   r.height = drawableHeight;
-  if (!fullScreen || backWidth == 0 || backHeight == 0) return r;
+  if (backWidth == 0 || backHeight == 0) return r;
   // Compare aspects in integers so equal aspects give exactly the full drawable.
   const uint64_t lhs = static_cast<uint64_t>(drawableWidth) * backHeight;
   const uint64_t rhs = static_cast<uint64_t>(drawableHeight) * backWidth;

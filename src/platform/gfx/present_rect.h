@@ -8,9 +8,9 @@ struct PresentRect {
   int x = 0, y = 0, width = 0, height = 0;  // GL window coordinates (origin bottom left)
 };
 
-// Windowed: the whole drawable. Full screen: the largest centred rectangle with the back
-// buffer's aspect; the rest is left for black bars.
-PresentRect ComputePresentRect(uint32_t backWidth, uint32_t backHeight, int drawableWidth, int drawableHeight,
-                               bool fullScreen);
+// The largest centred rectangle of the drawable with the back buffer's aspect, in a window of
+// any size as in full screen; the rest is left for black bars.
+PresentRect ComputePresentRect(uint32_t backWidth, uint32_t backHeight, int drawableWidth,
+                               int drawableHeight);
 
 }  // namespace gfx

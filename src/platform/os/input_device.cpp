@@ -15,22 +15,37 @@ struct KeyMap {
 };
 
 constexpr KeyMap kKeys[] = {
-    {VK_ESCAPE, SDL_SCANCODE_ESCAPE}, {VK_LEFT, SDL_SCANCODE_LEFT},
-    {VK_UP, SDL_SCANCODE_UP},         {VK_RIGHT, SDL_SCANCODE_RIGHT},
-    {VK_DOWN, SDL_SCANCODE_DOWN},     {VK_NUMPAD2, SDL_SCANCODE_KP_2},
-    {VK_NUMPAD4, SDL_SCANCODE_KP_4},  {VK_NUMPAD6, SDL_SCANCODE_KP_6},
-    {VK_NUMPAD8, SDL_SCANCODE_KP_8},  {VK_F2, SDL_SCANCODE_F2},
-    {VK_LSHIFT, SDL_SCANCODE_LSHIFT}, {VK_RSHIFT, SDL_SCANCODE_RSHIFT},
-    {0x0D, SDL_SCANCODE_RETURN},      {0x20, SDL_SCANCODE_SPACE},
-    {0x70, SDL_SCANCODE_F1},          {0x72, SDL_SCANCODE_F3},
-    {0x73, SDL_SCANCODE_F4},
+    {VK_ESCAPE, SDL_SCANCODE_ESCAPE}, {VK_LEFT, SDL_SCANCODE_LEFT},     {VK_UP, SDL_SCANCODE_UP},
+    {VK_RIGHT, SDL_SCANCODE_RIGHT},   {VK_DOWN, SDL_SCANCODE_DOWN},     {VK_NUMPAD2, SDL_SCANCODE_KP_2},
+    {VK_NUMPAD4, SDL_SCANCODE_KP_4},  {VK_NUMPAD6, SDL_SCANCODE_KP_6},  {VK_NUMPAD8, SDL_SCANCODE_KP_8},
+    {VK_F2, SDL_SCANCODE_F2},         {VK_LSHIFT, SDL_SCANCODE_LSHIFT}, {VK_RSHIFT, SDL_SCANCODE_RSHIFT},
+    {0x0D, SDL_SCANCODE_RETURN},      {0x20, SDL_SCANCODE_SPACE},       {0x70, SDL_SCANCODE_F1},
+    {VK_F3, SDL_SCANCODE_F3},         {0x73, SDL_SCANCODE_F4},          {VK_F12, SDL_SCANCODE_F12},
+    {0x09, SDL_SCANCODE_TAB},         {0x08, SDL_SCANCODE_BACKSPACE},   {0xA2, SDL_SCANCODE_LCTRL},
+    {0xA3, SDL_SCANCODE_RCTRL},       {0x60, SDL_SCANCODE_KP_0},        {0x61, SDL_SCANCODE_KP_1},
+    {0x63, SDL_SCANCODE_KP_3},        {0x65, SDL_SCANCODE_KP_5},        {0x67, SDL_SCANCODE_KP_7},
+    {0x69, SDL_SCANCODE_KP_9},
 };
+
+// Codes for keys that have no entry above: the scancode above 16 bits.
+constexpr int kScancodeKey = 0x10000;
+
+bool IsLetter(int vk) { return vk >= 'A' && vk <= 'Z'; }
+bool IsDigit(int vk) { return vk >= '0' && vk <= '9'; }
+
+// Where the key that types this letter or digit sits in the current layout.
+SDL_Scancode ScancodeOfSymbol(int vk) {
+  const SDL_Keycode sym = IsLetter(vk) ? SDLK_a + (vk - 'A') : SDLK_0 + (vk - '0');
+  return SDL_GetScancodeFromKey(sym);
+}
 
 class CDeviceInput : public IInputSource {
  public:
   bool KeyDown(int vk) override {
     if (vk == 0) return false;
-    const SDL_Scancode sc = internal::ScancodeFromVirtualKey(vk);
+    const SDL_Scancode sc = IsLetter(vk) || IsDigit(vk) ? ScancodeOfSymbol(vk)
+                            : vk >= kScancodeKey        ? static_cast<SDL_Scancode>(vk - kScancodeKey)
+                                                        : internal::ScancodeFromVirtualKey(vk);
     if (sc == SDL_SCANCODE_UNKNOWN || !SDL_WasInit(SDL_INIT_VIDEO)) return false;
     int count = 0;
     const Uint8* state = SDL_GetKeyboardState(&count);
@@ -134,15 +149,22 @@ namespace internal {
 
 void HandleControllerEvent(const SDL_Event& e) { g_device.OnDeviceEvent(e); }
 
-int VirtualKeyFromScancode(SDL_Scancode sc) {
-  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
+int VirtualKeyFromKeysym(SDL_Keycode sym, SDL_Scancode sc) {
+  if (sym >= SDLK_a && sym <= SDLK_z) return 'A' + (sym - SDLK_a);
+  if (sym >= SDLK_0 && sym <= SDLK_9) return '0' + (sym - SDLK_0);
+  // A letter position whose layout types no Latin letter (Cyrillic, Greek) stays usable.
+  if (sym >= SDLK_SCANCODE_MASK || sym > 0x7F) {
+    if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
+  }
   for (const KeyMap& k : kKeys)
     if (k.sc == sc) return k.vk;
   return 0;
 }
 
 SDL_Scancode ScancodeFromVirtualKey(int vk) {
-  if (vk >= 'A' && vk <= 'Z') return static_cast<SDL_Scancode>(SDL_SCANCODE_A + (vk - 'A'));
+  if (IsLetter(vk)) return static_cast<SDL_Scancode>(SDL_SCANCODE_A + (vk - 'A'));
+  if (vk == '0') return SDL_SCANCODE_0;
+  if (vk >= '1' && vk <= '9') return static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (vk - '1'));
   for (const KeyMap& k : kKeys)
     if (k.vk == vk) return k.sc;
   return SDL_SCANCODE_UNKNOWN;
@@ -157,6 +179,36 @@ int16_t GetAsyncKeyState(int virtualKey) {
 }
 
 bool JoyGetPos(JoyInfo& info) { return g_source->ReadJoystick(info); }
+
+int KeyFromName(const char* name) {
+  if (!name || !*name) return 0;
+  const SDL_Keycode sym = SDL_GetKeyFromName(name);
+  if (sym == SDLK_UNKNOWN) return 0;
+  if (sym >= SDLK_a && sym <= SDLK_z) return 'A' + (sym - SDLK_a);
+  if (sym >= SDLK_0 && sym <= SDLK_9) return '0' + (sym - SDLK_0);
+  // Anything else is a place on the keyboard; SDL's default layout says which.
+  const SDL_Scancode sc = SDL_GetScancodeFromName(name) != SDL_SCANCODE_UNKNOWN
+                              ? SDL_GetScancodeFromName(name)
+                              : SDL_GetScancodeFromKey(sym);
+  if (sc == SDL_SCANCODE_UNKNOWN) return 0;
+  for (const KeyMap& k : kKeys)
+    if (k.sc == sc) return k.vk;
+  return kScancodeKey + static_cast<int>(sc);
+}
+
+int AddControllerMappings(const char* path) {
+  if (!path || !SDL_WasInit(SDL_INIT_GAMECONTROLLER)) return -1;
+  SDL_RWops* rw = SDL_RWFromFile(path, "rb");
+  if (!rw) return -1;
+  const int added = SDL_GameControllerAddMappingsFromRW(rw, 1);
+  // A mapping given for this run in the environment stays ahead of the file's.
+  const char* env = SDL_getenv("SDL_GAMECONTROLLERCONFIG");
+  if (added > 0 && env && *env) {
+    if (SDL_RWops* mem = SDL_RWFromConstMem(env, static_cast<int>(SDL_strlen(env))))
+      SDL_GameControllerAddMappingsFromRW(mem, 1);
+  }
+  return added;
+}
 
 namespace {
 // The test's own handle on each virtual pad it plugged in, by SDL instance id.

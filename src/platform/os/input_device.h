@@ -22,6 +22,8 @@ enum : int {
   VK_NUMPAD6 = 0x66,
   VK_NUMPAD8 = 0x68,
   VK_F2 = 0x71,
+  VK_F3 = 0x72,
+  VK_F12 = 0x7B,
   VK_LSHIFT = 0xA0,
   VK_RSHIFT = 0xA1,
 };
@@ -44,8 +46,19 @@ class IInputSource {
 // nullptr restores the real devices. The pointer is not owned.
 void SetInputSource(IInputSource* source);
 
-// GetAsyncKeyState's sign bit: negative while the key is down.
+// GetAsyncKeyState's sign bit: negative while the key is down. Letters and digits are found by
+// what the key types in the player's layout (as a virtual-key code is), so the key labelled Z
+// jumps on a QWERTZ keyboard too; other keys are found by their place on the keyboard.
 int16_t GetAsyncKeyState(int virtualKey);
+
+// The key code (for GetAsyncKeyState) of an SDL key name ("X", "Left", "Keypad 8", "Space",
+// "Right Shift", any case); 0 for a name SDL does not know. Keys without a Windows code get one
+// above 0xFFFF.
+int KeyFromName(const char* name);
+
+// Adds SDL game-controller mappings from a gamecontrollerdb.txt-style file (the joystick
+// service must be up). Returns how many were added or updated, -1 when the file is unreadable.
+int AddControllerMappings(const char* path);
 // joyGetPosEx on the first joystick: true (JOYERR_NOERROR) when one is there.
 bool JoyGetPos(JoyInfo& info);
 

@@ -7,8 +7,9 @@ namespace os::internal {
 SDL_Window* MainWindow();
 // Lets the input service see controller hot-plug events as the pump drains them.
 void HandleControllerEvent(const SDL_Event& e);
-// Maps an SDL scancode to the Windows virtual-key code, or 0.
-int VirtualKeyFromScancode(SDL_Scancode sc);
+// The Windows virtual-key code of a key event: letters and digits by the symbol the layout
+// gives, other keys by their place; 0 when the game has no use for the key.
+int VirtualKeyFromKeysym(SDL_Keycode sym, SDL_Scancode sc);
 SDL_Scancode ScancodeFromVirtualKey(int vk);
 
 }  // namespace os::internal

@@ -21,6 +21,7 @@ struct WindowState {
   WindowProc proc = nullptr;
   SDL_Window* window = nullptr;
   bool fullScreen = false;
+  bool quitOnSignals = false;
   int cursorCount = 0;
   std::mutex queueLock;
   std::deque<Message> queue;
@@ -58,7 +59,13 @@ void Translate(const SDL_Event& e) {
         Enqueue({WM_CLOSE, 0, 0});
         break;
       }
-      const int vk = internal::VirtualKeyFromScancode(e.key.keysym.scancode);
+      // Alt+Enter: window <-> desktop full screen, the usual desktop-game toggle.
+      if ((e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER) &&
+          (e.key.keysym.mod & KMOD_ALT)) {
+        if (!e.key.repeat) SetFullScreen(!W().fullScreen);
+        break;
+      }
+      const int vk = internal::VirtualKeyFromKeysym(e.key.keysym.sym, e.key.keysym.scancode);
       if (vk != 0) Enqueue({WM_KEYDOWN, static_cast<uintptr_t>(vk), e.key.repeat ? 1 : 0});
       break;
     }
@@ -95,7 +102,7 @@ bool InitSystem() {
   mallopt(M_TRIM_THRESHOLD, 128 * 1024);
 #endif
   SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, W().quitOnSignals ? "0" : "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     SDL_Log("SDL video: %s", SDL_GetError());
     return false;
@@ -105,6 +112,8 @@ bool InitSystem() {
   W().sdlUp = true;
   return true;
 }
+
+void SetQuitOnSignals(bool on) { W().quitOnSignals = on; }
 
 std::string SystemError() {
   const char* e = SDL_GetError();
@@ -137,16 +146,43 @@ void UnregisterWindowClass() {
 bool CreateMainWindow(const char* title, int width, int height, bool windowed) {
   if (!InitSystem() || W().proc == nullptr) return false;
   if (W().window) DestroyMainWindow();
-  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
-  if (!windowed) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
-  W().window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                width > 0 ? width : 1, height > 0 ? height : 1, flags);
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
+  const int clientW = width > 0 ? width : 1, clientH = height > 0 ? height : 1;
+  int w = clientW, h = clientH;
+  SDL_DisplayMode desktop;
+  if (!windowed) {
+    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    // Made at the desktop's size, so it covers the screen even where no window manager acts on
+    // the full-screen request (a bare X server).
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) w = desktop.w, h = desktop.h;
+  }
+  W().window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
   if (!W().window) {
     SDL_Log("SDL window: %s", SDL_GetError());
     return false;
   }
+  // While full screen this only sets the size Alt+Enter returns to.
+  if (!windowed) SDL_SetWindowSize(W().window, clientW, clientH);
   W().fullScreen = !windowed;
   W().cursorCount = 0;
+  return true;
+}
+
+bool SetFullScreen(bool on) {
+  if (!W().window) return false;
+  if (SDL_SetWindowFullscreen(W().window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+    SDL_Log("full screen: %s", SDL_GetError());
+    return false;
+  }
+  W().fullScreen = on;
+  // The pointer has nothing to do over a full-screen game; in a window it is needed to move it.
+  SDL_ShowCursor(on ? SDL_DISABLE : SDL_ENABLE);
+  return true;
+}
+
+bool ResizeMainWindow(int width, int height) {
+  if (!W().window || width <= 0 || height <= 0) return false;
+  SDL_SetWindowSize(W().window, width, height);
   return true;
 }
 
@@ -230,6 +266,21 @@ bool HasDisplay() {
   if (!W().sdlUp) return false;
   const char* d = SDL_GetCurrentVideoDriver();
   return d && std::strcmp(d, "offscreen") != 0 && std::strcmp(d, "dummy") != 0;
+}
+
+bool PushKeyEventForTests(const char* keyName, bool alt, const char* placeName) {
+  if (!W().sdlUp || !keyName) return false;
+  const SDL_Keycode key = SDL_GetKeyFromName(keyName);
+  const SDL_Scancode place = placeName ? SDL_GetScancodeFromName(placeName) : SDL_GetScancodeFromKey(key);
+  if (key == SDLK_UNKNOWN || place == SDL_SCANCODE_UNKNOWN) return false;
+  SDL_Event e{};
+  e.type = SDL_KEYDOWN;
+  e.key.state = SDL_PRESSED;
+  e.key.windowID = W().window ? SDL_GetWindowID(W().window) : 0;
+  e.key.keysym.sym = key;
+  e.key.keysym.scancode = place;
+  e.key.keysym.mod = alt ? KMOD_LALT : KMOD_NONE;
+  return SDL_PushEvent(&e) == 1;
 }
 
 }  // namespace os

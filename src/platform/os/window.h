@@ -26,6 +26,9 @@ using WindowProc = intptr_t (*)(uint32_t message, uintptr_t wParam, intptr_t lPa
 
 // Brings up the video, event and controller services. Safe to call more than once.
 bool InitSystem();
+// Whether SIGINT and SIGTERM arrive as a close request (the desktop program) or keep their
+// default action (tests that fork). Takes effect at the next InitSystem; off by default.
+void SetQuitOnSignals(bool on);
 void ShutdownSystem();
 // Why the last system or window call failed, in the video system's own words ("" when unknown).
 std::string SystemError();
@@ -33,9 +36,15 @@ std::string SystemError();
 bool RegisterWindowClass(const char* className, WindowProc proc);
 void UnregisterWindowClass();
 
-// windowed: a captioned, non-resizable window whose client area is width x height, centred.
-// full screen: a borderless window covering the desktop (the renderer scales into it).
+// windowed: a captioned window whose client area starts at width x height, centred; the player
+// may resize it. full screen: a borderless window covering the desktop. The renderer scales the
+// picture into either with its aspect kept.
 bool CreateMainWindow(const char* title, int width, int height, bool windowed);
+// Switches between the window and desktop full screen, keeping the window (and so its GL context
+// and everything made with it). Alt+Enter does this while playing. False when refused.
+bool SetFullScreen(bool on);
+// Sets the window's client size (as the player would by dragging its border).
+bool ResizeMainWindow(int width, int height);
 void ShowMainWindow();
 void DestroyMainWindow();
 bool HasMainWindow();
@@ -59,5 +68,11 @@ int ShowCursor(bool show);
 
 // True when a real display is behind the window (not the off-screen driver).
 bool HasDisplay();
+
+// Tests: sends a key press through SDL's own event queue, as the keyboard would (keyName is an
+// SDL key name such as "Return" or "F3"; alt holds Alt). placeName names the key's place (an
+// SDL scancode name) when the layout puts it elsewhere than SDL's default one, as "Y" for the
+// Z of a German keyboard. False when a name is unknown.
+bool PushKeyEventForTests(const char* keyName, bool alt, const char* placeName = nullptr);
 
 }  // namespace os

@@ -1,0 +1,396 @@
+#include "app/launch.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "app/app.h"
+#include "platform/os/user_dirs.h"
+#include "platform/os/window.h"
+
+#ifndef BRIMMEL_VERSION
+#define BRIMMEL_VERSION "0"
+#endif
+// Where an installed copy keeps its data: beside the program first (so a copy unpacked anywhere
+// finds its own), then the configured prefix.
+#ifndef BRIMMEL_DATA_FROM_PROGRAM
+#define BRIMMEL_DATA_FROM_PROGRAM "../share/games/brimmel"
+#endif
+#ifndef BRIMMEL_DATA_INSTALLED
+#define BRIMMEL_DATA_INSTALLED "/usr/share/games/brimmel"
+#endif
+
+namespace app {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSettingsName = "TORIDEN.ini";
+constexpr const char* kLogName = "profile.txt";
+constexpr const char* kPadMappingsName = "gamecontrollerdb.txt";
+constexpr int kLargestSide = 16384;
+
+bool IsDir(const std::string& p) {
+  std::error_code ec;
+  return !p.empty() && fs::is_directory(p, ec);
+}
+
+bool IsFile(const std::string& p) {
+  std::error_code ec;
+  return !p.empty() && fs::is_regular_file(p, ec);
+}
+
+bool HoldsData(const std::string& dir) { return IsDir(dir + "/data"); }
+
+std::string Join(const std::string& dir, const std::string& name) {
+  if (dir.empty() || dir == ".") return name;
+  return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+std::string Absolute(const std::string& path, const std::string& base) {
+  if (path.empty() || path.front() == '/') return path;
+  return fs::path(Join(base, path)).lexically_normal().string();
+}
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+  const size_t x = text.find('x');
+  if (x == 0 || x == std::string::npos || x + 1 >= text.size()) return false;
+  long values[2] = {0, 0};
+  const std::string parts[2] = {text.substr(0, x), text.substr(x + 1)};
+  for (int i = 0; i < 2; ++i) {
+    for (const char c : parts[i])
+      if (c < '0' || c > '9') return false;
+    if (parts[i].size() > 6) return false;
+    values[i] = std::strtol(parts[i].c_str(), nullptr, 10);
+    if (values[i] < 1 || values[i] > kLargestSide) return false;
+  }
+  width = static_cast<int>(values[0]);
+  height = static_cast<int>(values[1]);
+  return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine& out, std::string& reason) {
+  out = CommandLine{};
+  bool sawWindowed = false, sawFullScreen = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i] ? argv[i] : "";
+    if (arg == "--") {
+      if (i + 1 < argc) {
+        reason = std::string("unexpected argument '") + argv[i + 1] + "'";
+        return false;
+      }
+      break;
+    }
+    if (arg.rfind("--", 0) != 0) {
+      reason = arg.rfind("-", 0) == 0 && arg.size() > 1 ? "unknown option '" + arg + "'"
+                                                        : "unexpected argument '" + arg + "'";
+      return false;
+    }
+    const size_t eq = arg.find('=');
+    const std::string name = arg.substr(0, eq);
+    const bool hasInline = eq != std::string::npos;
+    const bool takesValue = name == "--size" || name == "--config" || name == "--data";
+    const bool known = takesValue || name == "--windowed" || name == "--fullscreen" || name == "--help" ||
+                       name == "--version";
+    if (!known) {
+      reason = "unknown option '" + name + "'";
+      return false;
+    }
+    if (!takesValue && hasInline) {
+      reason = "option '" + name + "' takes no value";
+      return false;
+    }
+    std::string value;
+    if (takesValue) {
+      if (hasInline) {
+        value = arg.substr(eq + 1);
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        reason = "option '" + name + "' needs a value";
+        return false;
+      }
+      if (value.empty()) {
+        reason = "option '" + name + "' needs a value";
+        return false;
+      }
+    }
+    if (name == "--windowed") {
+      sawWindowed = true;
+      out.window = 1;
+    } else if (name == "--fullscreen") {
+      sawFullScreen = true;
+      out.window = 0;
+    } else if (name == "--size") {
+      if (!ParseSize(value, out.width, out.height)) {
+        reason = "bad size '" + value + "' (expected WIDTHxHEIGHT, e.g. 1280x960)";
+        return false;
+      }
+    } else if (name == "--config") {
+      out.configFile = value;
+    } else if (name == "--data") {
+      out.dataDir = value;
+    } else if (name == "--help") {
+      out.help = true;
+    } else if (name == "--version") {
+      out.version = true;
+    }
+  }
+  if (sawWindowed && sawFullScreen) {
+    reason = "'--windowed' and '--fullscreen' exclude each other";
+    return false;
+  }
+  return true;
+}
+
+std::string UsageText() {
+  return "Usage: brimmel [OPTION]...\n"
+         "Play BRIMMEL: a walk through a home and a forest, with a bear in tow.\n"
+         "\n"
+         "      --windowed      play in a window (overrides WINDOW)\n"
+         "      --fullscreen    play full screen on the desktop (overrides WINDOW)\n"
+         "      --size WxH      draw at W x H pixels, e.g. 1280x960 (overrides WIDTH, HEIGHT)\n"
+         "      --config FILE   read the settings from FILE\n"
+         "      --data DIR      take the game's data from DIR/data\n"
+         "      --help          show this help and exit\n"
+         "      --version       show the version and exit\n"
+         "\n"
+         "Where things come from (the first that applies wins):\n"
+         "  settings     --config FILE; ./TORIDEN.ini in a game folder;\n"
+         "               $XDG_CONFIG_HOME/brimmel/TORIDEN.ini (~/.config/brimmel/), written\n"
+         "               with the defaults and a comment per key on the first run\n"
+         "  display      --windowed/--fullscreen and --size; then the settings file;\n"
+         "               then full screen at 640x480\n"
+         "  data         --data DIR; ./data in a game folder; the installed data\n"
+         "               (share/games/brimmel beside the program's games/ folder)\n"
+         "  log          ./profile.txt in a game folder; else\n"
+         "               $XDG_STATE_HOME/brimmel/profile.txt (~/.local/state/brimmel/)\n"
+         "  screenshots  (F12) $XDG_PICTURES_DIR/BRIMMEL/; else the log's folder\n"
+         "  game pads    SDL's own mappings; gamecontrollerdb.txt beside the settings\n"
+         "               file; then $SDL_GAMECONTROLLERCONFIG\n"
+         "A game folder is a working folder that holds data/ or TORIDEN.ini.\n"
+         "\n"
+         "Keys: arrows walk, X runs (and confirms), Z jumps, keypad 8 looks around,\n"
+         "keypad 6/2 circle the camera, Alt+Enter switches full screen, F3 hides the\n"
+         "read-out, F12 takes a screenshot, Esc quits.\n"
+         "\n"
+         "Exit status: 0 when the game ends normally, 1 when it cannot start, 2 for a\n"
+         "wrong option or value.\n";
+}
+
+namespace {
+// What a wrong command line gets: the forms, and where the rest is.
+const char* kShortUsage =
+    "Usage: brimmel [--windowed | --fullscreen] [--size WxH] [--config FILE] [--data DIR]\n"
+    "Try 'brimmel --help' for more information.\n";
+}  // namespace
+
+std::string VersionText() { return std::string("brimmel ") + BRIMMEL_VERSION + "\n"; }
+
+Environment CurrentEnvironment() {
+  Environment env;
+  env.workDir = os::WorkingDir();
+  env.configHome = os::ConfigHome();
+  env.stateHome = os::StateHome();
+  env.picturesDir = os::PicturesDir();
+  env.programDir = os::ProgramDir();
+  return env;
+}
+
+GamePaths ResolvePaths(const CommandLine& line, const Environment& env) {
+  GamePaths p;
+  const std::string& work = env.workDir;
+  p.gameFolder = HoldsData(work) || IsFile(Join(work, kSettingsName));
+
+  // Data: the option, the game folder's own, then the installed copy.
+  if (!line.dataDir.empty()) {
+    const std::string dir = Absolute(line.dataDir, work);
+    if (!HoldsData(dir)) {
+      p.error = "no data/ folder in '" + line.dataDir + "'";
+      return p;
+    }
+    p.dataDir = dir;
+  } else if (!HoldsData(work)) {
+    std::string candidates[2] = {
+        env.programDir.empty()
+            ? std::string()
+            : fs::path(Join(env.programDir, BRIMMEL_DATA_FROM_PROGRAM)).lexically_normal().string(),
+        BRIMMEL_DATA_INSTALLED};
+    p.dataDir = candidates[1];
+    for (const std::string& c : candidates)
+      if (!c.empty() && HoldsData(c)) {
+        p.dataDir = c;
+        break;
+      }
+  }
+  // Once the game moves into another folder, every other path has to be absolute.
+  const bool moves = !p.dataDir.empty();
+  const std::string here = moves ? work : std::string();
+
+  if (!line.configFile.empty()) {
+    p.configFile = Absolute(line.configFile, work);
+    if (!IsFile(p.configFile)) {
+      p.error = "cannot read the settings file '" + line.configFile + "'";
+      return p;
+    }
+  } else if (p.gameFolder) {
+    p.configFile = Join(here, kSettingsName);
+  } else if (!env.configHome.empty()) {
+    p.configFile = env.configHome + "/brimmel/" + kSettingsName;
+    p.createConfig = true;
+  }
+
+  std::string stateDir;
+  if (p.gameFolder) {
+    stateDir = here;
+    p.logFile = Join(here, kLogName);
+  } else if (!env.stateHome.empty()) {
+    stateDir = env.stateHome + "/brimmel";
+    p.logFile = stateDir + "/" + kLogName;
+  }
+  p.screenshotDir = !env.picturesDir.empty() ? env.picturesDir + "/BRIMMEL"
+                    : stateDir.empty()       ? work
+                                             : stateDir;
+  if (moves) p.screenshotDir = Absolute(p.screenshotDir, work);
+
+  const size_t slash = p.configFile.rfind('/');
+  if (!p.configFile.empty())
+    p.controllerMappings = slash == std::string::npos ? std::string(kPadMappingsName)
+                                                      : p.configFile.substr(0, slash + 1) + kPadMappingsName;
+  return p;
+}
+
+bool WriteDefaultSettings(const std::string& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out << "; BRIMMEL settings, read once at start-up. Lines starting with ';' are comments;\n"
+         "; delete this file to have it written again with the defaults.\n"
+         "[TORIDEN]\n"
+         "; WINDOW: 0 = full screen on the desktop, any other number = in a window.\n"
+         "; The picture is scaled to the screen or window with its aspect kept.\n"
+         "WINDOW=0\n"
+         "; WIDTH, HEIGHT: the size the game draws at, and the window's first size.\n"
+         "WIDTH=640\n"
+         "HEIGHT=480\n"
+         "; FORMAT: the full-screen colour format (R5G6B5, X8R8G8B8, ...). An unknown name\n"
+         "; keeps the game from starting in full screen.\n"
+         "FORMAT=R5G6B5\n"
+         "; DISPLAYNO: kept for older files; the game always opens on the first display.\n"
+         "DISPLAYNO=0\n"
+         "; QUALITY: kept for older files; it changes nothing.\n"
+         "QUALITY=1\n"
+         "; FPS: kept for older files; the game always runs at 60 frames a second.\n"
+         "FPS=60\n"
+         "\n"
+         "; Keys: remove the ';' before [KEYS] and before a BUTTON line to give that button\n"
+         "; another key, by its SDL name (Left, Right, Up, Down, A to Z, 0 to 9, Space,\n"
+         "; Return, Tab, Left Shift, Right Ctrl, Keypad 8, ...). A name that SDL does not know\n"
+         "; is written to the log and the default kept. Letters follow the keyboard layout.\n"
+         ";[KEYS]\n"
+         "; BUTTON0: walk right; circles the camera slowly while looking around.\n"
+         ";BUTTON0=Right\n"
+         "; BUTTON1: walk left; circles the camera slowly the other way.\n"
+         ";BUTTON1=Left\n"
+         "; BUTTON2: walk forward.\n"
+         ";BUTTON2=Up\n"
+         "; BUTTON3: walk back.\n"
+         ";BUTTON3=Down\n"
+         "; BUTTON4: run while held; confirm on the title.\n"
+         ";BUTTON4=X\n"
+         "; BUTTON5: jump.\n"
+         ";BUTTON5=Z\n"
+         "; BUTTON6 to BUTTON9: not used by the game.\n"
+         ";BUTTON6=S\n"
+         ";BUTTON7=A\n"
+         ";BUTTON8=Right Shift\n"
+         ";BUTTON9=Left Shift\n"
+         "; BUTTON10: circle the camera one way.\n"
+         ";BUTTON10=Keypad 6\n"
+         "; BUTTON11: not used by the game.\n"
+         ";BUTTON11=Keypad 4\n"
+         "; BUTTON12: look around (on and off).\n"
+         ";BUTTON12=Keypad 8\n"
+         "; BUTTON13: circle the camera the other way.\n"
+         ";BUTTON13=Keypad 2\n"
+         "; BUTTON14, BUTTON15: no key; not used by the game.\n";
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+namespace {
+
+// Makes the folder a file goes in; reports once on stderr when it cannot.
+bool PrepareFolderOf(const std::string& file, const char* what) {
+  const size_t slash = file.rfind('/');
+  if (slash == std::string::npos || slash == 0) return true;
+  const std::string dir = file.substr(0, slash);
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec || !IsDir(dir)) {
+    std::fprintf(stderr, "brimmel: cannot make the folder '%s' (%s); %s\n", dir.c_str(),
+                 ec ? ec.message().c_str() : "not a folder", what);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  CommandLine line;
+  std::string reason;
+  if (!ParseCommandLine(argc, argv, line, reason)) {
+    std::fprintf(stderr, "brimmel: %s\n%s", reason.c_str(), kShortUsage);
+    return 2;
+  }
+  if (line.help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return 0;
+  }
+  if (line.version) {
+    std::fputs(VersionText().c_str(), stdout);
+    return 0;
+  }
+  const Environment env = CurrentEnvironment();
+  const GamePaths paths = ResolvePaths(line, env);
+  if (!paths.error.empty()) {
+    std::fprintf(stderr, "brimmel: %s\n%s", paths.error.c_str(), kShortUsage);
+    return 2;
+  }
+
+  if (paths.createConfig && !IsFile(paths.configFile) &&
+      PrepareFolderOf(paths.configFile, "the settings stay at their defaults")) {
+    if (!WriteDefaultSettings(paths.configFile))
+      std::fprintf(stderr, "brimmel: cannot write '%s'; the settings stay at their defaults\n",
+                   paths.configFile.c_str());
+  }
+  LaunchSettings settings;
+  settings.configFile = paths.configFile;
+  settings.logFile = paths.logFile;
+  if (!paths.logFile.empty() && !PrepareFolderOf(paths.logFile, "no log is kept")) settings.logFile.clear();
+  settings.screenshotDir = paths.screenshotDir;
+  settings.controllerMappings = paths.controllerMappings;
+  settings.window = line.window;
+  settings.width = line.width;
+  settings.height = line.height;
+
+  if (!paths.dataDir.empty()) {
+    if (!HoldsData(paths.dataDir)) {
+      std::fprintf(stderr, "brimmel: no game data in '%s' (use --data DIR)\n", paths.dataDir.c_str());
+      return 1;
+    }
+    if (!os::ChangeWorkingDir(paths.dataDir)) {
+      std::fprintf(stderr, "brimmel: cannot enter '%s'\n", paths.dataDir.c_str());
+      return 1;
+    }
+  }
+  // Ctrl+C in a terminal, or a session ending, closes the game as its window's close box does.
+  os::SetQuitOnSignals(true);
+  return RunGame(settings);
+}
+
+}  // namespace app

@@ -1,0 +1,26 @@
+// Where a desktop user's own files belong (the XDG base and user directories) and where the
+// running program was installed. Only the environment and the user-dirs file are read here;
+// nothing is created.
+#pragma once
+#include <string>
+
+namespace os {
+
+// $XDG_CONFIG_HOME, else ~/.config; "" when neither is known. Relative values are ignored, as
+// the base-directory rules ask.
+std::string ConfigHome();
+// $XDG_STATE_HOME, else ~/.local/state; "" when neither is known.
+std::string StateHome();
+// The user's pictures folder: $XDG_PICTURES_DIR, else the XDG_PICTURES_DIR line of
+// user-dirs.dirs in the config home; "" when none is set or it is the home folder itself
+// (which is how a disabled user folder is written).
+std::string PicturesDir();
+// The folder of the running executable (no trailing slash); "" when it cannot be read.
+std::string ProgramDir();
+
+// The working folder, in the form ProgramDir gives it ("" when unreadable).
+std::string WorkingDir();
+// False when the folder could not be entered.
+bool ChangeWorkingDir(const std::string& dir);
+
+}  // namespace os

@@ -51,6 +51,7 @@ function(brimmel_web_game target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site} SUFFIX ".js")
   target_link_options(${target} PRIVATE
     -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864
+    -sTOTAL_STACK=8388608
     -sFORCE_FILESYSTEM=1 -sINVOKE_RUN=0 -sEXIT_RUNTIME=0 -sENVIRONMENT=web
     "-sEXPORTED_RUNTIME_METHODS=['callMain','FS_createPath','FS_createDataFile','FS_createPreloadedFile','addRunDependency','removeRunDependency']" -lopenal)
   # The data tree, the settings file and the font, packed into one download.
@@ -59,7 +60,7 @@ function(brimmel_web_game target)
     COMMAND ${CMAKE_COMMAND} -E env EM_CONFIG=$ENV{EM_CONFIG}
       ${BRIMMEL_PYTHON} ${EMSCRIPTEN_ROOT_PATH}/tools/file_packager.py ${pack}
       --preload ${BRIMMEL_HOST_BUILD}/game/data@/data ${CMAKE_SOURCE_DIR}/TORIDEN.ini@/TORIDEN.ini
-      ${BRIMMEL_WEB_FONT}@/fonts/ipag.ttf --js-output=${site}/brimmel-data.js --no-heap-copy --exclude .generated
+      ${BRIMMEL_WEB_FONT}@/fonts/ipag.ttf --js-output=${site}/brimmel-data.js --exclude "*/.generated"
     COMMAND gzip -9 -n -k -f ${pack} ${site}/brimmel-data.js
     DEPENDS ${BRIMMEL_HOST_BUILD}/game/data/.generated ${CMAKE_SOURCE_DIR}/TORIDEN.ini
     COMMENT "Packing the data tree for the browser")

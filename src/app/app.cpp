@@ -2,10 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/config.h"
 #include "app/graphics.h"
 #include "app/input.h"
+#include "app/log.h"
+#include "platform/gfx/device.h"
 #include "platform/os/clock.h"
 #include "platform/os/host_loop.h"
 #include "platform/os/input_device.h"
@@ -110,6 +113,24 @@ int HostTurn() {
   return static_cast<int>(due);
 }
 
+// A start-up failure: the reason goes to the log and, with a pointer to the log, to the player.
+void ReportStartFailure(const std::string& reason) {
+  Log("%s\n", reason.c_str());
+  os::MessageBox((reason + " See profile.txt.").c_str(), kTitle);
+}
+
+// Why no graphics device could be made. A full-screen FORMAT that cannot be a back buffer fails
+// every attempt, so that is named rather than blamed on the driver.
+std::string GraphicsFailure(const CConfig& config) {
+  if (config.window == 0 && !gfx::CDevice::IsBackBufferFormat(static_cast<uint32_t>(config.format))) {
+    const char* what = config.format == 0 ? "is not a format name this game knows"
+                                          : "cannot be the format of a full-screen picture";
+    return "FORMAT=" + config.formatName + " in TORIDEN.ini " + what +
+           "; use a colour format such as R5G6B5 or X8R8G8B8, or WINDOW=1.";
+  }
+  return "The graphics device could not be created (OpenGL 3.3 is required).";
+}
+
 }  // namespace
 
 void CFramePacer::Pace() {
@@ -160,12 +181,22 @@ int RunGame() {
   ResetLoopState();
   CConfig* config = new CConfig();
 
+  // Before the graphics start-up, which opens the log, a failure opens it itself, so the reason
+  // replaces the previous run's log.
+  auto failBeforeGraphics = [config](const std::string& reason) {
+    OpenLog("profile.txt");
+    if (!config->notes.empty()) Log("%s", config->notes.c_str());
+    ReportStartFailure(reason);
+    CloseLog();
+  };
   if (!os::RegisterWindowClass(kClassName, WindowProc) || !os::InitSystem()) {
+    failBeforeGraphics("The video system could not be started: " + os::SystemError() + ".");
     delete config;
-    return 0;
+    os::UnregisterWindowClass();
+    return 1;
   }
   if (!os::CreateMainWindow(kTitle, config->width, config->height, config->window != 0)) {
-    os::MessageBox("The game window could not be opened (no display?).", kTitle);
+    failBeforeGraphics("The game window could not be opened: " + os::SystemError() + ".");
     delete config;
     os::ShutdownSystem();
     return 1;
@@ -173,9 +204,10 @@ int RunGame() {
   os::ShowMainWindow();
 
   if (!InitGraphics()) {
-    // Nothing could be drawn: say so and fail, rather than run blind and report success.
-    os::MessageBox("The graphics device could not be created (OpenGL 3.3 is required). See profile.txt.",
-                   kTitle);
+    // Nothing could be drawn: say so and fail, rather than run blind and report success. The
+    // device's own log line has no line end.
+    Log("\n");
+    ReportStartFailure(GraphicsFailure(*config));
     ShutdownGraphics();
     delete config;
     os::DestroyMainWindow();

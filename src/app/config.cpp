@@ -1,5 +1,6 @@
 #include "app/config.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,6 +26,21 @@ int ReadInt(const char* key, const char* def, const char* file) {
   return std::atoi(buf);
 }
 
+// No window can be 0 or fewer pixels wide or high ("WIDTH=" reads as 0): such a size keeps its
+// default, and the line is kept for the log, which opens later.
+int ReadSize(const char* key, int fallback, const char* file, std::string& notes) {
+  char def[16], buf[256];
+  std::snprintf(def, sizeof def, "%d", fallback);
+  os::GetPrivateProfileString("TORIDEN", key, def, buf, sizeof buf, file);
+  const int value = std::atoi(buf);
+  if (value > 0) return value;
+  char line[400];
+  std::snprintf(line, sizeof line, "%s: %s=\"%s\" gives %d, which no window can have; keeping %d\n", file,
+                key, buf, value, fallback);
+  notes += line;
+  return fallback;
+}
+
 }  // namespace
 
 int CConfig::FormatFromName(const char* name) {
@@ -36,11 +52,12 @@ int CConfig::FormatFromName(const char* name) {
 CConfig::CConfig(const char* fileName) {
   g_config = this;
   displayNo = ReadInt("DISPLAYNO", "0", fileName);
-  width = ReadInt("WIDTH", "640", fileName);
-  height = ReadInt("HEIGHT", "480", fileName);
+  width = ReadSize("WIDTH", 640, fileName, notes);
+  height = ReadSize("HEIGHT", 480, fileName, notes);
   window = ReadInt("WINDOW", "0", fileName);
   char buf[256];
   os::GetPrivateProfileString("TORIDEN", "FORMAT", "R5G6B5", buf, sizeof buf, fileName);
+  formatName = buf;
   format = FormatFromName(buf);
   quality = ReadInt("QUALITY", "1", fileName);
   fps = ReadInt("FPS", "60", fileName);

@@ -1,6 +1,7 @@
 // The display configuration, read once at start-up from TORIDEN.ini (section TORIDEN) in the
 // working directory. Missing file, section or key give the defaults; nothing is ever written.
 #pragma once
+#include <string>
 
 class CConfig {
  public:
@@ -20,6 +21,9 @@ class CConfig {
   int quality = 1;    // kept, unused
   int fps = 60;       // kept, unused: the rate is fixed
   int displayNo = 0;  // kept, unused: the default adapter is always used
+
+  std::string formatName;  // FORMAT as read, for messages about it
+  std::string notes;       // lines about values that were not taken, for the log once it is open
 };
 
 extern CConfig* g_config;

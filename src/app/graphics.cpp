@@ -4,10 +4,7 @@
 #include "app/log.h"
 #include "effect/sprite.h"
 #include "platform/os/window.h"
-#if __has_include("resource/math_helpers.h")
 #include "resource/math_helpers.h"
-#define BRIMMEL_HAVE_SINE_TABLE 1
-#endif
 
 namespace app {
 namespace {
@@ -61,10 +58,9 @@ constexpr Attempt kAttempts[7] = {
 
 int InitGraphics() {
   GraphicsState& s = State();
-#ifdef BRIMMEL_HAVE_SINE_TABLE
   BuildSineTable();
-#endif
   OpenLog("profile.txt");
+  if (g_config && !g_config->notes.empty()) Log("%s", g_config->notes.c_str());
   s.pp = gfx::PresentParameters{};
 
   // Stands in for creating the Direct3D object: nothing can be drawn without the main window.
@@ -132,6 +128,14 @@ int InitGraphics() {
     desc.charSet = 128;
     desc.faceName = "ＭＳ ゴシック";
     s.font = gfxutil::CFont::Create(*s.device, desc);
+    // Without a Japanese-capable face the player's text is missing or boxes: say what was asked
+    // for and what fontconfig offered, so the missing package can be named.
+    if (!s.font)
+      Log("Font \"%s\" (Japanese) not found: fontconfig offers no usable face, so no text is shown\n",
+          desc.faceName.c_str());
+    else if (!s.font->HasGlyph(0x3042) || !s.font->HasGlyph(0x6F22))
+      Log("Font \"%s\" (Japanese) not found: using \"%s\" (%s), which has no Japanese glyphs\n",
+          desc.faceName.c_str(), s.font->FamilyName().c_str(), s.font->FacePath().c_str());
     s.blackSprite = boost::shared_ptr<CSprite>(new CSprite("data/image/black.bmp"));
     s.createdOnce = true;
   }

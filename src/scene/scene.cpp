@@ -96,6 +96,15 @@ void ReadTriple(const std::list<std::string>& section, float scale, gfxutil::Vec
   std::exit(3);
 }
 
+// Ends the process at once, with no orderly shutdown. The music worker is stopped first, and the
+// exit skips static destructors and library teardown: they would wait for, or pull the device from
+// under, threads still running (the music worker, the sound output's service thread).
+[[noreturn]] void EndProcessNow(int code) {
+  StopStream();
+  std::fflush(nullptr);
+  std::quick_exit(code);
+}
+
 }  // namespace
 
 void CScene::SetTraceHook(TraceHook hook) { g_traceHook = hook; }
@@ -236,7 +245,7 @@ void CScene::RenderWorld() {
       while (os::ShowCursor(true) < -1) {
       }
       os::MessageBox("Device Lost!", "EXIT");
-      std::exit(0);
+      EndProcessNow(0);
     }
     if (r == gfx::D3DERR_DEVICENOTRESET) app::SetDeviceLost(false);
   }
@@ -264,7 +273,8 @@ void CScene::RenderWorld() {
   app::SetPreviousClearColor(g_world.clearColor);
 
   const gfxutil::Vector4 eye = g_cameraManager ? g_cameraManager->GetEyePosition() : gfxutil::Vector4();
-  UpdateListener(gfxutil::Vector3(eye.x, eye.y, eye.z));
+  const CCamera* camera = g_cameraManager ? g_cameraManager->Current() : nullptr;
+  UpdateListener(gfxutil::Vector3(eye.x, eye.y, eye.z), camera ? camera->View() : gfxutil::Matrix());
 
   device->SetRenderState(gfx::D3DRS_SPECULARENABLE, 0);
   device->SetRenderState(gfx::D3DRS_COLORVERTEX, 1);

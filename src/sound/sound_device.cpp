@@ -34,8 +34,14 @@ bool InitSound() {
   return true;
 }
 
-void UpdateListener(const gfxutil::Vector3& eye) {
-  if (g_listener) g_listener->SetPosition(eye.x, eye.y, eye.z);
+void UpdateListener(const gfxutil::Vector3& eye, const gfxutil::Matrix& view) {
+  if (!g_listener) return;
+  g_listener->SetPosition(eye.x, eye.y, eye.z);
+  // The camera circles the player: a listener left facing +z would swap left and right whenever
+  // the camera looks the other way. The view's second and third columns are the camera's up and
+  // forward axes in the world.
+  const auto& m = view.m;
+  g_listener->SetOrientation(m[0][2], m[1][2], m[2][2], m[0][1], m[1][1], m[2][1]);
 }
 
 bool ShutdownSound() {

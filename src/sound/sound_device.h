@@ -7,8 +7,9 @@
 // Creates the device and the listener; on failure shows a message box and returns false, and the
 // game goes on silent. The cooperative level needs no window here, so none is passed.
 bool InitSound();
-// Puts the listener at the eye position, at once. The frame render passes the camera manager's eye.
-void UpdateListener(const gfxutil::Vector3& eye);
+// Puts the listener at the eye and turns it the way the view looks, at once. The frame render
+// passes the current camera's eye and view.
+void UpdateListener(const gfxutil::Vector3& eye, const gfxutil::Matrix& view);
 // Releases listener, primary buffer and device, in that order.
 bool ShutdownSound();
 

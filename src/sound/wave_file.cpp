@@ -1,6 +1,9 @@
 #include "sound/wave_file.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "app/log.h"
 
 namespace {
 
@@ -41,28 +44,38 @@ int CWaveFile::Open(const char* path) {
   if (!ReadAt(f, 0, header, sizeof header) || std::memcmp(header, "RIFF", 4) != 0 ||
       std::memcmp(header + 8, "WAVE", 4) != 0)
     return Fail("not a RIFF/WAVE file");
-  const uint64_t riffEnd = 8 + static_cast<uint64_t>(U32(header + 4));
-  if (riffEnd > fileSize) return Fail("the RIFF chunk runs past the end of the file");
+  // A writer that streams cannot go back to fill in its sizes and leaves 0 or 0xFFFFFFFF; a cut
+  // file claims more than it holds. Either way what the file holds is read.
+  const uint32_t riffSize = U32(header + 4);
+  const bool riffUnknown = riffSize == 0 || riffSize == 0xFFFFFFFFu;
+  const uint64_t riffClaim = 8 + static_cast<uint64_t>(riffSize);
+  const uint64_t riffEnd = riffUnknown ? fileSize : std::min(riffClaim, fileSize);
 
   // One walk over the chunks finds both and checks every size on the way.
   uint64_t fmtOffset = 0, dataOffset = 0;
-  uint32_t fmtSize = 0, dataSize = 0;
-  bool haveFmt = false, haveData = false;
+  uint32_t fmtSize = 0, dataSize = 0, dataClaim = 0;
+  bool haveFmt = false, haveData = false, dataUnknown = false;
   for (uint64_t at = 12; at + 8 <= riffEnd;) {
     uint8_t chunk[8];
     if (!ReadAt(f, at, chunk, sizeof chunk)) return Fail("cannot read the file");
     const uint32_t size = U32(chunk + 4);
     const uint64_t body = at + 8;
-    if (body + size > riffEnd) return Fail("a chunk runs past the end of the RIFF chunk");
-    if (!haveFmt && std::memcmp(chunk, "fmt ", 4) == 0) {
+    const bool cut = body + size > riffEnd;
+    if (!haveData && std::memcmp(chunk, "data", 4) == 0) {
+      haveData = true;
+      dataOffset = body;
+      dataClaim = size;
+      dataUnknown = size == 0xFFFFFFFFu || (size == 0 && riffUnknown);
+      dataSize =
+          static_cast<uint32_t>(dataUnknown || cut ? std::min<uint64_t>(riffEnd - body, 0xFFFFFFFFu) : size);
+      if (dataUnknown) break;  // the samples run to the end: nothing after them to find
+    } else if (!haveFmt && std::memcmp(chunk, "fmt ", 4) == 0) {
+      if (cut) return Fail("the fmt chunk runs past the end of the file");
       haveFmt = true;
       fmtOffset = body;
       fmtSize = size;
-    } else if (!haveData && std::memcmp(chunk, "data", 4) == 0) {
-      haveData = true;
-      dataOffset = body;
-      dataSize = size;
     }
+    if (cut) break;
     at = body + size + (size & 1);
   }
   if (!haveFmt) return Fail("no fmt chunk");
@@ -103,6 +116,14 @@ int CWaveFile::Open(const char* path) {
   size_ = format_.blockAlign ? dataSize / format_.blockAlign * format_.blockAlign : dataSize;
   dataOffset_ = dataOffset;
   if (!Rewind()) return Fail("cannot read the data chunk");
+  if (dataUnknown)
+    Log("wave file %s does not give its data size: playing the %u bytes it holds\n", path, size_);
+  else if (dataSize < dataClaim)
+    Log("short wave file %s: %u of its %u data bytes are there, playing %u\n", path, dataSize, dataClaim,
+        size_);
+  else if (!riffUnknown && riffClaim > fileSize)
+    Log("short wave file %s: the RIFF chunk claims %llu bytes, the file holds %llu\n", path,
+        static_cast<unsigned long long>(riffClaim), static_cast<unsigned long long>(fileSize));
   return 0;
 }
 

@@ -1,6 +1,7 @@
 // Reader of RIFF/WAVE files: the format from the "fmt " chunk and the samples of the "data" chunk,
-// read piece by piece. Every chunk size is checked against the file when it is opened, so a
-// truncated file or one whose sizes lie fails to open instead of being read past its end.
+// read piece by piece. Sizes are checked against the file when it is opened: samples cut short
+// (a truncated file, or a streaming writer's 0 or 0xFFFFFFFF sizes) are read as far as the file
+// goes and the shortfall is logged; a damaged "fmt " chunk fails to open.
 #pragma once
 #include <cstdint>
 #include <cstdio>

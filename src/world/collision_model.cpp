@@ -6,6 +6,7 @@
 #include <bit>
 #include <climits>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -47,13 +48,35 @@ bool ReadFile(const std::string& name, std::vector<uint8_t>& out) {
   return ok;
 }
 
+// Puts the reason into `report` (when asked for) and answers false.
+bool Refuse(std::string* report, const char* format, ...) __attribute__((format(printf, 2, 3)));
+bool Refuse(std::string* report, const char* format, ...) {
+  if (report) {
+    char text[160];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    *report = text;
+  }
+  return false;
+}
+
 }  // namespace
 
 CCollisionModel::CCollisionModel() = default;
 
 CCollisionModel::CCollisionModel(const std::string& fileName) {
   std::vector<uint8_t> data;
-  if (!ReadFile(fileName, data) || !Parse(data.data(), data.size())) Log("Not Found %s", fileName.c_str());
+  if (!ReadFile(fileName, data)) {
+    Log("Not Found %s", fileName.c_str());
+    return;
+  }
+  std::string report;
+  if (!Parse(data.data(), data.size(), &report))
+    Log("bad collision file %s: %s\n", fileName.c_str(), report.c_str());
+  else if (!report.empty())
+    Log("collision file %s: %s\n", fileName.c_str(), report.c_str());
 }
 
 CCollisionModel::~CCollisionModel() = default;
@@ -63,8 +86,9 @@ void CCollisionModel::Reset() {
   groupCount_ = 0;
 }
 
-bool CCollisionModel::Parse(const uint8_t* data, size_t size) {
+bool CCollisionModel::Parse(const uint8_t* data, size_t size, std::string* report) {
   Reset();
+  if (report) report->clear();
   // Every count is checked against the bytes that remain before anything is allocated, so a
   // damaged file can neither make us read past its end nor allocate more than its size warrants.
   size_t at = 0;
@@ -73,44 +97,61 @@ bool CCollisionModel::Parse(const uint8_t* data, size_t size) {
     std::memcpy(&v, data + at, 4);
     at += 4;
   };
-  if (!data || size < 4) return false;
+  if (!data || size < 4)
+    return Refuse(report, "%zu bytes, too few for a group count", data ? size : size_t{0});
   int32_t groupCount = 0;
   readInt(groupCount);
-  if (groupCount < 0 ||
-      static_cast<size_t>(groupCount) > remaining() / (kGroupHeaderBytes + kGroupTrailerBytes))
-    return false;
+  if (groupCount < 0) return Refuse(report, "group count %d is negative", groupCount);
+  if (static_cast<size_t>(groupCount) > remaining() / (kGroupHeaderBytes + kGroupTrailerBytes))
+    return Refuse(report, "%d groups cannot fit in %zu bytes", groupCount, size);
 
   std::unique_ptr<CollisionGroup[]> groups(new (std::nothrow) CollisionGroup[groupCount]);
-  if (!groups && groupCount > 0) return false;
+  if (!groups && groupCount > 0) return Refuse(report, "no memory for %d groups", groupCount);
   for (int32_t g = 0; g < groupCount; ++g) {
     CollisionGroup& group = groups[g];
-    if (remaining() < kGroupHeaderBytes) return false;
+    if (remaining() < kGroupHeaderBytes)
+      return Refuse(report, "group %d: the file ends before its counts", g);
     int32_t triangleCount = 0, indexCount = 0;
     readInt(triangleCount);
     readInt(indexCount);
-    if (triangleCount < 0 || triangleCount > kMaxGroupTriangles || indexCount != 3 * triangleCount)
-      return false;
+    if (triangleCount < 0) return Refuse(report, "group %d: triangle count %d is negative", g, triangleCount);
+    if (triangleCount > kMaxGroupTriangles)
+      return Refuse(report, "group %d: %d triangles, more than the %d a group can hold", g, triangleCount,
+                    kMaxGroupTriangles);
+    if (indexCount != 3 * triangleCount)
+      return Refuse(report, "group %d: index count %d is not 3 × %d triangles", g, indexCount, triangleCount);
     const size_t triangleBytes = static_cast<size_t>(triangleCount) * sizeof(CollisionTriangle);
-    if (remaining() < triangleBytes + kGroupTrailerBytes) return false;
+    if (remaining() < triangleBytes + kGroupTrailerBytes)
+      return Refuse(report, "group %d: %d triangles and the bounds need %zu bytes, %zu are left", g,
+                    triangleCount, triangleBytes + kGroupTrailerBytes, remaining());
 
     group.triangleCount = triangleCount;
     group.indexCount = indexCount;
     group.triangles.reset(new (std::nothrow) CollisionTriangle[triangleCount]);
-    if (triangleCount > 0 && !group.triangles) return false;
+    if (triangleCount > 0 && !group.triangles)
+      return Refuse(report, "group %d: no memory for %d triangles", g, triangleCount);
     if (triangleBytes) std::memcpy(group.triangles.get(), data + at, triangleBytes);
     at += triangleBytes;
     for (int32_t t = 0; t < triangleCount; ++t) {
       const CollisionTriangle& tri = group.triangles[t];
       if (!Finite(tri.vertex[0]) || !Finite(tri.vertex[1]) || !Finite(tri.vertex[2]) || !Finite(tri.normal))
-        return false;
+        return Refuse(report, "group %d: triangle %d holds a number that is not finite", g, t);
     }
     std::memcpy(&group.center, data + at, 16);
     std::memcpy(&group.radius, data + at + 16, 4);
     at += kGroupTrailerBytes;
-    if (!Finite(group.center) || !std::isfinite(group.radius) || group.radius < 0) return false;
+    if (!Finite(group.center) || !std::isfinite(group.radius))
+      return Refuse(report, "group %d: its center or radius is not a finite number", g);
+    if (group.radius < 0)
+      return Refuse(report, "group %d: radius %g is negative", g, static_cast<double>(group.radius));
     BuildTree(group);
   }
-  if (at != size) return false;  // trailing bytes: not a file we wrote
+  // Padding or a footer a writer added: the groups are all there.
+  if (at != size && report) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%zu bytes after the last group ignored", size - at);
+    *report = text;
+  }
   groups_ = std::move(groups);
   groupCount_ = groupCount;
   return true;

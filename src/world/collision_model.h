@@ -62,8 +62,8 @@ struct SegmentHit {
 
 class CCollisionModel {
  public:
-  // Reads the file; a missing, short, oversized or corrupt file logs "Not Found %s" and leaves
-  // the model without groups.
+  // Reads the file. A missing one logs "Not Found %s"; a short, oversized or corrupt one logs
+  // "bad collision file %s: " and the reason. Either leaves the model without groups.
   explicit CCollisionModel(const std::string& fileName);
   CCollisionModel();
   ~CCollisionModel();
@@ -71,8 +71,9 @@ class CCollisionModel {
   CCollisionModel& operator=(const CCollisionModel&) = delete;
 
   // Replaces the content with the collision file image in `data`; false (and no groups) when it
-  // is not a well-formed file.
-  bool Parse(const uint8_t* data, size_t size);
+  // is not a well-formed file. Bytes after the last group are ignored. `report` gets the reason
+  // for a failure, or a note on ignored bytes.
+  bool Parse(const uint8_t* data, size_t size, std::string* report = nullptr);
 
   int32_t GroupCount() const { return groupCount_; }
   CollisionGroup& Group(int32_t i) { return groups_[i]; }

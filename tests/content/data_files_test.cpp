@@ -8,13 +8,13 @@
 #include <map>
 #include <string>
 
-#include "content/content_fixture.h"
 #include "resource/script_file.h"
+#include "support/content_fixture.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
 using contenttest::GameDir;
-using contenttest::ReadAll;
 
 class GeneratedTree : public ::testing::Test {
  protected:
@@ -30,7 +30,7 @@ std::map<std::string, std::vector<uint8_t>> Tree(const std::string& root) {
   // and the build's stamp file marks when the tree was made.
   for (const auto& e : std::filesystem::recursive_directory_iterator(root + "/data"))
     if (e.is_regular_file() && e.path().filename().string()[0] != '.')
-      files[std::filesystem::relative(e.path(), root).string()] = ReadAll(e.path().string());
+      files[std::filesystem::relative(e.path(), root).string()] = ReadFileBytes(e.path().string());
   return files;
 }
 
@@ -46,7 +46,7 @@ TEST_F(GeneratedTree, HoldsEveryFileTheGameAsksFor) {
     std::snprintf(name, sizeof name, "data/wav/SE%03d.wav", n);
     names.push_back(name);
   }
-  for (const std::string& name : names) EXPECT_FALSE(ReadAll(GameDir() + "/" + name).empty()) << name;
+  for (const std::string& name : names) EXPECT_FALSE(ReadFileBytes(GameDir() + "/" + name).empty()) << name;
   // At least one image in the compressed form.
   bool packed = false;
   for (const auto& e : std::filesystem::directory_iterator(GameDir() + "/data/image")) {
@@ -166,7 +166,7 @@ TEST(ParticleFiles, HaveAllNineBlocksAndNameTheirSprites) {
     Particle p;
     ASSERT_TRUE(ParseParticle(GameDir() + "/data/par/" + name + ".par", p));
     EXPECT_EQ(p.sprite, std::string("data/image/") + name + ".dds");
-    EXPECT_FALSE(ReadAll(GameDir() + "/" + p.sprite).empty()) << "sprite file missing";
+    EXPECT_FALSE(ReadFileBytes(GameDir() + "/" + p.sprite).empty()) << "sprite file missing";
     for (int i = 0; i < 3; ++i) {
       EXPECT_GE(p.rand[i], 0.0f) << "negative spread has no meaning";
       EXPECT_GE(p.color[i], 0);
@@ -219,11 +219,11 @@ TEST(FrontEndScripts, ArePictureScenesListingTheirImagesWithoutMusic) {
     const std::list<std::string> sprites = file.GetSection("#sprite");
     for (const std::string& image : images)
       EXPECT_NE(std::find(sprites.begin(), sprites.end(), image), sprites.end()) << image;
-    for (const std::string& s : sprites) EXPECT_FALSE(ReadAll(GameDir() + "/" + s).empty()) << s;
+    for (const std::string& s : sprites) EXPECT_FALSE(ReadFileBytes(GameDir() + "/" + s).empty()) << s;
     const std::list<std::string> bgm = file.GetSection("#bgm");
     EXPECT_TRUE(bgm.empty() || bgm.front().empty());
     // Ends with "#EOF".
-    const std::vector<uint8_t> bytes = ReadAll(path);
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
     const std::string text(bytes.begin(), bytes.end());
     EXPECT_EQ(text.substr(text.size() - 5), "#EOF\n");
   }

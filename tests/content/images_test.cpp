@@ -5,16 +5,16 @@
 #include <cmath>
 #include <string>
 
-#include "content/content_fixture.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/gfxutil/image_decoder.h"
 #include "platform/gfxutil/texture_loader.h"
 #include "resource/szdd.h"
+#include "support/content_fixture.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
 using contenttest::GameDir;
-using contenttest::ReadAll;
 
 constexpr uint32_t kColorKey = 0xFF000000u;
 
@@ -26,7 +26,7 @@ struct Loaded {
 
 Loaded Load(const std::string& name) {
   Loaded r;
-  std::vector<uint8_t> bytes = ReadAll(GameDir() + "/data/image/" + name);
+  std::vector<uint8_t> bytes = ReadFileBytes(GameDir() + "/data/image/" + name);
   if (bytes.empty()) return r;
   if (IsCompressedName(name.c_str())) {
     std::vector<uint8_t> expanded;
@@ -43,7 +43,7 @@ Loaded Load(const std::string& name) {
 
 // The file as decoded, before keying or sizing, also written out as a PNG preview.
 gfxutil::Image Decode(const std::string& name) {
-  const std::vector<uint8_t> bytes = ReadAll(GameDir() + "/data/image/" + name);
+  const std::vector<uint8_t> bytes = ReadFileBytes(GameDir() + "/data/image/" + name);
   gfxutil::Image img;
   if (!gfxutil::DecodeImage(bytes.data(), bytes.size(), img)) return {};
   gfx::WritePng(contenttest::PreviewDir() + "/" + name + ".png", img.argb.data(), img.width, img.height);
@@ -253,8 +253,8 @@ TEST_F(GeneratedImages, CompressedCopyExpandsToTheSamePixels) {
   ASSERT_TRUE(packed.ok);
   EXPECT_EQ(plain.level0.argb, packed.level0.argb);
   // And it is really packed: smaller than the file it expands to.
-  EXPECT_LT(ReadAll(GameDir() + "/data/image/blood.dds_enc").size(),
-            ReadAll(GameDir() + "/data/image/blood.dds").size());
+  EXPECT_LT(ReadFileBytes(GameDir() + "/data/image/blood.dds_enc").size(),
+            ReadFileBytes(GameDir() + "/data/image/blood.dds").size());
 }
 
 }  // namespace

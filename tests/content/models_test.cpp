@@ -6,8 +6,8 @@
 #include <cmath>
 #include <filesystem>
 
-#include "content/content_fixture.h"
 #include "content/model_pose.h"
+#include "support/content_fixture.h"
 
 namespace contenttest {
 namespace {

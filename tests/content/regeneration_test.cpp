@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <map>
 
-#include "content/content_fixture.h"
 #include "platform/xfile/xfile.h"
+#include "support/content_fixture.h"
 
 namespace contenttest {
 namespace {

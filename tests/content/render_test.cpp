@@ -5,16 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <map>
 
-#include "content/content_fixture.h"
 #include "content/model_pose.h"
 #include "platform/gfx/device.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/gfxutil/mesh.h"
-#include "platform/os/window.h"
+#include "support/content_fixture.h"
+#include "support/reference_device.h"
 
 namespace contenttest {
 namespace {
@@ -24,29 +23,13 @@ using gfxutil::MatrixTranslation;
 
 constexpr uint32_t kW = 640, kH = 480, kSky = 0xFFB4B4FF;
 
-intptr_t Proc(uint32_t, uintptr_t, intptr_t) { return 0; }
-
-uint32_t Bits(float f) {
-  uint32_t u;
-  std::memcpy(&u, &f, 4);
-  return u;
-}
-
 class ContentRender : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    ASSERT_TRUE(os::InitSystem());
-    ASSERT_TRUE(os::RegisterWindowClass("BrimmelContentTest", Proc));
-    ASSERT_TRUE(os::CreateMainWindow("content test", kW, kH, true));
-  }
+  static void SetUpTestSuite() { ASSERT_TRUE(testdev::EnsureMainWindow()); }
 
   void SetUp() override {
     ASSERT_FALSE(GameDir().empty());
-    PresentParameters pp;
-    pp.BackBufferWidth = kW, pp.BackBufferHeight = kH, pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1, pp.SwapEffect = 1, pp.Windowed = true;
-    pp.EnableAutoDepthStencil = true, pp.AutoDepthStencilFormat = D3DFMT_D16;
-    device_ = CDevice::Create(pp, D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING);
+    device_ = testdev::MakeReferenceDevice(kW, kH);
     ASSERT_TRUE(device_);
   }
   void TearDown() override {
@@ -70,8 +53,8 @@ class ContentRender : public ::testing::Test {
     device_->SetRenderState(D3DRS_FOGENABLE, 1);
     device_->SetRenderState(D3DRS_FOGCOLOR, kSky);
     device_->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    device_->SetRenderState(D3DRS_FOGSTART, Bits(2000.0f));
-    device_->SetRenderState(D3DRS_FOGEND, Bits(4800.0f));
+    device_->SetRenderState(D3DRS_FOGSTART, FloatBits(2000.0f));
+    device_->SetRenderState(D3DRS_FOGEND, FloatBits(4800.0f));
     device_->SetTransform(D3DTS_PROJECTION,
                           gfxutil::MatrixPerspectiveFovLH(0.785398f, 4.0f / 3.0f, 10, 4800));
     device_->SetTransform(D3DTS_VIEW, gfxutil::MatrixLookAtLH(eye, at, {0, 1, 0}));

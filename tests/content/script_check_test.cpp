@@ -4,13 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/log.h"
-#include "content/content_fixture.h"
 #include "effect/particle_file.h"
 #include "effect/sprite.h"
 #include "resource/model.h"
@@ -22,7 +19,9 @@
 #include "scene/team_logo_scene.h"
 #include "scene/telop_scene.h"
 #include "scene/title_scene.h"
+#include "support/content_fixture.h"
 #include "support/recording_graphics.h"
+#include "support/scratch_dir.h"
 #include "unit/leaf.h"
 #include "world/bsp.h"
 #include "world/collision_model.h"
@@ -59,13 +58,6 @@ const std::vector<SceneCase>& Cases() {
     };
   }();
   return cases;
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 class SceneScriptCheck : public ::testing::TestWithParam<size_t> {
@@ -129,7 +121,7 @@ TEST_P(SceneScriptCheck, LoadsEverythingItListsAndListsEverythingItsUnitsUse) {
 
   manager_.reset();  // leaves the scene: the world is torn down
   app::CloseLog();
-  const std::string log = ReadText(logPath_);
+  const std::string log = ReadFileText(logPath_);
   for (const char* missing : {"Not Found", "NotFound", "NOT FOUND"})
     EXPECT_EQ(log.find(missing), std::string::npos) << log;
 }

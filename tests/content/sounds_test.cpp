@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "content/content_fixture.h"
 #include "sound/wave_file.h"
+#include "support/content_fixture.h"
 
 namespace {
 

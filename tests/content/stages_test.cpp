@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
-#include "content/content_fixture.h"
+#include "support/content_fixture.h"
+#include "support/scratch_dir.h"
 
 namespace contenttest {
 namespace {
@@ -51,9 +51,7 @@ TEST(ContentStages, CollisionFilesMatchTheirMeshes) {
     std::vector<std::vector<CollisionTriangle>> groups;
     std::string error;
     ASSERT_TRUE(MeshTriangles(GameDir() + "/" + piece, groups, error)) << error;
-    std::vector<uint8_t> bytes;
-    std::ifstream f(GameDir() + "/" + DecOf(piece), std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(f), {});
+    const std::vector<uint8_t> bytes = ReadFileBytes(GameDir() + "/" + DecOf(piece));
     CCollisionModel model;
     ASSERT_TRUE(model.Parse(bytes.data(), bytes.size()));
     ASSERT_EQ(model.GroupCount(), static_cast<int32_t>(groups.size()));
@@ -193,8 +191,7 @@ TEST(ContentStages, ScriptsListEveryFileTheirStagesUse) {
   } scripts[] = {{"data/scr/stg00_home.txt", "home", true}, {"data/scr/stg02_forest.txt", "forest", false}};
   for (const Script& s : scripts) {
     SCOPED_TRACE(s.file);
-    std::ifstream f(GameDir() + "/" + s.file);
-    std::string text((std::istreambuf_iterator<char>(f)), {});
+    const std::string text = ReadFileText(GameDir() + "/" + s.file);
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(text.substr(text.size() - 5), "#EOF\n");
     std::map<std::string, std::vector<std::string>> sections;

@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "app/app.h"
 #include "app/graphics.h"
@@ -129,10 +127,7 @@ bool CGameDriver::RequestScreenshot(const std::string& dir, const std::string& n
   return true;
 }
 
-std::string CGameDriver::LogText() const {
-  std::ifstream f(dir_.Path() + "/profile.txt", std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
+std::string CGameDriver::LogText() const { return ReadFileText(dir_.Path() + "/profile.txt"); }
 
 bool CGameDriver::LogExists() const { return std::filesystem::exists(dir_.Path() + "/profile.txt"); }
 

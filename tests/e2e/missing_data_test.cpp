@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <set>
@@ -49,13 +48,6 @@ struct PlayResult {
   std::string log;
 };
 
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 int PlayInChild(int fd) {
   testgame::CHeadlessGame game;
   testgame::CPlayThrough flow(kHomeFrames, kForestFrames, kFrameCap);
@@ -86,7 +78,7 @@ PlayResult Play() {
     else if (line.rfind("finished 1", 0) == 0)
       r.finished = true;
   }
-  r.log = ReadText("profile.txt");
+  r.log = ReadFileText("profile.txt");
   return r;
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "sound_match.h"
+#include "support/wave_files.h"
 
 namespace e2e {
 namespace {
@@ -171,25 +172,7 @@ void ExpectEffect(const std::vector<float>& track, const EffectCheck& e) {
 // The mix and what is left of it without the music, as float WAVE files, and the energy of both
 // per frame, for a person to listen to and plot.
 void WriteFloatWave(const std::string& path, const std::vector<float>& samples) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return;
-  const uint32_t rate = 44100, data = static_cast<uint32_t>(samples.size() * 4), riff = 36 + data;
-  const uint32_t fmtSize = 16, byteRate = rate * 4;
-  const uint16_t ieeeFloat = 3, channels = 1, align = 4, bits = 32;
-  std::fwrite("RIFF", 1, 4, f);
-  std::fwrite(&riff, 4, 1, f);
-  std::fwrite("WAVEfmt ", 1, 8, f);
-  std::fwrite(&fmtSize, 4, 1, f);
-  std::fwrite(&ieeeFloat, 2, 1, f);
-  std::fwrite(&channels, 2, 1, f);
-  std::fwrite(&rate, 4, 1, f);
-  std::fwrite(&byteRate, 4, 1, f);
-  std::fwrite(&align, 2, 1, f);
-  std::fwrite(&bits, 2, 1, f);
-  std::fwrite("data", 1, 4, f);
-  std::fwrite(&data, 4, 1, f);
-  std::fwrite(samples.data(), 4, samples.size(), f);
-  std::fclose(f);
+  testwave::WriteWave(path, testwave::Wave(testwave::kFloat, 1, 44100, samples));
 }
 
 void WriteSoundForPeople(const RunRecord& r, const EffectsTrack& t) {

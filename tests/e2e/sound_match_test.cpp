@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/wave_files.h"
+
 namespace e2e {
 namespace {
 
@@ -93,28 +95,6 @@ TEST(SoundMatch, AnEffectMatchesItselfFully) {
   EXPECT_NEAR(BestMatch(mix, effect, 3000, 5000), 1.0, 1e-6);
 }
 
-void WriteWave16(const std::string& path, uint32_t rate, uint16_t channels, const std::vector<int16_t>& s) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  const uint32_t data = static_cast<uint32_t>(s.size() * 2);
-  const uint32_t riff = 36 + data, fmtSize = 16, byteRate = rate * channels * 2;
-  const uint16_t pcm = 1, align = static_cast<uint16_t>(channels * 2), bits = 16;
-  std::fwrite("RIFF", 1, 4, f);
-  std::fwrite(&riff, 4, 1, f);
-  std::fwrite("WAVEfmt ", 1, 8, f);
-  std::fwrite(&fmtSize, 4, 1, f);
-  std::fwrite(&pcm, 2, 1, f);
-  std::fwrite(&channels, 2, 1, f);
-  std::fwrite(&rate, 4, 1, f);
-  std::fwrite(&byteRate, 4, 1, f);
-  std::fwrite(&align, 2, 1, f);
-  std::fwrite(&bits, 2, 1, f);
-  std::fwrite("data", 1, 4, f);
-  std::fwrite(&data, 4, 1, f);
-  std::fwrite(s.data(), 2, s.size(), f);
-  std::fclose(f);
-}
-
 TEST(SoundMatch, EffectsLoadAtTheMixRateAndAreCutToLength) {
   const std::string path = "sound_match_" + std::to_string(getpid()) + ".wav";
   // Stereo at half the rate: a ramp on the left, its negative on the right, so the mono average is 0
@@ -124,7 +104,7 @@ TEST(SoundMatch, EffectsLoadAtTheMixRateAndAreCutToLength) {
     s.push_back(static_cast<int16_t>(i * 100));
     s.push_back(static_cast<int16_t>(i < 50 ? -i * 100 : 0));
   }
-  WriteWave16(path, 22050, 2, s);
+  ASSERT_TRUE(testwave::WriteWave(path, testwave::Wave(testwave::kPcm, 2, 22050, s)));
   const std::vector<float> v = LoadEffect(path, 44100, 10.0);
   ASSERT_EQ(v.size(), 200u);
   EXPECT_FLOAT_EQ(v[20], 0.0f);

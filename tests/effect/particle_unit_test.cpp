@@ -20,11 +20,7 @@ using gfxutil::Vector4;
 
 namespace {
 
-struct WorldVertex {
-  float x, y, z;
-  uint32_t color;
-  float u, v;
-};
+using testdev::WorldVertex;
 
 // At the origin looking down +z.
 class CFixedCamera : public CCamera {

@@ -9,14 +9,8 @@
 #include "app/config.h"
 #include "app/graphics.h"
 #include "effect/sprite.h"
-#include "platform/os/window.h"
 #include "support/allocation_counter.h"
-
-#ifdef BRIMMEL_COUNT_ALLOCATIONS
-namespace {
-intptr_t Proc(uint32_t, uintptr_t, intptr_t) { return 0; }
-}  // namespace
-#endif
+#include "support/reference_device.h"
 
 TEST(SpriteFrames, SteadyTwoDFramesAllocateNothing) {
 #ifndef BRIMMEL_COUNT_ALLOCATIONS
@@ -25,9 +19,7 @@ TEST(SpriteFrames, SteadyTwoDFramesAllocateNothing) {
   const std::string dir = std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/sprite_alloc";
   std::filesystem::create_directories(dir);
   ASSERT_EQ(chdir(dir.c_str()), 0);
-  ASSERT_TRUE(os::InitSystem());
-  ASSERT_TRUE(os::RegisterWindowClass("BrimmelSpriteAlloc", Proc));
-  ASSERT_TRUE(os::CreateMainWindow("sprite alloc", 640, 480, true));
+  ASSERT_TRUE(testdev::EnsureMainWindow());
   CConfig config("no-such-file.ini");
   config.window = 1;
   ASSERT_EQ(app::InitGraphics(), 1);

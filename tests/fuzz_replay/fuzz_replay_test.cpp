@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fuzz_target.h"
+#include "support/scratch_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -36,11 +37,6 @@ void OnAbort(int) {
 
 bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string XFormat(const fs::path& path) {
@@ -111,7 +107,7 @@ TEST_P(FuzzReplay, EverySeedAndItsDamagedCopies) {
   ASSERT_FALSE(seeds.empty()) << "no seeds for " << target;
   size_t runs = 0;
   for (const fs::path& seed : seeds) {
-    const std::vector<uint8_t> bytes = ReadBytes(seed);
+    const std::vector<uint8_t> bytes = ReadFileBytes(seed.string());
     Replay(entry, seed.string(), bytes);
     ++runs;
     if (bytes.size() > kLargestMutated) continue;

@@ -16,24 +16,6 @@ void DeviceTest::SetUpTestSuite() {
 // and the leak checker could then no longer tell the driver's own leftovers by library name.
 void DeviceTest::TearDownTestSuite() {}
 
-PresentParameters DeviceTest::Params(uint32_t w, uint32_t h, bool windowed) {
-  PresentParameters pp;
-  pp.BackBufferWidth = w;
-  pp.BackBufferHeight = h;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = 1;
-  pp.Windowed = windowed;
-  pp.EnableAutoDepthStencil = true;
-  pp.AutoDepthStencilFormat = D3DFMT_D16;
-  pp.Flags = 1;
-  return pp;
-}
-
-std::unique_ptr<CDevice> DeviceTest::MakeDevice(uint32_t w, uint32_t h, bool windowed) {
-  return CDevice::Create(Params(w, h, windowed), D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING);
-}
-
 void DeviceTest::SetUp() {
   device = MakeDevice(kWidth, kHeight);
   ASSERT_TRUE(device) << "no reference device";

@@ -9,6 +9,7 @@
 
 #include "platform/gfx/device.h"
 #include "platform/os/window.h"
+#include "support/reference_device.h"
 
 namespace gfxtest {
 
@@ -43,8 +44,12 @@ class DeviceTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override { device.reset(); }
 
-  static PresentParameters Params(uint32_t w, uint32_t h, bool windowed = true);
-  static std::unique_ptr<CDevice> MakeDevice(uint32_t w, uint32_t h, bool windowed = true);
+  static PresentParameters Params(uint32_t w, uint32_t h, bool windowed = true) {
+    return testdev::ReferenceParams(w, h, windowed);
+  }
+  static std::unique_ptr<CDevice> MakeDevice(uint32_t w, uint32_t h, bool windowed = true) {
+    return testdev::MakeReferenceDevice(w, h, windowed);
+  }
 
   // Reads the back buffer into `pixels`.
   void Read();

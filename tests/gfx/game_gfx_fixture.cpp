@@ -4,10 +4,9 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/os/window.h"
+#include "support/scratch_dir.h"
 
 namespace gamegfx {
 
@@ -86,11 +85,6 @@ int GameGfxTest::InitReal() {
   return app::InitGraphics();
 }
 
-std::string GameGfxTest::ReadLog() const {
-  std::ifstream f(dir + "/profile.txt", std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
+std::string GameGfxTest::ReadLog() const { return ReadFileText(dir + "/profile.txt"); }
 
 }  // namespace gamegfx

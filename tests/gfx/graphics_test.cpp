@@ -2,14 +2,19 @@
 // first frame, the log, the font and black sprite, the cursor.
 #include "app/graphics.h"
 
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "app/log.h"
 #include "effect/sprite.h"
 #include "gfx/game_gfx_fixture.h"
 #include "platform/os/window.h"
+#include "resource/math_helpers.h"
+#include "support/child_run.h"
 #include "support/image_files.h"
 
 using namespace gamegfx;
@@ -87,7 +92,11 @@ TEST_F(GameGfxTest, UnreadableDesktopFailsWithoutALogLine) {
 TEST_F(GameGfxTest, ViewportAndFirstFrame) {
   Configure(1, 800, 600);
   app::SetPreviousClearColor(0x12345678);
+  std::fill_n(const_cast<float*>(SineTable()), kSineTableSize, 0.0f);
   ASSERT_EQ(InitRecording(), 1);
+  // The start-up builds the sine table that units read from the first frame on.
+  EXPECT_NEAR(TableSin(SineIndexOfDegrees(90)), 1.0f, 1e-4f);
+  EXPECT_NEAR(TableCos(SineIndexOfDegrees(180)), -1.0f, 1e-4f);
   testdev::CRecordingDevice& d = recorder();
   EXPECT_EQ(d.viewport.X, 0u);
   EXPECT_EQ(d.viewport.Width, 800u);
@@ -128,6 +137,26 @@ TEST_F(GameGfxTest, FontAndBlackSprite) {
   EXPECT_NE(app::GetBlackSprite()->GetTexture(), nullptr);
   EXPECT_EQ(app::GetBlackSprite()->GetWidth(), 8u);
   EXPECT_EQ(ReadLog(), "");
+}
+
+// With no face at all (fontconfig set up with no font folders) the text cannot show: the log
+// says which face was asked for.
+TEST_F(GameGfxTest, MissingJapaneseFontIsLogged) {
+  std::ofstream(dir + "/fonts.conf") << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
+  const testgame::ChildOutcome out = testgame::RunInChild(
+      [this](int fd) {
+        setenv("FONTCONFIG_FILE", (dir + "/fonts.conf").c_str(), 1);
+        FcInitReinitialize();  // an earlier test of this process may have loaded the usual set-up
+        Configure(1, 640, 480);
+        const int ok = InitRecording();
+        testgame::Report(fd, "init %d font %d\n", ok, app::GetFont() != nullptr ? 1 : 0);
+        app::ShutdownGraphics();
+        return 0;
+      },
+      60);
+  EXPECT_EQ(out.report, "init 1 font 0\n") << out.Describe();
+  const std::string log = ReadLog();
+  EXPECT_NE(log.find("Font \"ＭＳ ゴシック\" (Japanese) not found"), std::string::npos) << log;
 }
 
 TEST_F(GameGfxTest, SecondInitialisationHasFontAndSpriteForItsOwnDevice) {

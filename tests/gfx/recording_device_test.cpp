@@ -10,17 +10,17 @@ namespace {
 
 TEST(RecordingDevice, LogsCallsInOrderOnlyWhenAsked) {
   testdev::CRecordingDevice device;
+  std::vector<std::string> journal;
   device.SetRenderState(gfx::D3DRS_LIGHTING, 0);
-  EXPECT_TRUE(device.calls.empty());
-  device.logCalls = true;
+  device.journal = &journal;
   device.SetRenderState(gfx::D3DRS_FILLMODE, 2);
   device.SetTransform(gfx::D3DTS_WORLD, gfxutil::MatrixTranslation(1, 2, 3));
   device.SetVertexShader(0x142);
   const float tri[3][6] = {};
   device.DrawPrimitiveUP(gfx::D3DPT_TRIANGLELIST, 1, tri, 24);
-  const std::vector<std::string> want = {"rs 8 2", "transform " + std::to_string(gfx::D3DTS_WORLD), "fvf 322",
+  const std::vector<std::string> want = {"rs 8=2", "transform " + std::to_string(gfx::D3DTS_WORLD), "fvf 322",
                                          "draw"};
-  EXPECT_EQ(device.calls, want);
+  EXPECT_EQ(journal, want);
   ASSERT_EQ(device.draws.size(), 1u);
   EXPECT_EQ(device.draws[0].type, gfx::D3DPT_TRIANGLELIST);
   EXPECT_EQ(device.draws[0].State(gfx::D3DRS_FILLMODE), 2u);
@@ -48,6 +48,13 @@ TEST(RecordingDevice, MakesBuffersOnlyWhenAskedAndRecordsIndexedDraws) {
   device.SetVertexShader(0x142);
   device.SetStreamSource(vb.get());
   device.SetIndices(ib.get(), 0);
+  device.SetRenderState(gfx::D3DRS_VERTEXBLEND, 2);
+  device.SetTransform(gfx::D3DTS_WORLDMATRIX(1), gfxutil::MatrixTranslation(4, 5, 6));
+  gfx::Material material;
+  material.Diffuse.r = 0.5f;
+  device.SetMaterial(material);
+  gfx::TexturePtr texture = device.CreateTexture(1, 1, 1);
+  device.SetTexture(0, texture.get());
   device.DrawIndexedPrimitive(gfx::D3DPT_TRIANGLELIST, 1, 3, 3, 1);
   ASSERT_EQ(device.indexedDraws.size(), 1u);
   const testdev::IndexedDrawCall& d = device.indexedDraws[0];
@@ -57,6 +64,10 @@ TEST(RecordingDevice, MakesBuffersOnlyWhenAskedAndRecordsIndexedDraws) {
   EXPECT_EQ(d.primitiveCount, 1u);
   EXPECT_EQ(d.fvf, 0x142u);
   EXPECT_EQ(d.vb, vb.get());
+  EXPECT_EQ(d.vertexBlend, 2u);
+  EXPECT_EQ(d.world[1], gfxutil::MatrixTranslation(4, 5, 6));
+  EXPECT_EQ(d.material.Diffuse.r, 0.5f);
+  EXPECT_EQ(d.texture, texture.get());
   EXPECT_EQ(device.indices, ib.get());
   EXPECT_TRUE(device.draws.empty());
 }

@@ -45,6 +45,18 @@ TEST(Config, NumbersGoThroughAtoi) {
   EXPECT_EQ(c.width, 800);
   EXPECT_EQ(c.height, 600);
   EXPECT_EQ(c.quality, -3);
+  EXPECT_EQ(c.notes, "");
+}
+
+// "WIDTH=" reads as 0 through atoi; no window can be that size, so the default stays and the
+// line is kept for the log.
+TEST(Config, SizesThatCannotOpenAWindowKeepTheirDefaults) {
+  IniFile f("[TORIDEN]\nWIDTH=\nHEIGHT=-480\n");
+  CConfig c(f.path);
+  EXPECT_EQ(c.width, 640);
+  EXPECT_EQ(c.height, 480);
+  EXPECT_NE(c.notes.find("WIDTH=\"\" gives 0"), std::string::npos) << c.notes;
+  EXPECT_NE(c.notes.find("HEIGHT=\"-480\" gives -480"), std::string::npos) << c.notes;
 }
 
 TEST(Config, TextWithoutDigitsMeansFullScreen) {

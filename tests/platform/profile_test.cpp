@@ -7,7 +7,7 @@
 
 namespace {
 
-std::string Read(const char* text, const char* section, const char* key, const char* def = "DEF",
+std::string Read(const std::string& text, const char* section, const char* key, const char* def = "DEF",
                  size_t size = 256) {
   // Tests run in parallel processes: each needs a file of its own.
   const std::string name = std::string("profile_") +
@@ -35,6 +35,40 @@ TEST(ProfileReader, OnePairOfQuotesIsRemoved) {
 
 TEST(ProfileReader, FirstMatchWinsAndOtherSectionsAreIgnored) {
   EXPECT_EQ(Read("[A]\nK=a\n[S]\nK=first\nK=second\n[S]\nK=third\n", "S", "K"), "first");
+  // Only the first section of a name is searched: a key in a later one is not found.
+  EXPECT_EQ(Read("[S]\nK=1\n[T]\nL=t\n[s]\nL=later\n", "S", "L"), "DEF");
+}
+
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t c : text) {
+    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+    out += bigEndian ? high : low;
+    out += bigEndian ? low : high;
+  }
+  return out;
+}
+
+// The same settings as editors save them; each must read as the plain file does.
+TEST(ProfileReader, FilesAsEditorsSaveThemReadAlike) {
+  const std::u16string unicode = u"[TORIDEN]\r\nWIDTH=800\r\nFORMAT=X8R8G8B8\r\nFACE=ゴシック\r\n";
+  const struct {
+    const char* how;
+    std::string bytes;
+  } files[] = {
+      {"plain", "[TORIDEN]\r\nWIDTH=800\r\nFORMAT=X8R8G8B8\r\nFACE=ゴシック\r\n"},
+      {"UTF-8 with a byte-order mark",
+       "\xEF\xBB\xBF[TORIDEN]\r\nWIDTH=800\r\nFORMAT=X8R8G8B8\r\nFACE=ゴシック\r\n"},
+      {"UTF-16 little-endian with its mark", Utf16(unicode, false)},
+      {"UTF-16 big-endian with its mark", Utf16(unicode, true)},
+      {"CR alone ending lines", "[TORIDEN]\rWIDTH=800\rFORMAT=X8R8G8B8\rFACE=ゴシック\r"},
+      {"Ctrl-Z after the last value", "[TORIDEN]\r\nWIDTH=800\r\nFORMAT=X8R8G8B8\r\nFACE=ゴシック\x1a"},
+  };
+  for (const auto& f : files) {
+    EXPECT_EQ(Read(f.bytes, "TORIDEN", "WIDTH"), "800") << f.how;
+    EXPECT_EQ(Read(f.bytes, "TORIDEN", "FORMAT"), "X8R8G8B8") << f.how;
+    EXPECT_EQ(Read(f.bytes, "TORIDEN", "FACE"), "ゴシック") << f.how;
+  }
 }
 
 TEST(ProfileReader, MissingFileSectionOrKeyGivesTheDefault) {

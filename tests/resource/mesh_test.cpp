@@ -2,24 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "resource/model.h"
 #include "support/image_files.h"
 #include "support/model_files.h"
+#include "support/scratch_dir.h"
 
 namespace modeltest {
 namespace {
 
 using Objects = std::vector<std::unique_ptr<xfile::CDataObject>>;
 
-std::string ReadLog() {
-  std::ifstream f("profile.txt", std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
+std::string ReadLog() { return ReadFileText("profile.txt"); }
 
 void WriteBmp(const std::string& path) {
   ASSERT_TRUE(
@@ -56,13 +49,13 @@ TEST_F(ModelTest, MeshDrawGroupSetsItsStateAndUnbindsTheTexture) {
   ASSERT_NE(mesh.GetTexture(0), nullptr);
   EXPECT_EQ(mesh.GetTexture(0)->Levels(), 2u);
   mesh.DrawGroup(0);
-  ASSERT_EQ(device().indexed.size(), 1u);
-  EXPECT_EQ(device().indexed[0].fvf, 0x152u);
-  EXPECT_EQ(device().indexed[0].texture, mesh.GetTexture(0));
-  EXPECT_EQ(device().indexed[0].material.Diffuse.r, 1.0f);
+  ASSERT_EQ(device().indexedDraws.size(), 1u);
+  EXPECT_EQ(device().indexedDraws[0].fvf, 0x152u);
+  EXPECT_EQ(device().indexedDraws[0].texture, mesh.GetTexture(0));
+  EXPECT_EQ(device().indexedDraws[0].material.Diffuse.r, 1.0f);
   EXPECT_EQ(device().boundTexture, nullptr);
   mesh.DrawGroup(1);  // no such group
-  EXPECT_EQ(device().indexed.size(), 1u);
+  EXPECT_EQ(device().indexedDraws.size(), 1u);
 }
 
 TEST_F(ModelTest, MeshTexturePathsCutAtEitherSlash) {
@@ -104,7 +97,7 @@ TEST_F(ModelTest, MissingMeshIsLoggedAndDrawsNothing) {
   EXPECT_EQ(mesh.GetMesh(), nullptr);
   EXPECT_EQ(mesh.GetGroupCount(), 0u);
   mesh.DrawGroup(0);
-  EXPECT_TRUE(device().indexed.empty());
+  EXPECT_TRUE(device().indexedDraws.empty());
   EXPECT_NE(ReadLog().find("Not Found data/mdl/missing.x "), std::string::npos);
 }
 
@@ -113,7 +106,7 @@ TEST_F(ModelTest, MissingModelIsLoggedAndDrawsNothing) {
   CModel model("data/mdl/kuma/gone.mdl");
   EXPECT_EQ(model.Hierarchy().Root(), nullptr);
   model.Draw(0.0f);
-  EXPECT_TRUE(device().indexed.empty());
+  EXPECT_TRUE(device().indexedDraws.empty());
   EXPECT_NE(ReadLog().find("Not Found data/mdl/kuma/gone.mdl"), std::string::npos);
 }
 
@@ -150,9 +143,9 @@ TEST_F(ModelTest, MeshGroupsFollowTheAttributeSort) {
   EXPECT_EQ(mesh.GetTexture(1), nullptr);  // not on disk
   mesh.DrawGroup(0);
   mesh.DrawGroup(1);
-  ASSERT_EQ(device().indexed.size(), 2u);
-  EXPECT_EQ(device().indexed[0].firstIndex, 0u);
-  EXPECT_EQ(device().indexed[1].firstIndex, 3u);
+  ASSERT_EQ(device().indexedDraws.size(), 2u);
+  EXPECT_EQ(device().indexedDraws[0].startIndex, 0u);
+  EXPECT_EQ(device().indexedDraws[1].startIndex, 3u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "resource/model.h"
 #include "support/model_files.h"
+#include "support/scratch_dir.h"
 
 namespace modeltest {
 namespace {
@@ -58,7 +59,7 @@ TEST_F(ModelTest, LaterChildrenLinkInReverseAndDrawInThatOrder) {
   EXPECT_NEAR(model.GetRecordedMatrix(0).m[3][0], -10.0f, 1e-4f);
   EXPECT_NEAR(model.GetRecordedMatrix(1).m[3][0], 10.0f, 1e-4f);
   EXPECT_NEAR(model.GetRecordedMatrix(2).m[3][0], 0.0f, 1e-4f);
-  EXPECT_EQ(device().indexed.size(), 3u);
+  EXPECT_EQ(device().indexedDraws.size(), 3u);
 }
 
 TEST_F(ModelTest, BoundsAndRecentringFollowTheVertices) {
@@ -95,7 +96,7 @@ TEST_F(ModelTest, MissingFileGivesAModelThatDrawsNothing) {
   EXPECT_EQ(model.Hierarchy().Root(), nullptr);
   model.Draw(1.0f);
   EXPECT_EQ(model.Hierarchy().recordCount, 0);
-  EXPECT_TRUE(device().indexed.empty());
+  EXPECT_TRUE(device().indexedDraws.empty());
   EXPECT_EQ(model.GetRecordedMatrix(0), Matrix());
   EXPECT_EQ(model.GetRecordedMatrix(64), Matrix());
   EXPECT_EQ(model.GetRecordedMatrix(-1), Matrix());
@@ -423,7 +424,7 @@ TEST_F(ModelTest, BonelessMeshWithoutMaterialsGetsTheDefaultAndDrawsNothing) {
   EXPECT_EQ(p->materials[0].Diffuse.a, 0.0f);
   EXPECT_EQ(p->materials[0].Power, 1.0f);
   model.Draw(std::nullopt);
-  EXPECT_TRUE(device().indexed.empty());
+  EXPECT_TRUE(device().indexedDraws.empty());
   EXPECT_EQ(model.Hierarchy().recordCount, 1);  // the frame is still recorded
 }
 
@@ -450,33 +451,60 @@ TEST_F(ModelTest, RecordingStopsAfter64Slots) {
   CModel model("many.mdl");
   model.Draw(std::nullopt);
   EXPECT_EQ(model.Hierarchy().recordCount, 64);
-  EXPECT_EQ(device().indexed.size(), 70u);
+  EXPECT_EQ(device().indexedDraws.size(), 70u);
 }
 
+// A damaged file either still reads (a cut between top-level objects leaves the leading frames)
+// or fails whole: a negative result, no root even over a model loaded before, nothing drawn and
+// the file named in the log.
 TEST_F(ModelTest, DamagedFilesFailCleanly) {
   Objects keys;
   keys.push_back(x.Keys(2, {0, 100}, {{0, 0, 0}, {10, 0, 0}}));
   Objects objs = Animated(x, std::move(keys), {"A"}, {0});
+  int failed = 0;
   for (xfile::Encoding enc : {xfile::Encoding::Text, xfile::Encoding::Binary}) {
     ASSERT_TRUE(x.Write("good.mdl", objs, enc));
-    std::ifstream in("good.mdl", std::ios::binary);
-    const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string good = ReadFileText("good.mdl");
     std::mt19937 rng(7);
     for (int i = 0; i < 300; ++i) {
       std::string bad = good;
-      if (i % 2 == 0) {
+      const bool cut = i % 2 == 0;
+      if (cut) {
         bad.resize(rng() % good.size());
       } else {
         for (int k = 0; k < 3; ++k) bad[rng() % bad.size()] ^= char(1 << (rng() % 8));
       }
       std::ofstream("bad.mdl", std::ios::binary) << bad;
+      ModelHierarchy h;
+      ASSERT_GE(h.LoadHierarchy("good.mdl"), 0);
+      const int32_t hr = h.LoadHierarchy("bad.mdl");
+      ASSERT_EQ(hr < 0, h.Root() == nullptr) << i;
+      if (hr >= 0 && cut) {
+        const std::vector<std::string> frames = ChildNames(h.Root()->frame);
+        EXPECT_TRUE(frames == std::vector<std::string>{"A"} || frames == (std::vector<std::string>{"A", "B"}))
+            << i;
+      }
       CModel model("bad.mdl");
+      ASSERT_EQ(model.Hierarchy().Root() == nullptr, hr < 0) << i;
+      const size_t drawn = device().indexedDraws.size();
       model.Draw(float(i));
-      if (model.Hierarchy().Root()) {
+      if (hr < 0) {
+        ++failed;
+        EXPECT_EQ(device().indexedDraws.size(), drawn) << i;
+        EXPECT_EQ(model.Hierarchy().recordCount, 0) << i;
+      } else {
         EXPECT_LE(model.Hierarchy().recordCount, 64);
       }
     }
   }
+  // Most cuts fall inside an object; each failure named the file once.
+  EXPECT_GT(failed, 150);
+  const std::string log = ReadFileText("profile.txt");
+  int named = 0;
+  for (size_t at = log.find("Not Found bad.mdl"); at != std::string::npos;
+       at = log.find("Not Found bad.mdl", at + 1))
+    ++named;
+  EXPECT_EQ(named, failed);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "app/graphics.h"
 #include "resource/model.h"
+#include "support/expect_matrix.h"
 #include "support/model_files.h"
 #include "xfile/model_gen.h"
 
@@ -12,6 +13,7 @@ namespace modeltest {
 namespace {
 
 using gfxutil::Matrix;
+using testdev::ExpectNear;
 
 // The generated character: frame Scene with the bone chain Bone0..Bone3 and the frame Body0
 // holding a tube skinned to the bones.
@@ -42,11 +44,6 @@ const MeshPart* SkinnedPart(const CModel& m, const FrameNode** owner) {
   return nullptr;
 }
 
-void ExpectNear(const Matrix& a, const Matrix& b, float eps = 1e-4f) {
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], eps) << r << "," << c;
-}
-
 TEST_F(ModelTest, SkinnedPartRecordsItsFrameThenItsBonesBeforeAdjustment) {
   WriteCharacter("data/mdl/kuma/kuma.mdl");
   CModel model("data/mdl/kuma/kuma.mdl");
@@ -75,7 +72,7 @@ TEST_F(ModelTest, SkinnedPartRecordsItsFrameThenItsBonesBeforeAdjustment) {
   }
 
   // Every group drawn once, blend matrices = offset x the bone's (adjusted) combined matrix.
-  const auto& draws = device().indexed;
+  const auto& draws = device().indexedDraws;
   ASSERT_EQ(draws.size(), part->groupCount);
   for (uint32_t g = 0; g < part->groupCount; ++g) {
     const gfxutil::BoneCombination& c = part->combinations.entries[g];
@@ -92,7 +89,7 @@ TEST_F(ModelTest, SkinnedPartRecordsItsFrameThenItsBonesBeforeAdjustment) {
 }
 
 TEST_F(ModelTest, GroupsBeyondTheDeviceGoToTheSoftwarePass) {
-  CBlendRecordingDevice::maxBlend = 2;
+  device().maxBlend = 2;
   WriteCharacter("data/mdl/kuma/kuma.mdl");
   CModel model("data/mdl/kuma/kuma.mdl");
   const FrameNode* body = nullptr;
@@ -104,7 +101,7 @@ TEST_F(ModelTest, GroupsBeyondTheDeviceGoToTheSoftwarePass) {
 
   model.Draw(std::nullopt);
   std::multiset<uint32_t> hardware, software;
-  for (const IndexedDraw& d : device().indexed) (d.software ? software : hardware).insert(d.vertexBlend);
+  for (const auto& d : device().indexedDraws) (d.software ? software : hardware).insert(d.vertexBlend);
   for (uint32_t n : hardware) EXPECT_LE(n + 1, 2u);
   for (uint32_t n : software) EXPECT_GT(n + 1, 2u);
   EXPECT_FALSE(software.empty());

@@ -2,11 +2,14 @@
 // picture scenes' camera.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/graphics.h"
 #include "platform/audio/device.h"
+#include "platform/os/message_box.h"
 #include "scene/forest_stage_scene.h"
 #include "scene/home_stage_scene.h"
 #include "scene/scene_manager.h"
@@ -16,6 +19,7 @@
 #include "sound/music_stream.h"
 #include "sound/sound_bank.h"
 #include "sound/sound_device.h"
+#include "support/child_run.h"
 #include "support/recording_graphics.h"
 #include "support/scratch_dir.h"
 #include "unit/camera.h"
@@ -206,6 +210,50 @@ TEST_F(StageSceneTest, TheTelopHandsOverToTheHomeStage) {
   // 129 frames of card, then the 51-frame fade-out; the home's world is built.
   EXPECT_EQ(frames, cardFrames + 51);
   EXPECT_NE(CPlayer::Current(), nullptr);
+}
+
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+int g_reportFd = -1;
+void ReportBox(const char* text, const char* caption) {
+  testgame::Report(g_reportFd, "box %s: %s\n", caption, text);
+}
+
+// A device that stays lost ends the process with the message box and exit code 0, at once: the
+// music worker must not keep it alive (it waits for a stop nobody else would send).
+TEST_F(StageSceneTest, LostDeviceWithMusicPlayingEndsTheProcessAtOnce) {
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr double kEndWithin = 5;
+#else
+  constexpr double kEndWithin = 1;
+#endif
+  const testgame::ChildOutcome out = testgame::RunInChild(
+      [this](int fd) {
+        audio::SetOutput(audio::Output::kLoopback);
+        if (!InitSound()) return 10;
+        Enter(g_homeStageScene);
+        for (int i = 0; i < 400 && !StreamIsPlaying(); ++i)
+          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!StreamIsPlaying()) return 11;
+        g_reportFd = fd;
+        os::SetMessageBoxHook(ReportBox);
+        gfx.device().SimulateDeviceLost(true, false);
+        manager->Frame();  // its present finds the device lost
+        testgame::Report(fd, "lost at %.6f\n", SteadySeconds());
+        manager->Frame();  // and this frame's render ends the process
+        testgame::Report(fd, "still running\n");
+        return 12;
+      },
+      30);
+  const double ended = SteadySeconds();
+  ASSERT_TRUE(out.exited) << out.Describe() << "\n" << out.report;
+  EXPECT_EQ(out.exitCode, 0) << out.report;
+  EXPECT_NE(out.report.find("box EXIT: Device Lost!\n"), std::string::npos) << out.report;
+  const size_t at = out.report.find("lost at ");
+  ASSERT_NE(at, std::string::npos) << out.report;
+  EXPECT_LT(ended - std::stod(out.report.substr(at + 8)), kEndWithin);
 }
 
 TEST_F(StageSceneTest, PictureScenesSetTheirCamerasViewAndProjection) {

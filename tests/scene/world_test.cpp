@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <boost/weak_ptr.hpp>
+#include <cmath>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,8 @@
 #include "resource/model.h"
 #include "resource/resource_cache.h"
 #include "scene/scene.h"
+#include "scene/scene_manager.h"
+#include "scene/screen_fader.h"
 #include "sound/music_stream.h"
 #include "sound/sound_device.h"
 #include "support/recording_graphics.h"
@@ -301,23 +306,32 @@ TEST_F(WorldPassTest, RenderDrawsBackgroundUnitsWireframeScreenPassAndFaderInOrd
   ASSERT_TRUE(probe->IsVisible());
   app::WindowProc(os::WM_KEYDOWN, os::VK_F2, 0);
   ASSERT_TRUE(app::DebugDrawEnabled());
+  // The fader belongs to the scene manager; a fade-in just begun draws black at 250 of 255.
+  CSceneManager manager;
+  manager.Fader().Start(CScreenFader::kFadeIn);
   journal.clear();
   gfx.device().journal = &journal;
-  // A fader needs a manager; without one the screen pass is the last thing drawn.
+  gfx.device().draws.clear();
   scene.RenderWorld();
 
   const std::string opaqueBias = "tss 0 19=" + std::to_string(gfx::FloatBits(1.0f));
-  const std::vector<std::string> order = {"begin",    "clear",    opaqueBias, "a:draw",
-                                          "rs 28=0",  "rs 28=1",  "a:draw2",  "rs 137=0",
-                                          "rs 137=1", "rs 137=0", "a:screen", "end"};
+  const std::vector<std::string> order = {"begin",    "clear",   opaqueBias, "a:draw",   "rs 28=0",
+                                          "rs 28=1",  "a:draw2", "rs 137=0", "rs 137=1", "rs 137=0",
+                                          "a:screen", "draw",    "end"};
   size_t at = 0;
   for (const std::string& step : order) {
     const size_t found = Find(journal, step, at);
     ASSERT_LT(found, journal.size()) << "missing or out of order: " << step;
     at = found + 1;
   }
-  // Only one unit pass of each kind.
+  // Only one unit pass of each kind, and the fader's quad is the last draw of the frame.
   EXPECT_EQ(Find(journal, "a:draw", Find(journal, "a:draw", 0) + 1), journal.size());
+  const size_t fader = Find(journal, "draw", Find(journal, "a:screen", 0));
+  EXPECT_EQ(Find(journal, "draw", fader + 1), journal.size());
+  ASSERT_FALSE(gfx.device().draws.empty());
+  const testdev::Draw& last = gfx.device().draws.back();
+  EXPECT_EQ(last.primitives, 2u);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(last.Vertex<testdev::ScreenVertex>(i).color, 0xFA000000u) << i;
 }
 
 TEST_F(WorldPassTest, UnitsInvisibleToTheCameraAreNotDrawnButGetTheScreenPass) {
@@ -350,6 +364,72 @@ TEST(WorldListener, RenderPutsTheListenerAtTheCameraEye) {
   EXPECT_FLOAT_EQ(x, 12.0f);
   EXPECT_FLOAT_EQ(y, 34.0f);
   EXPECT_FLOAT_EQ(z, -56.0f);
+}
+
+// The camera circles the player, so the listener turns with it: an effect three units to the
+// camera's right (as its view places it) is heard on the right whichever way the camera looks.
+TEST(WorldListener, EffectToTheCamerasRightIsHeardOnTheRightAsTheCameraTurns) {
+  testdev::CRecordingGraphics gfx("wiring_world_listener_turn");
+  ASSERT_TRUE(gfx.ok());
+  CScratchGameDir dir("world_listener_turn");
+  dir.Write("data/scr/p.txt", "#type\nPICTURE\n#end\n#EOF\n");
+  audio::SetOutput(audio::Output::kLoopback);
+  ASSERT_TRUE(InitSound());
+  CScene scene;
+  scene.LoadStageScript("data/scr/p.txt");
+
+  // A steady tone on a 3D voice with the distances the bank gives a unit's effect.
+  audio::WaveFormat format;
+  format.formatTag = audio::WAVE_FORMAT_PCM;
+  format.channels = 1;
+  format.samplesPerSec = 44100;
+  format.bitsPerSample = 16;
+  format.blockAlign = 2;
+  format.avgBytesPerSec = 88200;
+  audio::BufferDesc desc;
+  desc.flags = audio::DSBCAPS_CTRL3D;
+  desc.bufferBytes = 88200;
+  desc.format = &format;
+  std::unique_ptr<audio::CBuffer> voice;
+  ASSERT_EQ(GetSoundDevice()->CreateSoundBuffer(desc, &voice), audio::DS_OK);
+  void* region = nullptr;
+  uint32_t bytes = 0;
+  ASSERT_EQ(voice->Lock(0, desc.bufferBytes, &region, &bytes, nullptr, nullptr, 0), audio::DS_OK);
+  int16_t* samples = static_cast<int16_t*>(region);
+  for (uint32_t i = 0; i < bytes / 2; ++i)
+    samples[i] = static_cast<int16_t>(16000 * std::sin(i * 2 * M_PI / 100));
+  voice->Unlock(region, bytes, nullptr, 0);
+  voice->SetMinDistance(1);
+  voice->SetMaxDistance(10);
+  voice->Play(audio::DSBPLAY_LOOPING);
+
+  auto level = [](const std::vector<float>& out, int channel) {
+    double sum = 0;
+    for (size_t i = 2000; i < out.size() / 2; ++i) sum += out[2 * i + channel] * out[2 * i + channel];
+    return std::sqrt(sum / static_cast<double>(out.size() / 2 - 2000));
+  };
+  CCamera* camera = g_cameraManager->Current();
+  std::vector<float> out(2 * 6000);
+  for (int yaw : {0, 90, 180, 270}) {
+    camera->Body().position = Vector4(100, 20, -50, 0);
+    camera->Body().rotation = Vector4(static_cast<float>(yaw * M_PI / 180), 0, 0, 0);
+    camera->Update();
+    scene.RenderWorld();
+    gfxutil::Matrix viewToWorld;
+    ASSERT_TRUE(gfxutil::MatrixInverse(camera->View(), viewToWorld));
+    const gfxutil::Vector3 spot = gfxutil::Vec3TransformCoord(gfxutil::Vector3(3, 0, 0), viewToWorld);
+    voice->SetPosition(spot.x, spot.y, spot.z);
+    ASSERT_TRUE(audio::RenderLoopback(out.data(), 6000));
+    const double left = level(out, 0), right = level(out, 1);
+    std::printf("camera yaw %3d: effect at (%.1f, %.1f, %.1f), level L %.4f R %.4f\n", yaw, spot.x, spot.y,
+                spot.z, left, right);
+    EXPECT_GT(right, 0.05) << yaw;
+    EXPECT_GT(right, 5 * left) << "camera yaw " << yaw;
+  }
+  voice.reset();
+  scene.WorldTeardown();
+  ShutdownSound();
+  audio::SetOutput(audio::Output::kDefault);
 }
 
 }  // namespace

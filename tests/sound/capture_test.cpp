@@ -68,7 +68,7 @@ TEST_F(SoundCaptureTest, SceneWithMusicAndEffects) {
   const uint32_t frames = 7 * 60;
   std::vector<float> out(2 * static_cast<size_t>(frames) * kFrame);
   for (uint32_t f = 0; f < frames; ++f) {
-    UpdateListener({0, 0, 0});
+    UpdateListener({0, 0, 0}, gfxutil::Matrix());
     for (const Cue& c : cues) {
       if (c.frame != f) continue;
       UnitBody body;

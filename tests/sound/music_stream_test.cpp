@@ -1,12 +1,13 @@
 // Streamed music on the loopback output: the loop is sample-exact, memory stays at two seconds.
 #include "sound/music_stream.h"
 
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 
 #include "game_sound_fixture.h"
+#include "sound/sound.h"
 
 namespace {
 using soundtest::MakeWave;
@@ -148,11 +149,24 @@ TEST_F(MusicStreamTest, MissingOrBrokenMusicIsLoggedAndSilent) {
   EXPECT_FALSE(StartStream("nothing.wav"));
   EXPECT_NE(LogText().find("NotFound nothing.wav (cannot open the file)"), std::string::npos);
   std::vector<uint8_t> bytes = MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(4410, 441, 0.5)));
-  bytes.resize(bytes.size() - 100);
-  soundtest::WriteFile(dir_.Path() + "/cut.wav", bytes);
-  EXPECT_FALSE(StartStream("cut.wav"));
-  EXPECT_NE(LogText().find("NotFound cut.wav (the RIFF chunk runs past the end of the file)"), std::string::npos);
+  bytes[16] = 12;  // the fmt chunk's size, now too short for a format
+  soundtest::WriteFile(dir_.Path() + "/broken.wav", bytes);
+  EXPECT_FALSE(StartStream("broken.wav"));
+  EXPECT_NE(LogText().find("NotFound broken.wav (the fmt chunk is shorter than 16 bytes)"),
+            std::string::npos);
   EXPECT_EQ(soundtest::Rms(Render(2000), 0, 0, 2000), 0.0);
+}
+
+TEST_F(MusicStreamTest, CutMusicLoopsTheFramesItHolds) {
+  const std::vector<int16_t> piece = Piece(20000);
+  std::vector<uint8_t> bytes = MakeWave(WaveLayout{audio::WAVE_FORMAT_PCM, 2}, Pcm16(piece));
+  bytes.resize(bytes.size() - 4 * 5000 - 3);
+  soundtest::WriteFile(dir_.Path() + "/cut.wav", bytes);
+  ASSERT_TRUE(StartStream("cut.wav"));
+  EXPECT_NE(LogText().find("short wave file cut.wav: 59997 of its 80000 data bytes are there, playing 59996"),
+            std::string::npos);
+  WaitForMusic();
+  ExpectSeamlessLoop(std::vector<int16_t>(piece.begin(), piece.begin() + 2 * 14999), 3 * 44100);
 }
 
 TEST_F(MusicStreamTest, FormatTheDeviceRefusesIsReportedAndLeavesNoStream) {
@@ -163,6 +177,28 @@ TEST_F(MusicStreamTest, FormatTheDeviceRefusesIsReportedAndLeavesNoStream) {
   EXPECT_EQ(soundtest::SeenMessageBoxes(), (std::vector<std::string>{"Error: バッファの作成に失敗"}));
   StopStream();
   EXPECT_EQ(audio::HeldSampleBytes(), 0u);
+}
+
+// Entering a stage while the output is unplugged: the music and the effects are made all the
+// same, without a failure box, and are heard once the output is back.
+TEST_F(MusicStreamTest, SoundsMadeWhileTheOutputIsGoneComeBackWithIt) {
+  const std::vector<int16_t> piece = Piece(30000);
+  WritePiece("stage.wav", piece);
+  soundtest::WriteFile(dir_.Path() + "/se.wav",
+                       MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(44100, 441, 0.5))));
+  ASSERT_TRUE(audio::DisconnectOutput());
+  CSound effect;
+  EXPECT_TRUE(effect.Load("se.wav"));
+  ASSERT_TRUE(StartStream("stage.wav"));
+  WaitForMusic();
+  EXPECT_TRUE(soundtest::SeenMessageBoxes().empty());
+  EXPECT_EQ(soundtest::Rms(Render(2000), 0, 0, 2000), 0.0) << "nothing is heard while the output is gone";
+
+  ASSERT_TRUE(audio::ReopenOutput());
+  ExpectSeamlessLoop(piece, 2 * 44100);
+  StopStream();
+  effect.Play(0);
+  EXPECT_GT(soundtest::Rms(Render(4000), 0, 1000, 4000), 0.1);
 }
 
 TEST_F(MusicStreamTest, SecondStartReplacesTheFirstStream) {

@@ -51,6 +51,10 @@ class RealTimeOutputTest : public ::testing::Test {
   std::unique_ptr<audio::CDevice> device_;
 };
 
+// The null output is a pair of loudspeakers: HRTF (whose data sets Debian's OpenAL ships) would
+// colour them, so it stays OpenAL Soft's choice, which is off here unless alsoft.conf asks for it.
+TEST_F(RealTimeOutputTest, LoudspeakersGetNoHrtfUnlessConfigured) { EXPECT_FALSE(device_->HrtfEnabled()); }
+
 TEST_F(RealTimeOutputTest, PumpSignalsNotificationsAsTheCursorGoesRound) {
   const uint32_t size = 4410 * 2;  // 0.2 s
   std::unique_ptr<audio::CBuffer> b = Make(size, audio::DSBCAPS_CTRLPOSITIONNOTIFY);

@@ -1,13 +1,16 @@
 // A vertex buffer kept in memory, for test devices: the bytes a mesh uploads stay readable.
+// Devices that keep a bound buffer alive take a share of it (made with make_shared).
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/gfx/device.h"
 
 namespace testdev {
 
-class CMemoryVertexBuffer : public gfx::CVertexBuffer {
+class CMemoryVertexBuffer : public gfx::CVertexBuffer,
+                            public std::enable_shared_from_this<CMemoryVertexBuffer> {
  public:
   // The stride follows from the vertex format.
   CMemoryVertexBuffer(uint32_t count, uint32_t fvf);

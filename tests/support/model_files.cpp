@@ -1,33 +1,11 @@
 #include "support/model_files.h"
 
-#include <unistd.h>
-
-#include <cstring>
 #include <filesystem>
 
-#include "app/graphics.h"
 #include "platform/gfxutil/mesh.h"
-#include "platform/os/window.h"
 #include "platform/xfile/parser.h"
 
 namespace modeltest {
-
-namespace {
-
-CBlendRecordingDevice* g_device = nullptr;
-
-std::unique_ptr<gfx::CDevice> Creator(const gfx::PresentParameters&, gfx::DeviceType, uint32_t) {
-  auto d = std::make_unique<CBlendRecordingDevice>();
-  g_device = d.get();
-  return d;
-}
-bool Desktop(gfx::Format& f) {
-  f = gfx::D3DFMT_R5G6B5;
-  return true;
-}
-intptr_t Proc(uint32_t, uintptr_t, intptr_t) { return 0; }
-
-}  // namespace
 
 CXBuilder::CXBuilder() : x_(xfile::CXFile::Create()) { x_->RegisterStandardTemplates(); }
 
@@ -90,54 +68,17 @@ bool CXBuilder::Write(const std::string& path, std::vector<std::unique_ptr<xfile
   return w.WriteFile(path);
 }
 
-gfx::VertexBufferPtr CBlendRecordingDevice::CreateVertexBuffer(uint32_t count, uint32_t fvf) {
-  return std::make_shared<testdev::CMemoryVertexBuffer>(count, fvf);
-}
-gfx::IndexBufferPtr CBlendRecordingDevice::CreateIndexBuffer(uint32_t count) {
-  return std::make_shared<testdev::CMemoryIndexBuffer>(count);
-}
-
-gfx::Result CBlendRecordingDevice::DrawIndexedPrimitive(gfx::PrimitiveType, uint32_t, uint32_t,
-                                                        uint32_t startIndex, uint32_t primitives) {
-  IndexedDraw d;
-  d.fvf = fvf;
-  d.firstIndex = startIndex;
-  d.faces = primitives;
-  d.vertexBlend = GetRenderState(gfx::D3DRS_VERTEXBLEND);
-  d.software = GetRenderState(gfx::D3DRS_SOFTWAREVERTEXPROCESSING);
-  for (uint32_t k = 0; k < 4; ++k) d.world[k] = GetTransform(gfx::D3DTS_WORLDMATRIX(k));
-  d.material = material;
-  d.texture = boundTexture;
-  indexed.push_back(d);
-  return gfx::D3D_OK;
-}
-
-void ModelTest::SetUpTestSuite() {
-  ASSERT_TRUE(os::InitSystem());
-  ASSERT_TRUE(os::RegisterWindowClass("BrimmelModelTest", Proc));
-  ASSERT_TRUE(os::CreateMainWindow("model test", 640, 480, true));
-}
-
 void ModelTest::SetUp() {
-  char buf[4096];
-  oldDir_ = getcwd(buf, sizeof buf) ? buf : ".";
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  dir = std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/resource_" + info->test_suite_name() + "." + info->name();
+  const std::string folder = std::string("resource_") + info->test_suite_name() + "." + info->name();
+  dir = std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/" + folder;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir + "/data/mdl/kuma");
-  ASSERT_EQ(chdir(dir.c_str()), 0);
-  CBlendRecordingDevice::maxBlend = 4;
-  app::SetDeviceCreatorForTests(Creator, Desktop);
-  ASSERT_EQ(app::InitGraphics(), 1);
+  graphics_ = std::make_unique<testdev::CRecordingGraphics>(folder);
+  ASSERT_TRUE(graphics_->ok());
+  device().createBuffers = true;
 }
 
-void ModelTest::TearDown() {
-  app::ShutdownGraphics();
-  app::SetDeviceCreatorForTests(nullptr, nullptr);
-  g_device = nullptr;
-  if (chdir(oldDir_.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir_;
-}
-
-CBlendRecordingDevice& ModelTest::device() { return *g_device; }
+void ModelTest::TearDown() { graphics_.reset(); }
 
 }  // namespace modeltest

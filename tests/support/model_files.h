@@ -1,5 +1,5 @@
-// Builds small .x model files for the model tests with the .x writer, and a recording device that
-// also keeps vertex and index buffers so that meshes draw through it.
+// Builds small .x model files for the model tests with the .x writer, and the fixture that loads
+// and draws them on the recording device.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "platform/xfile/data_object.h"
 #include "platform/xfile/writer.h"
 #include "platform/xfile/xfile.h"
-#include "support/recording_device.h"
+#include "support/recording_graphics.h"
 
 namespace modeltest {
 
@@ -34,38 +34,18 @@ class CXBuilder {
   std::unique_ptr<xfile::CXFile> x_;
 };
 
-// A device whose buffers hold data, recording every indexed draw with the blend state in force.
-struct IndexedDraw {
-  uint32_t fvf = 0, firstIndex = 0, faces = 0;
-  uint32_t vertexBlend = 0, software = 0;
-  gfx::Matrix world[4];
-  gfx::Material material;
-  gfx::CTexture* texture = nullptr;
-};
-
-class CBlendRecordingDevice : public testdev::CRecordingDevice {
- public:
-  static inline uint32_t maxBlend = 4;
-  void GetDeviceCaps(gfx::Caps& caps) const override { caps.MaxVertexBlendMatrices = maxBlend; }
-  gfx::VertexBufferPtr CreateVertexBuffer(uint32_t count, uint32_t fvf) override;
-  gfx::IndexBufferPtr CreateIndexBuffer(uint32_t count) override;
-  gfx::Result DrawIndexedPrimitive(gfx::PrimitiveType, uint32_t, uint32_t, uint32_t startIndex,
-                                   uint32_t primitives) override;
-  std::vector<IndexedDraw> indexed;
-};
-
-// A hidden window and the graphics services on the blend-recording device, in a scratch folder.
+// A hidden window and the graphics services on the recording device, making buffers so that meshes
+// draw through it, in a scratch folder of its own (the working directory while the test runs).
 class ModelTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite();
   void SetUp() override;
   void TearDown() override;
-  CBlendRecordingDevice& device();
+  testdev::CRecordingDevice& device() { return graphics_->device(); }
   std::string dir;
   CXBuilder x;
 
  private:
-  std::string oldDir_;
+  std::unique_ptr<testdev::CRecordingGraphics> graphics_;
 };
 
 }  // namespace modeltest

@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "app/graphics.h"
+#include "support/memory_index_buffer.h"
+#include "support/memory_vertex_buffer.h"
 
 namespace testdev {
 
@@ -19,37 +21,6 @@ class CNullTexture final : public gfx::CTexture {
 
  private:
   uint32_t width_, height_, levels_;
-};
-
-// Buffers keep their CPU copy (the game reads meshes back through Lock/Data).
-class CMemoryVertexBuffer final : public gfx::CVertexBuffer,
-                                  public std::enable_shared_from_this<CMemoryVertexBuffer> {
- public:
-  CMemoryVertexBuffer(uint32_t count, uint32_t fvf)
-      : count_(count), fvf_(fvf), stride_(gfx::FvfStride(fvf)), data_(size_t(count) * stride_) {}
-  uint32_t Fvf() const override { return fvf_; }
-  uint32_t Stride() const override { return stride_; }
-  uint32_t Count() const override { return count_; }
-  void* Lock() override { return data_.empty() ? nullptr : data_.data(); }
-  void Unlock() override {}
-  const void* Data() const override { return data_.data(); }
-
- private:
-  uint32_t count_, fvf_, stride_;
-  std::vector<unsigned char> data_;
-};
-
-class CMemoryIndexBuffer final : public gfx::CIndexBuffer,
-                                 public std::enable_shared_from_this<CMemoryIndexBuffer> {
- public:
-  explicit CMemoryIndexBuffer(uint32_t count) : data_(count) {}
-  uint32_t Count() const override { return uint32_t(data_.size()); }
-  uint16_t* Lock() override { return data_.empty() ? nullptr : data_.data(); }
-  void Unlock() override {}
-  const uint16_t* Data() const override { return data_.data(); }
-
- private:
-  std::vector<uint16_t> data_;
 };
 
 CNullDevice* g_last = nullptr;

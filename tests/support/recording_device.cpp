@@ -28,7 +28,6 @@ gfx::Result CRecordingDevice::Clear(uint32_t, gfx::Color color, float, uint32_t)
 
 void CRecordingDevice::SetRenderState(gfx::RenderState state, uint32_t value) {
   renderStates[state] = value;
-  if (logCalls) calls.push_back("rs " + std::to_string(state) + " " + std::to_string(value));
   Note("rs " + std::to_string(state) + "=" + std::to_string(value));
 }
 
@@ -49,7 +48,6 @@ uint32_t CRecordingDevice::GetTextureStageState(uint32_t stage, gfx::TextureStag
 
 void CRecordingDevice::SetTransform(gfx::TransformState state, const gfx::Matrix& m) {
   transforms[state] = m;
-  if (logCalls) calls.push_back("transform " + std::to_string(state));
   Note("transform " + std::to_string(state));
 }
 
@@ -68,7 +66,7 @@ void CRecordingDevice::SetTexture(uint32_t stage, gfx::CTexture* texture) {
 
 void CRecordingDevice::SetVertexShader(uint32_t fvf) {
   this->fvf = fvf;
-  if (logCalls) calls.push_back("fvf " + std::to_string(fvf));
+  Note("fvf " + std::to_string(fvf));
 }
 
 gfx::Result CRecordingDevice::DrawPrimitiveUP(gfx::PrimitiveType type, uint32_t count, const void* vertices,
@@ -85,7 +83,6 @@ gfx::Result CRecordingDevice::DrawPrimitiveUP(gfx::PrimitiveType type, uint32_t 
   const auto* b = static_cast<const uint8_t*>(vertices);
   d.vertices.assign(b, b + size_t(count) * 3 * stride);
   draws.push_back(std::move(d));
-  if (logCalls) calls.push_back("draw");
   Note("draw");
   return gfx::D3D_OK;
 }
@@ -93,7 +90,13 @@ gfx::Result CRecordingDevice::DrawPrimitiveUP(gfx::PrimitiveType type, uint32_t 
 gfx::Result CRecordingDevice::DrawIndexedPrimitive(gfx::PrimitiveType type, uint32_t minIndex,
                                                    uint32_t numVertices, uint32_t startIndex,
                                                    uint32_t primitiveCount) {
-  indexedDraws.push_back({type, minIndex, numVertices, startIndex, primitiveCount, fvf, streamSource});
+  IndexedDrawCall d{type, minIndex, numVertices, startIndex, primitiveCount, fvf, streamSource};
+  d.vertexBlend = GetRenderState(gfx::D3DRS_VERTEXBLEND);
+  d.software = GetRenderState(gfx::D3DRS_SOFTWAREVERTEXPROCESSING);
+  for (uint32_t k = 0; k < 4; ++k) d.world[k] = GetTransform(gfx::D3DTS_WORLDMATRIX(k));
+  d.material = material;
+  d.texture = boundTexture;
+  indexedDraws.push_back(d);
   return gfx::D3D_OK;
 }
 

@@ -1,6 +1,7 @@
 // A device without GL for tests of code that drives the device: it keeps states, transforms and
 // textures in memory and records every draw (state at the time, format, the vertex bytes).
 // On request it also keeps the order of calls as text and makes buffers that meshes draw from.
+// Long runs want CNullDevice (support/null_device.h), which records nothing.
 #pragma once
 #include <map>
 #include <string>
@@ -27,6 +28,18 @@ class CMemoryTexture : public gfx::CTexture {
   std::vector<std::vector<uint32_t>> levels_;
 };
 
+// The layouts of the game's screen-space and world-space quads, for reading draws back.
+struct ScreenVertex {  // XYZRHW | DIFFUSE | TEX1
+  float x, y, z, rhw;
+  uint32_t color;
+  float u, v;
+};
+struct WorldVertex {  // XYZ | DIFFUSE | TEX1
+  float x, y, z;
+  uint32_t color;
+  float u, v;
+};
+
 struct Draw {
   gfx::PrimitiveType type = gfx::D3DPT_TRIANGLELIST;
   uint32_t fvf = 0;
@@ -50,16 +63,24 @@ struct Draw {
   }
 };
 
-// One DrawIndexedPrimitive, with the format and stream in force.
+// One DrawIndexedPrimitive, with the format, stream, vertex blending, world matrices, material
+// and texture in force.
 struct IndexedDrawCall {
   gfx::PrimitiveType type = gfx::D3DPT_TRIANGLELIST;
   uint32_t minIndex = 0, numVertices = 0, startIndex = 0, primitiveCount = 0, fvf = 0;
   gfx::CVertexBuffer* vb = nullptr;
+  uint32_t vertexBlend = 0, software = 0;
+  gfx::Matrix world[4];
+  gfx::Material material;
+  gfx::CTexture* texture = nullptr;
 };
 
 class CRecordingDevice : public gfx::CDevice {
  public:
-  void GetDeviceCaps(gfx::Caps& caps) const override { caps = gfx::Caps{}; }
+  void GetDeviceCaps(gfx::Caps& caps) const override {
+    caps = gfx::Caps{};
+    caps.MaxVertexBlendMatrices = maxBlend;
+  }
   gfx::Result TestCooperativeLevel() override { return cooperative; }
   gfx::Result BeginScene() override {
     ++beginScenes;
@@ -129,14 +150,15 @@ class CRecordingDevice : public gfx::CDevice {
   int beginScenes = 0, endScenes = 0, presents = 0, resets = 0;
   std::map<uint32_t, gfx::Light> lights;
   std::map<uint32_t, bool> lightsEnabled;
-  // When set, every call that changes state or draws is noted here in call order.
+  // When set, every call that changes state or draws is noted here in call order: "begin",
+  // "clear", "rs <state>=<value>", "tss <stage> <type>=<value>", "transform <state>", "fvf <v>",
+  // "light <i>", "light enable <i>=<on>", "draw", "end", "present". Off by default: long runs
+  // would grow it without bound.
   std::vector<std::string>* journal = nullptr;
   gfx::Result presentResult = gfx::D3D_OK;
   gfx::Result cooperative = gfx::D3D_OK;
+  uint32_t maxBlend = 4;  // the vertex-blend matrices the caps offer
 
-  // Off by default: long runs would grow the log without bound.
-  bool logCalls = false;
-  std::vector<std::string> calls;  // "rs <state> <value>", "transform <state>", "fvf <v>", "draw"
   // Off by default: without buffers meshes do not draw, as most tests of this device expect.
   bool createBuffers = false;
   int buffersCreated = 0;

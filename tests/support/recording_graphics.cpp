@@ -5,15 +5,13 @@
 #include <filesystem>
 
 #include "app/graphics.h"
-#include "platform/os/window.h"
+#include "support/reference_device.h"
 
 namespace testdev {
 
 namespace {
 
 CRecordingDevice* g_made = nullptr;
-
-intptr_t Proc(uint32_t, uintptr_t, intptr_t) { return 0; }
 
 std::unique_ptr<gfx::CDevice> Make(const gfx::PresentParameters&, gfx::DeviceType, uint32_t) {
   auto device = std::make_unique<CRecordingDevice>();
@@ -26,12 +24,6 @@ bool Desktop(gfx::Format& format) {
   return true;
 }
 
-bool EnsureWindow() {
-  static const bool made = os::InitSystem() && os::RegisterWindowClass("BrimmelRecordingGraphics", Proc) &&
-                           os::CreateMainWindow("recording graphics", 640, 480, true);
-  return made;
-}
-
 }  // namespace
 
 CRecordingGraphics::CRecordingGraphics(const std::string& folder, int width, int height) {
@@ -40,7 +32,7 @@ CRecordingGraphics::CRecordingGraphics(const std::string& folder, int width, int
   const std::string dir = std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/" + folder;
   std::filesystem::create_directories(dir);
   if (chdir(dir.c_str()) != 0) return;
-  if (!EnsureWindow()) return;
+  if (!EnsureMainWindow()) return;
   config_ = std::make_unique<CConfig>("no-such-file.ini");
   config_->window = 1;
   config_->width = width;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 CScratchGameDir::CScratchGameDir(const std::string& name) {
   namespace fs = std::filesystem;
@@ -33,4 +34,14 @@ void CScratchGameDir::WriteEmptySceneScripts() const {
   Write("data/scr/telop.txt", "#type\nTELOP\n#end\n#EOF\n");
   Write("data/scr/stg00_home.txt", "#type\nPICTURE\n#end\n#EOF\n");
   Write("data/scr/stg02_forest.txt", "#type\nPICTURE\n#end\n#EOF\n");
+}
+
+std::string ReadFileText(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }

@@ -1,6 +1,8 @@
 // A throw-away game folder for tests: made fresh, entered as the working directory, removed after.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 
 class CScratchGameDir {
  public:
@@ -19,3 +21,7 @@ class CScratchGameDir {
   std::string path_;
   std::string previous_;
 };
+
+// A whole file, empty when missing.
+std::string ReadFileText(const std::string& path);
+std::vector<uint8_t> ReadFileBytes(const std::string& path);

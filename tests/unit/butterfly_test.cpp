@@ -149,9 +149,9 @@ TEST_F(ButterflyDrawTest, DrawsItsModelAtItsPlacePosedAtItsMotionFrame) {
 
   CButterfly b(Vector4(40, 60, -20, 1));
   for (int u = 0; u < 4; ++u) b.Update();
-  const size_t before = device().indexed.size();
+  const size_t before = device().indexedDraws.size();
   b.Draw();
-  EXPECT_EQ(device().indexed.size(), before + 1);
+  EXPECT_EQ(device().indexedDraws.size(), before + 1);
   ModelHierarchy& h = model->Hierarchy();
   EXPECT_FLOAT_EQ(h.Root()->time, b.Body().motion->GetFrame() * 160.0f);
   const gfxutil::Matrix world =

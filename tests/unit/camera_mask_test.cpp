@@ -5,15 +5,7 @@
 
 #include "support/recording_graphics.h"
 
-namespace {
-
-struct ScreenVertex {
-  float x, y, z, rhw;
-  uint32_t color;
-  float u, v;
-};
-
-}  // namespace
+using testdev::ScreenVertex;
 
 TEST(CameraMask, CreationHidesTheBarsAndRegistersIt) {
   g_barHeight = 17.0f;

@@ -6,6 +6,7 @@
 
 #include "app/input.h"
 #include "scene/scene.h"
+#include "support/expect_matrix.h"
 #include "support/fake_input.h"
 #include "support/recording_graphics.h"
 #include "unit/camera_manager.h"
@@ -17,13 +18,9 @@
 using gfxutil::Matrix;
 using gfxutil::Vector3;
 using gfxutil::Vector4;
+using testdev::ExpectNear;
 
 namespace {
-
-void ExpectNear(const Matrix& a, const Matrix& b, float eps = 1e-4f) {
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], eps) << "at " << r << "," << c;
-}
 
 class CameraTest : public ::testing::Test {
  protected:

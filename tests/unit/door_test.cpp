@@ -84,7 +84,7 @@ TEST_F(DoorDrawTest, DrawsItsModelWhereItHasSlidTo) {
   CDoor door(Vector4(30, 0, 0, 1));
   door.Update();
   door.Draw();
-  ASSERT_EQ(device().indexed.size(), 1u);
+  ASSERT_EQ(device().indexedDraws.size(), 1u);
   const gfxutil::Matrix want = model->Hierarchy().Root()->frame.local * gfxutil::MatrixTranslation(15, 0, 0);
   const gfxutil::Matrix got = model->GetRecordedMatrix(0);
   for (int r = 0; r < 4; ++r)

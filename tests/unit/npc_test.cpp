@@ -513,7 +513,7 @@ TEST_F(BearDrawTest, DrawsAtAThirdOfItsSizeRaisedTenPosedByItsMotion) {
   device().SetRenderState(gfx::D3DRS_DESTBLEND, gfx::D3DBLEND_INVSRCALPHA);
   bear.Draw();
 
-  ASSERT_EQ(device().indexed.size(), 1u);
+  ASSERT_EQ(device().indexedDraws.size(), 1u);
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_SPECULARENABLE), 0u);
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_SRCBLEND), uint32_t(gfx::D3DBLEND_ONE));
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_DESTBLEND), uint32_t(gfx::D3DBLEND_ZERO));
@@ -534,10 +534,10 @@ TEST_F(BearDrawTest, DrawsAtAThirdOfItsSizeRaisedTenPosedByItsMotion) {
 
 TEST_F(BearDrawTest, SecondPassSetsTranslucentStatesAndDrawsNothing) {
   CNPC bear(Vector4(0, 0, 0, 1), Vector4());
-  const size_t draws = device().draws.size(), indexed = device().indexed.size();
+  const size_t draws = device().draws.size(), indexed = device().indexedDraws.size();
   bear.DrawSecondPass();
   EXPECT_EQ(device().draws.size(), draws);
-  EXPECT_EQ(device().indexed.size(), indexed);
+  EXPECT_EQ(device().indexedDraws.size(), indexed);
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_SRCBLEND), uint32_t(gfx::D3DBLEND_SRCALPHA));
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_DESTBLEND), uint32_t(gfx::D3DBLEND_INVSRCALPHA));
   EXPECT_EQ(device().GetTextureStageState(0, gfx::D3DTSS_COLOROP), uint32_t(gfx::D3DTOP_MODULATE));

@@ -9,6 +9,7 @@
 #include "platform/os/message_box.h"
 #include "sound/sound_bank.h"
 #include "sound/sound_device.h"
+#include "support/wave_files.h"
 #include "unit/player.h"
 #include "world/collision_fixtures.h"
 
@@ -19,21 +20,9 @@ namespace {
 // A short mono 16-bit wave: the voices only need to load and stay playing, and nothing is
 // rendered, so a playing voice stays playing until a test stops it.
 std::string ShortWave() {
-  const uint32_t frames = 1000, rate = 22050;
-  const uint32_t dataBytes = frames * 2;
-  std::string w;
-  auto put32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i) w += char(v >> (8 * i));
-  };
-  auto put16 = [&](uint32_t v) {
-    w += char(v);
-    w += char(v >> 8);
-  };
-  w += "RIFF", put32(36 + dataBytes), w += "WAVE";
-  w += "fmt ", put32(16), put16(1), put16(1), put32(rate), put32(rate * 2), put16(2), put16(16);
-  w += "data", put32(dataBytes);
-  for (uint32_t i = 0; i < frames; ++i) put16(uint16_t((i % 50) * 200));
-  return w;
+  std::vector<int16_t> samples(1000);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>((i % 50) * 200);
+  return testwave::Wave(testwave::kPcm, 1, 22050, samples);
 }
 
 void NoBox(const char* text, const char*) { ADD_FAILURE() << "message box: " << text; }

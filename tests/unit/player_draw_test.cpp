@@ -13,6 +13,7 @@
 #include "app/graphics.h"
 #include "resource/model.h"
 #include "resource/resource_cache.h"
+#include "support/expect_matrix.h"
 #include "support/model_files.h"
 #include "unit/leaf.h"
 #include "unit/motion.h"
@@ -29,16 +30,8 @@ using Objects = std::vector<std::unique_ptr<xfile::CDataObject>>;
 constexpr const char* kBody = "data/mdl/player/player.mdl";
 constexpr const char* kHead = "data/mdl/player/head.mdl";
 
-void ExpectNear(const Matrix& a, const Matrix& b, const char* what) {
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], 1e-3f) << what << " at " << r << "," << c;
-}
-
-struct ScreenVertex {
-  float x, y, z, rhw;
-  uint32_t color;
-  float u, v;
-};
+using testdev::ExpectNear;
+using testdev::ScreenVertex;
 
 class PlayerDrawTest : public modeltest::ModelTest {
  protected:
@@ -83,11 +76,11 @@ TEST_F(PlayerDrawTest, BodyIsDrawnFortyUpAndTheHeadThirtyAboveRecordedMatrixTwo)
   p.Body().rotation.z = 0.3f;  // leans: the body shows it, the head keeps only the heading
   CModel& body = *models->Find(kBody);
   CModel& head = *models->Find(kHead);
-  device().indexed.clear();
+  device().indexedDraws.clear();
   device().SetRenderState(gfx::D3DRS_SPECULARENABLE, 1);
   device().SetRenderState(gfx::D3DRS_SRCBLEND, gfx::D3DBLEND_SRCALPHA);
   p.Draw();
-  EXPECT_EQ(device().indexed.size(), 4u);
+  EXPECT_EQ(device().indexedDraws.size(), 4u);
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_SRCBLEND), uint32_t(gfx::D3DBLEND_ONE));
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_DESTBLEND), uint32_t(gfx::D3DBLEND_ZERO));
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_SPECULARENABLE), 0u);
@@ -102,27 +95,27 @@ TEST_F(PlayerDrawTest, BodyIsDrawnFortyUpAndTheHeadThirtyAboveRecordedMatrixTwo)
   body.SetMatrix(gfxutil::MatrixRotationZ(0.3f) * gfxutil::MatrixRotationY(0.7f) *
                  gfxutil::MatrixTranslation(100, 90, -20));
   body.Draw(p.Body().motion->GetFrame());
-  ExpectNear(body.GetRecordedMatrix(0), drawn[0], "slot 0");
-  ExpectNear(body.GetRecordedMatrix(1), drawn[1], "slot 1");
-  ExpectNear(body.GetRecordedMatrix(2), drawn[2], "slot 2");
+  ExpectNear(body.GetRecordedMatrix(0), drawn[0], 1e-3f, "slot 0");
+  ExpectNear(body.GetRecordedMatrix(1), drawn[1], 1e-3f, "slot 1");
+  ExpectNear(body.GetRecordedMatrix(2), drawn[2], 1e-3f, "slot 2");
 
   const Matrix& neck = drawn[2];
   ASSERT_NE(neck.m[3][0], drawn[1].m[3][0]);  // the slots really differ
   const Matrix headAt = gfxutil::MatrixRotationY(0.7f) *
                         gfxutil::MatrixTranslation(neck.m[3][0], neck.m[3][1] + 30.0f, neck.m[3][2]);
-  ExpectNear(p.HeadTransform().world, headAt, "head transform");
+  ExpectNear(p.HeadTransform().world, headAt, 1e-3f, "head transform");
   EXPECT_EQ(p.HeadTransform().rotation, Vector4(0, 0.7f, 0, 0));
   head.SetMatrix(headAt);
   head.Draw(std::nullopt);
-  ExpectNear(head.GetRecordedMatrix(0), headDrawn, "head");
+  ExpectNear(head.GetRecordedMatrix(0), headDrawn, 1e-3f, "head");
 }
 
 TEST_F(PlayerDrawTest, WithoutItsModelsThePlayerDrawsNothing) {
   models.reset();
   CPlayer p{Vector4(), Vector4()};
-  device().indexed.clear();
+  device().indexedDraws.clear();
   p.Draw();
-  EXPECT_TRUE(device().indexed.empty());
+  EXPECT_TRUE(device().indexedDraws.empty());
 }
 
 TEST_F(PlayerDrawTest, SecondPassLaysAShadowOfRadiusThirtyAtTheGroundPoint) {
@@ -138,12 +131,7 @@ TEST_F(PlayerDrawTest, SecondPassLaysAShadowOfRadiusThirtyAtTheGroundPoint) {
   p.DrawSecondPass();
   ASSERT_EQ(device().draws.size(), 1u);
   const testdev::Draw& d = device().draws[0];
-  struct ShadowVertex {
-    float x, y, z;
-    uint32_t color;
-    float u, v;
-  };
-  const ShadowVertex v0 = d.Vertex<ShadowVertex>(0);
+  const testdev::WorldVertex v0 = d.Vertex<testdev::WorldVertex>(0);
   EXPECT_EQ(v0.x, -35.0f);  // 30 + 10 / 2
   EXPECT_EQ(v0.z, -35.0f);
   EXPECT_EQ(v0.color, 0x28FFFFFFu);  // alpha 100 - 6 x 10
@@ -188,12 +176,12 @@ TEST_F(PlayerDrawTest, ALeafDrawsItsModelAtItsOwnWorldMatrix) {
   for (int i = 0; i < 3; ++i) leaf.Update();
   CModel& model = *models->Find(g_leafModelPaths[2]);
   ASSERT_EQ(leaf.Model().get(), &model);
-  device().indexed.clear();
+  device().indexedDraws.clear();
   leaf.Draw();
-  EXPECT_EQ(device().indexed.size(), 1u);
+  EXPECT_EQ(device().indexedDraws.size(), 1u);
   const Matrix drawn = model.GetRecordedMatrix(0);
   model.SetMatrix(leaf.BuildWorldMatrix());
   model.Draw(std::nullopt);
-  ExpectNear(model.GetRecordedMatrix(0), drawn, "leaf");
+  ExpectNear(model.GetRecordedMatrix(0), drawn, 1e-3f, "leaf");
   EXPECT_NE(leaf.GetRotation(), Vector4());  // it has tumbled, so the matrix is not a bare translation
 }

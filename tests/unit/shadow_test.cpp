@@ -18,12 +18,6 @@ using gfxutil::Vector4;
 
 namespace {
 
-struct ShadowVertex {
-  float x, y, z;
-  uint32_t color;
-  float u, v;
-};
-
 class ShadowTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(graphics.ok()); }
@@ -100,7 +94,7 @@ TEST_F(ShadowTest, CasterTwentyAboveTheGroundDrawsAlphaTwentyAndHalfSizeRadiusPl
   const float want[6][5] = {{-40, 10, -40, 0, 1}, {40, 10, 40, 1, 0},  {-40, 10, 40, 0, 0},
                             {-40, 10, -40, 0, 1}, {40, 10, -40, 1, 1}, {40, 10, 40, 1, 0}};
   for (int i = 0; i < 6; ++i) {
-    const ShadowVertex v = d.Vertex<ShadowVertex>(i);
+    const testdev::WorldVertex v = d.Vertex<testdev::WorldVertex>(i);
     EXPECT_EQ(v.x, want[i][0]);
     EXPECT_EQ(v.y, want[i][1]);
     EXPECT_EQ(v.z, want[i][2]);

@@ -5,15 +5,13 @@
 
 #include <cstring>
 
+#include "support/expect_matrix.h"
+
 using gfxutil::Matrix;
 using gfxutil::Vector4;
+using testdev::ExpectNear;
 
 namespace {
-
-void ExpectNear(const Matrix& a, const Matrix& b, float eps = 1e-5f) {
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], eps) << "at " << r << "," << c;
-}
 
 bool BitwiseEqual(const Matrix& a, const Matrix& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -66,8 +64,8 @@ TEST(UnitWorldMatrix, RotatesZThenXThenYThenScalesThenTranslates) {
                       gfxutil::MatrixRotationY(-1.1f) * gfxutil::MatrixScaling(2, 3, 0.5f) *
                       gfxutil::MatrixTranslation(10, 20, 30);
   const Matrix& got = u.BuildWorldMatrix();
-  ExpectNear(got, want);
-  ExpectNear(b.world, want);  // kept in the body
+  ExpectNear(got, want, 1e-5f);
+  ExpectNear(b.world, want, 1e-5f);  // kept in the body
   // Another order gives a different matrix, so the comparison above pins the order.
   const Matrix yxz = gfxutil::MatrixRotationY(-1.1f) * gfxutil::MatrixRotationX(0.3f) *
                      gfxutil::MatrixRotationZ(0.7f) * gfxutil::MatrixScaling(2, 3, 0.5f) *

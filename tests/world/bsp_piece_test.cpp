@@ -103,12 +103,12 @@ TEST_F(BspTest, SubsetCullingDecidesWhatIsDrawn) {
   EXPECT_EQ(piece.DrawSubset(0, view), 1);
   EXPECT_EQ(piece.DrawSubset(1, view), 0);
   EXPECT_EQ(piece.DrawSubset(2, view), -2);
-  EXPECT_EQ(device().indexed.size(), 1u);
+  EXPECT_EQ(device().indexedDraws.size(), 1u);
   // From inside the far group's sphere it draws whatever the projection says.
   BspView inside = view;
   inside.eye = {0, 0, 9000};
   EXPECT_EQ(piece.DrawSubset(1, inside), 1);
-  EXPECT_EQ(device().indexed.size(), 2u);
+  EXPECT_EQ(device().indexedDraws.size(), 2u);
 }
 
 TEST_F(BspTest, OpaquePassDrawsVisibleSubsetsAndRestoresTheMipBias) {
@@ -118,7 +118,7 @@ TEST_F(BspTest, OpaquePassDrawsVisibleSubsetsAndRestoresTheMipBias) {
   EXPECT_EQ(list.Count(), 2);
   EXPECT_EQ(world.Count(), 0);
   list.DrawOpaque(ViewFromOrigin());
-  EXPECT_EQ(device().indexed.size(), 2u);  // the near group of each piece
+  EXPECT_EQ(device().indexedDraws.size(), 2u);  // the near group of each piece
   EXPECT_EQ(device().GetTextureStageState(0, gfx::D3DTSS_MIPMAPLODBIAS), gfx::FloatBits(0.0f));
   EXPECT_EQ(device().GetTextureStageState(0, gfx::D3DTSS_MINFILTER), uint32_t(gfx::D3DTEXF_LINEAR));
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_ALPHABLENDENABLE), 0u);
@@ -130,7 +130,7 @@ TEST_F(BspTest, TranslucentPassDrawsNothingWithAllTypesZero) {
   CCollisionWorld world;
   CBspList list({kPiece});
   list.DrawTranslucent(ViewFromOrigin());
-  EXPECT_TRUE(device().indexed.empty());
+  EXPECT_TRUE(device().indexedDraws.empty());
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_ALPHABLENDENABLE), 1u);
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_LIGHTING), 1u);
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_FOGENABLE), 1u);
@@ -140,7 +140,7 @@ TEST_F(BspTest, TranslucentPassDrawsNothingWithAllTypesZero) {
   list.Pieces().front()->subsetTypes[0] = 7;
   list.Pieces().front()->subsetTypes[1] = 7;
   list.DrawTranslucent(ViewFromOrigin());
-  EXPECT_EQ(device().indexed.size(), 1u);
+  EXPECT_EQ(device().indexedDraws.size(), 1u);
 }
 
 TEST_F(BspTest, MissingMeshGivesAnEmptyPiece) {
@@ -150,7 +150,7 @@ TEST_F(BspTest, MissingMeshGivesAnEmptyPiece) {
   EXPECT_EQ(piece.subsetTypes.size(), 1u);
   piece.DrawOpaque(ViewFromOrigin());
   piece.DrawTranslucent(ViewFromOrigin());
-  EXPECT_TRUE(device().indexed.empty());
+  EXPECT_TRUE(device().indexedDraws.empty());
 }
 
 TEST_F(BspTest, CurrentViewFollowsTheDeviceTransforms) {

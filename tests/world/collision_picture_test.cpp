@@ -17,7 +17,7 @@
 #include "platform/gfx/device.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/gfxutil/mesh.h"
-#include "platform/os/window.h"
+#include "support/reference_device.h"
 #include "unit/unit_body.h"
 #include "world/collision_model.h"
 #include "world/collision_unit.h"
@@ -33,8 +33,6 @@ using gfxutil::Vector3;
 constexpr uint32_t kW = 320, kH = 240;
 constexpr uint32_t kBackground = 0xFF203040;
 constexpr uint32_t kWhite = 0xFFFFFF;
-
-intptr_t Proc(uint32_t, uintptr_t, intptr_t) { return 0; }
 
 std::string OutputPath(const std::string& name) { return std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/" + name; }
 
@@ -82,18 +80,10 @@ class CQuadMesh {
 
 class CollisionPicture : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    ASSERT_TRUE(os::InitSystem());
-    ASSERT_TRUE(os::RegisterWindowClass("BrimmelWorldTest", Proc));
-    ASSERT_TRUE(os::CreateMainWindow("world test", kW, kH, true));
-  }
+  static void SetUpTestSuite() { ASSERT_TRUE(testdev::EnsureMainWindow()); }
 
   void SetUp() override {
-    PresentParameters pp;
-    pp.BackBufferWidth = kW, pp.BackBufferHeight = kH, pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1, pp.SwapEffect = 1, pp.Windowed = true;
-    pp.EnableAutoDepthStencil = true, pp.AutoDepthStencilFormat = D3DFMT_D16;
-    device_ = CDevice::Create(pp, D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING);
+    device_ = testdev::MakeReferenceDevice(kW, kH);
     ASSERT_TRUE(device_);
 
     // A floor in a 4 x 4 grid of tiles, a block on it and a low step beside it.

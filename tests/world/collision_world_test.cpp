@@ -92,7 +92,8 @@ TEST(CollisionWorldTest, DebugDrawIsAWhiteWireframePerTriangleInTheOwnersFrame) 
   world.Add(boost::make_shared<CCollisionUnit>(&other, OneFloor(7)));
 
   CRecordingDevice device;
-  device.logCalls = true;
+  std::vector<std::string> calls;
+  device.journal = &calls;
   world.Draw(device);
   ASSERT_EQ(device.draws.size(), 5u);
   for (const auto& d : device.draws) {
@@ -123,11 +124,11 @@ TEST(CollisionWorldTest, DebugDrawIsAWhiteWireframePerTriangleInTheOwnersFrame) 
   std::memcpy(&y, &device.draws[4].vertices[4], 4);
   EXPECT_EQ(y, 7.0f);
   // Lighting off and wireframe first; solid fill and lighting back on afterwards.
-  ASSERT_GE(device.calls.size(), 4u);
-  EXPECT_EQ(device.calls[0], "rs 137 0");
-  EXPECT_EQ(device.calls[1], "rs 8 2");
-  EXPECT_EQ(device.calls[device.calls.size() - 2], "rs 8 3");
-  EXPECT_EQ(device.calls.back(), "rs 137 1");
+  ASSERT_GE(calls.size(), 4u);
+  EXPECT_EQ(calls[0], "rs 137=0");
+  EXPECT_EQ(calls[1], "rs 8=2");
+  EXPECT_EQ(calls[calls.size() - 2], "rs 8=3");
+  EXPECT_EQ(calls.back(), "rs 137=1");
 }
 
 }  // namespace

@@ -176,4 +176,24 @@ Frame A { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0,0,0,10,1;; }
   EXPECT_FALSE(error.empty());
 }
 
+// What xinfo prints for a file it cannot read: the result's name and where reading stopped.
+TEST(XInfo, FailureNamesTheResultAndWhereReadingStopped) {
+  const struct {
+    std::string bytes, error;
+  } cases[] = {
+      {"xof 0303txt 0032\nFrame A {\n  Mesh { 4; 0;0;0;, 2;0;0;; 0; }\n}\n",
+       "DXFILEERR_BADVALUE at line 3 (byte "},
+      {"xof 0303abc 0032\n", "DXFILEERR_BADFILECOMPRESSIONTYPE in the 16-byte header"},
+      {std::string("xof 0303tzip0032\x01\x02\x03\x04\x05\x06\x07\x08", 24),
+       "DXFILEERR_BADFILE in the compressed body (it does not expand)"},
+      {std::string("xof 0303bin 0032\x1f\x00\x07\x00", 20), "DXFILEERR_PARSEERROR at byte 20"},
+  };
+  for (const auto& c : cases) {
+    gfxutil::XInfo info;
+    std::string error;
+    EXPECT_FALSE(gfxutil::DescribeXFile(c.bytes.data(), c.bytes.size(), info, error));
+    EXPECT_EQ(error.substr(0, c.error.size()), c.error);
+  }
+}
+
 }  // namespace

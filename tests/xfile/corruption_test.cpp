@@ -78,14 +78,28 @@ TEST_P(CorruptionTest, BitFlipsNeverCrash) {
         copy[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
     }
     std::unique_ptr<CEnumObject> e;
-    if (x->CreateEnumObjectFromMemory(copy.data(), copy.size(), e) < 0) {
+    const Result r = x->CreateEnumObjectFromMemory(copy.data(), copy.size(), e);
+    gfxutil::XInfo info;
+    std::string error;
+    const bool described = gfxutil::DescribeXFile(copy.data(), copy.size(), info, error);
+    if (r < 0) {
+      // A failure is one of the reader's own errors, with no half-read tree, and the file tool
+      // refuses the same bytes.
       ++failed;
+      EXPECT_GE(static_cast<uint32_t>(r), static_cast<uint32_t>(DXFILEERR_BADOBJECT)) << round;
+      EXPECT_LE(static_cast<uint32_t>(r), static_cast<uint32_t>(DXFILEERR_BADDATAREFERENCE)) << round;
+      EXPECT_EQ(e, nullptr) << round;
+      EXPECT_FALSE(described) << round;
       continue;
     }
     ++read;
-    // Whatever was read must be walkable and writable again, and the mesh loaders must cope
-    // with whatever counts and indices the damaged data now holds.
-    EXPECT_FALSE(xtest::Dump(*e).empty());
+    // Whatever was read must be walkable and writable again (the same tree reads back), and the
+    // mesh loaders must cope with whatever counts and indices the damaged data now holds.
+    const std::string dump = xtest::Dump(*e);
+    const auto rewritten = xtest::Write(*e, Encoding::Binary, GetParam().doubles);
+    std::unique_ptr<CEnumObject> again;
+    ASSERT_EQ(xtest::Open(*x, rewritten, again), DXFILE_OK) << round;
+    EXPECT_EQ(xtest::Dump(*again), dump) << round;
     std::vector<gfxutil::XMaterial> materials;
     uint32_t count = 0;
     auto mesh =
@@ -93,9 +107,7 @@ TEST_P(CorruptionTest, BitFlipsNeverCrash) {
     if (mesh) {
       EXPECT_EQ(materials.size(), count);
     }
-    gfxutil::XInfo info;
-    std::string error;
-    EXPECT_TRUE(gfxutil::DescribeXFile(copy.data(), copy.size(), info, error));
+    EXPECT_TRUE(described) << error;
     for (const auto& top : e->Objects()) {
       std::vector<const xfile::CDataObject*> stack{top.get()};
       while (!stack.empty()) {
@@ -116,8 +128,9 @@ TEST_P(CorruptionTest, BitFlipsNeverCrash) {
       }
     }
   }
+  // The damage reaches both outcomes.
   EXPECT_GT(failed, 0);
-  EXPECT_EQ(failed + read, 3000);
+  EXPECT_GT(read, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, CorruptionTest,

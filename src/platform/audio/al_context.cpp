@@ -79,12 +79,9 @@ bool CAlContext::OpenOutput() {
   } else {
     device_ = alcOpenDevice(nullptr);
     if (!device_) return false;
-    // The effects ask for full HRTF; it is used whenever the output offers it.
-    ALCint hrtfCount = 0;
-    if (alcIsExtensionPresent(device_, "ALC_SOFT_HRTF"))
-      alcGetIntegerv(device_, ALC_NUM_HRTF_SPECIFIERS_SOFT, 1, &hrtfCount);
-    const ALCint attributes[] = {ALC_HRTF_SOFT, ALC_TRUE, 0};
-    context_ = alcCreateContext(device_, hrtfCount > 0 ? attributes : nullptr);
+    // The effects ask for full HRTF, but on loudspeakers it only colours the sound: whether to
+    // use it is OpenAL Soft's call (on for headphones) and the player's (alsoft.conf).
+    context_ = alcCreateContext(device_, nullptr);
     canDisconnect_ = alcIsExtensionPresent(device_, "ALC_EXT_disconnect") == ALC_TRUE;
   }
   if (!context_ || !alcMakeContextCurrent(context_)) {
@@ -163,10 +160,19 @@ bool CAlContext::Render(float* out, uint32_t frames) {
   return true;
 }
 
-bool CAlContext::Reopen() {
-  std::lock_guard<std::mutex> lock(mutex_);
+void CAlContext::DropOutput() {
   for (CSourceBuffer* b : buffers_) b->DropAl();
   CloseOutput();
+}
+
+void CAlContext::Disconnect() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  DropOutput();
+}
+
+bool CAlContext::Reopen() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  DropOutput();
   if (!OpenOutput()) return false;  // the buffers wait without OpenAL objects; the pump tries again
   for (CSourceBuffer* b : buffers_) b->RebuildAl();
   return true;

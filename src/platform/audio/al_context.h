@@ -57,11 +57,14 @@ class CAlContext {
   // Take the lock themselves.
   bool Render(float* out, uint32_t frames);
   bool Reopen();
+  void Disconnect();
 
  private:
   CAlContext(Output output, uint32_t loopbackRate, bool loopbackHrtf);
   bool OpenOutput();
   void CloseOutput();
+  // Every buffer gives up its OpenAL objects, then the output closes.
+  void DropOutput();
   void ServiceStreams();
   // One pass of the pump: feed the streams, now and then check the output is still there.
   bool PumpTurn(bool mayBlock);

@@ -90,6 +90,13 @@ bool ReopenOutput() {
   return context && context->Reopen();
 }
 
+bool DisconnectOutput() {
+  std::shared_ptr<CAlContext> context = CAlContext::Current();
+  if (!context) return false;
+  context->Disconnect();
+  return true;
+}
+
 uint64_t HeldSampleBytes() {
   std::shared_ptr<CAlContext> context = CAlContext::Current();
   if (!context) return 0;

@@ -31,7 +31,7 @@ class CDevice {
   Result SetCooperativeLevel(uint32_t level);
   Result CreateSoundBuffer(const BufferDesc& desc, std::unique_ptr<CBuffer>* buffer);
 
-  // True when the output offered HRTF and it is on.
+  // True when HRTF is on for this output.
   bool HrtfEnabled() const;
 
  private:
@@ -49,6 +49,10 @@ bool RenderLoopback(float* out, uint32_t frames);
 // output and carries on from where it was. Done by the device itself when OpenAL reports the
 // output disconnected; tests call it directly. False when no device exists or none opens.
 bool ReopenOutput();
+// The first half of that: the output goes, and nothing takes its place until ReopenOutput (or, on
+// the default output, the device's own next try). Buffers live on without OpenAL objects
+// meanwhile, and new ones can still be made. False when no device exists.
+bool DisconnectOutput();
 
 // Bytes of sample memory the device holds for all live buffers (its own copies plus the queued
 // chunks of streaming buffers).

@@ -22,7 +22,8 @@ CStaticBuffer::~CStaticBuffer() {
 bool CStaticBuffer::Init() {
   memory_.assign(bytes_, format_.alFormat == AL_FORMAT_MONO8 || format_.alFormat == AL_FORMAT_STEREO8 ? 0x80 : 0);
   context_->AddHeldBytes(static_cast<int64_t>(memory_.size()));
-  if (!MakeAl()) return false;
+  // Without an output the buffer waits, as the older ones do, for the rebuild when it is back.
+  if (context_->Alive() && !MakeAl()) return false;
   context_->Register(this);
   return true;
 }

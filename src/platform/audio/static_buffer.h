@@ -11,7 +11,7 @@ class CStaticBuffer : public CSourceBuffer {
  public:
   CStaticBuffer(std::shared_ptr<CAlContext> context, const BufferDesc& desc, const SampleFormat& format);
   ~CStaticBuffer() override;
-  // Lock held; false when OpenAL has no objects to give.
+  // Lock held; false when a live output has no OpenAL objects to give.
   bool Init();
 
   Result Lock(uint32_t offset, uint32_t bytes, void** region1, uint32_t* bytes1, void** region2,

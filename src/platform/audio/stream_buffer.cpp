@@ -35,7 +35,8 @@ bool CStreamBuffer::Init() {
   if (format_.convert != SampleFormat::Convert::kNone)
     scratch_.resize(static_cast<size_t>(chunkBytes_ / block) * format_.alBlockAlign);
   context_->AddHeldBytes(static_cast<int64_t>(memory_.size() + scratch_.size()));
-  if (!MakeAl()) return false;
+  // Without an output the buffer waits, as the older ones do, for the rebuild when it is back.
+  if (context_->Alive() && !MakeAl()) return false;
   context_->Register(this);
   return true;
 }

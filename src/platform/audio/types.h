@@ -60,8 +60,8 @@ enum : uint16_t {
   WAVE_FORMAT_EXTENSIBLE = 0xFFFE,
 };
 
-// 3D algorithms a buffer may ask for. Every one maps onto the same renderer; full HRTF is used
-// when the output offers it.
+// 3D algorithms a buffer may ask for. Every one maps onto the same renderer, which uses HRTF when
+// OpenAL Soft turns it on for the output (headphones, or the player's alsoft.conf).
 enum class Algorithm3D { kDefault, kNoVirtualization, kHrtfFull, kHrtfLight };
 
 // WAVEFORMATEX, plus the fields WAVEFORMATEXTENSIBLE adds when extraSize >= 22.

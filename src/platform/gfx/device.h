@@ -60,6 +60,9 @@ class CDevice {
                                          uint32_t behaviorFlags);
   // The desktop's format (X8R8G8B8 or R5G6B5); false when it cannot be read.
   static bool GetAdapterDisplayMode(Format& format);
+  // Whether a full-screen back buffer can have this format code (depth and palette formats,
+  // for one, cannot).
+  static bool IsBackBufferFormat(uint32_t format);
 
   virtual void GetDeviceCaps(Caps& caps) const = 0;
 

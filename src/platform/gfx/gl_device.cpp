@@ -168,6 +168,8 @@ bool CDevice::GetAdapterDisplayMode(Format& format) {
   return true;
 }
 
+bool CDevice::IsBackBufferFormat(uint32_t format) { return ColorFormat(format); }
+
 std::unique_ptr<CDevice> CDevice::Create(const PresentParameters& pp, DeviceType type,
                                          uint32_t behaviorFlags) {
   SDL_Window* window = os::internal::MainWindow();

@@ -97,6 +97,10 @@ std::unique_ptr<CFont> CFont::Create(gfx::CDevice& device, const FontDesc& desc)
   return font;
 }
 
+bool CFont::HasGlyph(uint32_t codepoint) const {
+  return impl_->face && FT_Get_Char_Index(impl_->face, codepoint) != 0;
+}
+
 void CFont::ResetAtlas() {
   glyphs_.clear();
   std::fill(atlas_.begin(), atlas_.end(), 0);

@@ -57,6 +57,8 @@ class CFont {
   const std::string& FacePath() const { return facePath_; }
   const std::string& FamilyName() const { return family_; }
   int LineHeight() const { return lineHeight_; }
+  // Whether the face has a glyph for the code point.
+  bool HasGlyph(uint32_t codepoint) const;
 
   // Tests: the glyph atlas as it stands (0xAARRGGBB, coverage in alpha).
   const std::vector<uint32_t>& AtlasPixels() const { return atlas_; }

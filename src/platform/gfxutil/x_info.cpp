@@ -117,6 +117,38 @@ struct Walker {
   }
 };
 
+// "DXFILEERR_PARSEERROR at line 7 (byte 161)": the code's name and where reading stopped.
+std::string DescribeFailure(xfile::Result r, const xfile::ParseStop& stop) {
+  char text[160];
+  const char* name = xfile::ResultName(r);
+  int n = name ? std::snprintf(text, sizeof text, "%s", name)
+               : std::snprintf(text, sizeof text, "error %08" PRIX32, static_cast<uint32_t>(r));
+  const size_t at = static_cast<size_t>(n);
+  using W = xfile::ParseStop::Where;
+  switch (stop.where) {
+    case W::Header:
+      std::snprintf(text + at, sizeof text - at, " in the 16-byte header");
+      break;
+    case W::Compression:
+      std::snprintf(text + at, sizeof text - at, " in the compressed body (it does not expand)");
+      break;
+    case W::Body:
+      if (stop.line)
+        std::snprintf(text + at, sizeof text - at, " at line %" PRIu32 " (byte %zu%s)", stop.line,
+                      stop.offset, stop.expanded ? " of the expanded body" : "");
+      else
+        std::snprintf(text + at, sizeof text - at, " at byte %zu%s", stop.offset,
+                      stop.expanded ? " of the expanded body" : "");
+      break;
+    case W::References:
+      std::snprintf(text + at, sizeof text - at, " after reading: a reference names no object");
+      break;
+    case W::None:
+      break;
+  }
+  return text;
+}
+
 }  // namespace
 
 bool DescribeXFile(const void* data, size_t size, XInfo& out, std::string& error) {
@@ -127,10 +159,10 @@ bool DescribeXFile(const void* data, size_t size, XInfo& out, std::string& error
     return false;
   }
   std::unique_ptr<xfile::CEnumObject> e;
-  if (const xfile::Result r = reader->CreateEnumObjectFromMemory(data, size, e); r != xfile::DXFILE_OK) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "error %08" PRIX32, static_cast<uint32_t>(r));
-    error = buf;
+  xfile::ParseStop stop;
+  if (const xfile::Result r = reader->CreateEnumObjectFromMemory(data, size, e, &stop);
+      r != xfile::DXFILE_OK) {
+    error = DescribeFailure(r, stop);
     return false;
   }
   Walker w{out, {}, {}};

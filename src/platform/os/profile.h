@@ -1,6 +1,8 @@
 // The private-profile (INI) reader with the semantics of GetPrivateProfileStringA: section
 // and key names match case-insensitively, blanks around names and values are dropped, one
-// pair of surrounding quotes is removed, the first match wins.
+// pair of surrounding quotes is removed, the first match wins and only the first section of a
+// name is searched. Files saved with a UTF-8 or UTF-16 (either byte order) byte-order mark, with
+// CR, LF or CRLF line ends and with a trailing Ctrl-Z read alike.
 #pragma once
 #include <cstddef>
 #include <string>

@@ -96,6 +96,11 @@ bool InitSystem() {
   return true;
 }
 
+std::string SystemError() {
+  const char* e = SDL_GetError();
+  return e ? e : "";
+}
+
 void ShutdownSystem() {
   if (!W().sdlUp) return;
   DestroyMainWindow();

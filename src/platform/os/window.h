@@ -27,6 +27,8 @@ using WindowProc = intptr_t (*)(uint32_t message, uintptr_t wParam, intptr_t lPa
 // Brings up the video, event and controller services. Safe to call more than once.
 bool InitSystem();
 void ShutdownSystem();
+// Why the last system or window call failed, in the video system's own words ("" when unknown).
+std::string SystemError();
 
 bool RegisterWindowClass(const char* className, WindowProc proc);
 void UnregisterWindowClass();

@@ -90,13 +90,20 @@ Result ParseHeader(const uint8_t* data, size_t size, FileHeader& out) {
 }
 
 Result CParser::Parse(const uint8_t* data, size_t size, std::vector<std::unique_ptr<CDataObject>>& objects) {
+  stop_ = ParseStop{};
   FileHeader h;
-  if (Result r = ParseHeader(data, size, h); r != DXFILE_OK) return r;
+  if (Result r = ParseHeader(data, size, h); r != DXFILE_OK) {
+    stop_.where = ParseStop::Where::Header;
+    return r;
+  }
   std::vector<uint8_t> inflated;
   const uint8_t* body = data + 16;
   size_t bodySize = size - 16;
   if (h.compressed) {
-    if (!MszipDecompress(body, bodySize, inflated)) return DXFILEERR_BADFILE;
+    if (!MszipDecompress(body, bodySize, inflated)) {
+      stop_.where = ParseStop::Where::Compression;
+      return DXFILEERR_BADFILE;
+    }
     body = inflated.data();
     bodySize = inflated.size();
   }
@@ -105,9 +112,23 @@ Result CParser::Parse(const uint8_t* data, size_t size, std::vector<std::unique_
   hasLook_ = false;
   listLeft_ = 0;
   Result r = ParseBody(objects);
+  if (r != DXFILE_OK) {
+    const size_t used = bodySize - std::min(bodySize, lex.Remaining());
+    stop_.where = ParseStop::Where::Body;
+    stop_.expanded = h.compressed;
+    stop_.offset = h.compressed ? used : 16 + used;
+    if (!h.binary) {
+      // The header is the first line when the body begins on a line of its own.
+      const uint8_t* const from = h.compressed ? body : data;
+      stop_.line = 1 + static_cast<uint32_t>(std::count(from, from + stop_.offset, '\n'));
+    }
+  }
   lex_ = nullptr;
   if (r != DXFILE_OK) return r;
-  if (!ResolveReferences(objects)) return DXFILEERR_BADDATAREFERENCE;
+  if (!ResolveReferences(objects)) {
+    stop_.where = ParseStop::Where::References;
+    return DXFILEERR_BADDATAREFERENCE;
+  }
   return DXFILE_OK;
 }
 

@@ -21,12 +21,23 @@ struct FileHeader {
 // Checks the 16-byte header.
 Result ParseHeader(const uint8_t* data, size_t size, FileHeader& out);
 
+// Where a failed parse stopped, for messages.
+struct ParseStop {
+  enum class Where : uint8_t { None, Header, Compression, Body, References };
+  Where where = Where::None;
+  size_t offset = 0;      // Body: bytes from the start of the file, or of the expanded body
+  uint32_t line = 0;      // Body of a text file: the line (1 = the header's)
+  bool expanded = false;  // Body: the offset counts in the decompressed body
+};
+
 class CParser {
  public:
   // Templates the file declares go into `declared`; lookups try `declared` first, then `known`.
   CParser(const CTemplateSet* known, CTemplateSet& declared) : known_(known), declared_(declared) {}
   // Parses a complete file image (header included), then resolves references.
   Result Parse(const uint8_t* data, size_t size, std::vector<std::unique_ptr<CDataObject>>& objects);
+  // After a failed Parse: where it stopped.
+  const ParseStop& Stop() const { return stop_; }
 
  private:
   Result ParseBody(std::vector<std::unique_ptr<CDataObject>>& objects);
@@ -53,6 +64,7 @@ class CParser {
 
   const CTemplateSet* known_;
   CTemplateSet& declared_;
+  ParseStop stop_;
   CLexer* lex_ = nullptr;
   Token look_;
   bool hasLook_ = false;

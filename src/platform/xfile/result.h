@@ -25,4 +25,33 @@ enum Result : int32_t {
 
 inline bool Failed(int32_t r) { return r < 0; }
 
+// The code's name ("DXFILEERR_BADFILE"), or nullptr for a code not listed above.
+inline const char* ResultName(int32_t r) {
+#define XFILE_RESULT_NAME(code) \
+  { code, #code }
+  static constexpr struct {
+    int32_t code;
+    const char* name;
+  } kNames[] = {XFILE_RESULT_NAME(DXFILE_OK),
+                XFILE_RESULT_NAME(DXFILEERR_BADOBJECT),
+                XFILE_RESULT_NAME(DXFILEERR_BADVALUE),
+                XFILE_RESULT_NAME(DXFILEERR_BADTYPE),
+                XFILE_RESULT_NAME(DXFILEERR_NOTFOUND),
+                XFILE_RESULT_NAME(DXFILEERR_FILENOTFOUND),
+                XFILE_RESULT_NAME(DXFILEERR_BADFILETYPE),
+                XFILE_RESULT_NAME(DXFILEERR_BADFILEVERSION),
+                XFILE_RESULT_NAME(DXFILEERR_BADFILEFLOATSIZE),
+                XFILE_RESULT_NAME(DXFILEERR_BADFILECOMPRESSIONTYPE),
+                XFILE_RESULT_NAME(DXFILEERR_BADFILE),
+                XFILE_RESULT_NAME(DXFILEERR_PARSEERROR),
+                XFILE_RESULT_NAME(DXFILEERR_NOTEMPLATE),
+                XFILE_RESULT_NAME(DXFILEERR_BADARRAYSIZE),
+                XFILE_RESULT_NAME(DXFILEERR_BADDATAREFERENCE),
+                XFILE_RESULT_NAME(DXFILEERR_NOMOREOBJECTS)};
+#undef XFILE_RESULT_NAME
+  for (const auto& n : kNames)
+    if (n.code == r) return n.name;
+  return nullptr;
+}
+
 }  // namespace xfile

@@ -35,14 +35,16 @@ Result CXFile::RegisterStandardTemplates() {
   return RegisterTemplates(kStandardTemplates, kStandardTemplatesSize);
 }
 
-Result CXFile::CreateEnumObjectFromMemory(const void* data, size_t size,
-                                          std::unique_ptr<CEnumObject>& out) const {
+Result CXFile::CreateEnumObjectFromMemory(const void* data, size_t size, std::unique_ptr<CEnumObject>& out,
+                                          ParseStop* stop) const {
   out.reset();
   auto doc = std::make_shared<CDocument>();
   doc->known = templates_;
   CParser parser(templates_.get(), doc->declared);
-  if (Result r = parser.Parse(static_cast<const uint8_t*>(data), size, doc->objects); r != DXFILE_OK)
+  if (Result r = parser.Parse(static_cast<const uint8_t*>(data), size, doc->objects); r != DXFILE_OK) {
+    if (stop) *stop = parser.Stop();
     return r;
+  }
   out = std::make_unique<CEnumObject>(std::move(doc));
   return DXFILE_OK;
 }

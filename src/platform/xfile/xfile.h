@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/xfile/data_object.h"
+#include "platform/xfile/parser.h"
 #include "platform/xfile/result.h"
 #include "platform/xfile/template_set.h"
 
@@ -42,7 +43,9 @@ class CXFile {
   // The standard templates, encoded at build time.
   Result RegisterStandardTemplates();
   Result CreateEnumObject(const std::string& path, std::unique_ptr<CEnumObject>& out) const;
-  Result CreateEnumObjectFromMemory(const void* data, size_t size, std::unique_ptr<CEnumObject>& out) const;
+  // On failure `stop` (when given) tells where the parse stopped.
+  Result CreateEnumObjectFromMemory(const void* data, size_t size, std::unique_ptr<CEnumObject>& out,
+                                    ParseStop* stop = nullptr) const;
   const CTemplateSet& Templates() const { return *templates_; }
 
  private:

@@ -21,8 +21,6 @@ bool RunGenerator(const std::string& dir);
 std::string OutputPath(const std::string& name);
 // Where tests leave pictures for a person to look at.
 std::string PreviewDir();
-// Whole file, empty when missing.
-std::vector<uint8_t> ReadAll(const std::string& path);
 
 // The models units look up, relative to the game folder.
 const std::vector<std::string>& ModelFiles();

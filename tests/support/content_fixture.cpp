@@ -1,12 +1,10 @@
-#include "content/content_fixture.h"
+#include "support/content_fixture.h"
 
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/gfxutil/mesh.h"
 #include "platform/xfile/xfile.h"
@@ -61,12 +59,6 @@ std::string PreviewDir() {
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   return dir;
-}
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return {};
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 const std::vector<std::string>& ModelFiles() {

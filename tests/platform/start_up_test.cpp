@@ -1,0 +1,85 @@
+// Start-up that cannot go on: the player is told why in a message box and in a fresh profile.txt,
+// and the process reports failure.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "platform/os/message_box.h"
+#include "platform/os/window.h"
+#include "support/child_run.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+std::string ReadText(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> g_boxes;
+void RecordBox(const char* text, const char* caption) {
+  g_boxes.push_back(std::string(caption) + ": " + text);
+}
+
+int g_reportFd = -1;
+void ReportBox(const char* text, const char* caption) {
+  testgame::Report(g_reportFd, "%s: %s\n", caption, text);
+}
+
+TEST(StartUp, VideoSystemThatCannotStartIsReportedAsAFailure) {
+  CScratchGameDir dir("start_up_video");
+  dir.Write("profile.txt", "an earlier run\n");
+  const testgame::ChildOutcome out = testgame::RunInChild(
+      [](int fd) {
+        os::ShutdownSystem();  // in case an earlier test of this process brought it up
+        setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+        g_reportFd = fd;
+        os::SetMessageBoxHook(ReportBox);
+        return app::RunGame();
+      },
+      60);
+  ASSERT_TRUE(out.exited) << out.Describe();
+  EXPECT_NE(out.exitCode, 0);
+  EXPECT_EQ(out.report.rfind("BRIMMEL: The video system could not be started: ", 0), 0u) << out.report;
+  const std::string log = ReadText("profile.txt");
+  EXPECT_EQ(log.find("an earlier run"), std::string::npos) << log;
+  // The video system's own reason names the driver it could not find.
+  EXPECT_NE(log.find("The video system could not be started: "), std::string::npos) << log;
+  EXPECT_NE(log.find("no-such-driver"), std::string::npos) << log;
+}
+
+// A FORMAT that no full-screen picture can have fails every device attempt: the message and the
+// log name that value, not the driver; a size that was not taken is in the log as well.
+TEST(StartUp, UnusableFullScreenFormatIsNamed) {
+  const struct {
+    std::string format, cause;
+  } cases[] = {
+      {"D16", "cannot be the format of a full-screen picture"},
+      {"r5g6b5", "is not a format name this game knows"},
+  };
+  for (const auto& c : cases) {
+    CScratchGameDir dir("start_up_format_" + c.format);
+    dir.Write("TORIDEN.ini", "[TORIDEN]\r\nWINDOW=0\r\nWIDTH=\r\nFORMAT=" + c.format + "\r\n");
+    g_boxes.clear();
+    os::SetMessageBoxHook(RecordBox);
+    const int code = app::RunGame();
+    os::SetMessageBoxHook(nullptr);
+    EXPECT_EQ(code, 1);
+    const std::string named = "FORMAT=" + c.format + " in TORIDEN.ini " + c.cause;
+    ASSERT_EQ(g_boxes.size(), 1u) << c.format;
+    EXPECT_NE(g_boxes[0].find(named), std::string::npos) << g_boxes[0];
+    EXPECT_EQ(g_boxes[0].find("OpenGL"), std::string::npos) << g_boxes[0];
+    const std::string log = ReadText("profile.txt");
+    EXPECT_NE(log.find(named), std::string::npos) << log;
+    EXPECT_NE(log.find("TORIDEN.ini: WIDTH=\"\" gives 0"), std::string::npos) << log;
+  }
+}
+
+}  // namespace

@@ -13,6 +13,7 @@
 #include "app/log.h"
 #include "platform/gfx/device.h"
 #include "platform/os/clock.h"
+#include "platform/os/host_loop.h"
 #include "platform/os/input_device.h"
 #include "platform/os/message_box.h"
 #include "platform/os/system_info.h"
@@ -36,6 +37,7 @@ struct LoopState {
   int frameCounter = 0;
   char title[256] = "";
   uint64_t framesRun = 0;
+  CFramePacer pacer;  // kept here: a host-driven loop outlives MessageLoop's stack frame
   FrameHook hook = nullptr;
 };
 LoopState g_loop;
@@ -78,8 +80,18 @@ void UpdateTitle() {
   if (os::GetWindowTitle() != g_loop.title) os::SetWindowTitle(g_loop.title);
 }
 
+void RunOneFrame() {
+  if (g_input) g_input->Update();
+  if (g_sceneManager) g_sceneManager->Frame();
+}
+
+void AfterFrame() {
+  UpdateTitle();
+  ++g_loop.framesRun;
+  if (g_loop.hook) g_loop.hook(g_loop.framesRun);
+}
+
 int MessageLoop() {
-  CFramePacer pacer;
   os::Message msg;
   for (;;) {
     if (os::PeekMessage()) {
@@ -91,13 +103,33 @@ int MessageLoop() {
       os::WaitMessage();
       continue;
     }
-    if (g_input) g_input->Update();
-    if (g_sceneManager) g_sceneManager->Frame();
-    pacer.Pace();
-    UpdateTitle();
-    ++g_loop.framesRun;
-    if (g_loop.hook) g_loop.hook(g_loop.framesRun);
+    RunOneFrame();
+    g_loop.pacer.Pace();
+    AfterFrame();
   }
+}
+
+// The same loop for a host that calls it once per display frame: messages first, then the frames
+// that are due, never a wait.
+int HostTurn() {
+  os::Message msg;
+  while (os::PeekMessage()) {
+    if (!os::GetMessage(msg)) {
+      os::StopHostLoop();
+      return 0;
+    }
+    os::DispatchMessage(msg);
+  }
+  if (g_loop.active != 1) {
+    g_loop.pacer.Due();  // inactive time is not made up
+    return 0;
+  }
+  const uint32_t due = g_loop.pacer.Due();
+  for (uint32_t i = 0; i < due; ++i) {
+    RunOneFrame();
+    AfterFrame();
+  }
+  return static_cast<int>(due);
 }
 
 // A start-up failure: the reason goes to the log and, with a pointer to the log, to the player.
@@ -130,6 +162,15 @@ void CFramePacer::Pace() {
   }
   previous_ = now;
   carry_ = v % 50u;
+}
+
+uint32_t CFramePacer::Due() {
+  const uint32_t now = os::TimeGetTime();
+  const uint32_t v = 3u * now - 3u * previous_ + carry_;
+  previous_ = now;
+  carry_ = v % 50u;
+  const uint32_t due = v / 50u;
+  return due > kMaxCatchUp ? 1u : due;
 }
 
 intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -230,6 +271,12 @@ int RunGame(const LaunchSettings& settings) {
   manager->SetNextScene(g_teamLogoScene);
   manager->Switch();
 
+  if (os::HostDrivesLoop()) {
+    // The host keeps calling HostTurn; where it returns, the page is ending and keeps nothing.
+    g_loop.pacer = CFramePacer{};
+    os::RunHostLoop(HostTurn);
+    return 0;
+  }
   const int exitCode = MessageLoop();
 
   delete manager;

@@ -38,6 +38,12 @@ std::string TakeScreenshot();
 class CFramePacer {
  public:
   void Pace();
+  // For a host that calls the loop (a browser): never waits; answers how many frames are due
+  // since the last call, with the same carry, so the long-run rate is 60 per second whatever the
+  // display's refresh. Up to kMaxCatchUp are made up; after a longer stall one frame runs, as the
+  // desktop runs one frame after a long one.
+  uint32_t Due();
+  static constexpr uint32_t kMaxCatchUp = 4;
   uint32_t Carry() const { return carry_; }
   uint32_t Previous() const { return previous_; }
 

@@ -19,7 +19,7 @@ struct Stream {
   std::unique_ptr<audio::CBuffer> buffer;
   uint32_t bufferSize = 0;
   std::unique_ptr<os::CEvent> events[kEventCount];
-  std::unique_ptr<os::CThread> thread;
+  std::unique_ptr<os::CWorker> thread;
 };
 Stream g_stream;
 
@@ -49,21 +49,24 @@ void FillHalf(int half) {
   g_stream.buffer->Unlock(region1, bytes1, region2, bytes2);
 }
 
-void Worker() {
+void FirstFill() {
   FillHalf(0);
   g_stream.buffer->Play(audio::DSBPLAY_LOOPING);
+}
+
+// One wake-up: refill the half the cursor has just left. False once the buffer has stopped.
+bool WorkerTurn(bool mayBlock) {
   os::CEvent* const events[kEventCount] = {g_stream.events[kStartEvent].get(), g_stream.events[kMiddleEvent].get(),
                                            g_stream.events[kStoppedEvent].get()};
-  for (;;) {
-    const int which = os::WaitForAnyEvent(events, kEventCount);
-    if (which == kStartEvent) {
-      FillHalf(1);  // the cursor has just entered half 0
-    } else if (which == kMiddleEvent) {
-      FillHalf(0);
-    } else {
-      return;  // stopped, or the wait failed
-    }
+  const int which = os::WaitForAnyEvent(events, kEventCount, mayBlock ? os::kInfinite : 0);
+  if (which == kStartEvent) {
+    FillHalf(1);  // the cursor has just entered half 0
+  } else if (which == kMiddleEvent) {
+    FillHalf(0);
+  } else if (which == kStoppedEvent || mayBlock) {
+    return false;  // stopped, or the wait failed
   }
+  return true;
 }
 
 bool SetUp() {
@@ -91,9 +94,9 @@ bool SetUp() {
     Log("停止位置設定に失敗\n");
     return false;
   }
-  g_stream.thread = std::make_unique<os::CThread>();
+  g_stream.thread = std::make_unique<os::CWorker>();
   try {
-    g_stream.thread->Start(Worker);
+    g_stream.thread->Start(FirstFill, WorkerTurn);
   } catch (const std::system_error&) {
     g_stream.thread.reset();
     Log("スレッドの生成に失敗\n");

@@ -39,7 +39,8 @@ std::shared_ptr<CAlContext> CAlContext::Open(Output output, uint32_t loopbackRat
     std::lock_guard<std::mutex> lock(context->mutex_);
     if (!context->OpenOutput()) return nullptr;
   }
-  if (output == Output::kDefault) context->pump_ = std::thread([raw = context.get()] { raw->Pump(); });
+  if (output == Output::kDefault)
+    context->pump_.Start(nullptr, [raw = context.get()](bool mayBlock) { return raw->PumpTurn(mayBlock); });
   g_current = context;
   *result = DS_OK;
   return context;
@@ -56,7 +57,7 @@ CAlContext::~CAlContext() {
     quit_ = true;
   }
   wake_.notify_all();
-  if (pump_.joinable()) pump_.join();
+  pump_.Join();
   std::lock_guard<std::mutex> lock(mutex_);
   CloseOutput();
 }
@@ -177,23 +178,20 @@ bool CAlContext::Reopen() {
   return true;
 }
 
-void CAlContext::Pump() {
-  int ticks = 0;
+bool CAlContext::PumpTurn(bool mayBlock) {
   std::unique_lock<std::mutex> lock(mutex_);
-  while (!quit_) {
-    wake_.wait_for(lock, kPumpPeriod);
-    if (quit_) break;
-    if (context_) ServiceStreams();
-    // With no output at all, trying to open one is slow and noisy: less often then.
-    if (++ticks % (context_ ? kConnectionCheckTicks : kReopenRetryTicks) != 0) continue;
-    ALCint connected = ALC_TRUE;
-    if (context_ && canDisconnect_) alcGetIntegerv(device_, ALC_CONNECTED, 1, &connected);
-    if (!context_ || connected != ALC_TRUE) {
-      lock.unlock();
-      Reopen();
-      lock.lock();
-    }
+  if (mayBlock && !quit_) wake_.wait_for(lock, kPumpPeriod);
+  if (quit_) return false;
+  if (context_) ServiceStreams();
+  // With no output at all, trying to open one is slow and noisy: less often then.
+  if (++pumpTicks_ % (context_ ? kConnectionCheckTicks : kReopenRetryTicks) != 0) return true;
+  ALCint connected = ALC_TRUE;
+  if (context_ && canDisconnect_) alcGetIntegerv(device_, ALC_CONNECTED, 1, &connected);
+  if (!context_ || connected != ALC_TRUE) {
+    lock.unlock();
+    Reopen();
   }
+  return true;
 }
 
 }  // namespace audio

@@ -5,7 +5,7 @@
 #pragma once
 #include <AL/al.h>
 #include <AL/alc.h>
-#include <AL/alext.h>
+#include "platform/audio/al_ext.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/audio/device.h"
+#include "platform/os/thread.h"
 
 namespace audio {
 
@@ -65,7 +66,8 @@ class CAlContext {
   // Every buffer gives up its OpenAL objects, then the output closes.
   void DropOutput();
   void ServiceStreams();
-  void Pump();
+  // One pass of the pump: feed the streams, now and then check the output is still there.
+  bool PumpTurn(bool mayBlock);
 
   const Output output_;
   const uint32_t loopbackRate_;
@@ -80,7 +82,8 @@ class CAlContext {
   std::condition_variable refilled_;
   std::condition_variable wake_;
   bool quit_ = false;
-  std::thread pump_;
+  int pumpTicks_ = 0;
+  os::CWorker pump_;
   std::vector<CSourceBuffer*> buffers_;
   ListenerState listener_;
   float appliedRolloff_ = 1.0f;

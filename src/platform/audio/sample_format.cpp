@@ -1,6 +1,6 @@
 #include "platform/audio/sample_format.h"
 
-#include <AL/alext.h>
+#include "platform/audio/al_ext.h"
 
 #include <cstring>
 

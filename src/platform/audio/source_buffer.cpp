@@ -1,6 +1,6 @@
 #include "platform/audio/source_buffer.h"
 
-#include <AL/alext.h>
+#include "platform/audio/al_ext.h"
 
 #include <cmath>
 #include <mutex>

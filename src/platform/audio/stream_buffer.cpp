@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/audio/al_context.h"
+#include "platform/os/host_loop.h"
 #include "platform/os/thread.h"
 
 namespace audio {
@@ -25,7 +26,10 @@ bool CStreamBuffer::Init() {
   // Short chunks keep the cursor close to what is heard; the whole queue stays within half the
   // ring so it never reaches the part the game is refilling.
   const uint32_t block = format_.blockAlign;
-  const uint32_t frames = std::max<uint32_t>(format_.rate / 50, 256);
+  // Where the frame loop feeds the queue (a browser), a slow frame must not starve it: longer
+  // chunks there.
+  const uint32_t perSecond = os::HostDrivesLoop() ? 10 : 50;
+  const uint32_t frames = std::max<uint32_t>(format_.rate / perSecond, 256);
   const uint32_t limit = std::max<uint32_t>(bytes_ / (2 * kChunks) / block * block, block);
   chunkBytes_ = std::min(frames * block, limit);
   if (format_.convert != SampleFormat::Convert::kNone)

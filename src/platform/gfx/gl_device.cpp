@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/gfx/gl_backend.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/gfx/present_rect.h"
 #include "platform/os/sdl_internal.h"
@@ -205,34 +206,25 @@ std::unique_ptr<CDevice> CDevice::Create(const PresentParameters& pp, DeviceType
     return nullptr;
   }
 
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  // Hardware asks for an accelerated visual; the reference and software kinds take any.
-  SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, type == D3DDEVTYPE_HAL ? 1 : -1);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_ROBUST_ACCESS_FLAG);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_LOSE_CONTEXT);
+  backend::RequestContext(type == D3DDEVTYPE_HAL);
   SDL_Window* const previousWindow = SDL_GL_GetCurrentWindow();
   SDL_GLContext const previousContext = SDL_GL_GetCurrentContext();
   SDL_GLContext ctx = SDL_GL_CreateContext(window);
   if (!ctx) {
     // Robustness is a nicety: drivers without it still draw.
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_NO_NOTIFICATION);
+    backend::RequestPlainContext();
     ctx = SDL_GL_CreateContext(window);
   }
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_NO_NOTIFICATION);
+  backend::RequestPlainContext();
   if (!ctx) {
-    SDL_Log("gfx: no GL 3.3 core context: %s", SDL_GetError());
+    SDL_Log("gfx: no GL context of the kind the device needs: %s", SDL_GetError());
     if (previousContext) SDL_GL_MakeCurrent(previousWindow, previousContext);
     return nullptr;
   }
   SDL_GL_MakeCurrent(previousWindow, previousContext);  // creating made the new one current
   auto context = std::make_unique<CGlContext>(window, ctx);
   if (SDL_GL_MakeCurrent(window, ctx) != 0) return nullptr;
-  if (epoxy_gl_version() < 33) return nullptr;
+  if (!backend::ContextUsable()) return nullptr;
   const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   if (type == D3DDEVTYPE_HAL && SoftwareRenderer(renderer)) return nullptr;
   return CGlDevice::Make(window, std::move(context), pp, behaviorFlags);
@@ -249,14 +241,8 @@ CGlDevice::CGlDevice(SDL_Window* window, std::unique_ptr<CGlContext> context, ui
 std::unique_ptr<CGlDevice> CGlDevice::Make(SDL_Window* window, std::unique_ptr<CGlContext> context,
                                            const PresentParameters& pp, uint32_t behaviorFlags) {
   std::unique_ptr<CGlDevice> d(new CGlDevice(window, std::move(context), behaviorFlags));
-  d->clipControl_ = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
-  if (d->clipControl_) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
-  if (epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_robustness") ||
-      epoxy_has_gl_extension("GL_KHR_robustness")) {
-    GLint strategy = 0;
-    glGetIntegerv(GL_RESET_NOTIFICATION_STRATEGY, &strategy);
-    d->robust_ = strategy == GL_LOSE_CONTEXT_ON_RESET;
-  }
+  d->clipControl_ = backend::EnableZeroToOneDepth();
+  d->robust_ = backend::ContextIsRobust();
   if (!d->CreateBackBuffer(pp)) return nullptr;
 
   d->vao_ = GlObject::Make(GlKind::VertexArray, d->token_);
@@ -426,12 +412,7 @@ void CGlDevice::GetDeviceCaps(Caps& caps) const {
 
 bool CGlDevice::CheckContextReset() {
   if (!robust_ || contextReset_) return contextReset_;
-  GLenum status = GL_NO_ERROR;
-  if (epoxy_gl_version() >= 45) {
-    status = glGetGraphicsResetStatus();
-  } else if (epoxy_has_gl_extension("GL_ARB_robustness")) {
-    status = glGetGraphicsResetStatusARB();
-  }
+  const GLenum status = backend::GraphicsResetStatus();
   if (status != GL_NO_ERROR) {
     SDL_Log("gfx: the GL context was reset (0x%x)", status);
     contextReset_ = true;

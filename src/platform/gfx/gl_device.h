@@ -2,13 +2,13 @@
 // choice and uniforms just before each draw, sending only what changed.
 #pragma once
 #include <SDL.h>
-#include <epoxy/gl.h>
 
 #include <array>
 #include <memory>
 #include <vector>
 
 #include "platform/gfx/device.h"
+#include "platform/gfx/gl_api.h"
 #include "platform/gfx/gl_index_buffer.h"
 #include "platform/gfx/gl_object.h"
 #include "platform/gfx/gl_shader_cache.h"

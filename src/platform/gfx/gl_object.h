@@ -1,6 +1,6 @@
 // Owning handle for one OpenGL object name; deletes it only while its context still exists.
 #pragma once
-#include <epoxy/gl.h>
+#include "platform/gfx/gl_api.h"
 
 #include <memory>
 #include <utility>

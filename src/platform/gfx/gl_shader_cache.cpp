@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "platform/gfx/gl_backend.h"
+
 namespace gfx {
 
 uint32_t ShaderKey::Index() const {
@@ -29,8 +31,10 @@ const char* const kVertexSource = R"(
 layout(location = 0) in vec4 a_position;
 layout(location = 1) in vec4 a_weights;
 layout(location = 2) in vec3 a_normal;
-layout(location = 3) in vec4 a_diffuse;
-layout(location = 4) in vec4 a_specular;
+layout(location = 3) in vec4 a_diffuseBytes;
+layout(location = 4) in vec4 a_specularBytes;
+#define a_diffuse COLOR_ORDER(a_diffuseBytes)
+#define a_specular COLOR_ORDER(a_specularBytes)
 layout(location = 5) in vec2 a_texcoord;
 #if BATCHED
 layout(location = 6) in float a_slot;
@@ -329,13 +333,14 @@ GlProgram* CShaderCache::Get(const ShaderKey& key) {
 }
 
 std::unique_ptr<GlProgram> CShaderCache::Build(const ShaderKey& key) {
-  char header[768];
+  char header[1024];
   std::snprintf(header, sizeof header,
-                "#version 330 core\n#define PRETRANSFORMED %d\n#define LIGHTING %d\n#define LIGHT_TYPE %u\n"
+                "%s#define PRETRANSFORMED %d\n#define LIGHTING %d\n#define LIGHT_TYPE %u\n"
                 "#define HAS_NORMAL %d\n#define BLEND_COUNT %u\n#define FOG_MODE %u\n#define TEXTURED %d\n"
                 "#define ALPHA_TEST %d\n#define SHADE %s\n#define COLOR_FORM %u\n#define ALPHA_FORM %u\n"
                 "#define SPECULAR_FORM %u\n#define BATCHED %d\n",
-                key.pretransformed ? 1 : 0, key.lighting ? 1 : 0, key.lightType, key.hasNormal ? 1 : 0,
+                backend::ShaderPrelude(), key.pretransformed ? 1 : 0, key.lighting ? 1 : 0, key.lightType,
+                key.hasNormal ? 1 : 0,
                 key.blendCount, key.fogMode, key.textured ? 1 : 0, key.alphaTest ? 1 : 0,
                 key.flat ? "flat" : "", key.colorForm, key.alphaForm, key.specularForm, key.batched ? 1 : 0);
   GlObject vs = GlObject::MakeShader(GL_VERTEX_SHADER, token_);

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <thread>
 
 namespace os {
@@ -41,6 +42,28 @@ class CThread {
 
  private:
   std::thread worker_;
+};
+
+// Background work written as repeated turns. Where threads exist it runs on its own thread and
+// each turn may block (`mayBlock` true) until it has something to do; in a browser, which has no
+// threads here, the frame loop calls one turn per display frame with `mayBlock` false, so the
+// same code is served from the frame loop. A turn answering false ends the worker.
+class CWorker {
+ public:
+  using Turn = std::function<bool(bool mayBlock)>;
+  CWorker() = default;
+  ~CWorker() { Join(); }
+  CWorker(const CWorker&) = delete;
+  CWorker& operator=(const CWorker&) = delete;
+  // `first` runs once before the turns (on the worker's thread where there is one).
+  bool Start(std::function<void()> first, Turn turn);
+  // Waits for the worker to end; whoever stops it makes its next turn answer false first.
+  void Join();
+  bool Running() const;
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
 };
 
 }  // namespace os

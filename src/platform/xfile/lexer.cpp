@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/xfile/real_chars.h"
+
 namespace xfile {
 
 namespace {
@@ -97,7 +99,7 @@ bool CLexer::LexNumber(Token& t) {
     }
   }
   double d = 0;
-  auto r = std::from_chars(b, e, d);
+  auto r = RealFromChars(b, e, d);
   if (r.ec != std::errc() || r.ptr != e) {
     t.kind = Tok::Error;
     return false;
@@ -164,7 +166,7 @@ bool CLexer::NextTextNumber(double& real, int64_t& integer, bool& isInteger) {
       }
     }
   }
-  auto f = std::from_chars(b, e, real);
+  auto f = RealFromChars(b, e, real);
   if (f.ec != std::errc() || (f.ptr != e && !IsDelimiter(static_cast<uint8_t>(*f.ptr)))) return false;
   if (f.ptr != e && *f.ptr == '#' && f.ptr[-1] == '.') return false;  // "1.#IND00": the slow path knows
   isInteger = false;

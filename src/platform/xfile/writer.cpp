@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/xfile/mszip.h"
+#include "platform/xfile/real_chars.h"
 
 namespace xfile {
 
@@ -109,8 +110,8 @@ class CEmitter {
       return;
     }
     char buf[40];
-    auto r = isDouble ? std::to_chars(buf, buf + sizeof buf, v)
-                      : std::to_chars(buf, buf + sizeof buf, static_cast<float>(v));
+    auto r = isDouble ? RealToChars(buf, buf + sizeof buf, v)
+                      : RealToChars(buf, buf + sizeof buf, static_cast<float>(v));
     // Always with a decimal point: some readers take "1,0" for a decimal comma.
     bool plain = true;
     for (const char* q = buf; q < r.ptr; ++q)

@@ -1,0 +1,76 @@
+# The browser edition under Emscripten. The libraries Debian ships only for the host come from
+# scripts/web-deps (BRIMMEL_WEB_PREFIXES, one install prefix each); the host tools and the data
+# tree come from a native build of the same sources (BRIMMEL_HOST_BUILD).
+set(BRIMMEL_WEB_PREFIXES "" CACHE STRING "Install prefixes of the cross-built libraries")
+set(BRIMMEL_HOST_BUILD "" CACHE PATH "A native build tree with xfile_template_encoder and game/data")
+if(NOT BRIMMEL_WEB_PREFIXES OR NOT EXISTS "${BRIMMEL_HOST_BUILD}/game/data")
+  message(FATAL_ERROR "the web build needs BRIMMEL_WEB_PREFIXES and BRIMMEL_HOST_BUILD (scripts/web sets them)")
+endif()
+
+# A library from the prefixes, as an imported target: the prefixes lie outside Emscripten's
+# sysroot, where its find_* calls do not look.
+function(brimmel_web_library target file)
+  foreach(prefix ${BRIMMEL_WEB_PREFIXES})
+    if(EXISTS ${prefix}/lib/${file})
+      add_library(${target} STATIC IMPORTED GLOBAL)
+      # Not as system folders: Emscripten puts its own SDL 1 headers on the system path.
+      set_target_properties(${target} PROPERTIES IMPORTED_LOCATION ${prefix}/lib/${file} IMPORTED_NO_SYSTEM TRUE)
+      string(REPLACE "@P@" ${prefix} dirs "${ARGN}")
+      set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${prefix}/include;${dirs}")
+      return()
+    endif()
+  endforeach()
+  message(FATAL_ERROR "${file} is in none of ${BRIMMEL_WEB_PREFIXES}")
+endfunction()
+brimmel_web_library(web_zlib libz.a)
+brimmel_web_library(web_jpeg libjpeg.a)
+brimmel_web_library(web_png libpng16.a)
+brimmel_web_library(web_freetype libfreetype.a @P@/include/freetype2)
+brimmel_web_library(web_sdl2 libSDL2.a @P@/include/SDL2)
+set(BRIMMEL_WEB_PLATFORM_LIBS web_sdl2 web_freetype web_png web_jpeg web_zlib)
+add_library(ZLIB::ZLIB ALIAS web_zlib)
+
+# Boost is used for its headers only; only Boost's own folder is put on the path, never the
+# host's /usr/include as a whole.
+find_path(BRIMMEL_BOOST_INCLUDE boost/shared_ptr.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+set(BRIMMEL_BOOST_DIR ${CMAKE_BINARY_DIR}/boost-include)
+file(MAKE_DIRECTORY ${BRIMMEL_BOOST_DIR})
+file(CREATE_LINK ${BRIMMEL_BOOST_INCLUDE}/boost ${BRIMMEL_BOOST_DIR}/boost SYMBOLIC)
+add_library(brimmel_boost INTERFACE)
+target_include_directories(brimmel_boost SYSTEM INTERFACE ${BRIMMEL_BOOST_DIR})
+target_compile_definitions(brimmel_boost INTERFACE BOOST_ALL_NO_LIB)
+
+find_program(BRIMMEL_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
+find_file(BRIMMEL_WEB_FONT ipag.ttf PATHS /usr/share/fonts/opentype/ipafont-gothic NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+
+# The site: our page, the game's script and module, the packed data; each also gzip-compressed
+# for servers that send files as stored.
+function(brimmel_web_game target)
+  set(site ${CMAKE_BINARY_DIR}/site)
+  file(MAKE_DIRECTORY ${site})
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${site} SUFFIX ".js")
+  target_link_options(${target} PRIVATE
+    -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864
+    -sTOTAL_STACK=8388608
+    -sFORCE_FILESYSTEM=1 -sINVOKE_RUN=0 -sEXIT_RUNTIME=0 -sENVIRONMENT=web
+    "-sEXPORTED_RUNTIME_METHODS=['callMain','FS_createPath','FS_createDataFile','FS_createPreloadedFile','addRunDependency','removeRunDependency']" -lopenal)
+  # The data tree, the settings file and the font, packed into one download.
+  set(pack ${site}/brimmel.data)
+  add_custom_command(OUTPUT ${pack} ${site}/brimmel-data.js
+    COMMAND ${CMAKE_COMMAND} -E env EM_CONFIG=$ENV{EM_CONFIG}
+      ${BRIMMEL_PYTHON} ${EMSCRIPTEN_ROOT_PATH}/tools/file_packager.py ${pack}
+      --preload ${BRIMMEL_HOST_BUILD}/game/data@/data ${CMAKE_SOURCE_DIR}/TORIDEN.ini@/TORIDEN.ini
+      ${BRIMMEL_WEB_FONT}@/fonts/ipag.ttf --js-output=${site}/brimmel-data.js --exclude "*/.generated"
+    COMMAND gzip -9 -n -k -f ${pack} ${site}/brimmel-data.js
+    DEPENDS ${BRIMMEL_HOST_BUILD}/game/data/.generated ${CMAKE_SOURCE_DIR}/TORIDEN.ini
+    COMMENT "Packing the data tree for the browser")
+  set(pages ${CMAKE_SOURCE_DIR}/web/index.html ${CMAKE_SOURCE_DIR}/web/page.js ${CMAKE_SOURCE_DIR}/web/page.css)
+  add_custom_command(OUTPUT ${site}/index.html
+    COMMAND ${CMAKE_COMMAND} -E copy ${pages} ${site}/
+    COMMAND gzip -9 -n -k -f ${site}/index.html ${site}/page.js ${site}/page.css
+    DEPENDS ${pages}
+    COMMENT "Copying the page")
+  add_custom_target(web_site ALL DEPENDS ${pack} ${site}/index.html)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND gzip -9 -n -k -f ${site}/${target}.js ${site}/${target}.wasm)
+endfunction()

@@ -1,0 +1,24 @@
+// What the device asks of the GL it runs on, answered once per back end: desktop GL 3.3 core
+// (gl_backend_desktop.cpp) or WebGL 2 / OpenGL ES 3.0 (gl_backend_es.cpp), chosen at build time.
+#pragma once
+#include "platform/gfx/gl_api.h"
+
+namespace gfx::backend {
+
+// Sets the SDL attributes for the context about to be created.
+void RequestContext(bool accelerated);
+// Drops the optional attributes (robustness) for a second try.
+void RequestPlainContext();
+// With the new context current: can the device draw with it?
+bool ContextUsable();
+// Switches clip-space depth to D3D's 0..1 where the GL can; false leaves GL's -1..1, which the
+// shaders then map to.
+bool EnableZeroToOneDepth();
+// True when the context reports resets (a lost GPU) instead of failing silently.
+bool ContextIsRobust();
+GLenum GraphicsResetStatus();
+// The first lines of every shader: the language version, precision, and how the vertex colour
+// attributes are ordered (COLOR_ORDER).
+const char* ShaderPrelude();
+
+}  // namespace gfx::backend

@@ -1,0 +1,50 @@
+// Desktop OpenGL 3.3 core through libepoxy.
+#include <SDL.h>
+
+#include "platform/gfx/gl_backend.h"
+
+namespace gfx::backend {
+
+void RequestContext(bool accelerated) {
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  // Hardware asks for an accelerated visual; the reference and software kinds take any.
+  SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, accelerated ? 1 : -1);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_ROBUST_ACCESS_FLAG);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_LOSE_CONTEXT);
+}
+
+void RequestPlainContext() {
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_NO_NOTIFICATION);
+}
+
+bool ContextUsable() { return epoxy_gl_version() >= 33; }
+
+bool EnableZeroToOneDepth() {
+  if (epoxy_gl_version() < 45 && !epoxy_has_gl_extension("GL_ARB_clip_control")) return false;
+  glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+  return true;
+}
+
+bool ContextIsRobust() {
+  if (epoxy_gl_version() < 45 && !epoxy_has_gl_extension("GL_ARB_robustness") &&
+      !epoxy_has_gl_extension("GL_KHR_robustness")) {
+    return false;
+  }
+  GLint strategy = 0;
+  glGetIntegerv(GL_RESET_NOTIFICATION_STRATEGY, &strategy);
+  return strategy == GL_LOSE_CONTEXT_ON_RESET;
+}
+
+GLenum GraphicsResetStatus() {
+  if (epoxy_gl_version() >= 45) return glGetGraphicsResetStatus();
+  if (epoxy_has_gl_extension("GL_ARB_robustness")) return glGetGraphicsResetStatusARB();
+  return GL_NO_ERROR;
+}
+
+const char* ShaderPrelude() { return "#version 330 core\n#define COLOR_ORDER(c) (c)\n"; }
+
+}  // namespace gfx::backend

@@ -1,0 +1,11 @@
+// The desktop: the game owns its loop, so there is no host loop to hand over to.
+#include "platform/os/host_loop.h"
+
+namespace os {
+
+bool HostDrivesLoop() { return false; }
+void RunHostLoop(LoopTurn) {}
+void StopHostLoop() {}
+uint64_t HostLoopSteps() { return 0; }
+
+}  // namespace os

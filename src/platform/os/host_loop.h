@@ -1,0 +1,28 @@
+// Who drives the frame loop. On the desktop the game runs its own loop and sleeps between frames;
+// in a browser the page's animation callback calls one turn per display frame, and work the
+// desktop does on threads (the sound pump, the music refills) runs between those turns.
+#pragma once
+#include <cstdint>
+#include <functional>
+
+namespace os {
+
+// True where the host calls the loop (a browser) rather than the game looping itself.
+bool HostDrivesLoop();
+
+// A turn runs the frames that are due and answers how many it ran.
+using LoopTurn = int (*)();
+// Hands the loop to the host, which calls `turn` once per display frame until StopHostLoop.
+// Where HostDrivesLoop() is false it returns at once without calling anything.
+void RunHostLoop(LoopTurn turn);
+void StopHostLoop();
+// Game steps the host loop has run, for the page's own rate read-out.
+uint64_t HostLoopSteps();
+
+// Work run before every turn where there are no threads; a task answering false is dropped.
+int AddFrameTask(std::function<bool()> task);
+void RemoveFrameTask(int id);
+// Runs the tasks once (the host loop does this; tests may too).
+void RunFrameTasks();
+
+}  // namespace os

@@ -1,0 +1,306 @@
+// One scripted run of the web edition in Debian's chromium, headless, WebGL 2 on SwiftShader:
+// the page loads with its progress bar to 100 %, a key starts the game, the logo and then the
+// title appear, the page counts 60 game steps a second on the title, the Web Audio context runs,
+// X leads through the telop to the home stage and holding the up arrow moves the picture; no
+// page or console error and no request leaves the server on the way. Screenshots of each scene
+// go to --shots (default: <site>/../web-shots). --measure prints the figures as `name: value unit`.
+'use strict';
+const { spawn } = require('child_process');
+const fs = require('fs');
+const path = require('path');
+const zlib = require('zlib');
+const puppeteer = require('puppeteer-core');
+
+const args = process.argv.slice(2);
+const opt = (name, fallback) => {
+  const i = args.indexOf(name);
+  return i >= 0 ? args[i + 1] : fallback;
+};
+const site = path.resolve(opt('--site', 'build-web/site'));
+const shots = path.resolve(opt('--shots', path.join(site, '..', 'web-shots')));
+const measure = args.includes('--measure');
+const repo = path.resolve(__dirname, '..', '..');
+
+const failures = [];
+function check(ok, what) {
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+  if (!ok) failures.push(what);
+  return ok;
+}
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+// The few PNG shapes chromium writes (8-bit RGB or RGBA, not interlaced), to RGBA pixels.
+function decodePng(buf) {
+  let pos = 8;
+  let width = 0, height = 0, type = 0;
+  const idat = [];
+  while (pos < buf.length) {
+    const len = buf.readUInt32BE(pos);
+    const tag = buf.toString('ascii', pos + 4, pos + 8);
+    const body = buf.subarray(pos + 8, pos + 8 + len);
+    if (tag === 'IHDR') {
+      width = body.readUInt32BE(0);
+      height = body.readUInt32BE(4);
+      if (body[8] !== 8 || body[12] !== 0) throw new Error('unexpected PNG depth or interlace');
+      type = body[9];
+    } else if (tag === 'IDAT') {
+      idat.push(body);
+    }
+    pos += 12 + len;
+  }
+  const bpp = type === 6 ? 4 : type === 2 ? 3 : 0;
+  if (!bpp) throw new Error(`unexpected PNG colour type ${type}`);
+  const raw = zlib.inflateSync(Buffer.concat(idat));
+  const stride = width * bpp;
+  const out = Buffer.alloc(width * height * 4);
+  const prev = Buffer.alloc(stride);
+  const line = Buffer.alloc(stride);
+  for (let y = 0; y < height; y++) {
+    const filter = raw[y * (stride + 1)];
+    const src = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
+    for (let i = 0; i < stride; i++) {
+      const a = i >= bpp ? line[i - bpp] : 0;
+      const b = prev[i];
+      const c = i >= bpp ? prev[i - bpp] : 0;
+      let v = src[i];
+      if (filter === 1) v += a;
+      else if (filter === 2) v += b;
+      else if (filter === 3) v += (a + b) >> 1;
+      else if (filter === 4) {
+        const p = a + b - c;
+        const pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+        v += pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+      }
+      line[i] = v & 255;
+    }
+    for (let x = 0; x < width; x++) {
+      out[(y * width + x) * 4] = line[x * bpp];
+      out[(y * width + x) * 4 + 1] = line[x * bpp + 1];
+      out[(y * width + x) * 4 + 2] = line[x * bpp + 2];
+      out[(y * width + x) * 4 + 3] = bpp === 4 ? line[x * bpp + 3] : 255;
+    }
+    line.copy(prev);
+  }
+  return { width, height, rgba: out };
+}
+
+function stats(img) {
+  let r = 0, g = 0, b = 0;
+  const n = img.width * img.height;
+  for (let i = 0; i < n; i++) {
+    r += img.rgba[i * 4];
+    g += img.rgba[i * 4 + 1];
+    b += img.rgba[i * 4 + 2];
+  }
+  r /= n; g /= n; b /= n;
+  return { r, g, b, lum: 0.299 * r + 0.587 * g + 0.114 * b };
+}
+
+function difference(a, b) {
+  let sum = 0;
+  for (let i = 0; i < a.rgba.length; i += 4)
+    sum += Math.abs(a.rgba[i] - b.rgba[i]) + Math.abs(a.rgba[i + 1] - b.rgba[i + 1]) + Math.abs(a.rgba[i + 2] - b.rgba[i + 2]);
+  return sum / (a.rgba.length / 4) / 3;
+}
+
+function serve() {
+  return new Promise((resolve, reject) => {
+    const server = spawn('python3', [path.join(repo, 'web', 'serve.py'), site, '--port', '0', '--quiet'],
+      { stdio: ['ignore', 'pipe', 'inherit'] });
+    server.on('error', reject);
+    server.stdout.on('data', (d) => {
+      const m = /http:\/\/127\.0\.0\.1:(\d+)\//.exec(String(d));
+      if (m) resolve({ server, url: m[0] });
+    });
+    setTimeout(() => reject(new Error('the server did not start')), 10000);
+  });
+}
+
+async function main() {
+  for (const f of ['index.html', 'brimmel.js', 'brimmel.wasm', 'brimmel.data', 'brimmel-data.js'])
+    if (!fs.existsSync(path.join(site, f))) throw new Error(`${site}/${f} is missing: build with scripts/web --build-only`);
+  fs.mkdirSync(shots, { recursive: true });
+  const { server, url } = await serve();
+  const browser = await puppeteer.launch({
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-sandbox', '--window-size=800,640'],
+  });
+  try {
+    await run(browser, url);
+  } finally {
+    await browser.close();
+    server.kill();
+  }
+}
+
+async function run(browser, url) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 800, height: 640 });
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(`page error: ${e.message}`));
+  page.on('console', (m) => { if (m.type() === 'error') errors.push(`console error: ${m.text()}`); });
+  page.on('requestfailed', (r) => errors.push(`request failed: ${r.url()}`));
+  page.on('response', (r) => { if (r.status() >= 400) errors.push(`HTTP ${r.status()}: ${r.url()}`); });
+  // A message box from the game (an alert) is a failure to report, and must not hang the run.
+  page.on('dialog', async (d) => {
+    errors.push(`dialog: ${d.message()}`);
+    await d.dismiss();
+  });
+  const foreign = [];
+  page.on('request', (r) => {
+    const u = r.url();
+    if (!u.startsWith(url) && !u.startsWith('data:') && !u.startsWith('blob:')) foreign.push(u);
+  });
+  // Every audio context the page makes, to see whether sound is running.
+  await page.evaluateOnNewDocument(() => {
+    const Base = window.AudioContext;
+    window.__audioContexts = [];
+    window.AudioContext = class extends Base {
+      constructor(...a) {
+        super(...a);
+        window.__audioContexts.push(this);
+      }
+    };
+  });
+  const cdp = await page.createCDPSession();
+  await cdp.send('Network.enable');
+  await cdp.send('Network.setCacheDisabled', { cacheDisabled: true });
+  let transferred = 0;
+  cdp.on('Network.loadingFinished', (e) => { transferred += e.encodedDataLength; });
+
+  const canvas = async () => decodePng(Buffer.from(await (await page.$('#canvas')).screenshot({ type: 'png' })));
+  const save = async (name) => {
+    const file = path.join(shots, `${name}.png`);
+    await (await page.$('#canvas')).screenshot({ path: file });
+    console.log(`     screenshot ${file}`);
+  };
+  async function waitFor(what, test, timeoutMs) {
+    const end = Date.now() + timeoutMs;
+    while (Date.now() < end) {
+      const img = await canvas();
+      if (test(stats(img))) return img;
+      await sleep(30);
+    }
+    return null;
+  }
+
+  const t0 = Date.now();
+  await page.goto(url, { waitUntil: 'domcontentloaded' });
+  let highest = 0;
+  let phase = '';
+  for (const end = Date.now() + 180000; Date.now() < end;) {
+    const p = await page.evaluate(() => ({ ...window.brimmelPage, bar: document.getElementById('progress').value,
+      text: document.getElementById('progress-text').textContent }));
+    highest = Math.max(highest, p.bar);
+    phase = p.phase;
+    if (phase !== 'loading') {
+      check(p.bar === 100 && /\(100 %\)/.test(p.text) && p.loaded === p.total && p.total > 0,
+        `progress bar reached 100 % (${p.text})`);
+      break;
+    }
+    await sleep(100);
+  }
+  if (!check(phase === 'ready', `start card shown (page phase ${phase})`)) {
+    await save('failed-start');
+    return report(errors, foreign);
+  }
+  await save('start-card');
+  const readyAt = Date.now() - t0;
+  check(await page.evaluate(() => !document.getElementById('start').hidden &&
+    /click or press a key/i.test(document.getElementById('start').textContent)), 'the card asks for a click or key');
+
+  await page.keyboard.press('Enter');
+  const logo = await waitFor('logo', (s) => s.lum > 170, 20000);
+  check(logo !== null, 'the logo appears after the key');
+  if (logo) {
+    await save('logo');
+    // The logo picture is warm white (more red than blue): a red-blue swap in the texture path shows.
+    const full = await waitFor('logo', (s) => s.lum > 200, 3000) || logo;
+    const c = stats(full);
+    check(c.r > c.b + 4, `the logo keeps its colours (mean r ${c.r.toFixed(0)}, b ${c.b.toFixed(0)})`);
+  }
+  const audio = await page.evaluate(() => window.__audioContexts.map((c) => c.state));
+  check(audio.includes('running'), `a Web Audio context runs after the first key (${audio.join(', ') || 'none'})`);
+
+  // The title fades in from black after the logo: purple-grey, blue above green.
+  const titleLike = (s) => s.lum > 12 && s.b > s.g + 2 && s.r > s.g;
+  const firstTitle = await waitFor('title', (s) => s.lum < 6 || titleLike(s), 15000) &&
+    await waitFor('title', titleLike, 15000);
+  const titleAt = Date.now() - t0;
+  check(firstTitle !== null, 'the title appears after the logo');
+  const title = await waitFor('title', (s) => titleLike(s) && s.lum > 60, 5000);
+  if (title) await save('title');
+
+  // The page's own read-out, and the steps counted here over five seconds of wall time.
+  await sleep(2500);
+  const s0 = await page.evaluate(() => [performance.now(), window.Module._brimmel_steps()]);
+  await sleep(5000);
+  const s1 = await page.evaluate(() => [performance.now(), window.Module._brimmel_steps(), window.brimmelPage.rate]);
+  const rate = ((s1[1] - s0[1]) * 1000) / (s1[0] - s0[0]);
+  check(Math.abs(rate - 60) <= 1, `60 ± 1 game steps per second on the title (${rate.toFixed(2)})`);
+  check(Math.abs(s1[2] - 60) <= 1, `the page's counter shows 60 ± 1 (${s1[2].toFixed(2)})`);
+
+  await page.keyboard.press('KeyX');
+  const telop = await waitFor('telop', (s) => s.lum > 40 && !titleLike(s), 10000);
+  check(telop !== null, 'X leads to the telop card');
+  if (telop) await save('telop');
+  const home = await waitFor('home', (s) => s.lum > 25 && telop && Math.abs(s.lum - stats(telop).lum) > 8, 30000);
+  check(home !== null, 'the telop leads to the home stage');
+  await sleep(1500);
+  const still = await canvas();
+  await sleep(1500);
+  const before = await canvas();
+  await save('home');
+  await page.keyboard.down('ArrowUp');
+  await sleep(1500);
+  const during = await canvas();
+  await page.keyboard.up('ArrowUp');
+  await save('home-walked');
+  const moved = difference(before, during);
+  const idle = difference(still, before);
+  check(moved > 2 * idle + 2,
+    `holding the up arrow changes the picture (mean change ${moved.toFixed(1)}, ${idle.toFixed(1)} without)`);
+  // F2 draws the collision geometry as lines over the world.
+  // The world moves by itself (bear, butterflies): the change F2 makes must stand well above that.
+  const plain1 = await canvas();
+  await sleep(500);
+  const plain2 = await canvas();
+  await page.keyboard.press('F2');
+  await sleep(500);
+  const wire = await canvas();
+  await save('home-wireframe');
+  await page.keyboard.press('F2');
+  const idleWire = difference(plain1, plain2);
+  const lines = difference(plain2, wire);
+  check(lines > 2 * idleWire + 2 && stats(wire).lum > stats(plain2).lum,
+    `F2 draws the collision wireframe (mean change ${lines.toFixed(1)}, ${idleWire.toFixed(1)} without)`);
+  const scrolled = await page.evaluate(() => [window.scrollX, window.scrollY]);
+  check(scrolled[0] === 0 && scrolled[1] === 0, 'the game keys did not scroll the page');
+
+  await sleep(3000);
+  const frameMs = await page.evaluate(() => window.Module._brimmel_frame_ms());
+  check(frameMs > 0, `frames are timed (${frameMs.toFixed(2)} ms median)`);
+  report(errors, foreign);
+  if (measure) {
+    console.log(`web_transfer_mb: ${(transferred / 1048576).toFixed(2)} MB`);
+    console.log(`web_time_to_title_ms: ${titleAt} ms (start card after ${readyAt} ms)`);
+    console.log(`web_frame_ms: ${frameMs.toFixed(2)} ms`);
+  }
+}
+
+function report(errors, foreign) {
+  check(errors.length === 0, `no page or console errors${errors.length ? ':\n  ' + errors.join('\n  ') : ''}`);
+  check(foreign.length === 0, `no third-party requests${foreign.length ? ': ' + foreign.join(', ') : ''}`);
+}
+
+main().then(() => {
+  if (failures.length) {
+    console.log(`${failures.length} check(s) failed`);
+    process.exit(1);
+  }
+  console.log('all checks passed');
+}, (e) => {
+  console.log(`FAIL ${e.stack || e}`);
+  process.exit(1);
+});

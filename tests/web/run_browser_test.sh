@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# CTest entry for the web label: the browser run on build-web/site. Reports skipped (77) only
+# when the web edition was turned off with BRIMMEL_WEB=0; a missing build otherwise fails.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+if [ "${BRIMMEL_WEB:-1}" = "0" ]; then
+  echo "the web edition is turned off (BRIMMEL_WEB=0): skipped"
+  exit 77
+fi
+if [ ! -f "$root/build-web/site/brimmel.wasm" ] || [ ! -d "$root/tests/web/node_modules/puppeteer-core" ]; then
+  echo "no web build: run scripts/web --build-only first (or set BRIMMEL_WEB=0 to turn the edition off)"
+  exit 1
+fi
+exec node "$root/tests/web/browser_test.js" --site "$root/build-web/site" "$@"

@@ -1,6 +1,23 @@
 #include "world/bsp_list.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "app/graphics.h"
+#include "platform/gfx/draw_order.h"
+#include "world/bsp_unit.h"
+
+namespace {
+
+// The radius of a piece's largest subset.
+float Extent(const CBsp& piece) {
+  float extent = 0.0f;
+  const CBspUnit& bounds = *piece.Bounds();
+  for (int32_t i = 0; i < bounds.SubsetCount(); ++i) extent = std::max(extent, bounds.Subset(i).radius);
+  return extent;
+}
+
+}  // namespace
 
 CBspList* g_bspList = nullptr;
 
@@ -10,6 +27,14 @@ CBspList::CBspList(const std::list<std::string>& fileNames) {
     pieces_.push_back(boost::shared_ptr<CBsp>(new CBsp(name)));
     ++count_;
   }
+  // Opaque pieces hide one another through the depth test alone, so their order is not seen. The
+  // ground that holds the rest covers most of the screen: drawn last, the rasteriser rejects what
+  // what stands in front of it hides instead of shading it twice.
+  std::vector<std::pair<float, CBsp*>> sized;
+  for (const auto& piece : pieces_) sized.emplace_back(Extent(*piece), piece.get());
+  std::stable_sort(sized.begin(), sized.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& entry : sized) smallestFirst_.push_back(entry.second);
 }
 
 CBspList::~CBspList() {
@@ -18,6 +43,7 @@ CBspList::~CBspList() {
 }
 
 void CBspList::Clear() {
+  smallestFirst_.clear();
   pieces_.clear();
   count_ = 0;
 }
@@ -29,7 +55,11 @@ void CBspList::DrawOpaque(const BspView& view) {
   device->SetTextureStageState(0, gfx::D3DTSS_MINFILTER, gfx::D3DTEXF_LINEAR);
   device->SetTextureStageState(0, gfx::D3DTSS_MAGFILTER, gfx::D3DTEXF_LINEAR);
   device->SetTextureStageState(0, gfx::D3DTSS_MIPFILTER, gfx::D3DTEXF_LINEAR);
-  for (const auto& piece : pieces_) piece->DrawOpaque(view);
+  if (gfx::ReorderOpaqueDraws()) {
+    for (CBsp* piece : smallestFirst_) piece->DrawOpaque(view);
+  } else {
+    for (const auto& piece : pieces_) piece->DrawOpaque(view);
+  }
   device->SetTextureStageState(0, gfx::D3DTSS_MIPMAPLODBIAS, gfx::FloatBits(0.0f));
   device->SetTextureStageState(0, gfx::D3DTSS_MINFILTER, gfx::D3DTEXF_LINEAR);
   device->SetTextureStageState(0, gfx::D3DTSS_MAGFILTER, gfx::D3DTEXF_LINEAR);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <vector>
 
 #include "world/bsp.h"
 
@@ -26,6 +27,7 @@ class CBspList {
 
  private:
   std::list<boost::shared_ptr<CBsp>> pieces_;
+  std::vector<CBsp*> smallestFirst_;  // the opaque order when draws may be reordered
   int32_t count_ = 0;
 };
 

@@ -226,6 +226,19 @@ TEST(TextureLevels, StretchKeepsEdgesAndOrder) {
   auto g = Bmp24(4, 1, {0xFF000000, 0xFF000000, 0xFFFFFFFF, 0xFFFFFFFF});
   ASSERT_TRUE(BuildTextureLevels(g.data(), g.size(), 1, 1, 1, 0, levels));
   EXPECT_TRUE(Near(levels[0].At(0, 0), 0xFF808080, 2));
+  // One filter on both axes: a column resampled reads as the same row resampled, growing or
+  // shrinking (the vertical pass keeps only the source rows within reach of each output row).
+  std::vector<uint32_t> ramp;
+  for (uint32_t i = 0; i < 12; ++i)
+    ramp.push_back(0xFF000000 | (i * 21) << 16 | ((i * 97) & 255) << 8 | (i & 1) * 255);
+  const auto row = Bmp24(12, 1, ramp), column = Bmp24(1, 12, ramp);
+  for (uint32_t size : {2u, 5u, 32u}) {
+    std::vector<Image> across, down;
+    ASSERT_TRUE(BuildTextureLevels(row.data(), row.size(), size, 1, 1, 0, across));
+    ASSERT_TRUE(BuildTextureLevels(column.data(), column.size(), 1, size, 1, 0, down));
+    ASSERT_EQ(down[0].height, size);
+    for (uint32_t i = 0; i < size; ++i) EXPECT_EQ(across[0].At(i, 0), down[0].At(0, i)) << size << " " << i;
+  }
 }
 
 TEST(TextureLevels, ColourKeyOnSourceTexels) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/gfx/draw_order.h"
 #include "platform/gfx/gl_backend.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/gfx/present_rect.h"
@@ -286,10 +287,12 @@ std::unique_ptr<CGlDevice> CGlDevice::Make(SDL_Window* window, std::unique_ptr<C
   d->token_->flushPending = [](void* owner) { static_cast<CGlDevice*>(owner)->Flush(); };
   d->samplers_.reserve(16);
   d->ResetState();
+  SetReorderOpaqueDraws(d->shortcuts_);
   return d;
 }
 
 CGlDevice::~CGlDevice() {
+  SetReorderOpaqueDraws(false);
   context_->MakeCurrentForTeardown();
   token_->flushPending = nullptr;
   batch_ = Batch{};
@@ -475,6 +478,7 @@ WorkCounts CGlDevice::TakeWorkCounts() {
 void CGlDevice::SetShortcuts(bool on) {
   Flush();
   shortcuts_ = on;
+  SetReorderOpaqueDraws(on);
 }
 
 void CGlDevice::SetGlViewport(GLint x, GLint y, GLint w, GLint h) {

@@ -80,9 +80,17 @@ Image ResampleImage(const Image& src, uint32_t width, uint32_t height) {
   dst.argb.resize(size_t(width) * height);
   if (src.argb.empty() || width == 0 || height == 0) return dst;
   const std::vector<Taps> tx = BuildTaps(src.width, width), ty = BuildTaps(src.height, height);
-  // Horizontal pass into floats (a, r, g, b per texel), then vertical.
-  std::vector<float> mid(size_t(width) * src.height * 4);
-  for (uint32_t y = 0; y < src.height; ++y) {
+  // Horizontal pass into floats (a, r, g, b per texel), then vertical. Only the source rows one
+  // destination row reads are kept, in a ring: a whole intermediate picture (8 MB for a 1024-wide
+  // title) would set the start-up peak.
+  size_t ring = 1;
+  for (const Taps& t : ty) ring = std::max(ring, t.weights.size());
+  std::vector<float> rows(ring * width * 4);
+  std::vector<int64_t> held(ring, -1);  // source row in each ring slot
+  auto row = [&](uint32_t y) -> const float* {
+    float* out = &rows[(y % ring) * width * 4];
+    if (held[y % ring] == int64_t(y)) return out;
+    held[y % ring] = y;
     for (uint32_t x = 0; x < width; ++x) {
       float acc[4] = {0, 0, 0, 0};
       const Taps& t = tx[x];
@@ -94,15 +102,20 @@ Image ResampleImage(const Image& src, uint32_t width, uint32_t height) {
         acc[2] += w * float((p >> 8) & 255);
         acc[3] += w * float(p & 255);
       }
-      std::copy(acc, acc + 4, &mid[(size_t(y) * width + x) * 4]);
+      std::copy(acc, acc + 4, out + size_t(x) * 4);
     }
-  }
+    return out;
+  };
+  std::vector<const float*> taps(ring);
   for (uint32_t y = 0; y < height; ++y) {
     const Taps& t = ty[y];
+    // Rows come in increasing order and a destination row reads at most `ring` of them, so none
+    // it needs is evicted while it is gathered.
+    for (size_t k = 0; k < t.weights.size(); ++k) taps[k] = row(t.first + uint32_t(k));
     for (uint32_t x = 0; x < width; ++x) {
       float acc[4] = {0, 0, 0, 0};
       for (size_t k = 0; k < t.weights.size(); ++k) {
-        const float* m = &mid[((t.first + k) * width + x) * 4];
+        const float* m = taps[k] + size_t(x) * 4;
         for (int c = 0; c < 4; ++c) acc[c] += t.weights[k] * m[c];
       }
       dst.At(x, y) = Pack(acc);

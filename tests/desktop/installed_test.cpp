@@ -53,6 +53,11 @@ testgame::ChildOutcome Start(const Launch& run, bool reportStderr) {
             if (const char* v = getenv(name)) keep.emplace_back(name, v);
           clearenv();
           for (const auto& [name, value] : keep) setenv(name.c_str(), value.c_str(), 1);
+          // SDL unloads the GL driver when the program quits, so the driver's own leftovers show
+          // up in an unnamed module that no suppression can name: these runs check files and
+          // exits, and the game's leaks are checked by the in-process runs.
+          if (const char* asan = getenv("ASAN_OPTIONS"))
+            setenv("ASAN_OPTIONS", (std::string(asan) + ":detect_leaks=0").c_str(), 1);
           setenv("PATH", "/usr/bin:/bin", 1);
           setenv("HOME", run.home.c_str(), 1);
           if (!run.stateHome.empty()) setenv("XDG_STATE_HOME", run.stateHome.c_str(), 1);

@@ -11,6 +11,7 @@
 #include "app/log.h"
 #include "effect/particle_file.h"
 #include "effect/sprite.h"
+#include "platform/os/host_loop.h"
 #include "platform/os/message_box.h"
 #include "platform/os/window.h"
 #include "resource/model.h"
@@ -102,7 +103,7 @@ void ReadTriple(const std::list<std::string>& section, float scale, gfxutil::Vec
 [[noreturn]] void EndProcessNow(int code) {
   StopStream();
   std::fflush(nullptr);
-  std::quick_exit(code);
+  os::ExitNow(code);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // What the device asks of the GL it runs on, answered once per back end: desktop GL 3.3 core
 // (gl_backend_desktop.cpp) or WebGL 2 / OpenGL ES 3.0 (gl_backend_es.cpp), chosen at build time.
 #pragma once
+#include <cstdint>
+
 #include "platform/gfx/gl_api.h"
 
 namespace gfx::backend {
@@ -20,5 +22,10 @@ GLenum GraphicsResetStatus();
 // The first lines of every shader: the language version, precision, and how the vertex colour
 // attributes are ordered (COLOR_ORDER).
 const char* ShaderPrelude();
+// The query target that counts a scene's shaded fragments, or 0 where none can (WebGL).
+GLenum FragmentQueryTarget();
+uint64_t QueryResult(GLuint query);
+// Whether a buffer's contents can be read back; where not, buffers keep a copy in memory.
+bool BuffersReadable();
 
 }  // namespace gfx::backend

@@ -47,4 +47,19 @@ GLenum GraphicsResetStatus() {
 
 const char* ShaderPrelude() { return "#version 330 core\n#define COLOR_ORDER(c) (c)\n"; }
 
+GLenum FragmentQueryTarget() {
+  // Fragment-shader invocations where the driver counts them, else the samples that passed.
+  return epoxy_gl_version() >= 46 || epoxy_has_gl_extension("GL_ARB_pipeline_statistics_query")
+             ? GL_FRAGMENT_SHADER_INVOCATIONS_ARB
+             : GL_SAMPLES_PASSED;
+}
+
+uint64_t QueryResult(GLuint query) {
+  GLuint64 n = 0;
+  glGetQueryObjectui64v(query, GL_QUERY_RESULT, &n);
+  return n;
+}
+
+bool BuffersReadable() { return true; }
+
 }  // namespace gfx::backend

@@ -189,5 +189,11 @@ const char* ShaderPrelude() {
   return "#version 300 es\nprecision highp float;\nprecision highp int;\n#define COLOR_ORDER(c) (c).bgra\n";
 }
 
+// WebGL 2 only answers whether any sample passed.
+GLenum FragmentQueryTarget() { return 0; }
+uint64_t QueryResult(GLuint) { return 0; }
+// No mapping for reading in WebGL: a mapped range here is a fresh upload.
+bool BuffersReadable() { return false; }
+
 }  // namespace backend
 }  // namespace gfx

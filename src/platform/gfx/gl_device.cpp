@@ -449,9 +449,7 @@ Result CGlDevice::EndScene() {
   if (fragmentQueryOpen_) {
     // Waits for the scene's rasterisation: counting runs apart from the timed frames.
     glEndQuery(fragmentQueryTarget_);
-    GLuint64 n = 0;
-    glGetQueryObjectui64v(fragmentQuery_.Id(), GL_QUERY_RESULT, &n);
-    counts_.fragments += n;
+    counts_.fragments += backend::QueryResult(fragmentQuery_.Id());
     fragmentQueryOpen_ = false;
   }
   return D3D_OK;
@@ -462,12 +460,8 @@ void CGlDevice::CountWork(bool on) {
   counts_ = WorkCounts{};
   countFragments_ = on;
   if (!on || fragmentQuery_) return;
-  // Fragment-shader invocations where the driver counts them, else the samples that passed.
-  fragmentQueryTarget_ =
-      epoxy_gl_version() >= 46 || epoxy_has_gl_extension("GL_ARB_pipeline_statistics_query")
-          ? GL_FRAGMENT_SHADER_INVOCATIONS_ARB
-          : GL_SAMPLES_PASSED;
-  fragmentQuery_ = GlObject::Make(GlKind::Query, token_);
+  fragmentQueryTarget_ = backend::FragmentQueryTarget();
+  if (fragmentQueryTarget_ != 0) fragmentQuery_ = GlObject::Make(GlKind::Query, token_);
 }
 
 WorkCounts CGlDevice::TakeWorkCounts() {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/gfx/gl_backend.h"
+
 namespace gfx {
 
 // Uploads go through the array target so the element binding of the device's vertex array is
@@ -14,7 +16,7 @@ CGlIndexBuffer::CGlIndexBuffer(uint32_t count, const ContextToken& token) : coun
   data_.resize(count_);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count_ * sizeof(uint16_t)), data_.data(),
                GL_STATIC_DRAW);
-  std::vector<uint16_t>().swap(data_);
+  if (backend::BuffersReadable()) std::vector<uint16_t>().swap(data_);
 }
 
 uint16_t* CGlIndexBuffer::Copy() const {
@@ -40,7 +42,7 @@ void CGlIndexBuffer::Unlock() {
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count_ * sizeof(uint16_t)), data_.data(),
                GL_STATIC_DRAW);
   zero_ = false;
-  std::vector<uint16_t>().swap(data_);
+  if (backend::BuffersReadable()) std::vector<uint16_t>().swap(data_);
 }
 
 }  // namespace gfx

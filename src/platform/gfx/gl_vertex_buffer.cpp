@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/gfx/gl_backend.h"
+
 namespace gfx {
 
 CGlVertexBuffer::CGlVertexBuffer(uint32_t count, uint32_t fvf, const ContextToken& token)
@@ -16,7 +18,7 @@ CGlVertexBuffer::CGlVertexBuffer(uint32_t count, uint32_t fvf, const ContextToke
   token_->arrayBuffer = buffer_.Id();
   data_.resize(size_);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(size_), data_.data(), GL_STATIC_DRAW);
-  std::vector<unsigned char>().swap(data_);
+  if (backend::BuffersReadable()) std::vector<unsigned char>().swap(data_);
 }
 
 unsigned char* CGlVertexBuffer::Copy() const {
@@ -40,7 +42,7 @@ void CGlVertexBuffer::Unlock() {
   token_->arrayBuffer = buffer_.Id();
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(size_), data_.data(), GL_STATIC_DRAW);
   zero_ = false;
-  std::vector<unsigned char>().swap(data_);
+  if (backend::BuffersReadable()) std::vector<unsigned char>().swap(data_);
 }
 
 }  // namespace gfx

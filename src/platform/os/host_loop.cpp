@@ -1,11 +1,14 @@
 // The desktop: the game owns its loop, so there is no host loop to hand over to.
 #include "platform/os/host_loop.h"
 
+#include <cstdlib>
+
 namespace os {
 
 bool HostDrivesLoop() { return false; }
 void RunHostLoop(LoopTurn) {}
 void StopHostLoop() {}
 uint64_t HostLoopSteps() { return 0; }
+void ExitNow(int code) { std::quick_exit(code); }
 
 }  // namespace os

@@ -19,6 +19,10 @@ void StopHostLoop();
 // Game steps the host loop has run, for the page's own rate read-out.
 uint64_t HostLoopSteps();
 
+// Ends the process at once: no static destructors, no library teardown. In a browser the loop
+// stops and the page is told.
+[[noreturn]] void ExitNow(int code);
+
 // Work run before every turn where there are no threads; a task answering false is dropped.
 int AddFrameTask(std::function<bool()> task);
 void RemoveFrameTask(int id);

@@ -50,6 +50,12 @@ void StopHostLoop() {
 
 uint64_t HostLoopSteps() { return g_steps; }
 
+void ExitNow(int code) {
+  StopHostLoop();
+  emscripten_force_exit(code);
+  __builtin_unreachable();
+}
+
 }  // namespace os
 
 // Read by the page: steps run so far, and the median cost of a one-step frame lately.

@@ -1,0 +1,98 @@
+# The Windows edition, cross-built with MinGW-w64 (cmake/mingw-w64.cmake). The libraries come
+# from scripts/windows-deps (BRIMMEL_WINDOWS_PREFIXES, one static install prefix each); the host
+# tools, the data tree and the icon pictures come from a native build (BRIMMEL_HOST_BUILD).
+set(BRIMMEL_WINDOWS_PREFIXES "" CACHE STRING "Install prefixes of the cross-built libraries")
+set(BRIMMEL_HOST_BUILD "" CACHE PATH "A native build tree with xfile_template_encoder, game/data and the icons")
+if(NOT BRIMMEL_WINDOWS_PREFIXES OR NOT EXISTS "${BRIMMEL_HOST_BUILD}/game/data")
+  message(FATAL_ERROR "the Windows build needs BRIMMEL_WINDOWS_PREFIXES and BRIMMEL_HOST_BUILD (scripts/windows sets them)")
+endif()
+
+function(brimmel_windows_library target file)
+  foreach(prefix ${BRIMMEL_WINDOWS_PREFIXES})
+    if(EXISTS ${prefix}/lib/${file})
+      add_library(${target} STATIC IMPORTED GLOBAL)
+      string(REPLACE "@P@" ${prefix} dirs "${ARGN}")
+      set_target_properties(${target} PROPERTIES IMPORTED_LOCATION ${prefix}/lib/${file}
+        INTERFACE_INCLUDE_DIRECTORIES "${prefix}/include;${dirs}")
+      return()
+    endif()
+  endforeach()
+  message(FATAL_ERROR "${file} is in none of ${BRIMMEL_WINDOWS_PREFIXES}")
+endfunction()
+brimmel_windows_library(win_zlib libz.a)
+brimmel_windows_library(win_jpeg libjpeg.a)
+brimmel_windows_library(win_png libpng16.a)
+brimmel_windows_library(win_freetype libfreetype.a @P@/include/freetype2)
+brimmel_windows_library(win_sdl2 libSDL2.a @P@/include/SDL2)
+brimmel_windows_library(win_openal libOpenAL32.a)
+brimmel_windows_library(win_epoxy libepoxy.a)
+# What the static libraries need of Windows itself.
+set_property(TARGET win_sdl2 PROPERTY INTERFACE_LINK_LIBRARIES
+  user32 gdi32 winmm imm32 ole32 oleaut32 version uuid advapi32 setupapi shell32 dinput8)
+set_property(TARGET win_openal PROPERTY INTERFACE_LINK_LIBRARIES winmm ole32)
+set_property(TARGET win_openal PROPERTY INTERFACE_COMPILE_DEFINITIONS AL_LIBTYPE_STATIC)
+set_property(TARGET win_png PROPERTY INTERFACE_LINK_LIBRARIES win_zlib)
+set_property(TARGET win_freetype PROPERTY INTERFACE_LINK_LIBRARIES win_zlib)
+find_package(Threads REQUIRED)
+set(BRIMMEL_WINDOWS_PLATFORM_LIBS win_sdl2 win_openal win_epoxy win_freetype win_png win_jpeg win_zlib Threads::Threads)
+add_library(ZLIB::ZLIB ALIAS win_zlib)
+
+# Boost is used for its headers only: its own folder alone goes on the path, not the host's
+# /usr/include as a whole.
+find_path(BRIMMEL_BOOST_INCLUDE boost/shared_ptr.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH REQUIRED)
+set(BRIMMEL_BOOST_DIR ${CMAKE_BINARY_DIR}/boost-include)
+file(MAKE_DIRECTORY ${BRIMMEL_BOOST_DIR})
+file(CREATE_LINK ${BRIMMEL_BOOST_INCLUDE}/boost ${BRIMMEL_BOOST_DIR}/boost SYMBOLIC)
+add_library(brimmel_boost INTERFACE)
+target_include_directories(brimmel_boost SYSTEM INTERFACE ${BRIMMEL_BOOST_DIR})
+target_compile_definitions(brimmel_boost INTERFACE BOOST_ALL_NO_LIB)
+
+# One program with no DLLs beside it; no console window.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+find_file(BRIMMEL_WINDOWS_FONT ipag.ttf PATHS /usr/share/fonts/opentype/ipafont-gothic NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH REQUIRED)
+find_file(BRIMMEL_WINDOWS_FONT_LICENCE copyright PATHS /usr/share/doc/fonts-ipafont-gothic NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH REQUIRED)
+find_program(BRIMMEL_CONVERT convert REQUIRED)
+find_program(BRIMMEL_ZIP zip REQUIRED)
+
+# The game: BRIMMEL.exe with its icon and version information, and the folder players unzip.
+function(brimmel_windows_game target)
+  set(res ${CMAKE_BINARY_DIR}/resources)
+  file(MAKE_DIRECTORY ${res})
+  set(icons)
+  foreach(size 48 128 256)
+    list(APPEND icons ${BRIMMEL_HOST_BUILD}/packaging/icons/${size}x${size}/brimmel.png)
+  endforeach()
+  add_custom_command(OUTPUT ${res}/brimmel.ico
+    COMMAND ${BRIMMEL_CONVERT} ${icons} -define icon:auto-resize=256,128,48,32,16 ${res}/brimmel.ico
+    DEPENDS ${icons}
+    COMMENT "Making the program's icon")
+  set(BRIMMEL_RC_VERSION "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
+  configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/brimmel.rc.in ${res}/brimmel.rc @ONLY)
+  set_source_files_properties(${res}/brimmel.rc PROPERTIES OBJECT_DEPENDS ${res}/brimmel.ico)
+  target_sources(${target} PRIVATE ${res}/brimmel.rc)
+  target_link_options(${target} PRIVATE -mwindows)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME BRIMMEL)
+
+  # The folder as players get it, and its zip.
+  set(name BRIMMEL-${PROJECT_VERSION}-win64)
+  set(stage ${CMAKE_BINARY_DIR}/dist/${name})
+  set(zip ${CMAKE_BINARY_DIR}/dist/${name}.zip)
+  add_custom_command(OUTPUT ${zip}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage} ${zip}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}/fonts
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${CMAKE_SOURCE_DIR}/TORIDEN.ini ${stage}/
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${BRIMMEL_HOST_BUILD}/game/data ${stage}/data
+    COMMAND ${CMAKE_COMMAND} -E rm -f ${stage}/data/.generated
+    COMMAND ${CMAKE_COMMAND} -E copy ${BRIMMEL_WINDOWS_FONT} ${stage}/fonts/ipag.ttf
+    COMMAND ${CMAKE_COMMAND} -E copy ${BRIMMEL_WINDOWS_FONT_LICENCE} ${stage}/fonts/IPA_Font_License.txt
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/windows/README.txt ${stage}/README.txt
+    # Stored names and times only: the same tree gives the same zip.
+    COMMAND find ${name} -exec touch -h -d 2026-12-08T00:00:00Z {} +
+    COMMAND find ${name} -type f | LC_ALL=C sort | ${BRIMMEL_ZIP} -q -X -9 ${zip} -@
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/dist
+    DEPENDS ${target} ${BRIMMEL_HOST_BUILD}/game/data/.generated ${CMAKE_SOURCE_DIR}/TORIDEN.ini
+      ${CMAKE_SOURCE_DIR}/packaging/windows/README.txt
+    COMMENT "Packing ${name}.zip")
+  add_custom_target(windows_zip ALL DEPENDS ${zip})
+endfunction()

@@ -1,0 +1,138 @@
+// Windows has no fontconfig: the face shipped beside the program first, then the requested face
+// name among the fonts in the system's Fonts folder (by any of its names, the Japanese ones
+// included), then the first Japanese-capable face there.
+#include <windows.h>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SFNT_NAMES_H
+#include FT_TRUETYPE_IDS_H
+
+#include <string>
+
+#include "platform/gfxutil/font_face.h"
+#include "platform/os/user_dirs.h"
+
+namespace gfxutil {
+namespace {
+
+constexpr const char* kShippedFace = "fonts/ipag.ttf";
+
+std::string Utf8(const std::wstring& w) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+bool Exists(const std::wstring& path) {
+  const DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring Wide(const std::string& s) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
+  std::wstring w(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
+  if (n > 1) MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, w.data(), n);
+  return w;
+}
+
+// The face's family names as the font's name table spells them (Windows platform, UTF-16BE).
+bool HasFamilyName(FT_Face face, const std::string& wanted) {
+  if (face->family_name && wanted == face->family_name) return true;
+  const FT_UInt count = FT_Get_Sfnt_Name_Count(face);
+  for (FT_UInt i = 0; i < count; ++i) {
+    FT_SfntName name;
+    if (FT_Get_Sfnt_Name(face, i, &name) != 0) continue;
+    if (name.platform_id != TT_PLATFORM_MICROSOFT || name.encoding_id != TT_MS_ID_UNICODE_CS) continue;
+    if (name.name_id != TT_NAME_ID_FONT_FAMILY && name.name_id != TT_NAME_ID_TYPOGRAPHIC_FAMILY) continue;
+    std::wstring w;
+    for (FT_UInt k = 0; k + 1 < name.string_len; k += 2)
+      w.push_back(static_cast<wchar_t>((name.string[k] << 8) | name.string[k + 1]));
+    if (Utf8(w) == wanted) return true;
+  }
+  return false;
+}
+
+bool IsJapanese(FT_Face face) {
+  return FT_Get_Char_Index(face, 0x3042) != 0 && FT_Get_Char_Index(face, 0x6F22) != 0;  // あ 漢
+}
+
+struct Library {
+  FT_Library lib = nullptr;
+  Library() {
+    if (FT_Init_FreeType(&lib) != 0) lib = nullptr;
+  }
+  ~Library() {
+    if (lib) FT_Done_FreeType(lib);
+  }
+};
+
+bool SearchSystemFonts(const FontDesc& desc, FaceChoice& out) {
+  wchar_t windows[MAX_PATH];
+  const UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  const std::wstring folder = std::wstring(windows) + L"\\Fonts\\";
+  Library ft;
+  if (!ft.lib) return false;
+  FaceChoice fallback;
+  bool haveFallback = false;
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool matched = false;
+  do {
+    const std::wstring file = found.cFileName;
+    const size_t dot = file.find_last_of(L'.');
+    if (dot == std::wstring::npos) continue;
+    std::wstring ext = file.substr(dot);
+    for (wchar_t& c : ext) c = static_cast<wchar_t>(towlower(c));
+    if (ext != L".ttf" && ext != L".ttc" && ext != L".otf") continue;
+    // FreeType opens narrow paths with the C library, which reads them in the ANSI code page.
+    const std::wstring wpath = folder + file;
+    char ansi[MAX_PATH * 2];
+    BOOL lossy = FALSE;
+    if (WideCharToMultiByte(CP_ACP, 0, wpath.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy) <= 0 || lossy) continue;
+    FT_Long faces = 1;
+    for (FT_Long index = 0; index < faces && !matched; ++index) {
+      FT_Face face = nullptr;
+      if (FT_New_Face(ft.lib, ansi, index, &face) != 0) break;
+      faces = face->num_faces;
+      const bool japanese = desc.charSet != 128 || IsJapanese(face);
+      if (japanese && !desc.faceName.empty() && HasFamilyName(face, desc.faceName)) {
+        out = {ansi, face->family_name ? face->family_name : "", static_cast<int>(index)};
+        matched = true;
+      } else if (japanese && desc.charSet == 128 && !haveFallback) {
+        fallback = {ansi, face->family_name ? face->family_name : "", static_cast<int>(index)};
+        haveFallback = true;
+      }
+      FT_Done_Face(face);
+    }
+  } while (!matched && FindNextFileW(h, &found));
+  FindClose(h);
+  if (matched) return true;
+  if (!haveFallback) return false;
+  out = fallback;
+  return true;
+}
+
+}  // namespace
+
+bool ChooseFace(const FontDesc& desc, FaceChoice& out) {
+  // Beside the program, in the ANSI form the C library opens.
+  const std::wstring shipped = Wide(os::ProgramDir() + "/" + kShippedFace);
+  if (Exists(shipped)) {
+    char ansi[MAX_PATH * 2];
+    BOOL lossy = FALSE;
+    if (WideCharToMultiByte(CP_ACP, 0, shipped.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy) > 0 && !lossy) {
+      out = {ansi, "IPAGothic", 0};
+      return true;
+    }
+    // A folder name the code page cannot spell: the working folder is the program's.
+    out = {kShippedFace, "IPAGothic", 0};
+    return true;
+  }
+  return SearchSystemFonts(desc, out);
+}
+
+}  // namespace gfxutil

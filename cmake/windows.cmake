@@ -29,7 +29,7 @@ brimmel_windows_library(win_epoxy libepoxy.a)
 # What the static libraries need of Windows itself.
 set_property(TARGET win_sdl2 PROPERTY INTERFACE_LINK_LIBRARIES
   user32 gdi32 winmm imm32 ole32 oleaut32 version uuid advapi32 setupapi shell32 dinput8)
-set_property(TARGET win_openal PROPERTY INTERFACE_LINK_LIBRARIES winmm ole32)
+set_property(TARGET win_openal PROPERTY INTERFACE_LINK_LIBRARIES winmm ole32 avrt)
 set_property(TARGET win_openal PROPERTY INTERFACE_COMPILE_DEFINITIONS AL_LIBTYPE_STATIC)
 set_property(TARGET win_png PROPERTY INTERFACE_LINK_LIBRARIES win_zlib)
 set_property(TARGET win_freetype PROPERTY INTERFACE_LINK_LIBRARIES win_zlib)
@@ -46,6 +46,9 @@ file(CREATE_LINK ${BRIMMEL_BOOST_INCLUDE}/boost ${BRIMMEL_BOOST_DIR}/boost SYMBO
 add_library(brimmel_boost INTERFACE)
 target_include_directories(brimmel_boost SYSTEM INTERFACE ${BRIMMEL_BOOST_DIR})
 target_compile_definitions(brimmel_boost INTERFACE BOOST_ALL_NO_LIB)
+
+# MinGW's C library offers the reentrant time calls (localtime_r) under this name.
+add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS=200112L)
 
 # One program with no DLLs beside it; no console window.
 add_link_options(-static -static-libgcc -static-libstdc++)

@@ -1,6 +1,10 @@
 #include "support/allocation_counter.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <atomic>
 #include <cstdlib>
@@ -30,6 +34,14 @@ namespace {
 
 // True when the caller lives in this executable: this file is linked in statically, so its own
 // address names the executable's image.
+#ifdef _WIN32
+bool CalledFromHere(const void* caller) {
+  HMODULE module = nullptr;
+  return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(caller), &module) &&
+         module == GetModuleHandleW(nullptr);
+}
+#else
 bool CalledFromHere(const void* caller) {
   static const void* const self = [] {
     Dl_info info{};
@@ -39,6 +51,7 @@ bool CalledFromHere(const void* caller) {
   Dl_info info{};
   return dladdr(caller, &info) != 0 && info.dli_fbase == self;
 }
+#endif
 
 // Through a pointer the compiler cannot see past, so it does not pair this free with new.
 void (*volatile g_release)(void*) = std::free;

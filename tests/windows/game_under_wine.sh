@@ -5,8 +5,8 @@
 # Esc ending with 0, and profile.txt beside the program without a missing-file line.
 # Usage: game_under_wine.sh ZIP WORKDIR   (screenshots go to WORKDIR/shots/)
 set -uo pipefail
-zip=$1
-work=$2
+zip=$(realpath -m "$1")
+work=$(realpath -m "$2")
 wine=/usr/lib/wine/wine64
 export WINEPREFIX=${BRIMMEL_WINEPREFIX:-/var/cache/brimmel/windows/wineprefix}
 export WINEDEBUG=-all ALSOFT_DRIVERS=null
@@ -91,3 +91,84 @@ title=$(xdotool getwindowname "$window" 2>/dev/null)
 [ -n "$readout" ] || fail "no 'FPS:60, MEMORY = ...KB' read-out within 10 s of the window (title: '$title')"
 echo "read-out '$(xdotool getwindowname "$readout")' after $(seconds_since "$start") s"
 window=$readout
+
+# Pixel checks: the mean colour of the window against the picture the scene shows, taken from
+# the unpacked data itself.
+picture_mean() {
+  convert "$folder/data/image/$1" -resize 1x1\! -depth 8 -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:
+}
+near() { # "r g b" "r g b" tolerance
+  local a b
+  read -r -a a <<<"$1"
+  read -r -a b <<<"$2"
+  for i in 0 1 2; do
+    [ $((a[i] - b[i])) -le "$3" ] && [ $((b[i] - a[i])) -le "$3" ] || return 1
+  done
+}
+# Shoots until the window's mean colour comes near the picture's: name picture tolerance tries.
+wait_for_picture() {
+  local want got i
+  want=$(picture_mean "$2")
+  for i in $(seq 1 "$4"); do
+    shot "$1"
+    got=$(mean "$1")
+    if near "$got" "$want" "$3"; then
+      echo "$1: mean colour $got, $2 $want (after $(seconds_since "$start") s)"
+      return 0
+    fi
+    sleep 0.2
+  done
+  fail "$1: mean colour $got never came near $2's $want"
+}
+echo "window geometry: $(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')"
+wait_for_picture 1_logo logo.jpg 40 40
+wait_for_picture 2_title title.jpg 25 60
+
+# X on the title (held a moment: the game polls the keyboard once a frame), then the caption
+# card, then the home stage: a lit 3D scene whose lower half is the garden's green.
+press() {
+  xdotool keydown "$1"
+  sleep 0.15
+  xdotool keyup "$1"
+}
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window" 2>/dev/null
+press x
+home=0
+for i in $(seq 1 150); do
+  shot 3_home
+  read -r r g b <<<"$(mean 3_home 100%x50%+0+240)"
+  if [ "$g" -gt "$r" ] && [ "$g" -gt "$b" ] && [ "$(colours 3_home)" -gt 2000 ]; then
+    home=1
+    echo "home stage: lower half mean colour $r $g $b, $(colours 3_home) colours (after $(seconds_since "$start") s)"
+    break
+  fi
+  # The caption card may wait for a key as well.
+  [ $((i % 25)) = 0 ] && press x
+  sleep 0.2
+done
+[ $home = 1 ] || fail "no home stage after X (lower half mean colour $r $g $b)"
+
+# Esc ends the game with exit status 0.
+press Escape
+code=""
+for _ in $(seq 1 100); do
+  if ! kill -0 $game 2>/dev/null; then
+    wait $game
+    code=$?
+    break
+  fi
+  sleep 0.1
+done
+[ -n "$code" ] || fail "the game did not end within 10 s of Esc"
+[ "$code" = 0 ] || fail "exit status $code after Esc"
+echo "exit status 0 after Esc"
+
+# The log beside the program (not in the folder it was started from), without a missing file.
+[ -f "$log" ] || fail "no profile.txt beside BRIMMEL.exe"
+[ ! -e "$work/elsewhere/profile.txt" ] || fail "profile.txt written into the starting folder"
+if grep -n -i 'not found\|cannot\|missing\|Not ' "$log"; then
+  fail "profile.txt names a missing file"
+fi
+echo "profile.txt: $(wc -l <"$log") lines, none about a missing file"
+echo "screenshots in $work/shots/"
+echo "PASS"

@@ -1,6 +1,9 @@
 // Windows has no fontconfig: the face shipped beside the program first, then the requested face
 // name among the fonts in the system's Fonts folder (by any of its names, the Japanese ones
 // included), then the first Japanese-capable face there.
+// Without GDI's DrawText flags, whose names the font room's own enumeration uses.
+#define NODRAWTEXT
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <ft2build.h>

@@ -9,6 +9,12 @@ bool HostDrivesLoop() { return false; }
 void RunHostLoop(LoopTurn) {}
 void StopHostLoop() {}
 uint64_t HostLoopSteps() { return 0; }
-void ExitNow(int code) { std::quick_exit(code); }
+void ExitNow(int code) {
+#ifdef _WIN32
+  std::_Exit(code);  // MinGW's C library has no quick_exit; nothing registers at_quick_exit handlers
+#else
+  std::quick_exit(code);
+#endif
+}
 
 }  // namespace os

@@ -134,7 +134,7 @@ bool RegisterWindowClass(const char* className, WindowProc proc) {
   W().className = className;
   W().proc = proc;
   // X11 takes the window class from here when the window is created.
-  setenv("SDL_VIDEO_X11_WMCLASS", className, 1);
+  SDL_setenv("SDL_VIDEO_X11_WMCLASS", className, 1);
   return true;
 }
 

@@ -1,6 +1,6 @@
 // Windows has no fontconfig: the face shipped beside the program first, then the requested face
-// name among the fonts in the system's Fonts folder (by any of its names, the Japanese ones
-// included), then the first Japanese-capable face there.
+// name among the fonts Windows has registered (by any of the names in the font, the Japanese ones
+// included), then the first Japanese-capable face among them.
 // Without GDI's DrawText flags, whose names the font room's own enumeration uses.
 #define NODRAWTEXT
 #define WIN32_LEAN_AND_MEAN
@@ -12,6 +12,7 @@
 #include FT_TRUETYPE_IDS_H
 
 #include <string>
+#include <vector>
 
 #include "platform/gfxutil/font_face.h"
 #include "platform/os/user_dirs.h"
@@ -71,49 +72,67 @@ struct Library {
   }
 };
 
-bool SearchSystemFonts(const FontDesc& desc, FaceChoice& out) {
+// The font files Windows has registered, for the machine and for the user (a per-user install
+// lives outside the Fonts folder): a plain file name is in the Fonts folder, else a full path.
+std::vector<std::wstring> RegisteredFontFiles() {
+  std::vector<std::wstring> files;
   wchar_t windows[MAX_PATH];
   const UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return false;
-  const std::wstring folder = std::wstring(windows) + L"\\Fonts\\";
+  const std::wstring folder = n > 0 && n < MAX_PATH ? std::wstring(windows) + L"\\Fonts\\" : std::wstring();
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    HKEY key;
+    if (RegOpenKeyExW(root, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, KEY_READ, &key) != ERROR_SUCCESS)
+      continue;
+    for (DWORD i = 0;; ++i) {
+      wchar_t name[512], data[MAX_PATH * 2];
+      DWORD nameLength = 512, dataBytes = sizeof data - sizeof(wchar_t), type = 0;
+      const LONG r = RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataBytes);
+      if (r == ERROR_NO_MORE_ITEMS) break;
+      if (r != ERROR_SUCCESS || type != REG_SZ) continue;
+      data[dataBytes / sizeof(wchar_t)] = L'\0';
+      std::wstring file = data;
+      const size_t dot = file.find_last_of(L'.');
+      if (file.empty() || dot == std::wstring::npos) continue;
+      std::wstring ext = file.substr(dot);
+      for (wchar_t& c : ext) c = static_cast<wchar_t>(towlower(c));
+      if (ext != L".ttf" && ext != L".ttc" && ext != L".otf") continue;
+      const bool full = file.find(L':') != std::wstring::npos || file[0] == L'\\';
+      files.push_back(full ? file : folder + file);
+    }
+    RegCloseKey(key);
+  }
+  return files;
+}
+
+bool SearchSystemFonts(const FontDesc& desc, FaceChoice& out) {
   Library ft;
   if (!ft.lib) return false;
   FaceChoice fallback;
   bool haveFallback = false;
-  WIN32_FIND_DATAW found;
-  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  bool matched = false;
-  do {
-    const std::wstring file = found.cFileName;
-    const size_t dot = file.find_last_of(L'.');
-    if (dot == std::wstring::npos) continue;
-    std::wstring ext = file.substr(dot);
-    for (wchar_t& c : ext) c = static_cast<wchar_t>(towlower(c));
-    if (ext != L".ttf" && ext != L".ttc" && ext != L".otf") continue;
-    // FreeType opens narrow paths with the C library, which reads them in the ANSI code page.
-    const std::wstring wpath = folder + file;
+  for (const std::wstring& wpath : RegisteredFontFiles()) {
+    // FreeType opens narrow paths through the ANSI code page.
     char ansi[MAX_PATH * 2];
     BOOL lossy = FALSE;
     if (WideCharToMultiByte(CP_ACP, 0, wpath.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy) <= 0 || lossy) continue;
     FT_Long faces = 1;
-    for (FT_Long index = 0; index < faces && !matched; ++index) {
+    for (FT_Long index = 0; index < faces; ++index) {
       FT_Face face = nullptr;
       if (FT_New_Face(ft.lib, ansi, index, &face) != 0) break;
       faces = face->num_faces;
-      const bool japanese = desc.charSet != 128 || IsJapanese(face);
-      if (japanese && !desc.faceName.empty() && HasFamilyName(face, desc.faceName)) {
-        out = {ansi, face->family_name ? face->family_name : "", static_cast<int>(index)};
-        matched = true;
-      } else if (japanese && desc.charSet == 128 && !haveFallback) {
-        fallback = {ansi, face->family_name ? face->family_name : "", static_cast<int>(index)};
+      const bool usable = desc.charSet != 128 || IsJapanese(face);
+      const FaceChoice choice{ansi, face->family_name ? face->family_name : "", static_cast<int>(index)};
+      const bool named = usable && !desc.faceName.empty() && HasFamilyName(face, desc.faceName);
+      FT_Done_Face(face);
+      if (named) {
+        out = choice;
+        return true;
+      }
+      if (usable && desc.charSet == 128 && !haveFallback) {
+        fallback = choice;
         haveFallback = true;
       }
-      FT_Done_Face(face);
     }
-  } while (!matched && FindNextFileW(h, &found));
-  FindClose(h);
-  if (matched) return true;
+  }
   if (!haveFallback) return false;
   out = fallback;
   return true;

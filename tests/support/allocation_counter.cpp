@@ -37,8 +37,9 @@ namespace {
 #ifdef _WIN32
 bool CalledFromHere(const void* caller) {
   HMODULE module = nullptr;
-  return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            static_cast<LPCWSTR>(caller), &module) &&
+  return GetModuleHandleExW(
+             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+             static_cast<LPCWSTR>(caller), &module) &&
          module == GetModuleHandleW(nullptr);
 }
 #else

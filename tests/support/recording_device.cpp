@@ -90,7 +90,8 @@ gfx::Result CRecordingDevice::DrawPrimitiveUP(gfx::PrimitiveType type, uint32_t 
 gfx::Result CRecordingDevice::DrawIndexedPrimitive(gfx::PrimitiveType type, uint32_t minIndex,
                                                    uint32_t numVertices, uint32_t startIndex,
                                                    uint32_t primitiveCount) {
-  IndexedDrawCall d{type, minIndex, numVertices, startIndex, primitiveCount, fvf, streamSource, 0, 0, {}, {}, nullptr};
+  IndexedDrawCall d{type, minIndex, numVertices, startIndex, primitiveCount, fvf, streamSource,
+                    0,    0,        {},          {},         nullptr};
   d.vertexBlend = GetRenderState(gfx::D3DRS_VERTEXBLEND);
   d.software = GetRenderState(gfx::D3DRS_SOFTWAREVERTEXPROCESSING);
   for (uint32_t k = 0; k < 4; ++k) d.world[k] = GetTransform(gfx::D3DTS_WORLDMATRIX(k));

@@ -4,9 +4,8 @@
 // Without GDI's DrawText flags, whose names the font room's own enumeration uses.
 #define NODRAWTEXT
 #define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 #include <ft2build.h>
+#include <windows.h>
 #include FT_FREETYPE_H
 #include FT_SFNT_NAMES_H
 #include FT_TRUETYPE_IDS_H
@@ -23,9 +22,11 @@ namespace {
 constexpr const char* kShippedFace = "fonts/ipag.ttf";
 
 std::string Utf8(const std::wstring& w) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
   std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+  if (n > 0)
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
   return s;
 }
 
@@ -81,12 +82,14 @@ std::vector<std::wstring> RegisteredFontFiles() {
   const std::wstring folder = n > 0 && n < MAX_PATH ? std::wstring(windows) + L"\\Fonts\\" : std::wstring();
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
     HKEY key;
-    if (RegOpenKeyExW(root, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
       continue;
     for (DWORD i = 0;; ++i) {
       wchar_t name[512], data[MAX_PATH * 2];
       DWORD nameLength = 512, dataBytes = sizeof data - sizeof(wchar_t), type = 0;
-      const LONG r = RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataBytes);
+      const LONG r =
+          RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataBytes);
       if (r == ERROR_NO_MORE_ITEMS) break;
       if (r != ERROR_SUCCESS || type != REG_SZ) continue;
       data[dataBytes / sizeof(wchar_t)] = L'\0';
@@ -113,7 +116,8 @@ bool SearchSystemFonts(const FontDesc& desc, FaceChoice& out) {
     // FreeType opens narrow paths through the ANSI code page.
     char ansi[MAX_PATH * 2];
     BOOL lossy = FALSE;
-    if (WideCharToMultiByte(CP_ACP, 0, wpath.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy) <= 0 || lossy) continue;
+    if (WideCharToMultiByte(CP_ACP, 0, wpath.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy) <= 0 || lossy)
+      continue;
     FT_Long faces = 1;
     for (FT_Long index = 0; index < faces; ++index) {
       FT_Face face = nullptr;
@@ -146,7 +150,8 @@ bool ChooseFace(const FontDesc& desc, FaceChoice& out) {
   if (Exists(shipped)) {
     char ansi[MAX_PATH * 2];
     BOOL lossy = FALSE;
-    if (WideCharToMultiByte(CP_ACP, 0, shipped.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy) > 0 && !lossy) {
+    if (WideCharToMultiByte(CP_ACP, 0, shipped.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy) > 0 &&
+        !lossy) {
       out = {ansi, "IPAGothic", 0};
       return true;
     }

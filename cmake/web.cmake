@@ -70,7 +70,13 @@ function(brimmel_web_game target)
     COMMAND gzip -9 -n -k -f ${site}/index.html ${site}/page.js ${site}/page.css
     DEPENDS ${pages}
     COMMENT "Copying the page")
-  add_custom_target(web_site ALL DEPENDS ${pack} ${site}/index.html)
+  # The page's icon is the desktop icon, drawn by the host's content generator.
+  add_custom_command(OUTPUT ${site}/icon.png
+    COMMAND ${BRIMMEL_HOST_BUILD}/tools/assetgen --icons ${CMAKE_CURRENT_BINARY_DIR}/icons
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_BINARY_DIR}/icons/48x48/brimmel.png ${site}/icon.png
+    DEPENDS ${BRIMMEL_HOST_BUILD}/tools/assetgen
+    COMMENT "Drawing the page's icon")
+  add_custom_target(web_site ALL DEPENDS ${pack} ${site}/index.html ${site}/icon.png)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND gzip -9 -n -k -f ${site}/${target}.js ${site}/${target}.wasm)
 endfunction()

@@ -82,6 +82,7 @@ void UpdateTitle() {
 
 void RunOneFrame() {
   if (g_input) g_input->Update();
+  os::ForgetKeyTaps();
   if (g_sceneManager) g_sceneManager->Frame();
 }
 
@@ -124,11 +125,15 @@ int HostTurn() {
     g_loop.pacer.Due();  // inactive time is not made up
     return 0;
   }
+  // Every due step runs, but only the last is drawn: the display shows one picture per turn, and
+  // drawing the ones it would never show is what makes a slow page fall further behind.
   const uint32_t due = g_loop.pacer.Due();
   for (uint32_t i = 0; i < due; ++i) {
+    if (gfx::CDevice* device = GetDevice()) device->SetDrawing(i + 1 == due);
     RunOneFrame();
     AfterFrame();
   }
+  if (gfx::CDevice* device = GetDevice()) device->SetDrawing(true);
   return static_cast<int>(due);
 }
 

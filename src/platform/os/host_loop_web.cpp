@@ -16,7 +16,9 @@ uint64_t g_steps = 0;
 std::array<double, 240> g_costs{};
 size_t g_costCount = 0;
 
+uint64_t g_calls = 0, g_zero = 0;
 void Callback() {
+  ++g_calls;
   // A swap interval of 0 (windowed presents) makes SDL switch the loop to timeouts; the
   // display's frames are what this loop follows.
   int mode = 0, value = 0;
@@ -26,7 +28,7 @@ void Callback() {
   if (!g_turn) return;
   const double start = emscripten_get_now();
   const int steps = g_turn();
-  if (steps <= 0) return;
+  if (steps <= 0) { ++g_zero; return; }
   g_steps += static_cast<uint64_t>(steps);
   if (steps == 1) g_costs[g_costCount++ % g_costs.size()] = emscripten_get_now() - start;
 }
@@ -68,3 +70,5 @@ extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_frame_ms() {
   std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.begin() + n);
   return sorted[n / 2];
 }
+extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_calls() { return static_cast<double>(os::g_calls); }
+extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_zero() { return static_cast<double>(os::g_zero); }

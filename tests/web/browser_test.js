@@ -152,7 +152,8 @@ async function run(browser, url) {
     const u = r.url();
     if (!u.startsWith(url) && !u.startsWith('data:') && !u.startsWith('blob:')) foreign.push(u);
   });
-  // Every audio context the page makes, to see whether sound is running.
+  // Every audio context the page makes, to see whether sound is running, and a listener on
+  // whatever reaches the speakers, to hear it.
   await page.evaluateOnNewDocument(() => {
     const Base = window.AudioContext;
     window.__audioContexts = [];
@@ -160,8 +161,32 @@ async function run(browser, url) {
       constructor(...a) {
         super(...a);
         window.__audioContexts.push(this);
+        this.__ear = this.createAnalyser();
+        this.__ear.fftSize = 2048;
       }
     };
+    const connect = AudioNode.prototype.connect;
+    AudioNode.prototype.connect = function (target, ...rest) {
+      if (target instanceof AudioDestinationNode && this.context.__ear) connect.call(this, this.context.__ear);
+      return connect.call(this, target, ...rest);
+    };
+    // The loudest RMS heard over the next `ms` milliseconds.
+    window.__loudness = (ms) => new Promise((resolve) => {
+      const buf = new Float32Array(2048);
+      let most = 0;
+      const end = performance.now() + ms;
+      const look = () => {
+        for (const c of window.__audioContexts) {
+          c.__ear.getFloatTimeDomainData(buf);
+          let sum = 0;
+          for (const v of buf) sum += v * v;
+          most = Math.max(most, Math.sqrt(sum / buf.length));
+        }
+        if (performance.now() < end) setTimeout(look, 40);
+        else resolve(most);
+      };
+      look();
+    });
   });
   const cdp = await page.createCDPSession();
   await cdp.send('Network.enable');
@@ -211,6 +236,7 @@ async function run(browser, url) {
     /click or press a key/i.test(document.getElementById('start').textContent)), 'the card asks for a click or key');
 
   await page.keyboard.press('Enter');
+  const logoSound = page.evaluate(() => window.__loudness(4000));
   const logo = await waitFor('logo', (s) => s.lum > 170, 20000);
   check(logo !== null, 'the logo appears after the key');
   if (logo) {
@@ -222,6 +248,8 @@ async function run(browser, url) {
   }
   const audio = await page.evaluate(() => window.__audioContexts.map((c) => c.state));
   check(audio.includes('running'), `a Web Audio context runs after the first key (${audio.join(', ') || 'none'})`);
+  const logoRms = await logoSound;
+  check(logoRms > 0.01, `the logo's sound is heard (RMS ${logoRms.toFixed(3)})`);
 
   // The title fades in from black after the logo: purple-grey, blue above green.
   const titleLike = (s) => s.lum > 12 && s.b > s.g + 2 && s.r > s.g;
@@ -260,6 +288,8 @@ async function run(browser, url) {
   }
   check(telop !== null, 'X leads to the stage card');
   check(home !== null, 'the stage card leads to the home stage');
+  const music = await page.evaluate(() => window.__loudness(2000));
+  check(music > 0.01, `the home stage's music is heard (RMS ${music.toFixed(3)})`);
   await sleep(1500);
   const still = await canvas();
   await sleep(1500);

@@ -53,7 +53,7 @@ function(brimmel_web_game target)
     -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864
     -sTOTAL_STACK=8388608
     -sFORCE_FILESYSTEM=1 -sINVOKE_RUN=0 -sEXIT_RUNTIME=0 -sENVIRONMENT=web
-    "-sEXPORTED_RUNTIME_METHODS=['callMain','FS_createPath','FS_createDataFile','FS_createPreloadedFile','addRunDependency','removeRunDependency']" -lopenal)
+    "-sEXPORTED_RUNTIME_METHODS=['callMain','FS_createPath','FS_createDataFile','FS_createPreloadedFile','addRunDependency','removeRunDependency','UTF8ToString']" -lopenal)
   # The data tree, the settings file and the font, packed into one download.
   set(pack ${site}/brimmel.data)
   add_custom_command(OUTPUT ${pack} ${site}/brimmel-data.js

@@ -18,9 +18,13 @@
 #include "platform/os/message_box.h"
 #include "platform/os/system_info.h"
 #include "platform/os/window.h"
+#include "scene/scene.h"
 #include "scene/scene_manager.h"
 #include "scene/team_logo_scene.h"
 #include "sound/sound_device.h"
+#include "unit/camera.h"
+#include "unit/camera_manager.h"
+#include "unit/player.h"
 
 namespace app {
 namespace {
@@ -86,8 +90,22 @@ void RunOneFrame() {
   if (g_sceneManager) g_sceneManager->Frame();
 }
 
+// For a hosting page: the scene, where the player stands and where the camera looks.
+void PublishPageStatus() {
+  if (!os::HostDrivesLoop()) return;
+  const CScene* scene = g_sceneManager ? g_sceneManager->GetCurrentScene() : nullptr;
+  const CPlayer* player = CPlayer::Current();
+  const CCamera* camera = g_cameraManager ? g_cameraManager->Current() : nullptr;
+  char text[160];
+  std::snprintf(text, sizeof text, "%s %.2f %.2f %.4f", scene ? scene->Name() : "-",
+                player ? player->GetPosition().x : 0.0f, player ? player->GetPosition().z : 0.0f,
+                camera ? camera->Body().rotation.y : 0.0f);
+  os::SetPageStatus(text);
+}
+
 void AfterFrame() {
   UpdateTitle();
+  PublishPageStatus();
   ++g_loop.framesRun;
   if (g_loop.hook) g_loop.hook(g_loop.framesRun);
 }

@@ -333,6 +333,20 @@ async function run(browser, url) {
   const scrolled = await page.evaluate(() => [window.scrollX, window.scrollY]);
   check(scrolled[0] === 0 && scrolled[1] === 0, 'the game keys did not scroll the page');
 
+  // Walk to the goal point, steering by what the page is told of the player and the camera, and
+  // on into the forest.
+  const forestAt = await walkToForest(page);
+  check(forestAt !== null, `walking to the goal leads into the forest${forestAt ? ` (${forestAt} ms)` : ''}`);
+  if (forestAt !== null) {
+    await sleep(4000);
+    const forest = stats(await canvas());
+    check(forest.lum > 25 && forest.g > forest.b, `the forest is drawn (mean r ${forest.r.toFixed(0)}, ` +
+      `g ${forest.g.toFixed(0)}, b ${forest.b.toFixed(0)})`);
+    await save('forest');
+    const forestMusic = await page.evaluate(() => window.__loudness(2000));
+    check(forestMusic > 0.01, `the forest's music is heard (RMS ${forestMusic.toFixed(3)})`);
+  }
+
   await sleep(3000);
   const frameMs = await page.evaluate(() => window.Module._brimmel_frame_ms());
   check(frameMs > 0, `frames are timed (${frameMs.toFixed(2)} ms median)`);
@@ -341,6 +355,50 @@ async function run(browser, url) {
     console.log(`web_transfer_mb: ${(transferred / 1048576).toFixed(2)} MB`);
     console.log(`web_time_to_title_ms: ${titleAt} ms (start card after ${readyAt} ms)`);
     console.log(`web_frame_ms: ${frameMs.toFixed(2)} ms`);
+  }
+}
+
+// Arrow keys for a ground direction relative to the camera, as the game reads them (right,
+// left, up, down held; the first matching row wins).
+const kRows = [
+  [[1, 0, 0, 1], -0.785], [[0, 1, 0, 1], 0.785], [[0, 1, 1, 0], -3.925], [[1, 0, 1, 0], -2.355],
+  [[0, 0, 0, 1], 0.0], [[0, 0, 1, 0], 3.14], [[1, 0, 0, 0], -1.57], [[0, 1, 0, 0], 1.57],
+];
+const kArrows = ['ArrowRight', 'ArrowLeft', 'ArrowUp', 'ArrowDown'];
+const kGoal = { x: 160, z: 310 };
+
+function steer(yaw, x, z, tx, tz) {
+  const bearing = Math.atan2(tx - x, tz - z);
+  const wrap = (a) => Math.atan2(Math.sin(a), Math.cos(a));
+  let best = null, bestError = 10;
+  for (const [keys, offset] of kRows) {
+    const error = Math.abs(wrap(yaw + offset - bearing));
+    if (error < bestError) [best, bestError] = [keys, error];
+  }
+  return best;
+}
+
+async function walkToForest(page) {
+  const held = [0, 0, 0, 0];
+  const hold = async (keys) => {
+    for (let i = 0; i < 4; i++) {
+      if (keys[i] && !held[i]) await page.keyboard.down(kArrows[i]);
+      if (!keys[i] && held[i]) await page.keyboard.up(kArrows[i]);
+      held[i] = keys[i];
+    }
+  };
+  const start = Date.now();
+  try {
+    while (Date.now() - start < 90000) {
+      const [scene, x, z, yaw] = (await page.evaluate(() => window.Module.UTF8ToString(window.Module._brimmel_status())))
+        .split(' ');
+      if (scene === 'CForestStageScene') return Date.now() - start;
+      await hold(scene === 'CHomeStageScene' ? steer(Number(yaw), Number(x), Number(z), kGoal.x, kGoal.z) : [0, 0, 0, 0]);
+      await sleep(60);
+    }
+    return null;
+  } finally {
+    await hold([0, 0, 0, 0]);
   }
 }
 

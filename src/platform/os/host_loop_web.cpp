@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 #include "platform/os/host_loop.h"
 
@@ -16,9 +17,7 @@ uint64_t g_steps = 0;
 std::array<double, 240> g_costs{};
 size_t g_costCount = 0;
 
-uint64_t g_calls = 0, g_zero = 0;
 void Callback() {
-  ++g_calls;
   // A swap interval of 0 (windowed presents) makes SDL switch the loop to timeouts; the
   // display's frames are what this loop follows.
   int mode = 0, value = 0;
@@ -28,7 +27,7 @@ void Callback() {
   if (!g_turn) return;
   const double start = emscripten_get_now();
   const int steps = g_turn();
-  if (steps <= 0) { ++g_zero; return; }
+  if (steps <= 0) return;
   g_steps += static_cast<uint64_t>(steps);
   if (steps == 1) g_costs[g_costCount++ % g_costs.size()] = emscripten_get_now() - start;
 }
@@ -52,6 +51,9 @@ void StopHostLoop() {
 
 uint64_t HostLoopSteps() { return g_steps; }
 
+std::string g_status;
+void SetPageStatus(const char* text) { g_status = text ? text : ""; }
+
 void ExitNow(int code) {
   StopHostLoop();
   emscripten_force_exit(code);
@@ -63,6 +65,8 @@ void ExitNow(int code) {
 // Read by the page: steps run so far, and the median cost of a one-step frame lately.
 extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_steps() { return static_cast<double>(os::HostLoopSteps()); }
 
+extern "C" EMSCRIPTEN_KEEPALIVE const char* brimmel_status() { return os::g_status.c_str(); }
+
 extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_frame_ms() {
   const size_t n = std::min(os::g_costCount, os::g_costs.size());
   if (n == 0) return 0;
@@ -70,5 +74,3 @@ extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_frame_ms() {
   std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.begin() + n);
   return sorted[n / 2];
 }
-extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_calls() { return static_cast<double>(os::g_calls); }
-extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_zero() { return static_cast<double>(os::g_zero); }

@@ -350,11 +350,23 @@ async function run(browser, url) {
   await sleep(3000);
   const frameMs = await page.evaluate(() => window.Module._brimmel_frame_ms());
   check(frameMs > 0, `frames are timed (${frameMs.toFixed(2)} ms median)`);
+  // Pictures the page shows a second (the game's steps stay at 60 whatever this is).
+  const shown = await page.evaluate(() => new Promise((resolve) => {
+    let n = 0;
+    const t0 = performance.now();
+    const f = () => {
+      n++;
+      if (performance.now() - t0 < 3000) requestAnimationFrame(f);
+      else resolve((n * 1000) / (performance.now() - t0));
+    };
+    requestAnimationFrame(f);
+  }));
   report(errors, foreign);
   if (measure) {
     console.log(`web_transfer_mb: ${(transferred / 1048576).toFixed(2)} MB`);
     console.log(`web_time_to_title_ms: ${titleAt} ms (start card after ${readyAt} ms)`);
     console.log(`web_frame_ms: ${frameMs.toFixed(2)} ms`);
+    console.log(`web_display_fps: ${shown.toFixed(1)} fps`);
   }
 }
 

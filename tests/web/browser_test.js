@@ -128,6 +128,7 @@ async function main() {
   });
   try {
     await run(browser, url);
+    await failedStarts(browser, url);
   } finally {
     await browser.close();
     server.kill();
@@ -411,6 +412,35 @@ async function walkToForest(page) {
     return null;
   } finally {
     await hold([0, 0, 0, 0]);
+  }
+}
+
+// A start that cannot work says so in words on the page: a download that fails, a browser
+// without WebGL 2.
+async function failedStarts(browser, url) {
+  const cases = [
+    ['a failed data download', async (page) => {
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (r.url().endsWith('/brimmel.data') ? r.abort() : r.continue()));
+    }, /could not be downloaded/],
+    ['a browser without WebGL 2', async (page) => {
+      await page.evaluateOnNewDocument(() => {
+        const get = HTMLCanvasElement.prototype.getContext;
+        HTMLCanvasElement.prototype.getContext = function (kind, ...rest) {
+          return kind === 'webgl2' ? null : get.call(this, kind, ...rest);
+        };
+      });
+    }, /needs WebGL 2/],
+  ];
+  for (const [what, arrange, words] of cases) {
+    const page = await browser.newPage();
+    await arrange(page);
+    await page.goto(url, { waitUntil: 'domcontentloaded' });
+    const shown = await page.waitForFunction(() => window.brimmelPage && window.brimmelPage.phase === 'failed' &&
+      !document.getElementById('message').hidden && document.getElementById('message-text').textContent,
+    { timeout: 30000 }).then((h) => h.jsonValue(), () => '');
+    check(words.test(shown), `${what} is told on the page ("${shown}")`);
+    await page.close();
   }
 }
 

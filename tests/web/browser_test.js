@@ -171,6 +171,24 @@ async function run(browser, url) {
       if (target instanceof AudioDestinationNode && this.context.__ear) connect.call(this, this.context.__ear);
       return connect.call(this, target, ...rest);
     };
+    // A game pad the test plugs in (the browser's Gamepad API, standard mapping).
+    window.__pads = [];
+    navigator.getGamepads = () => window.__pads;
+    window.__plugPad = () => {
+      const pad = { id: 'Test pad (STANDARD GAMEPAD)', index: 0, connected: true, mapping: 'standard',
+        timestamp: performance.now(), axes: [0, 0, 0, 0],
+        buttons: Array.from({ length: 17 }, () => ({ pressed: false, touched: false, value: 0 })) };
+      window.__pads = [pad];
+      const e = new Event('gamepadconnected');
+      e.gamepad = pad;
+      window.dispatchEvent(e);
+    };
+    window.__tiltPad = (x, y) => {
+      const pad = window.__pads[0];
+      pad.axes[0] = x;
+      pad.axes[1] = y;
+      pad.timestamp = performance.now();
+    };
     // The loudest RMS heard over the next `ms` milliseconds.
     window.__loudness = (ms) => new Promise((resolve) => {
       const buf = new Float32Array(2048);
@@ -346,6 +364,18 @@ async function run(browser, url) {
     await save('forest');
     const forestMusic = await page.evaluate(() => window.__loudness(2000));
     check(forestMusic > 0.01, `the forest's music is heard (RMS ${forestMusic.toFixed(3)})`);
+    // A pad plugged in now: its stick walks the player too.
+    const where = async () => (await page.evaluate(() => window.Module.UTF8ToString(window.Module._brimmel_status())))
+      .split(' ').slice(1, 3).map(Number);
+    await page.evaluate(() => window.__plugPad());
+    await sleep(500);
+    const [x0, z0] = await where();
+    await page.evaluate(() => window.__tiltPad(0, -1));
+    await sleep(1500);
+    await page.evaluate(() => window.__tiltPad(0, 0));
+    const [x1, z1] = await where();
+    const walked = Math.hypot(x1 - x0, z1 - z0);
+    check(walked > 20, `the pad's stick walks the player (${walked.toFixed(0)} units in 1.5 s)`);
   }
 
   await sleep(3000);

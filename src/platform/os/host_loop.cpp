@@ -9,6 +9,7 @@ bool HostDrivesLoop() { return false; }
 void RunHostLoop(LoopTurn) {}
 void StopHostLoop() {}
 uint64_t HostLoopSteps() { return 0; }
+void SetPageStatus(const char*) {}
 void ExitNow(int code) {
 #ifdef _WIN32
   std::_Exit(code);  // MinGW's C library has no quick_exit; nothing registers at_quick_exit handlers

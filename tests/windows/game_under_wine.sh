@@ -117,7 +117,7 @@ wait_for_picture() {
 echo "window geometry: $(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')"
 wait_for_picture 1_logo logo.jpg 40 40
 # The read-out replaces the title once a second: frames counted in that second and the free
-# memory. Sixty is checked over the whole run below (a busy machine may drop a second's count).
+# memory. The count is checked over the whole run below.
 readout=""
 for _ in $(seq 1 100); do
   readout=$(xdotool search --name '^FPS:[0-9]+, MEMORY = [0-9]+KB$' 2>/dev/null | head -1)
@@ -164,9 +164,13 @@ done
 [ -n "$own" ] || fail "F12 wrote no screenshot into the game folder"
 cp "$own" "$work/shots/4_f12.png"
 
-grep -q '^FPS:60, MEMORY = [0-9]*KB$' "$work/titles.txt" ||
-  fail "the read-out never showed 60 frames a second: $(sort "$work/titles.txt" | uniq -c | tr '\n' ' ')"
-echo "read-outs seen: $(grep -o '^FPS:[0-9]*' "$work/titles.txt" | sort | uniq -c | tr '\n' ' ')"
+# Sixty a second is the pace: a second short of it by a frame or three happens on a busy machine,
+# a loop that runs free or waits a whole timer tick per frame does not come near it.
+rates=$(grep -o '^FPS:[0-9]*' "$work/titles.txt" | cut -d: -f2 | sort -n)
+best=$(echo "$rates" | tail -1)
+echo "read-outs seen (frames a second: count): $(echo "$rates" | uniq -c | awk '{printf "%s:%s ", $2, $1}')"
+[ -n "$best" ] && [ "$best" -ge 57 ] && [ "$best" -le 61 ] ||
+  fail "the read-out never came near 60 frames a second (best $best)"
 
 # Esc ends the game with exit status 0.
 press Escape

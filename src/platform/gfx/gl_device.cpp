@@ -10,6 +10,7 @@
 #include "platform/gfx/png_writer.h"
 #include "platform/gfx/present_rect.h"
 #include "platform/os/sdl_internal.h"
+#include "platform/os/user_dirs.h"
 
 namespace gfx {
 
@@ -18,7 +19,9 @@ namespace {
 // D3D's pixel centres sit on integer coordinates, GL's half a pixel further on. Slightly less
 // than a half keeps integer-aligned edges off the sample points, so they rasterise exactly.
 constexpr float kPixelOffset = 63.0f / 128.0f;
-constexpr size_t kRingStart = 1u << 20;
+// A frame's memory draws (text, particles, gathered draws) take tens of kilobytes; the ring is
+// renewed when full, so a larger one only holds memory.
+constexpr size_t kRingStart = 256u << 10;
 constexpr uint32_t kRsLocalViewer = 52;
 constexpr uint32_t kRsTextureFactor = 60;
 constexpr uint32_t kRsDiffuseSource = 145, kRsSpecularSource = 146, kRsAmbientSource = 147,
@@ -281,7 +284,9 @@ std::unique_ptr<CGlDevice> CGlDevice::Make(SDL_Window* window, std::unique_ptr<C
   glBindSampler(0, 0);
   glBindSampler(1, 0);
   d->gl_ = GlShadow{};
-  d->shaders_ = std::make_unique<CShaderCache>(d->token_);
+  const std::string cache = os::CacheHome();
+  d->shaders_ =
+      std::make_unique<CShaderCache>(d->token_, cache.empty() ? cache : cache + "/brimmel/gl-programs");
   // A texture changing under gathered draws has them drawn first, with what they saw.
   d->token_->flushOwner = d.get();
   d->token_->flushPending = [](void* owner) { static_cast<CGlDevice*>(owner)->Flush(); };
@@ -1140,10 +1145,14 @@ bool CGlDevice::Prepare(uint32_t fvf, const Batch* batch) {
     }
   }
 
-  const size_t compiled = shaders_->CompiledCount();
+  const size_t built = shaders_->BuiltCount(), compiled = shaders_->CompiledCount();
   GlProgram* p = shaders_->Get(key);
   if (!p) return false;
-  if (shaders_->CompiledCount() != compiled) gl_.program = p->program.Id();  // building binds it
+  if (shaders_->BuiltCount() != built) {
+    gl_.program = p->program.Id();  // building binds it
+    ++counts_.programsBuilt;
+    counts_.programsCompiled += shaders_->CompiledCount() - compiled;
+  }
   if (gl_.program != p->program.Id()) {
     glUseProgram(p->program.Id());
     gl_.program = p->program.Id();

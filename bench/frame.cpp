@@ -124,6 +124,7 @@ class CGameServices {
     std::printf("frame_%s_state_changes: %.1f /frame\n", name, double(c.stateChanges) / n);
     std::printf("frame_%s_uniform_uploads: %.1f /frame\n", name, double(c.uniformUploads) / n);
     std::printf("frame_%s_triangles: %.0f /frame\n", name, double(c.triangles) / n);
+    std::printf("frame_%s_culled_triangles: %.0f /frame\n", name, double(c.culledTriangles) / n);
     std::printf("frame_%s_fragments: %.0f /frame\n", name, double(c.fragments) / n);
     const double pixels = double(config_.width) * double(config_.height);
     std::printf("frame_%s_overdraw: %.2f x\n", name, double(c.fragments) / n / pixels);

@@ -53,7 +53,7 @@ function(brimmel_web_game target)
     -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864
     -sTOTAL_STACK=8388608
     -sFORCE_FILESYSTEM=1 -sINVOKE_RUN=0 -sEXIT_RUNTIME=0 -sENVIRONMENT=web
-    "-sEXPORTED_RUNTIME_METHODS=['callMain','FS_createPath','FS_createDataFile','FS_createPreloadedFile','addRunDependency','removeRunDependency']" -lopenal)
+    "-sEXPORTED_RUNTIME_METHODS=['callMain','FS_createPath','FS_createDataFile','FS_createPreloadedFile','addRunDependency','removeRunDependency','UTF8ToString']" -lopenal)
   # The data tree, the settings file and the font, packed into one download.
   set(pack ${site}/brimmel.data)
   add_custom_command(OUTPUT ${pack} ${site}/brimmel-data.js
@@ -61,16 +61,32 @@ function(brimmel_web_game target)
       ${BRIMMEL_PYTHON} ${EMSCRIPTEN_ROOT_PATH}/tools/file_packager.py ${pack}
       --preload ${BRIMMEL_HOST_BUILD}/game/data@/data ${CMAKE_SOURCE_DIR}/TORIDEN.ini@/TORIDEN.ini
       ${BRIMMEL_WEB_FONT}@/fonts/ipag.ttf --js-output=${site}/brimmel-data.js --exclude "*/.generated"
+      --exclude "*/wav/bgm_*.wav"
     COMMAND gzip -9 -n -k -f ${pack} ${site}/brimmel-data.js
     DEPENDS ${BRIMMEL_HOST_BUILD}/game/data/.generated ${CMAKE_SOURCE_DIR}/TORIDEN.ini
     COMMENT "Packing the data tree for the browser")
+  # The music goes beside the pack, in a form gzip compresses well (page.js undoes it).
+  set(music_dir ${site}/music)
+  add_custom_command(OUTPUT ${music_dir}/index.json
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${music_dir}
+    COMMAND ${BRIMMEL_PYTHON} ${CMAKE_SOURCE_DIR}/web/pack_music.py ${music_dir}
+      ${BRIMMEL_HOST_BUILD}/game/data/wav /data/wav "bgm_*.wav"
+    COMMAND sh -c "gzip -9 -n -k -f ${music_dir}/*.d4 ${music_dir}/index.json"
+    DEPENDS ${BRIMMEL_HOST_BUILD}/game/data/.generated ${CMAKE_SOURCE_DIR}/web/pack_music.py
+    COMMENT "Packing the music for the browser")
   set(pages ${CMAKE_SOURCE_DIR}/web/index.html ${CMAKE_SOURCE_DIR}/web/page.js ${CMAKE_SOURCE_DIR}/web/page.css)
   add_custom_command(OUTPUT ${site}/index.html
     COMMAND ${CMAKE_COMMAND} -E copy ${pages} ${site}/
     COMMAND gzip -9 -n -k -f ${site}/index.html ${site}/page.js ${site}/page.css
     DEPENDS ${pages}
     COMMENT "Copying the page")
-  add_custom_target(web_site ALL DEPENDS ${pack} ${site}/index.html)
+  # The page's icon is the desktop icon, drawn by the host's content generator.
+  add_custom_command(OUTPUT ${site}/icon.png
+    COMMAND ${BRIMMEL_HOST_BUILD}/tools/assetgen --icons ${CMAKE_CURRENT_BINARY_DIR}/icons
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_BINARY_DIR}/icons/48x48/brimmel.png ${site}/icon.png
+    DEPENDS ${BRIMMEL_HOST_BUILD}/tools/assetgen
+    COMMENT "Drawing the page's icon")
+  add_custom_target(web_site ALL DEPENDS ${pack} ${music_dir}/index.json ${site}/index.html ${site}/icon.png)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND gzip -9 -n -k -f ${site}/${target}.js ${site}/${target}.wasm)
 endfunction()

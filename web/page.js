@@ -55,27 +55,65 @@
     });
   }
 
-  // The packed data: its loader script names the unpacked size, which is what the stream
-  // below counts (servers may send it compressed).
-  async function fetchData() {
-    const loader = await fetch('brimmel-data.js');
-    if (!loader.ok) throw new Error(`brimmel-data.js: HTTP ${loader.status}`);
-    const size = Number((/"remote_package_size":\s*(\d+)/.exec(await loader.text()) || [])[1] || 0);
-    const response = await fetch('brimmel.data');
-    if (!response.ok || !response.body) throw new Error(`brimmel.data: HTTP ${response.status}`);
+  // One download, counted as it arrives (servers may send it compressed: what is counted is
+  // the unpacked size, which the index names).
+  async function fetchInto(url, size, tick) {
+    const response = await fetch(url);
+    if (!response.ok || !response.body) throw new Error(`${url}: HTTP ${response.status}`);
     const data = new Uint8Array(size);
     const reader = response.body.getReader();
     let loaded = 0;
     for (;;) {
       const { done, value } = await reader.read();
       if (done) break;
-      if (loaded + value.length > size) throw new Error('brimmel.data is larger than its loader says');
+      if (loaded + value.length > size) throw new Error(`${url} is larger than its index says`);
       data.set(value, loaded);
       loaded += value.length;
-      progress(loaded, size);
+      tick(value.length);
     }
-    if (loaded !== size) throw new Error(`brimmel.data ended after ${loaded} of ${size} bytes`);
-    return data.buffer;
+    if (loaded !== size) throw new Error(`${url} ended after ${loaded} of ${size} bytes`);
+    return data;
+  }
+
+  // The music comes apart from the packed data, as sample differences in byte planes
+  // (pack_music.py): undone here, in place of a decoder gzip does not offer.
+  function unpackMusic(src) {
+    const size = src.length;
+    const out = new Uint8Array(size);
+    let p = 0;
+    for (let k = 0; k < 4; k++) for (let i = k; i < size; i += 4) out[i] = src[p++];
+    const even = size - (size % 2);
+    for (let i = 4; i < even; i += 2) {
+      const v = ((out[i] | (out[i + 1] << 8)) + (out[i - 4] | (out[i - 3] << 8))) & 0xffff;
+      out[i] = v & 0xff;
+      out[i + 1] = v >> 8;
+    }
+    return out;
+  }
+
+  // The packed data tree (its loader script names its size) and the music, side by side.
+  async function fetchData() {
+    const loader = await fetch('brimmel-data.js');
+    if (!loader.ok) throw new Error(`brimmel-data.js: HTTP ${loader.status}`);
+    const size = Number((/"remote_package_size":\s*(\d+)/.exec(await loader.text()) || [])[1] || 0);
+    const index = await fetch('music/index.json');
+    if (!index.ok) throw new Error(`music/index.json: HTTP ${index.status}`);
+    const music = await index.json();
+    const total = size + music.reduce((n, m) => n + m.size, 0);
+    let loaded = 0;
+    const tick = (n) => progress((loaded += n), total);
+    const [pack, ...tracks] = await Promise.all([fetchInto('brimmel.data', size, tick),
+      ...music.map((m) => fetchInto(m.url, m.size, tick))]);
+    return { pack: pack.buffer, total, music: music.map((m, i) => ({ path: m.path, data: tracks[i] })) };
+  }
+
+  function installMusic(music) {
+    for (const m of music) {
+      const slash = m.path.lastIndexOf('/');
+      const dir = m.path.slice(0, slash);
+      window.Module.FS_createPath('/', dir.slice(1), true, true);
+      window.Module.FS_createDataFile(dir, m.path.slice(slash + 1), unpackMusic(m.data), true, false, false);
+    }
   }
 
   let ready = null;
@@ -108,7 +146,7 @@
     const samples = [];
     setInterval(() => {
       samples.push([performance.now(), window.Module._brimmel_steps()]);
-      if (samples.length > 5) samples.shift();
+      if (samples.length > 11) samples.shift();  // five seconds: steps come in bursts
       if (samples.length < 2) return;
       const [t0, s0] = samples[0];
       const [t1, s1] = samples[samples.length - 1];
@@ -120,11 +158,12 @@
   (async () => {
     try {
       const data = await fetchData();
-      progress(data.byteLength, data.byteLength);
-      window.Module.getPreloadedPackage = () => data;
+      progress(data.total, data.total);
+      window.Module.getPreloadedPackage = () => data.pack;
       await loadScript('brimmel-data.js');
       await loadScript('brimmel.js');
       await runtime;
+      installMusic(data.music);
     } catch (e) {
       fail(`The game could not be downloaded (${e.message}). Check the connection and reload the page.`);
       return;

@@ -13,6 +13,8 @@ TYPES = {
     ".wasm": "application/wasm",
     ".data": "application/octet-stream",
     ".png": "image/png",
+    ".json": "application/json",
+    ".d4": "application/octet-stream",
 }
 
 

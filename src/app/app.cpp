@@ -18,9 +18,13 @@
 #include "platform/os/message_box.h"
 #include "platform/os/system_info.h"
 #include "platform/os/window.h"
+#include "scene/scene.h"
 #include "scene/scene_manager.h"
 #include "scene/team_logo_scene.h"
 #include "sound/sound_device.h"
+#include "unit/camera.h"
+#include "unit/camera_manager.h"
+#include "unit/player.h"
 
 namespace app {
 namespace {
@@ -82,11 +86,26 @@ void UpdateTitle() {
 
 void RunOneFrame() {
   if (g_input) g_input->Update();
+  os::ForgetKeyTaps();
   if (g_sceneManager) g_sceneManager->Frame();
+}
+
+// For a hosting page: the scene, where the player stands and where the camera looks.
+void PublishPageStatus() {
+  if (!os::HostDrivesLoop()) return;
+  const CScene* scene = g_sceneManager ? g_sceneManager->GetCurrentScene() : nullptr;
+  const CPlayer* player = CPlayer::Current();
+  const CCamera* camera = g_cameraManager ? g_cameraManager->Current() : nullptr;
+  char text[160];
+  std::snprintf(text, sizeof text, "%s %.2f %.2f %.4f", scene ? scene->Name() : "-",
+                player ? player->GetPosition().x : 0.0f, player ? player->GetPosition().z : 0.0f,
+                camera ? camera->Body().rotation.y : 0.0f);
+  os::SetPageStatus(text);
 }
 
 void AfterFrame() {
   UpdateTitle();
+  PublishPageStatus();
   ++g_loop.framesRun;
   if (g_loop.hook) g_loop.hook(g_loop.framesRun);
 }
@@ -124,11 +143,15 @@ int HostTurn() {
     g_loop.pacer.Due();  // inactive time is not made up
     return 0;
   }
+  // Every due step runs, but only the last is drawn: the display shows one picture per turn, and
+  // drawing the ones it would never show is what makes a slow page fall further behind.
   const uint32_t due = g_loop.pacer.Due();
   for (uint32_t i = 0; i < due; ++i) {
+    if (gfx::CDevice* device = GetDevice()) device->SetDrawing(i + 1 == due);
     RunOneFrame();
     AfterFrame();
   }
+  if (gfx::CDevice* device = GetDevice()) device->SetDrawing(true);
   return static_cast<int>(due);
 }
 

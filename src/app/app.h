@@ -40,10 +40,11 @@ class CFramePacer {
   void Pace();
   // For a host that calls the loop (a browser): never waits; answers how many frames are due
   // since the last call, with the same carry, so the long-run rate is 60 per second whatever the
-  // display's refresh. Up to kMaxCatchUp are made up; after a longer stall one frame runs, as the
-  // desktop runs one frame after a long one.
+  // display's refresh. Up to kMaxCatchUp are made up (a quarter second: a page that software
+  // rendering holds to a dozen frames a second still plays at full speed); after a longer stall
+  // (a hidden tab) one frame runs, as the desktop runs one frame after a long one.
   uint32_t Due();
-  static constexpr uint32_t kMaxCatchUp = 4;
+  static constexpr uint32_t kMaxCatchUp = 15;
   uint32_t Carry() const { return carry_; }
   uint32_t Previous() const { return previous_; }
 

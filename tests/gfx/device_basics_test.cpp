@@ -233,6 +233,24 @@ TEST_F(DeviceLostTest, DrawsWhileLostAreDropped) {
   EXPECT_EQ(Px(32, 32), 0u);
 }
 
+// Steps a host loop runs only to catch up draw nothing and succeed; a loss still shows.
+TEST_F(DeviceLostTest, StepsNotDrawnLeaveThePictureAndStillReportALoss) {
+  device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  device->SetDrawing(false);
+  EXPECT_EQ(device->Clear(D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+  DrawRect(0, 0, 64, 64, 0xFFFFFFFF);
+  EXPECT_EQ(device->Present(), D3D_OK);
+  Read();
+  EXPECT_EQ(Px(32, 32), 0u);
+  device->SimulateDeviceLost(true, true);
+  EXPECT_EQ(device->Present(), D3DERR_DEVICELOST);
+  device->SimulateDeviceLost(false, false);
+  device->SetDrawing(true);
+  DrawRect(0, 0, 64, 64, 0xFFFFFFFF);
+  Read();
+  EXPECT_EQ(Px(32, 32), 0xFFFFFFu);
+}
+
 // A window whose shape differs from the back buffer's (the player resized it) shows the whole
 // picture scaled across its width, with bars above and below.
 TEST_F(DeviceTest, WindowedPresentKeepsTheAspectInAnyWindow) {

@@ -3,6 +3,7 @@
 #include "platform/audio/al_ext.h"
 
 #include <cmath>
+#include <limits>
 #include <mutex>
 
 #include "platform/audio/al_context.h"
@@ -35,6 +36,16 @@ void CSourceBuffer::DeleteSource() {
   source_ = 0;
 }
 
+// Inverse-clamped with the minimum distance as reference distance is DirectSound's law. A
+// minimum distance of 0 (or a maximum below the minimum) asks for no attenuation: that is said
+// with a rolloff of 0, which every OpenAL means alike (Web Audio refuses a zero maximum).
+void CSourceBuffer::ApplyDistances() {
+  const bool attenuated = minDistance_ > 0.0f && maxDistance_ >= minDistance_;
+  alSourcef(source_, AL_REFERENCE_DISTANCE, attenuated ? minDistance_ : 1.0f);
+  alSourcef(source_, AL_MAX_DISTANCE, attenuated ? maxDistance_ : std::numeric_limits<float>::max());
+  alSourcef(source_, AL_ROLLOFF_FACTOR, attenuated ? context_->Listener().rolloff : 0.0f);
+}
+
 void CSourceBuffer::ApplySourceParams() {
   if (!source_) return;
   alSourcef(source_, AL_GAIN, gain_);
@@ -43,11 +54,7 @@ void CSourceBuffer::ApplySourceParams() {
     alSourcei(source_, AL_SOURCE_RELATIVE, AL_FALSE);
     alSource3f(source_, AL_POSITION, position_[0], position_[1], -position_[2]);
     alSource3f(source_, AL_VELOCITY, velocity_[0], velocity_[1], -velocity_[2]);
-    // Inverse-clamped with the minimum distance as reference distance is DirectSound's law;
-    // a reference distance of 0 turns attenuation off, as a minimum distance of 0 asks.
-    alSourcef(source_, AL_REFERENCE_DISTANCE, minDistance_);
-    alSourcef(source_, AL_MAX_DISTANCE, maxDistance_);
-    alSourcef(source_, AL_ROLLOFF_FACTOR, context_->Listener().rolloff);
+    ApplyDistances();
   } else {
     alSourcei(source_, AL_SOURCE_RELATIVE, AL_TRUE);
     alSource3f(source_, AL_POSITION, 0, 0, 0);
@@ -87,7 +94,7 @@ Result CSourceBuffer::SetMinDistance(float distance) {
   if (!(distance >= 0.0f)) return DSERR_INVALIDPARAM;
   std::lock_guard<std::mutex> lock(context_->Mutex());
   minDistance_ = distance;
-  if (source_) alSourcef(source_, AL_REFERENCE_DISTANCE, distance);
+  if (source_) ApplyDistances();
   return DS_OK;
 }
 
@@ -96,7 +103,7 @@ Result CSourceBuffer::SetMaxDistance(float distance) {
   if (!(distance >= 0.0f)) return DSERR_INVALIDPARAM;
   std::lock_guard<std::mutex> lock(context_->Mutex());
   maxDistance_ = distance;
-  if (source_) alSourcef(source_, AL_MAX_DISTANCE, distance);
+  if (source_) ApplyDistances();
   return DS_OK;
 }
 

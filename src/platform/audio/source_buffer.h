@@ -42,6 +42,7 @@ class CSourceBuffer : public CBuffer {
   // Generates the source and applies the kept values; false when OpenAL has none to give.
   bool MakeSource();
   void DeleteSource();
+  void ApplyDistances();
   bool Is3D() const { return (flags_ & DSBCAPS_CTRL3D) != 0; }
 
   std::shared_ptr<CAlContext> context_;

@@ -138,6 +138,9 @@ class CDevice {
   // Tests: with shortcuts off the device draws everything the plain way (the generic shader,
   // draws in the order given, no skipped work), so pictures drawn both ways can be compared.
   virtual void SetShortcuts(bool on) { (void)on; }
+  // Off: frames no one will see (a host loop catching up on several steps at once) draw nothing;
+  // Clear, the draws and Present succeed without work. A lost device is still reported.
+  virtual void SetDrawing(bool on) { (void)on; }
 };
 
 }  // namespace gfx

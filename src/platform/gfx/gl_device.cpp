@@ -474,6 +474,11 @@ WorkCounts CGlDevice::TakeWorkCounts() {
   return std::exchange(counts_, WorkCounts{});
 }
 
+void CGlDevice::SetDrawing(bool on) {
+  Flush();
+  drawing_ = on;
+}
+
 void CGlDevice::SetShortcuts(bool on) {
   Flush();
   shortcuts_ = on;
@@ -493,7 +498,8 @@ void CGlDevice::SetGlViewport(GLint x, GLint y, GLint w, GLint h) {
 
 Result CGlDevice::Clear(uint32_t flags, Color color, float z, uint32_t stencil) {
   if ((flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0) return D3DERR_INVALIDCALL;
-  if (simulatedLost_ || contextReset_) return D3D_OK;  // D3D drops work on a lost device quietly
+  // D3D drops work on a lost device quietly.
+  if (simulatedLost_ || contextReset_ || !drawing_) return D3D_OK;
   Flush();
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo_.Id());
   // D3D clears the viewport's rectangle only.
@@ -535,6 +541,7 @@ Result CGlDevice::Clear(uint32_t flags, Color color, float z, uint32_t stencil) 
 Result CGlDevice::Present() {
   Flush();
   if (CheckContextReset() || simulatedLost_) return D3DERR_DEVICELOST;
+  if (!drawing_) return D3D_OK;
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
   const PresentRect r = ComputePresentRect(bbWidth_, bbHeight_, dw, dh);
@@ -1270,7 +1277,7 @@ Result CGlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, c
     return D3DERR_INVALIDCALL;
   if (primitiveCount == 0) return D3D_OK;
   if (stride < FvfStride(fvf_) || (stride & 3) != 0) return D3DERR_INVALIDCALL;
-  if (simulatedLost_ || contextReset_) return D3D_OK;
+  if (simulatedLost_ || contextReset_ || !drawing_) return D3D_OK;
   // Small lists in a row that differ only in their texture go to GL as one draw: a software
   // rasteriser pays for every change of texture or program between draws.
   if (shortcuts_ && mode == GL_TRIANGLES && count <= kGatherVertices && (fvf_ & D3DFVF_POSITION_MASK) != 0 &&
@@ -1328,7 +1335,7 @@ Result CGlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/
   if (!stream_ || !indices_ || !PrimitiveShape(type, primitiveCount, mode, count)) return D3DERR_INVALIDCALL;
   if (primitiveCount == 0) return D3D_OK;
   if (static_cast<uint64_t>(startIndex) + count > indices_->Count()) return D3DERR_INVALIDCALL;
-  if (simulatedLost_ || contextReset_) return D3D_OK;
+  if (simulatedLost_ || contextReset_ || !drawing_) return D3D_OK;
   const uint32_t fvf = stream_->Fvf();
   if (shortcuts_ && (fvf & D3DFVF_POSITION_MASK) != 0 && OutsideView(fvf, startIndex, count)) {
     ++counts_.culledDraws;

@@ -88,6 +88,7 @@ class CGlDevice final : public CDevice {
   void CountWork(bool on) override;
   WorkCounts TakeWorkCounts() override;
   void SetShortcuts(bool on) override;
+  void SetDrawing(bool on) override;
 
  private:
   static constexpr uint32_t kStages = 8;
@@ -205,6 +206,7 @@ class CGlDevice final : public CDevice {
 
   // counting and shortcuts
   WorkCounts counts_;
+  bool drawing_ = true;
   bool countFragments_ = false, fragmentQueryOpen_ = false;
   GLenum fragmentQueryTarget_ = 0;
   GlObject fragmentQuery_;

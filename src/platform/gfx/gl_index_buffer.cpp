@@ -10,15 +10,15 @@ namespace {
 constexpr uint32_t kRangeChunk = 48;
 }  // namespace
 
-// Uploads go through the array target so the element binding of the device's vertex array is
-// left alone; GL buffers are untyped.
+// Uploads go through the element target (WebGL refuses an index buffer that was ever bound as
+// anything else); the device's record of its vertex array's element binding follows.
 CGlIndexBuffer::CGlIndexBuffer(uint32_t count, const ContextToken& token) : count_(count), token_(token) {
   if (!token_ || !token_->alive || count_ == 0) return;
   buffer_ = GlObject::Make(GlKind::Buffer, token_);
-  glBindBuffer(GL_ARRAY_BUFFER, buffer_.Id());
-  token_->arrayBuffer = buffer_.Id();
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer_.Id());
+  token_->elementBuffer = buffer_.Id();
   data_.resize(count_);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count_ * sizeof(uint16_t)), data_.data(),
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(count_ * sizeof(uint16_t)), data_.data(),
                GL_STATIC_DRAW);
   if (backend::BuffersReadable()) std::vector<uint16_t>().swap(data_);
 }
@@ -28,12 +28,12 @@ uint16_t* CGlIndexBuffer::Copy() const {
   if (data_.empty()) {
     data_.resize(count_);
     if (buffer_ && token_->alive && !zero_) {
-      glBindBuffer(GL_ARRAY_BUFFER, buffer_.Id());
-      token_->arrayBuffer = buffer_.Id();
+      glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer_.Id());
+      token_->elementBuffer = buffer_.Id();
       const GLsizeiptr bytes = static_cast<GLsizeiptr>(count_ * sizeof(uint16_t));
-      const void* p = glMapBufferRange(GL_ARRAY_BUFFER, 0, bytes, GL_MAP_READ_BIT);
+      const void* p = glMapBufferRange(GL_ELEMENT_ARRAY_BUFFER, 0, bytes, GL_MAP_READ_BIT);
       if (p) std::memcpy(data_.data(), p, static_cast<size_t>(bytes));
-      glUnmapBuffer(GL_ARRAY_BUFFER);
+      glUnmapBuffer(GL_ELEMENT_ARRAY_BUFFER);
     }
   }
   return data_.data();
@@ -41,9 +41,9 @@ uint16_t* CGlIndexBuffer::Copy() const {
 
 void CGlIndexBuffer::Unlock() {
   if (!buffer_ || !token_->alive || data_.empty()) return;
-  glBindBuffer(GL_ARRAY_BUFFER, buffer_.Id());
-  token_->arrayBuffer = buffer_.Id();
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count_ * sizeof(uint16_t)), data_.data(),
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer_.Id());
+  token_->elementBuffer = buffer_.Id();
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(count_ * sizeof(uint16_t)), data_.data(),
                GL_STATIC_DRAW);
   zero_ = false;
   MeasureRanges();

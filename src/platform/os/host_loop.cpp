@@ -9,6 +9,7 @@ bool HostDrivesLoop() { return false; }
 void RunHostLoop(LoopTurn) {}
 void StopHostLoop() {}
 uint64_t HostLoopSteps() { return 0; }
+void SetPageStatus(const char*) {}
 void ExitNow(int code) { std::quick_exit(code); }
 
 }  // namespace os

@@ -19,6 +19,10 @@ void StopHostLoop();
 // Game steps the host loop has run, for the page's own rate read-out.
 uint64_t HostLoopSteps();
 
+// A line about the game for the page hosting it (its tests read where the player is); nothing
+// where there is no page.
+void SetPageStatus(const char* text);
+
 // Ends the process at once: no static destructors, no library teardown. In a browser the loop
 // stops and the page is told.
 [[noreturn]] void ExitNow(int code);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 #include "platform/os/host_loop.h"
 
@@ -50,6 +51,9 @@ void StopHostLoop() {
 
 uint64_t HostLoopSteps() { return g_steps; }
 
+std::string g_status;
+void SetPageStatus(const char* text) { g_status = text ? text : ""; }
+
 void ExitNow(int code) {
   StopHostLoop();
   emscripten_force_exit(code);
@@ -60,6 +64,8 @@ void ExitNow(int code) {
 
 // Read by the page: steps run so far, and the median cost of a one-step frame lately.
 extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_steps() { return static_cast<double>(os::HostLoopSteps()); }
+
+extern "C" EMSCRIPTEN_KEEPALIVE const char* brimmel_status() { return os::g_status.c_str(); }
 
 extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_frame_ms() {
   const size_t n = std::min(os::g_costCount, os::g_costs.size());

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <bitset>
 
 #include "platform/os/sdl_internal.h"
 
@@ -39,6 +40,9 @@ SDL_Scancode ScancodeOfSymbol(int vk) {
   return SDL_GetScancodeFromKey(sym);
 }
 
+// Keys pressed since the game last read the keys.
+std::bitset<SDL_NUM_SCANCODES> g_taps;
+
 class CDeviceInput : public IInputSource {
  public:
   bool KeyDown(int vk) override {
@@ -49,7 +53,7 @@ class CDeviceInput : public IInputSource {
     if (sc == SDL_SCANCODE_UNKNOWN || !SDL_WasInit(SDL_INIT_VIDEO)) return false;
     int count = 0;
     const Uint8* state = SDL_GetKeyboardState(&count);
-    return state && sc < count && state[sc] != 0;
+    return g_taps[sc] || (state && sc < count && state[sc] != 0);
   }
 
   bool ReadJoystick(JoyInfo& info) override {
@@ -149,6 +153,10 @@ namespace internal {
 
 void HandleControllerEvent(const SDL_Event& e) { g_device.OnDeviceEvent(e); }
 
+void NoteKeyPress(SDL_Scancode sc) {
+  if (sc > SDL_SCANCODE_UNKNOWN && sc < SDL_NUM_SCANCODES) g_taps.set(sc);
+}
+
 int VirtualKeyFromKeysym(SDL_Keycode sym, SDL_Scancode sc) {
   if (sym >= SDLK_a && sym <= SDLK_z) return 'A' + (sym - SDLK_a);
   if (sym >= SDLK_0 && sym <= SDLK_9) return '0' + (sym - SDLK_0);
@@ -177,6 +185,8 @@ void SetInputSource(IInputSource* source) { g_source = source ? source : &g_devi
 int16_t GetAsyncKeyState(int virtualKey) {
   return g_source->KeyDown(virtualKey) ? static_cast<int16_t>(0x8000) : 0;
 }
+
+void ForgetKeyTaps() { g_taps.reset(); }
 
 bool JoyGetPos(JoyInfo& info) { return g_source->ReadJoystick(info); }
 

@@ -49,7 +49,11 @@ void SetInputSource(IInputSource* source);
 // GetAsyncKeyState's sign bit: negative while the key is down. Letters and digits are found by
 // what the key types in the player's layout (as a virtual-key code is), so the key labelled Z
 // jumps on a QWERTZ keyboard too; other keys are found by their place on the keyboard.
+// A key pressed and let go between two frames reads as down until ForgetKeyTaps: where frames come
+// slowly (a browser drawing in software) a quick tap would otherwise never be seen.
 int16_t GetAsyncKeyState(int virtualKey);
+// Called once the frame has read its keys.
+void ForgetKeyTaps();
 
 // The key code (for GetAsyncKeyState) of an SDL key name ("X", "Left", "Keypad 8", "Space",
 // "Right Shift", any case); 0 for a name SDL does not know. Keys without a Windows code get one

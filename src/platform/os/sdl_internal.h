@@ -11,5 +11,7 @@ void HandleControllerEvent(const SDL_Event& e);
 // gives, other keys by their place; 0 when the game has no use for the key.
 int VirtualKeyFromKeysym(SDL_Keycode sym, SDL_Scancode sc);
 SDL_Scancode ScancodeFromVirtualKey(int vk);
+// A key went down: it counts as held at the next read even if it is let go before.
+void NoteKeyPress(SDL_Scancode sc);
 
 }  // namespace os::internal

@@ -54,6 +54,7 @@ void Translate(const SDL_Event& e) {
       if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) Enqueue({WM_ACTIVATE, 0, 0});
       break;
     case SDL_KEYDOWN: {
+      if (!e.key.repeat) internal::NoteKeyPress(e.key.keysym.scancode);
       // Alt+F4 closes the window the way the system menu would.
       if (e.key.keysym.scancode == SDL_SCANCODE_F4 && (e.key.keysym.mod & KMOD_ALT)) {
         Enqueue({WM_CLOSE, 0, 0});
@@ -147,7 +148,14 @@ void UnregisterWindowClass() {
 bool CreateMainWindow(const char* title, int width, int height, bool windowed) {
   if (!InitSystem() || W().proc == nullptr) return false;
   if (W().window) DestroyMainWindow();
+#ifdef __EMSCRIPTEN__
+  // In a page the canvas keeps the game's own size and the page scales it, full screen too: a
+  // resizable window would make SDL grow the drawing buffer to the element.
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+  windowed = true;
+#else
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
+#endif
   const int clientW = width > 0 ? width : 1, clientH = height > 0 ? height : 1;
   int w = clientW, h = clientH;
   SDL_DisplayMode desktop;

@@ -170,6 +170,8 @@ std::string UsageText() {
          "  log          ./profile.txt in a game folder; else\n"
          "               $XDG_STATE_HOME/brimmel/profile.txt (~/.local/state/brimmel/)\n"
          "  screenshots  (F12) $XDG_PICTURES_DIR/BRIMMEL/; else the log's folder\n"
+         "  shaders      compiled programs kept in $XDG_CACHE_HOME/brimmel/\n"
+         "               (~/.cache/brimmel/)\n"
          "  game pads    SDL's own mappings; gamecontrollerdb.txt beside the settings\n"
          "               file; then $SDL_GAMECONTROLLERCONFIG\n"
          "A game folder is a working folder that holds data/ or TORIDEN.ini.\n"

@@ -1,8 +1,15 @@
 // Creation, formats, state bookkeeping, loss and presentation of the graphics device.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "gfx/device_fixture.h"
 #include "platform/gfx/present_rect.h"
+#include "support/scratch_dir.h"
 
 namespace gfxtest {
 namespace {
@@ -320,6 +327,118 @@ TEST_F(FullScreenPresentTest, LetterboxesAWideBackBuffer) {
   EXPECT_EQ(shown[(top - 2) * w + w / 2] & 0xFFFFFF, 0u);
   EXPECT_EQ(shown[(top + 2) * w + w / 2] & 0xFFFFFF, 0xFF0000u);
   dev.reset();
+}
+
+// Programs are saved as driver binaries and read back on the next start. What a player relies
+// on: the picture is the same either way, and a damaged or stale saved file costs a compile,
+// never a wrong picture or a crash.
+class ProgramStoreTest : public DeviceTest {
+ protected:
+  // A few program forms: a lit, fogged, textured square and a pretransformed textured one.
+  std::vector<uint32_t> DrawForms(WorkCounts& counts) {
+    device->CountWork(true);
+    const uint32_t texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    TexturePtr t = device->CreateTexture(2, 2, 1);
+    EXPECT_TRUE(t && t->SetLevel(0, texels));
+    device->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF101010, 1.0f, 0);
+    device->BeginScene();
+    device->SetTexture(0, t.get());
+    DrawRect(4, 4, 28, 28, 0xFFFFFFFF);
+    UseOrtho();
+    device->SetRenderState(D3DRS_LIGHTING, 1);
+    device->SetRenderState(D3DRS_AMBIENT, 0x00404040);
+    Material m;
+    m.Diffuse = {0.8f, 0.6f, 0.4f, 1.0f};
+    m.Ambient = {1, 1, 1, 1};
+    device->SetMaterial(m);
+    Light light;
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1, 1, 1, 1};
+    light.Direction = {0.3f, -0.2f, 1.0f};
+    device->SetLight(0, light);
+    device->LightEnable(0, true);
+    device->SetRenderState(D3DRS_FOGENABLE, 1);
+    device->SetRenderState(D3DRS_FOGCOLOR, 0x000000FF);
+    device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    device->SetRenderStateF(D3DRS_FOGSTART, 0.0f);
+    device->SetRenderStateF(D3DRS_FOGEND, 100.0f);
+    struct V {
+      float x, y, z, nx, ny, nz, u, v;
+    };
+    const V v[6] = {{0.1f, 0.9f, 40, 0, 0, -1, 0, 0}, {0.9f, 0.1f, 40, 0, 0, -1, 1, 1},
+                    {0.1f, 0.1f, 40, 0, 0, -1, 0, 1}, {0.1f, 0.9f, 40, 0, 0, -1, 0, 0},
+                    {0.9f, 0.9f, 40, 0, 0, -1, 1, 0}, {0.9f, 0.1f, 40, 0, 0, -1, 1, 1}};
+    device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(V)), D3D_OK);
+    device->EndScene();
+    Read();
+    counts = device->TakeWorkCounts();
+    device->SetTexture(0, nullptr);
+    return pixels;
+  }
+  // The saved files, by name and content.
+  static std::vector<std::pair<std::string, std::vector<uint8_t>>> Saved(const std::string& folder) {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+      files.emplace_back(e.path().string(), ReadFileBytes(e.path().string()));
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+};
+
+TEST_F(ProgramStoreTest, SavedProgramsDrawAsCompiledOnesAndDamagedOnesAreCompiledAgain) {
+  CScratchGameDir scratch("program_store");
+  const char* before = std::getenv("XDG_CACHE_HOME");
+  const std::string previous = before ? before : "";
+  setenv("XDG_CACHE_HOME", scratch.Path().c_str(), 1);
+  const std::string folder = scratch.Path() + "/brimmel/gl-programs";
+
+  device = MakeDevice(kWidth, kHeight);  // nothing saved yet: every program is compiled, then saved
+  ASSERT_TRUE(device);
+  WorkCounts first;
+  const std::vector<uint32_t> compiled = DrawForms(first);
+  ASSERT_GE(first.programsBuilt, 2u);
+  EXPECT_EQ(first.programsCompiled, first.programsBuilt);
+  auto saved = Saved(folder);
+  ASSERT_EQ(saved.size(), first.programsBuilt);
+
+  device = MakeDevice(kWidth, kHeight);  // a later start reads them all
+  WorkCounts second;
+  EXPECT_EQ(DrawForms(second), compiled);
+  EXPECT_EQ(second.programsBuilt, first.programsBuilt);
+  EXPECT_EQ(second.programsCompiled, 0u);
+
+  // One file with a flipped byte in the binary, one cut short, one holding something else.
+  ASSERT_GE(saved.size(), 2u);
+  auto write = [](const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  };
+  std::vector<uint8_t> flipped = saved[0].second;
+  flipped[flipped.size() / 2 + 20] ^= 0x5A;
+  write(saved[0].first, flipped);
+  write(saved[1].first, std::vector<uint8_t>(saved[1].second.begin(), saved[1].second.begin() + 40));
+  for (size_t i = 2; i < saved.size(); ++i) write(saved[i].first, std::vector<uint8_t>(64, 0xFF));
+  device = MakeDevice(kWidth, kHeight);
+  WorkCounts damaged;
+  EXPECT_EQ(DrawForms(damaged), compiled);
+  EXPECT_EQ(damaged.programsCompiled, damaged.programsBuilt);
+  EXPECT_EQ(Saved(folder), saved);  // compiled and saved anew
+
+  device = MakeDevice(kWidth, kHeight);
+  WorkCounts repaired;
+  EXPECT_EQ(DrawForms(repaired), compiled);
+  EXPECT_EQ(repaired.programsCompiled, 0u);
+
+  device.reset();
+  if (before) {
+    setenv("XDG_CACHE_HOME", previous.c_str(), 1);
+  } else {
+    unsetenv("XDG_CACHE_HOME");
+  }
 }
 
 }  // namespace

@@ -1,4 +1,8 @@
 // Where pretransformed quads land and how blending, culling, depth, fill and alpha test treat them.
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "gfx/device_fixture.h"
 
 namespace gfxtest {
@@ -271,6 +275,81 @@ TEST_F(DeviceRasterTest, BuffersOutlivingTheirDeviceAreHarmless) {
   tex.reset();
   device = MakeDevice(kWidth, kHeight);
   ASSERT_TRUE(device);
+}
+
+// With its shortcuts on the device leaves out indexed draws whose vertices all lie beyond one
+// side of the view. Nothing that would show may go: squares across an edge or just inside it are
+// drawn, the picture is the plain device's, and a vertex buffer rewritten into view is drawn.
+TEST_F(DeviceRasterTest, DrawsBeyondTheViewAreLeftOutAndNothingElse) {
+  // Squares as (centre x, centre y, depth, half size, colour); the view is x, y in [-1, 1], depth
+  // 0..100.
+  struct Square {
+    float x, y, z, e;
+    uint32_t color;
+  };
+  const Square squares[] = {
+      {0.0f, 0.0f, 50, 0.3f, 0xFFFF0000},    // in view
+      {-1.5f, 0.0f, 50, 0.3f, 0xFF00FF00},   // left of it
+      {-1.1f, 0.5f, 50, 0.3f, 0xFF0000FF},   // across the left edge
+      {0.0f, -0.6f, 150, 0.3f, 0xFFFFFF00},  // beyond the far plane
+      {0.6f, 0.6f, -10, 0.3f, 0xFF00FFFF},   // before the near plane
+      {1.2f, -0.5f, 50, 0.24f, 0xFFFF00FF},  // its left edge a pixel inside the right side
+  };
+  const uint32_t n = sizeof squares / sizeof squares[0];
+  // Each in buffers of its own, as each model has.
+  std::vector<VertexBufferPtr> vbs;
+  std::vector<IndexBufferPtr> ibs;
+  auto place = [&](uint32_t i, const Square& q) {
+    auto* v = static_cast<ColorVertex*>(vbs[i]->Lock());
+    v[0] = {q.x - q.e, q.y + q.e, q.z, q.color};
+    v[1] = {q.x + q.e, q.y + q.e, q.z, q.color};
+    v[2] = {q.x + q.e, q.y - q.e, q.z, q.color};
+    v[3] = {q.x - q.e, q.y - q.e, q.z, q.color};
+    vbs[i]->Unlock();
+  };
+  for (uint32_t i = 0; i < n; ++i) {
+    vbs.push_back(device->CreateVertexBuffer(4, D3DFVF_XYZ | D3DFVF_DIFFUSE));
+    ibs.push_back(device->CreateIndexBuffer(6));
+    ASSERT_TRUE(vbs[i] && ibs[i]);
+    place(i, squares[i]);
+    const uint16_t quad[6] = {0, 1, 2, 0, 2, 3};
+    std::copy(quad, quad + 6, ibs[i]->Lock());
+    ibs[i]->Unlock();
+  }
+
+  auto scene = [&](bool shortcuts) {
+    device->SetShortcuts(shortcuts);
+    UseOrtho();
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device->CountWork(true);
+    device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    for (uint32_t i = 0; i < n; ++i) {
+      device->SetStreamSource(vbs[i].get());
+      device->SetIndices(ibs[i].get(), 0);
+      EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2), D3D_OK);
+    }
+    std::vector<uint32_t> picture;
+    uint32_t w = 0, h = 0;
+    EXPECT_TRUE(device->ReadBackBuffer(picture, w, h));
+    return std::make_pair(picture, device->TakeWorkCounts());
+  };
+  const auto [plain, plainCounts] = scene(false);
+  const auto [quick, quickCounts] = scene(true);
+  EXPECT_EQ(plainCounts.culledDraws, 0u);
+  EXPECT_EQ(quickCounts.culledDraws, 3u);
+  EXPECT_EQ(quickCounts.culledTriangles, 6u);
+  EXPECT_EQ(quick, plain);
+  // The square across the right side shows its column of pixels at the edge.
+  EXPECT_EQ(quick[48 * kWidth + kWidth - 1] & 0xFFFFFF, 0xFF00FFu);
+
+  // The square left of the view, moved into it.
+  place(1, {0.5f, -0.5f, 40, 0.2f, 0xFF00FF00});
+  const auto [moved, movedCounts] = scene(true);
+  EXPECT_EQ(movedCounts.culledDraws, 2u);
+  EXPECT_EQ(moved[48 * kWidth + 48] & 0xFFFFFF, 0x00FF00u);
+  device->SetStreamSource(nullptr);
+  device->SetIndices(nullptr, 0);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #if __has_include(<AL/alext.h>)
 #include <AL/alext.h>
+#include <AL/efx.h>
 #else
 #define ALC_CONNECTED 0x313
 #define ALC_FORMAT_CHANNELS_SOFT 0x1990

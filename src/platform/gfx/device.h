@@ -20,6 +20,11 @@ class CDevice;
 struct WorkCounts {
   uint64_t scenes = 0, draws = 0, triangles = 0, programChanges = 0, textureBinds = 0;
   uint64_t stateChanges = 0, uniformUploads = 0, fragments = 0;
+  // Shader programs made, and how many of those had to be compiled (the rest were saved ones).
+  uint64_t programsBuilt = 0, programsCompiled = 0;
+  // Indexed draws left out because all their vertices lie beyond one side of the view, and their
+  // triangles.
+  uint64_t culledDraws = 0, culledTriangles = 0;
 };
 
 // A managed-pool texture: survives Reset. Texels are 0xAARRGGBB.

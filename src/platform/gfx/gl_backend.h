@@ -1,7 +1,9 @@
 // What the device asks of the GL it runs on, answered once per back end: desktop GL 3.3 core
 // (gl_backend_desktop.cpp) or WebGL 2 / OpenGL ES 3.0 (gl_backend_es.cpp), chosen at build time.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/gfx/gl_api.h"
 
@@ -27,5 +29,13 @@ GLenum FragmentQueryTarget();
 uint64_t QueryResult(GLuint query);
 // Whether a buffer's contents can be read back; where not, buffers keep a copy in memory.
 bool BuffersReadable();
+// Linked programs saved as the driver's own binaries and given back later, which spares the
+// compiler (and the memory it keeps) on the next start. False where the GL has none (WebGL).
+bool ProgramBinaries();
+// Before linking: ask for the program's binary to be kept retrievable.
+void KeepProgramBinary(GLuint program);
+bool GetProgramBinary(GLuint program, std::vector<uint8_t>& data, uint32_t& format);
+// True when the driver took the binary and the program is linked.
+bool UseProgramBinary(GLuint program, uint32_t format, const uint8_t* data, size_t size);
 
 }  // namespace gfx::backend

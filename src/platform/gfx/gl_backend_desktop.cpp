@@ -62,4 +62,36 @@ uint64_t QueryResult(GLuint query) {
 
 bool BuffersReadable() { return true; }
 
+bool ProgramBinaries() {
+  if (epoxy_gl_version() < 41 && !epoxy_has_gl_extension("GL_ARB_get_program_binary")) return false;
+  GLint formats = 0;
+  glGetIntegerv(GL_NUM_PROGRAM_BINARY_FORMATS, &formats);
+  return formats > 0;
+}
+
+void KeepProgramBinary(GLuint program) {
+  glProgramParameteri(program, GL_PROGRAM_BINARY_RETRIEVABLE_HINT, GL_TRUE);
+}
+
+bool GetProgramBinary(GLuint program, std::vector<uint8_t>& data, uint32_t& format) {
+  GLint length = 0;
+  glGetProgramiv(program, GL_PROGRAM_BINARY_LENGTH, &length);
+  if (length <= 0) return false;
+  data.resize(static_cast<size_t>(length));
+  GLsizei written = 0;
+  GLenum f = 0;
+  glGetProgramBinary(program, length, &written, &f, data.data());
+  if (written <= 0) return false;
+  data.resize(static_cast<size_t>(written));
+  format = f;
+  return true;
+}
+
+bool UseProgramBinary(GLuint program, uint32_t format, const uint8_t* data, size_t size) {
+  glProgramBinary(program, format, data, static_cast<GLsizei>(size));
+  GLint linked = GL_FALSE;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  return linked == GL_TRUE;
+}
+
 }  // namespace gfx::backend

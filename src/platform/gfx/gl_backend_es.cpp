@@ -194,6 +194,11 @@ GLenum FragmentQueryTarget() { return 0; }
 uint64_t QueryResult(GLuint) { return 0; }
 // No mapping for reading in WebGL: a mapped range here is a fresh upload.
 bool BuffersReadable() { return false; }
+// WebGL hands out no program binaries.
+bool ProgramBinaries() { return false; }
+void KeepProgramBinary(GLuint) {}
+bool GetProgramBinary(GLuint, std::vector<uint8_t>&, uint32_t&) { return false; }
+bool UseProgramBinary(GLuint, uint32_t, const uint8_t*, size_t) { return false; }
 
 }  // namespace backend
 }  // namespace gfx

@@ -10,6 +10,7 @@
 #include "platform/gfx/png_writer.h"
 #include "platform/gfx/present_rect.h"
 #include "platform/os/sdl_internal.h"
+#include "platform/os/user_dirs.h"
 
 namespace gfx {
 
@@ -18,7 +19,9 @@ namespace {
 // D3D's pixel centres sit on integer coordinates, GL's half a pixel further on. Slightly less
 // than a half keeps integer-aligned edges off the sample points, so they rasterise exactly.
 constexpr float kPixelOffset = 63.0f / 128.0f;
-constexpr size_t kRingStart = 1u << 20;
+// A frame's memory draws (text, particles, gathered draws) take tens of kilobytes; the ring is
+// renewed when full, so a larger one only holds memory.
+constexpr size_t kRingStart = 256u << 10;
 constexpr uint32_t kRsLocalViewer = 52;
 constexpr uint32_t kRsTextureFactor = 60;
 constexpr uint32_t kRsDiffuseSource = 145, kRsSpecularSource = 146, kRsAmbientSource = 147,
@@ -281,7 +284,9 @@ std::unique_ptr<CGlDevice> CGlDevice::Make(SDL_Window* window, std::unique_ptr<C
   glBindSampler(0, 0);
   glBindSampler(1, 0);
   d->gl_ = GlShadow{};
-  d->shaders_ = std::make_unique<CShaderCache>(d->token_);
+  const std::string cache = os::CacheHome();
+  d->shaders_ =
+      std::make_unique<CShaderCache>(d->token_, cache.empty() ? cache : cache + "/brimmel/gl-programs");
   // A texture changing under gathered draws has them drawn first, with what they saw.
   d->token_->flushOwner = d.get();
   d->token_->flushPending = [](void* owner) { static_cast<CGlDevice*>(owner)->Flush(); };
@@ -1147,10 +1152,14 @@ bool CGlDevice::Prepare(uint32_t fvf, const Batch* batch) {
     }
   }
 
-  const size_t compiled = shaders_->CompiledCount();
+  const size_t built = shaders_->BuiltCount(), compiled = shaders_->CompiledCount();
   GlProgram* p = shaders_->Get(key);
   if (!p) return false;
-  if (shaders_->CompiledCount() != compiled) gl_.program = p->program.Id();  // building binds it
+  if (shaders_->BuiltCount() != built) {
+    gl_.program = p->program.Id();  // building binds it
+    ++counts_.programsBuilt;
+    counts_.programsCompiled += shaders_->CompiledCount() - compiled;
+  }
   if (gl_.program != p->program.Id()) {
     glUseProgram(p->program.Id());
     gl_.program = p->program.Id();
@@ -1285,6 +1294,40 @@ Result CGlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, c
   return D3D_OK;
 }
 
+// Whether every vertex an indexed draw can reach lies beyond one side of the view volume, so that
+// it cannot show: a box around them, transformed as the vertex shader does, has all its corners
+// outside the same clip plane (a linear bound holds for the whole box). The sides are widened by
+// two pixels for the half-pixel shift of D3D's pixel centres.
+bool CGlDevice::OutsideView(uint32_t fvf, uint32_t startIndex, uint32_t count) const {
+  if ((fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW) return false;
+  const uint32_t blend = rs_[D3DRS_VERTEXBLEND] <= D3DVBF_3WEIGHTS ? rs_[D3DRS_VERTEXBLEND] : 0;
+  if (std::min(blend, FvfBlendWeights(fvf)) != 0) return false;  // the vertices move
+  uint32_t low = 0, high = 0;
+  float box[6];
+  if (!indices_->IndexRange(startIndex, count, low, high) ||
+      !stream_->Bounds(baseVertex_ + low, baseVertex_ + high, box))
+    return false;
+  const Matrix m = gfxutil::MatrixMultiply(gfxutil::MatrixMultiply(world_[0], view_), projection_);
+  const float ex = 4.0f / static_cast<float>(std::max<uint32_t>(viewport_.Width, 1));
+  const float ey = 4.0f / static_cast<float>(std::max<uint32_t>(viewport_.Height, 1));
+  uint32_t outside = 0x3F;  // sides every corner so far lies beyond
+  for (int c = 0; c < 8 && outside != 0; ++c) {
+    const float p[3] = {box[(c & 1) ? 3 : 0], box[(c & 2) ? 4 : 1], box[(c & 4) ? 5 : 2]};
+    float clip[4];
+    for (int j = 0; j < 4; ++j) clip[j] = p[0] * m.m[0][j] + p[1] * m.m[1][j] + p[2] * m.m[2][j] + m.m[3][j];
+    const float w = clip[3], aw = std::fabs(w);
+    uint32_t beyond = 0;
+    if (clip[0] < -w - ex * aw) beyond |= 1;
+    if (clip[0] > w + ex * aw) beyond |= 2;
+    if (clip[1] < -w - ey * aw) beyond |= 4;
+    if (clip[1] > w + ey * aw) beyond |= 8;
+    if (clip[2] < -1e-5f * aw) beyond |= 16;
+    if (clip[2] > w + 1e-5f * aw) beyond |= 32;
+    outside &= beyond;
+  }
+  return outside != 0;
+}
+
 Result CGlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/, uint32_t /*numVertices*/,
                                        uint32_t startIndex, uint32_t primitiveCount) {
   GLenum mode;
@@ -1293,8 +1336,13 @@ Result CGlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/
   if (primitiveCount == 0) return D3D_OK;
   if (static_cast<uint64_t>(startIndex) + count > indices_->Count()) return D3DERR_INVALIDCALL;
   if (simulatedLost_ || contextReset_ || !drawing_) return D3D_OK;
-  Flush();
   const uint32_t fvf = stream_->Fvf();
+  if (shortcuts_ && (fvf & D3DFVF_POSITION_MASK) != 0 && OutsideView(fvf, startIndex, count)) {
+    ++counts_.culledDraws;
+    counts_.culledTriangles += primitiveCount;
+    return D3D_OK;
+  }
+  Flush();
   if (!Prepare(fvf)) return D3DERR_INVALIDCALL;
   BindAttributes(stream_->Name(), fvf, stream_->Stride());
   if (token_->elementBuffer != indices_->Name()) {

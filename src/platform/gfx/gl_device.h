@@ -144,6 +144,7 @@ class CGlDevice final : public CDevice {
   void SetBaseLevel(CGlTexture* texture) const;
   bool RingUpload(const void* data, size_t bytes, uint32_t stride, size_t& offset);
   bool StageReadsTexture() const;
+  bool OutsideView(uint32_t fvf, uint32_t startIndex, uint32_t count) const;
   bool Gather(const void* vertices, uint32_t count, uint32_t stride);
   void Flush();
   GLuint Sampler(bool lastLevelOnly);

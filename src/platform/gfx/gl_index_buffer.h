@@ -19,15 +19,20 @@ class CGlIndexBuffer final : public CIndexBuffer, public std::enable_shared_from
   const uint16_t* Data() const override { return Copy(); }
 
   GLuint Name() const { return buffer_.Id(); }
+  // The lowest and highest index among count indices from start, as of the last Unlock; false
+  // when not known.
+  bool IndexRange(uint32_t start, uint32_t count, uint32_t& low, uint32_t& high) const;
 
  private:
   uint16_t* Copy() const;
+  void MeasureRanges();
 
   uint32_t count_;
   ContextToken token_;
   mutable std::vector<uint16_t> data_;  // empty while only GL holds the indices
   bool zero_ = true;
   GlObject buffer_;
+  std::vector<uint16_t> chunkRanges_;  // lowest and highest index per run of kRangeChunk
 };
 
 }  // namespace gfx

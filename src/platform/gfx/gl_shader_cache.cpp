@@ -323,13 +323,38 @@ bool Compile(GLuint shader, const char* header, const char* body) {
 
 }  // namespace
 
-CShaderCache::CShaderCache(ContextToken token) : token_(std::move(token)) {}
+CShaderCache::CShaderCache(ContextToken token, std::string folder)
+    : token_(std::move(token)), store_(std::move(folder)) {}
 
 GlProgram* CShaderCache::Get(const ShaderKey& key) {
   const uint32_t i = key.Index();
   const auto found = programs_.find(i);
   if (found != programs_.end()) return found->second.get();
   return programs_.emplace(i, Build(key)).first->second.get();
+}
+
+bool CShaderCache::Link(GLuint id, const char* header, uint64_t savedKey) {
+  GlObject vs = GlObject::MakeShader(GL_VERTEX_SHADER, token_);
+  GlObject fs = GlObject::MakeShader(GL_FRAGMENT_SHADER, token_);
+  if (!Compile(vs.Id(), header, kVertexSource) || !Compile(fs.Id(), header, kFragmentSource)) return false;
+  ++compiled_;
+  glAttachShader(id, vs.Id());
+  glAttachShader(id, fs.Id());
+  glBindFragDataLocation(id, 0, "o_color");
+  store_.Prepare(id);
+  glLinkProgram(id);
+  glDetachShader(id, vs.Id());
+  glDetachShader(id, fs.Id());
+  GLint ok = 0;
+  glGetProgramiv(id, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    char log[2048];
+    glGetProgramInfoLog(id, sizeof log, nullptr, log);
+    SDL_Log("gfx: shader link failed: %s", log);
+    return false;
+  }
+  store_.Save(savedKey, id);
+  return true;
 }
 
 std::unique_ptr<GlProgram> CShaderCache::Build(const ShaderKey& key) {
@@ -343,26 +368,13 @@ std::unique_ptr<GlProgram> CShaderCache::Build(const ShaderKey& key) {
                 key.hasNormal ? 1 : 0,
                 key.blendCount, key.fogMode, key.textured ? 1 : 0, key.alphaTest ? 1 : 0,
                 key.flat ? "flat" : "", key.colorForm, key.alphaForm, key.specularForm, key.batched ? 1 : 0);
-  GlObject vs = GlObject::MakeShader(GL_VERTEX_SHADER, token_);
-  GlObject fs = GlObject::MakeShader(GL_FRAGMENT_SHADER, token_);
-  if (!Compile(vs.Id(), header, kVertexSource) || !Compile(fs.Id(), header, kFragmentSource)) return nullptr;
   auto p = std::make_unique<GlProgram>();
   p->program = GlObject::Make(GlKind::Program, token_);
   const GLuint id = p->program.Id();
-  glAttachShader(id, vs.Id());
-  glAttachShader(id, fs.Id());
-  glBindFragDataLocation(id, 0, "o_color");
-  glLinkProgram(id);
-  glDetachShader(id, vs.Id());
-  glDetachShader(id, fs.Id());
-  GLint ok = 0;
-  glGetProgramiv(id, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char log[2048];
-    glGetProgramInfoLog(id, sizeof log, nullptr, log);
-    SDL_Log("gfx: shader link failed: %s", log);
-    return nullptr;
-  }
+  const char* const parts[] = {header, kVertexSource, kFragmentSource};
+  const uint64_t savedKey = CProgramStore::Key(parts, 3);
+  if (!store_.Load(savedKey, id) && !Link(id, header, savedKey)) return nullptr;
+  ++built_;
   auto loc = [id](const char* name) { return glGetUniformLocation(id, name); };
   p->worldView = loc("u_worldView");
   p->normalMatrix = loc("u_normalMatrix");
@@ -397,7 +409,6 @@ std::unique_ptr<GlProgram> CShaderCache::Build(const ShaderKey& key) {
   glUseProgram(id);
   glUniform1i(loc("u_texture"), 0);
   if (key.batched) glUniform1i(loc("u_texture1"), 1);
-  ++compiled_;
   return p;
 }
 

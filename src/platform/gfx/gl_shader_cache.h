@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "platform/gfx/gl_object.h"
+#include "platform/gfx/gl_program_store.h"
 
 namespace gfx {
 
@@ -56,15 +57,22 @@ struct GlProgram {
 
 class CShaderCache {
  public:
-  explicit CShaderCache(ContextToken token);
-  // The program for the key, compiled on first use; nullptr when compiling failed (logged once).
+  // Programs are saved in and read from `folder` ("" for none).
+  CShaderCache(ContextToken token, std::string folder);
+  // The program for the key, compiled (or read from the saved ones) on first use; nullptr when
+  // compiling failed (logged once).
   GlProgram* Get(const ShaderKey& key);
+  // Programs made so far, and how many of them were compiled rather than read.
+  size_t BuiltCount() const { return built_; }
   size_t CompiledCount() const { return compiled_; }
 
  private:
   std::unique_ptr<GlProgram> Build(const ShaderKey& key);
+  bool Link(GLuint program, const char* header, uint64_t savedKey);
 
   ContextToken token_;
+  CProgramStore store_;
+  size_t built_ = 0;
   std::unordered_map<uint32_t, std::unique_ptr<GlProgram>> programs_;  // null: failed
   size_t compiled_ = 0;
 };

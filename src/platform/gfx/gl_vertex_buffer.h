@@ -22,9 +22,13 @@ class CGlVertexBuffer final : public CVertexBuffer, public std::enable_shared_fr
   const void* Data() const override { return Copy(); }
 
   GLuint Name() const { return buffer_.Id(); }
+  // The box around the positions of vertices first..last, as of the last Unlock: min x, y, z,
+  // max x, y, z. False when none is known (nothing unlocked yet, no untransformed position).
+  bool Bounds(uint32_t first, uint32_t last, float box[6]) const;
 
  private:
   unsigned char* Copy() const;
+  void MeasureBounds();
 
   uint32_t count_, fvf_, stride_;
   size_t size_;
@@ -32,6 +36,7 @@ class CGlVertexBuffer final : public CVertexBuffer, public std::enable_shared_fr
   mutable std::vector<unsigned char> data_;  // empty while only GL holds the vertices
   bool zero_ = true;                         // GL holds nothing but zeros yet
   GlObject buffer_;
+  std::vector<float> chunkBounds_;  // a box per run of kBoundsChunk vertices
 };
 
 }  // namespace gfx

@@ -48,6 +48,7 @@ std::string PicturesFromUserDirsFile(const std::string& file) {
 
 std::string ConfigHome() { return StripSlashes(XdgBase("XDG_CONFIG_HOME", ".config")); }
 std::string StateHome() { return StripSlashes(XdgBase("XDG_STATE_HOME", ".local/state")); }
+std::string CacheHome() { return StripSlashes(XdgBase("XDG_CACHE_HOME", ".cache")); }
 
 std::string PicturesDir() {
   std::string dir = Env("XDG_PICTURES_DIR");

@@ -11,6 +11,8 @@ namespace os {
 std::string ConfigHome();
 // $XDG_STATE_HOME, else ~/.local/state; "" when neither is known.
 std::string StateHome();
+// $XDG_CACHE_HOME, else ~/.cache; "" when neither is known.
+std::string CacheHome();
 // The user's pictures folder: $XDG_PICTURES_DIR, else the XDG_PICTURES_DIR line of
 // user-dirs.dirs in the config home; "" when none is set or it is the home folder itself
 // (which is how a disabled user folder is written).

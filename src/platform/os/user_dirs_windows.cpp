@@ -50,6 +50,8 @@ struct EnterProgramFolder {
 // The settings and log folders of a copy that is not run from a game folder.
 std::string ConfigHome() { return EnvFolder(L"APPDATA"); }
 std::string StateHome() { return EnvFolder(L"LOCALAPPDATA"); }
+// Caches (the compiled shader programs) belong to this machine, as LOCALAPPDATA does.
+std::string CacheHome() { return EnvFolder(L"LOCALAPPDATA"); }
 // Screenshots stay beside the log.
 std::string PicturesDir() { return {}; }
 

@@ -9,6 +9,9 @@ set -uo pipefail
 zip=$(realpath -m "$1")
 work=$(realpath -m "$2")
 wine=/usr/lib/wine/wine64
+# Wine hands the Linux environment to the program: SDL's Linux test drivers (offscreen, dummy)
+# would be asked for on Windows too, where the window and OpenGL come from Wine's own driver.
+unset SDL_VIDEODRIVER SDL_AUDIODRIVER
 export WINEPREFIX=${BRIMMEL_WINEPREFIX:-/var/cache/brimmel/windows/wineprefix}
 export WINEDEBUG=-all ALSOFT_DRIVERS=null
 
@@ -164,13 +167,14 @@ done
 [ -n "$own" ] || fail "F12 wrote no screenshot into the game folder"
 cp "$own" "$work/shots/4_f12.png"
 
-# Sixty a second is the pace: a second short of it by a frame or three happens on a busy machine,
-# a loop that runs free or waits a whole timer tick per frame does not come near it.
+# Sixty a second is the pace: the read-out's one-second windows give a frame or two either side
+# (more short on a busy machine), but a loop that runs free, or waits a whole 15.6 ms timer tick
+# per frame (64 a second), does not keep its middle second there.
 rates=$(grep -o '^FPS:[0-9]*' "$work/titles.txt" | cut -d: -f2 | sort -n)
-best=$(echo "$rates" | tail -1)
+middle=$(echo "$rates" | awk '{v[NR] = $1} END {if (NR) print v[int((NR + 1) / 2)]}')
 echo "read-outs seen (frames a second: count): $(echo "$rates" | uniq -c | awk '{printf "%s:%s ", $2, $1}')"
-[ -n "$best" ] && [ "$best" -ge 57 ] && [ "$best" -le 61 ] ||
-  fail "the read-out never came near 60 frames a second (best $best)"
+[ -n "$middle" ] && [ "$middle" -ge 57 ] && [ "$middle" -le 63 ] ||
+  fail "the read-out's middle second is not near 60 frames a second ($middle)"
 
 # Esc ends the game with exit status 0.
 press Escape

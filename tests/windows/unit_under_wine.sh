@@ -9,6 +9,9 @@ set -uo pipefail
 exe=$1
 linux=${2:-}
 skippable=${3:-}
+# Wine hands the Linux environment to the program: SDL's Linux test drivers (offscreen, dummy)
+# would be asked for on Windows too, where the window and OpenGL come from Wine's own driver.
+unset SDL_VIDEODRIVER SDL_AUDIODRIVER
 export WINEPREFIX=${BRIMMEL_WINEPREFIX:-/var/cache/brimmel/windows/wineprefix} WINEDEBUG=-all ALSOFT_DRIVERS=null
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT

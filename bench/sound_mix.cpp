@@ -60,7 +60,7 @@ int main() {
     constexpr int kFrames = 1800;  // 30 s of play
     const auto begin = std::chrono::steady_clock::now();
     for (int f = 0; f < kFrames; ++f) {
-      UpdateListener({static_cast<float>(f % 7), 1.5f, 0});
+      UpdateListener({static_cast<float>(f % 7), 1.5f, 0}, gfxutil::Matrix());
       if (f % 6 == 0) {
         body.position = {static_cast<float>(f % 11) - 5, 0, 3, 1};
         bank.PlaySE(body, f % 25);

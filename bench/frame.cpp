@@ -1,6 +1,6 @@
 // Whole-frame figures of the real stages: the scene frame (player step, world update, late update,
-// draw submission, present) of the home and forest stages on the null device and on the off-screen
-// GL target (llvmpipe here) at 640x480, as a share of the 16.67 ms frame (by the clock, and by the
+// draw submission, present) of the home and forest stages on the null device and on GL (llvmpipe
+// here) in an X window at 640x480, as a share of the 16.67 ms frame (by the clock, and by the
 // processor time of all threads); the load from entering a stage to the end of its first frame;
 // and the process's peak resident memory (saved shader programs and the driver's shader cache make
 // a second run's figure the one a player meets from then on). Runs in the game folder with its
@@ -29,6 +29,7 @@
 #include "support/headless_game.h"
 #include "support/null_device.h"
 #include "support/random_play.h"
+#include "x_window.h"
 
 namespace {
 
@@ -157,6 +158,7 @@ class CGameServices {
 }  // namespace
 
 int main(int argc, char** argv) {
+  RunInXWindow(argc, argv, "frame");
   const int frames = argc > 1 ? std::atoi(argv[1]) : 1200;
   // "frame N plain": the GL device without its shortcuts, for comparison.
   const bool plain = argc > 2 && std::string(argv[2]) == "plain";
@@ -187,7 +189,7 @@ int main(int argc, char** argv) {
   {
     CGameServices game(false, plain);
     if (!game.Ok()) {
-      std::fprintf(stderr, "frame: no off-screen GL device\n");
+      std::fprintf(stderr, "frame: no GL device in the X window\n");
       return 1;
     }
     std::vector<double> loads;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "x_window.h"
 #include "platform/audio/device.h"
 #include "platform/os/window.h"
 #include "scene/home_stage_scene.h"
@@ -67,18 +68,7 @@ double Percentile(std::vector<double> v, double p) {
 int main(int argc, char** argv) {
   if (argc > 1) g_run.seconds = std::max(2.0, std::atof(argv[1]));
   g_run.titleSeconds = g_run.seconds / 6;
-  // A real X window: under a private Xvfb unless this is already the child it started.
-  if (!std::getenv("BRIMMEL_PACING_CHILD")) {
-    setenv("BRIMMEL_PACING_CHILD", "1", 1);
-    std::vector<char*> args = {const_cast<char*>("xvfb-run"), const_cast<char*>("-a"),
-                               const_cast<char*>("-s"), const_cast<char*>("-screen 0 1024x768x24"), argv[0]};
-    for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-    args.push_back(nullptr);
-    execvp("xvfb-run", args.data());
-    std::fprintf(stderr, "pacing: xvfb-run could not be started\n");
-    return 1;
-  }
-  setenv("SDL_VIDEODRIVER", "x11", 1);
+  RunInXWindow(argc, argv, "pacing");
   // The mix is not listened to: a loopback device keeps a machine without sound from stopping
   // the run at the no-sound message.
   audio::SetOutput(audio::Output::kLoopback);

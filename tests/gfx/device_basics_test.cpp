@@ -274,6 +274,36 @@ TEST_F(DeviceTest, WindowedPresentKeepsTheAspectInAnyWindow) {
   EXPECT_EQ(at(w / 2, h / 4 - 2), 0u);
 }
 
+// A back buffer the size of the window is drawn in the window's own buffer on a software
+// rasteriser: the picture is still there to read after the present (F12 comes between frames),
+// and when the window shrinks under it the frame still shows, scaled, as do the next ones.
+TEST_F(DeviceTest, PictureOutlivesThePresentAndAWindowResize) {
+  device->CapturePresents(true);
+  device->Clear(D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  DrawRect(0, 0, kWidth / 2, kHeight, 0xFFFF0000);
+  ASSERT_EQ(device->Present(), D3D_OK);
+  Read();
+  EXPECT_EQ(pixels[0] & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(pixels.back() & 0xFFFFFF, 0x0000FFu);
+
+  ASSERT_TRUE(os::ResizeMainWindow(kWidth / 2, kHeight));
+  std::vector<uint32_t> shown;
+  uint32_t w = 0, h = 0;
+  for (const uint32_t color : {0xFF00FF00u, 0xFFFFFF00u}) {
+    device->Clear(D3DCLEAR_TARGET, color, 1.0f, 0);
+    ASSERT_EQ(device->Present(), D3D_OK);
+    ASSERT_TRUE(device->ReadLastPresent(shown, w, h));
+    ASSERT_EQ(w, kWidth / 2);
+    ASSERT_EQ(h, kHeight);
+    // A square picture in a tall window: bars above and below.
+    EXPECT_EQ(shown[(h / 2) * w + w / 2] & 0xFFFFFF, color & 0xFFFFFF);
+    EXPECT_EQ(shown[2 * w + w / 2] & 0xFFFFFF, 0u);
+    Read();
+    EXPECT_EQ(pixels[0] & 0xFFFFFF, color & 0xFFFFFF);
+  }
+  ASSERT_TRUE(os::ResizeMainWindow(kWidth, kHeight));
+}
+
 TEST_F(DeviceTest, ScreenshotWritesAPng) {
   device->Clear(D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0);
   const std::string path = std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/device_clear.png";

@@ -18,6 +18,9 @@ bool ContextUsable();
 // Switches clip-space depth to D3D's 0..1 where the GL can; false leaves GL's -1..1, which the
 // shaders then map to.
 bool EnableZeroToOneDepth();
+// Whether the window's own framebuffer has the depth and stencil a back buffer needs, so the
+// device may draw into it directly.
+bool WindowDepthStencil();
 // True when the context reports resets (a lost GPU) instead of failing silently.
 bool ContextIsRobust();
 GLenum GraphicsResetStatus();

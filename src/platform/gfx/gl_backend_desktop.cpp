@@ -23,6 +23,12 @@ void RequestPlainContext() {
 
 bool ContextUsable() { return epoxy_gl_version() >= 33; }
 
+bool WindowDepthStencil() {
+  int depth = 0, stencil = 0;
+  return SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth) == 0 && SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencil) == 0 &&
+         depth >= 24 && stencil >= 8;
+}
+
 bool EnableZeroToOneDepth() {
   if (epoxy_gl_version() < 45 && !epoxy_has_gl_extension("GL_ARB_clip_control")) return false;
   glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);

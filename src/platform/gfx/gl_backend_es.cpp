@@ -183,6 +183,8 @@ bool ContextUsable() {
 
 bool EnableZeroToOneDepth() { return false; }
 bool ContextIsRobust() { return false; }
+// The canvas's buffer is composited by the page; the device keeps its own.
+bool WindowDepthStencil() { return false; }
 GLenum GraphicsResetStatus() { return GL_NO_ERROR; }
 
 const char* ShaderPrelude() {

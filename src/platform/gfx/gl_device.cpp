@@ -247,6 +247,7 @@ std::unique_ptr<CGlDevice> CGlDevice::Make(SDL_Window* window, std::unique_ptr<C
   std::unique_ptr<CGlDevice> d(new CGlDevice(window, std::move(context), behaviorFlags));
   d->clipControl_ = backend::EnableZeroToOneDepth();
   d->robust_ = backend::ContextIsRobust();
+  d->software_ = SoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
   if (!d->CreateBackBuffer(pp)) return nullptr;
 
   d->vao_ = GlObject::Make(GlKind::VertexArray, d->token_);
@@ -329,6 +330,39 @@ bool CGlDevice::CreateBackBuffer(const PresentParameters& pp) {
   if (w == 0 || h == 0 || w > static_cast<uint32_t>(maxSize) || h > static_cast<uint32_t>(maxSize))
     return false;
 
+  const bool direct = WindowHoldsBackBuffer(pp, w, h);
+  if (direct) {
+    fbo_.Release();
+    colorBuffer_.Release();
+    depthBuffer_.Release();
+  } else if (!MakeOwnBackBuffer(w, h)) {
+    glBindFramebuffer(GL_FRAMEBUFFER, BackFramebuffer());
+    return false;
+  }
+  direct_ = direct;
+  glBindFramebuffer(GL_FRAMEBUFFER, BackFramebuffer());
+  bbWidth_ = w;
+  bbHeight_ = h;
+  pp_ = pp;
+  pp_.BackBufferWidth = w;
+  pp_.BackBufferHeight = h;
+  // Windowed presents are immediate in D3D8; full screen waits for the refresh unless told not to.
+  SDL_GL_SetSwapInterval(pp.Windowed || pp.FullScreen_PresentationInterval == 0x80000000u ? 0 : 1);
+  return true;
+}
+
+// A software rasteriser pays for the copy from our framebuffer to the window as for a whole
+// screen of drawing, and must finish the frame before it can start it; so when the window's
+// buffer matches the back buffer, it is drawn into directly. Only there: its back buffer keeps
+// the picture after a swap (a screenshot between frames reads it), which a GPU's need not.
+bool CGlDevice::WindowHoldsBackBuffer(const PresentParameters& pp, uint32_t w, uint32_t h) const {
+  if (!shortcuts_ || !software_ || pp.BackBufferFormat == D3DFMT_A8R8G8B8) return false;
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  return static_cast<uint32_t>(dw) == w && static_cast<uint32_t>(dh) == h && backend::WindowDepthStencil();
+}
+
+bool CGlDevice::MakeOwnBackBuffer(uint32_t w, uint32_t h) {
   GlObject color = GlObject::Make(GlKind::Renderbuffer, token_);
   glBindRenderbuffer(GL_RENDERBUFFER, color.Id());
   glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
@@ -340,20 +374,10 @@ bool CGlDevice::CreateBackBuffer(const PresentParameters& pp) {
   glBindFramebuffer(GL_FRAMEBUFFER, fbo.Id());
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color.Id());
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth.Id());
-  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo_.Id());
-    return false;
-  }
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
   fbo_ = std::move(fbo);
   colorBuffer_ = std::move(color);
   depthBuffer_ = std::move(depth);
-  bbWidth_ = w;
-  bbHeight_ = h;
-  pp_ = pp;
-  pp_.BackBufferWidth = w;
-  pp_.BackBufferHeight = h;
-  // Windowed presents are immediate in D3D8; full screen waits for the refresh unless told not to.
-  SDL_GL_SetSwapInterval(pp.Windowed || pp.FullScreen_PresentationInterval == 0x80000000u ? 0 : 1);
   return true;
 }
 
@@ -408,7 +432,7 @@ void CGlDevice::ResetState() {
   viewport_ = Viewport{0, 0, bbWidth_, bbHeight_, 0.0f, 1.0f};
   transformDirty_ = true;
   for (uint32_t g = 0; g < kGroupCount; ++g) Bump(static_cast<UniformGroup>(g));
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo_.Id());
+  glBindFramebuffer(GL_FRAMEBUFFER, BackFramebuffer());
 }
 
 void CGlDevice::GetDeviceCaps(Caps& caps) const {
@@ -483,6 +507,8 @@ void CGlDevice::SetShortcuts(bool on) {
   Flush();
   shortcuts_ = on;
   SetReorderOpaqueDraws(on);
+  // The window's buffer is one of the shortcuts; switching starts the back buffer anew.
+  if (!contextReset_ && direct_ != WindowHoldsBackBuffer(pp_, bbWidth_, bbHeight_)) CreateBackBuffer(pp_);
 }
 
 void CGlDevice::SetGlViewport(GLint x, GLint y, GLint w, GLint h) {
@@ -501,7 +527,7 @@ Result CGlDevice::Clear(uint32_t flags, Color color, float z, uint32_t stencil) 
   // D3D drops work on a lost device quietly.
   if (simulatedLost_ || contextReset_ || !drawing_) return D3D_OK;
   Flush();
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo_.Id());
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, BackFramebuffer());
   // D3D clears the viewport's rectangle only.
   const GLint x = static_cast<GLint>(viewport_.X);
   const GLint y = static_cast<GLint>(bbHeight_ - viewport_.Y - viewport_.Height);
@@ -544,6 +570,28 @@ Result CGlDevice::Present() {
   if (!drawing_) return D3D_OK;
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  if (direct_ && (static_cast<uint32_t>(dw) != bbWidth_ || static_cast<uint32_t>(dh) != bbHeight_)) {
+    // The window changed size under the back buffer: the frame moves into a framebuffer of our
+    // own, which is scaled to the window from now on.
+    if (!MakeOwnBackBuffer(bbWidth_, bbHeight_)) return D3D_OK;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo_.Id());
+    if (gl_.scissor) {
+      glDisable(GL_SCISSOR_TEST);
+      gl_.scissor = false;
+    }
+    glBlitFramebuffer(0, 0, static_cast<GLint>(bbWidth_), static_cast<GLint>(bbHeight_), 0, 0,
+                      static_cast<GLint>(bbWidth_), static_cast<GLint>(bbHeight_), GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    direct_ = false;
+  }
+  if (direct_) {
+    if (capture_ && ReadFramebuffer(0, dw, dh, presented_)) {
+      presentedWidth_ = static_cast<uint32_t>(dw);
+      presentedHeight_ = static_cast<uint32_t>(dh);
+    }
+    SDL_GL_SwapWindow(window_);
+    return D3D_OK;
+  }
   const PresentRect r = ComputePresentRect(bbWidth_, bbHeight_, dw, dh);
   if (gl_.scissor) {
     glDisable(GL_SCISSOR_TEST);
@@ -1396,13 +1444,13 @@ bool CGlDevice::ReadFramebuffer(GLuint fbo, int width, int height, std::vector<u
                      argb.begin() + static_cast<ptrdiff_t>(y + 1) * width,
                      argb.begin() + static_cast<ptrdiff_t>(height - 1 - y) * width);
   }
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_.Id());
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, BackFramebuffer());
   return glGetError() == GL_NO_ERROR;
 }
 
 bool CGlDevice::ReadBackBuffer(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) {
   Flush();
-  if (!ReadFramebuffer(fbo_.Id(), static_cast<int>(bbWidth_), static_cast<int>(bbHeight_), argb))
+  if (!ReadFramebuffer(BackFramebuffer(), static_cast<int>(bbWidth_), static_cast<int>(bbHeight_), argb))
     return false;
   // Formats without alpha read as opaque.
   if (pp_.BackBufferFormat != D3DFMT_A8R8G8B8) {

@@ -134,6 +134,10 @@ class CGlDevice final : public CDevice {
 
   CGlDevice(SDL_Window* window, std::unique_ptr<CGlContext> context, uint32_t behaviorFlags);
   bool CreateBackBuffer(const PresentParameters& pp);
+  bool MakeOwnBackBuffer(uint32_t w, uint32_t h);
+  bool WindowHoldsBackBuffer(const PresentParameters& pp, uint32_t w, uint32_t h) const;
+  // Where the back buffer lives: the window's own framebuffer, or ours.
+  GLuint BackFramebuffer() const { return direct_ ? 0 : fbo_.Id(); }
   void ResetState();
   bool Prepare(uint32_t fvf, const Batch* batch = nullptr);
   void BindAttributes(GLuint buffer, uint32_t fvf, uint32_t stride, bool slot = false);
@@ -162,7 +166,8 @@ class CGlDevice final : public CDevice {
   uint32_t behaviorFlags_;
   PresentParameters pp_;
   uint32_t bbWidth_ = 0, bbHeight_ = 0;
-  bool clipControl_ = false, robust_ = false;
+  bool clipControl_ = false, robust_ = false, software_ = false;
+  bool direct_ = false;  // drawing straight into the window's back buffer
   GlObject fbo_, colorBuffer_, depthBuffer_, vao_, ring_;
   size_t ringSize_ = 0, ringOffset_ = 0;
   std::unique_ptr<CShaderCache> shaders_;

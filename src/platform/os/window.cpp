@@ -155,6 +155,10 @@ bool CreateMainWindow(const char* title, int width, int height, bool windowed) {
   windowed = true;
 #else
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
+  // The window's own buffer gets a depth and stencil buffer like the back buffer's, so that the
+  // graphics device can draw into it directly (its visual is chosen here, with the window).
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
 #endif
   const int clientW = width > 0 ? width : 1, clientH = height > 0 ? height : 1;
   int w = clientW, h = clientH;

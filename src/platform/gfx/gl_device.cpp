@@ -570,50 +570,38 @@ Result CGlDevice::Present() {
   if (!drawing_) return D3D_OK;
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  if (gl_.scissor) {
+    glDisable(GL_SCISSOR_TEST);
+    gl_.scissor = false;
+  }
   if (direct_ && (static_cast<uint32_t>(dw) != bbWidth_ || static_cast<uint32_t>(dh) != bbHeight_)) {
     // The window changed size under the back buffer: the frame moves into a framebuffer of our
     // own, which is scaled to the window from now on.
     if (!MakeOwnBackBuffer(bbWidth_, bbHeight_)) return D3D_OK;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo_.Id());
-    if (gl_.scissor) {
-      glDisable(GL_SCISSOR_TEST);
-      gl_.scissor = false;
-    }
     glBlitFramebuffer(0, 0, static_cast<GLint>(bbWidth_), static_cast<GLint>(bbHeight_), 0, 0,
                       static_cast<GLint>(bbWidth_), static_cast<GLint>(bbHeight_), GL_COLOR_BUFFER_BIT, GL_NEAREST);
     direct_ = false;
   }
-  if (direct_) {
-    if (capture_ && ReadFramebuffer(0, dw, dh, presented_)) {
-      presentedWidth_ = static_cast<uint32_t>(dw);
-      presentedHeight_ = static_cast<uint32_t>(dh);
+  if (!direct_) {
+    const PresentRect r = ComputePresentRect(bbWidth_, bbHeight_, dw, dh);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_.Id());
+    if (r.width != dw || r.height != dh) {
+      glClearColor(0, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT);
     }
-    SDL_GL_SwapWindow(window_);
-    return D3D_OK;
+    const bool sameSize = r.width == static_cast<int>(bbWidth_) && r.height == static_cast<int>(bbHeight_);
+    glBlitFramebuffer(0, 0, static_cast<GLint>(bbWidth_), static_cast<GLint>(bbHeight_), r.x, r.y,
+                      r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
   }
-  const PresentRect r = ComputePresentRect(bbWidth_, bbHeight_, dw, dh);
-  if (gl_.scissor) {
-    glDisable(GL_SCISSOR_TEST);
-    gl_.scissor = false;
-  }
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_.Id());
-  if (r.width != dw || r.height != dh) {
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-  }
-  const bool sameSize = r.width == static_cast<int>(bbWidth_) && r.height == static_cast<int>(bbHeight_);
-  glBlitFramebuffer(0, 0, static_cast<GLint>(bbWidth_), static_cast<GLint>(bbHeight_), r.x, r.y,
-                    r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
-  if (capture_ && dw > 0 && dh > 0) {
-    if (ReadFramebuffer(0, dw, dh, presented_)) {
-      presentedWidth_ = static_cast<uint32_t>(dw);
-      presentedHeight_ = static_cast<uint32_t>(dh);
-    }
+  if (capture_ && dw > 0 && dh > 0 && ReadFramebuffer(0, dw, dh, presented_)) {
+    presentedWidth_ = static_cast<uint32_t>(dw);
+    presentedHeight_ = static_cast<uint32_t>(dh);
   }
   SDL_GL_SwapWindow(window_);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo_.Id());
+  glBindFramebuffer(GL_FRAMEBUFFER, BackFramebuffer());
   return D3D_OK;
 }
 

@@ -1,5 +1,6 @@
 #include "scene/scene_manager.h"
 
+#include "platform/os/system_info.h"
 #include "scene/forest_stage_scene.h"
 #include "scene/home_stage_scene.h"
 #include "scene/scene.h"
@@ -44,9 +45,11 @@ CSceneManager::~CSceneManager() {
 }
 
 void CSceneManager::Switch() {
+  os::SetLoading(true);
   if (current_) current_->Leave();
   current_ = next_;
   if (current_) current_->Enter();
+  os::SetLoading(false);
 }
 
 void CSceneManager::Frame() {

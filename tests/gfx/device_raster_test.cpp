@@ -278,8 +278,9 @@ TEST_F(DeviceRasterTest, BuffersOutlivingTheirDeviceAreHarmless) {
 }
 
 // With its shortcuts on the device leaves out indexed draws whose vertices all lie beyond one
-// side of the view. Nothing that would show may go: squares across an edge or just inside it are
-// drawn, the picture is the plain device's, and a vertex buffer rewritten into view is drawn.
+// side of the view, and the pieces of a long triangle list that do. Nothing that would show may
+// go: squares across an edge or just inside it are drawn, the picture is the plain device's, and a
+// vertex buffer rewritten into view is drawn.
 TEST_F(DeviceRasterTest, DrawsBeyondTheViewAreLeftOutAndNothingElse) {
   // Squares as (centre x, centre y, depth, half size, colour); the view is x, y in [-1, 1], depth
   // 0..100.
@@ -316,6 +317,23 @@ TEST_F(DeviceRasterTest, DrawsBeyondTheViewAreLeftOutAndNothingElse) {
     std::copy(quad, quad + 6, ibs[i]->Lock());
     ibs[i]->Unlock();
   }
+  // A row of 48 small squares in one list, from far left of the view into it: its first 16
+  // squares (32 triangles) lie beyond the left side, the next 16 cross it.
+  constexpr uint16_t kRow = 48;
+  auto rowVb = device->CreateVertexBuffer(kRow * 4, D3DFVF_XYZ | D3DFVF_DIFFUSE);
+  auto rowIb = device->CreateIndexBuffer(kRow * 6);
+  ASSERT_TRUE(rowVb && rowIb);
+  auto* rv = static_cast<ColorVertex*>(rowVb->Lock());
+  uint16_t* ri = rowIb->Lock();
+  for (uint16_t k = 0; k < kRow; ++k) {
+    const float x = -4.0f + 0.1f * k, y = 0.8f;
+    for (int c = 0; c < 4; ++c)
+      rv[k * 4 + c] = {x + ((c == 1 || c == 2) ? 0.04f : -0.04f), y + (c < 2 ? 0.04f : -0.04f), 30, 0xFFFFFFFF};
+    const uint16_t quad[6] = {0, 1, 2, 0, 2, 3};
+    for (int c = 0; c < 6; ++c) ri[k * 6 + c] = static_cast<uint16_t>(k * 4 + quad[c]);
+  }
+  rowVb->Unlock();
+  rowIb->Unlock();
 
   auto scene = [&](bool shortcuts) {
     device->SetShortcuts(shortcuts);
@@ -329,6 +347,9 @@ TEST_F(DeviceRasterTest, DrawsBeyondTheViewAreLeftOutAndNothingElse) {
       device->SetIndices(ibs[i].get(), 0);
       EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2), D3D_OK);
     }
+    device->SetStreamSource(rowVb.get());
+    device->SetIndices(rowIb.get(), 0);
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kRow * 4, 0, kRow * 2), D3D_OK);
     std::vector<uint32_t> picture;
     uint32_t w = 0, h = 0;
     EXPECT_TRUE(device->ReadBackBuffer(picture, w, h));
@@ -338,8 +359,9 @@ TEST_F(DeviceRasterTest, DrawsBeyondTheViewAreLeftOutAndNothingElse) {
   const auto [quick, quickCounts] = scene(true);
   EXPECT_EQ(plainCounts.culledDraws, 0u);
   EXPECT_EQ(quickCounts.culledDraws, 3u);
-  EXPECT_EQ(quickCounts.culledTriangles, 6u);
+  EXPECT_EQ(quickCounts.culledTriangles, 6u + 32u);
   EXPECT_EQ(quick, plain);
+  EXPECT_EQ(quick[6 * kWidth + kWidth / 2 + 3] & 0xFFFFFF, 0xFFFFFFu);  // the row shows
   // The square across the right side shows its column of pixels at the edge.
   EXPECT_EQ(quick[48 * kWidth + kWidth - 1] & 0xFFFFFF, 0xFF00FFu);
 

@@ -1330,20 +1330,10 @@ Result CGlDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, c
   return D3D_OK;
 }
 
-// Whether every vertex an indexed draw can reach lies beyond one side of the view volume, so that
-// it cannot show: a box around them, transformed as the vertex shader does, has all its corners
-// outside the same clip plane (a linear bound holds for the whole box). The sides are widened by
-// two pixels for the half-pixel shift of D3D's pixel centres.
-bool CGlDevice::OutsideView(uint32_t fvf, uint32_t startIndex, uint32_t count) const {
-  if ((fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW) return false;
-  const uint32_t blend = rs_[D3DRS_VERTEXBLEND] <= D3DVBF_3WEIGHTS ? rs_[D3DRS_VERTEXBLEND] : 0;
-  if (std::min(blend, FvfBlendWeights(fvf)) != 0) return false;  // the vertices move
-  uint32_t low = 0, high = 0;
-  float box[6];
-  if (!indices_->IndexRange(startIndex, count, low, high) ||
-      !stream_->Bounds(baseVertex_ + low, baseVertex_ + high, box))
-    return false;
-  const Matrix m = gfxutil::MatrixMultiply(gfxutil::MatrixMultiply(world_[0], view_), projection_);
+// Whether a box of untransformed positions, transformed as the vertex shader does, has all its
+// corners beyond the same side of the view volume (a linear bound holds for the whole box). The
+// sides are widened by two pixels for the half-pixel shift of D3D's pixel centres.
+bool CGlDevice::BoxOutsideView(const Matrix& m, const float box[6]) const {
   const float ex = 4.0f / static_cast<float>(std::max<uint32_t>(viewport_.Width, 1));
   const float ey = 4.0f / static_cast<float>(std::max<uint32_t>(viewport_.Height, 1));
   uint32_t outside = 0x3F;  // sides every corner so far lies beyond
@@ -1364,6 +1354,42 @@ bool CGlDevice::OutsideView(uint32_t fvf, uint32_t startIndex, uint32_t count) c
   return outside != 0;
 }
 
+// Plans an indexed draw as the runs of its range that can show. With the shortcuts on, a draw
+// whose vertices all lie beyond one side of the view is left out, and a large triangle list is
+// looked at in pieces, each left out on the same test: a stage's ground or a room is mostly out of
+// sight, and the renderer would transform and clip all of it. Positions the vertex shader moves
+// (vertex blending) or does not know (pretransformed) are drawn whole.
+void CGlDevice::PlanIndexedDraw(uint32_t fvf, GLenum mode, uint32_t startIndex, uint32_t count) {
+  runs_.assign(1, {startIndex, count});
+  const uint32_t position = fvf & D3DFVF_POSITION_MASK;
+  const uint32_t blend = rs_[D3DRS_VERTEXBLEND] <= D3DVBF_3WEIGHTS ? rs_[D3DRS_VERTEXBLEND] : 0;
+  if (!shortcuts_ || position == 0 || position == D3DFVF_XYZRHW || std::min(blend, FvfBlendWeights(fvf)) != 0)
+    return;
+  const Matrix m = gfxutil::MatrixMultiply(gfxutil::MatrixMultiply(world_[0], view_), projection_);
+  bool known = false;
+  auto outside = [&](uint32_t first, uint32_t n) {
+    uint32_t low = 0, high = 0;
+    float box[6];
+    known = indices_->IndexRange(first, n, low, high) && stream_->Bounds(baseVertex_ + low, baseVertex_ + high, box);
+    return known && BoxOutsideView(m, box);
+  };
+  if (outside(startIndex, count)) {
+    runs_.clear();
+    return;
+  }
+  if (!known || mode != GL_TRIANGLES || count < 2 * kCullPiece) return;
+  runs_.clear();
+  for (uint32_t first = startIndex; first < startIndex + count; first += kCullPiece) {
+    const uint32_t n = std::min(kCullPiece, startIndex + count - first);
+    if (outside(first, n)) continue;
+    if (!runs_.empty() && runs_.back().start + runs_.back().count == first) {
+      runs_.back().count += n;
+    } else {
+      runs_.push_back({first, n});
+    }
+  }
+}
+
 Result CGlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/, uint32_t /*numVertices*/,
                                        uint32_t startIndex, uint32_t primitiveCount) {
   GLenum mode;
@@ -1373,10 +1399,15 @@ Result CGlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/
   if (static_cast<uint64_t>(startIndex) + count > indices_->Count()) return D3DERR_INVALIDCALL;
   if (simulatedLost_ || contextReset_ || !drawing_) return D3D_OK;
   const uint32_t fvf = stream_->Fvf();
-  if (shortcuts_ && (fvf & D3DFVF_POSITION_MASK) != 0 && OutsideView(fvf, startIndex, count)) {
-    ++counts_.culledDraws;
-    counts_.culledTriangles += primitiveCount;
-    return D3D_OK;
+  PlanIndexedDraw(fvf, mode, startIndex, count);
+  uint32_t shown = 0;
+  for (const IndexRun& r : runs_) shown += r.count;
+  if (shown < count) {
+    counts_.culledTriangles += primitiveCount - shown / 3;
+    if (shown == 0) {
+      ++counts_.culledDraws;
+      return D3D_OK;
+    }
   }
   Flush();
   if (!Prepare(fvf)) return D3DERR_INVALIDCALL;
@@ -1385,10 +1416,12 @@ Result CGlDevice::DrawIndexedPrimitive(PrimitiveType type, uint32_t /*minIndex*/
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_->Name());
     token_->elementBuffer = indices_->Name();
   }
-  glDrawElementsBaseVertex(mode, static_cast<GLsizei>(count), GL_UNSIGNED_SHORT,
-                           reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * 2),
-                           static_cast<GLint>(baseVertex_));
-  CountDraw(mode, count);
+  for (const IndexRun& r : runs_) {
+    glDrawElementsBaseVertex(mode, static_cast<GLsizei>(r.count), GL_UNSIGNED_SHORT,
+                             reinterpret_cast<const void*>(static_cast<uintptr_t>(r.start) * 2),
+                             static_cast<GLint>(baseVertex_));
+  }
+  CountDraw(mode, shown);
   return D3D_OK;
 }
 

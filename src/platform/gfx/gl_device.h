@@ -148,7 +148,8 @@ class CGlDevice final : public CDevice {
   void SetBaseLevel(CGlTexture* texture) const;
   bool RingUpload(const void* data, size_t bytes, uint32_t stride, size_t& offset);
   bool StageReadsTexture() const;
-  bool OutsideView(uint32_t fvf, uint32_t startIndex, uint32_t count) const;
+  bool BoxOutsideView(const Matrix& m, const float box[6]) const;
+  void PlanIndexedDraw(uint32_t fvf, GLenum mode, uint32_t startIndex, uint32_t count);
   bool Gather(const void* vertices, uint32_t count, uint32_t stride);
   void Flush();
   GLuint Sampler(bool lastLevelOnly);
@@ -211,6 +212,13 @@ class CGlDevice final : public CDevice {
 
   // counting and shortcuts
   WorkCounts counts_;
+  // Indices per piece a large triangle list is culled by: 32 triangles, two of the index
+  // buffer's measured runs of indices.
+  static constexpr uint32_t kCullPiece = 96;
+  struct IndexRun {
+    uint32_t start, count;
+  };
+  std::vector<IndexRun> runs_;  // what of the current indexed draw goes to GL
   bool drawing_ = true;
   bool countFragments_ = false, fragmentQueryOpen_ = false;
   GLenum fragmentQueryTarget_ = 0;

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace os {
 
@@ -18,6 +21,16 @@ uint64_t AvailablePhysicalMemory() {
   }
   std::fclose(f);
   return static_cast<uint64_t>(kb) * 1024u;
+}
+
+void SetLoading(bool loading) {
+#if defined(__GLIBC__)
+  // Fixed thresholds, just above 64 KB so that llvmpipe's 64 KB scene blocks come from the heap.
+  mallopt(M_MMAP_THRESHOLD, 72 * 1024);
+  mallopt(M_TRIM_THRESHOLD, loading ? 72 * 1024 : 4 * 1024 * 1024);
+#else
+  (void)loading;
+#endif
 }
 
 }  // namespace os

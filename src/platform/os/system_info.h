@@ -6,4 +6,11 @@ namespace os {
 // Physical memory that can still be handed out, in bytes (the kernel's MemAvailable).
 uint64_t AvailablePhysicalMemory();
 
+// How the heap treats freed memory. While loading (from InitSystem on), blocks that loads free
+// (meshes, decoded images, shader compiles) go back to the system, which keeps the peak resident
+// size down. While playing, the heap keeps a few megabytes freed at its top: a software renderer
+// allocates and frees its per-frame blocks, and returning them made every frame fault its pages
+// back in.
+void SetLoading(bool loading);
+
 }  // namespace os

@@ -12,4 +12,6 @@ uint64_t AvailablePhysicalMemory() {
   return status.ullAvailPhys;
 }
 
+void SetLoading(bool) {}
+
 }  // namespace os

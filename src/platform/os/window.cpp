@@ -1,9 +1,6 @@
 #include "platform/os/window.h"
 
 #include <SDL.h>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +8,7 @@
 #include <mutex>
 
 #include "platform/os/sdl_internal.h"
+#include "platform/os/system_info.h"
 
 namespace os {
 namespace {
@@ -95,14 +93,7 @@ SDL_Window* MainWindow() { return W().window; }
 
 bool InitSystem() {
   if (W().sdlUp) return true;
-#if defined(__GLIBC__)
-  // Stage loads allocate and free large blocks (meshes, decoded images, a software renderer's
-  // textures and shader compiles); fixed thresholds hand them back to the system instead of
-  // letting the heap keep them, which lowers the peak resident size by several megabytes. Just
-  // above 64 KB, so that llvmpipe's per-frame 64 KB scene blocks stay in the heap.
-  mallopt(M_MMAP_THRESHOLD, 72 * 1024);
-  mallopt(M_TRIM_THRESHOLD, 72 * 1024);
-#endif
+  SetLoading(true);
   SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, W().quitOnSignals ? "0" : "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {

@@ -13,7 +13,13 @@ class CRealClock : public IClock {
     return static_cast<uint32_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
   }
-  void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+  // Windows' Sleep wakes on the clock's tick, so a pacing loop that sleeps and reads the clock
+  // goes on as the millisecond turns. Sleeping for a millisecond from now instead woke up to a
+  // millisecond after the turn, and that lateness varied from frame to frame.
+  void Sleep(uint32_t ms) override {
+    using namespace std::chrono;
+    std::this_thread::sleep_until(time_point_cast<milliseconds>(steady_clock::now()) + milliseconds(ms));
+  }
 };
 
 CRealClock g_realClock;

@@ -63,4 +63,5 @@ class CBsp {
  private:
   boost::shared_ptr<CMesh> mesh_;
   boost::shared_ptr<CBspUnit> bounds_;
+  std::vector<uint32_t> smallestFirst_;  // subset indices by their bounding radius
 };

@@ -1,9 +1,6 @@
 #include "world/bsp.h"
 
-#include <algorithm>
-
 #include "app/graphics.h"
-#include "platform/gfx/draw_order.h"
 #include "resource/mesh.h"
 #include "resource/resource_cache.h"
 #include "world/bsp_unit.h"
@@ -53,15 +50,6 @@ CBsp::CBsp(const std::string& fileName) : mesh_(new CMesh(fileName)) {
   CollisionMeshData data;
   if (mesh_->GetMesh()) CollisionMeshFromMesh(*mesh_->GetMesh(), data);
   bounds_.reset(new CBspUnit(data));
-  // As with the pieces of the list, a piece's ground is its largest subset: drawn after its walls
-  // and fixtures, the parts they hide are rejected by the depth test rather than shaded twice.
-  for (uint32_t i = 0; i < mesh_->GetGroupCount(); ++i) smallestFirst_.push_back(i);
-  std::stable_sort(smallestFirst_.begin(), smallestFirst_.end(), [this](uint32_t a, uint32_t b) {
-    const int32_t n = bounds_->SubsetCount();
-    const float ra = static_cast<int32_t>(a) < n ? bounds_->Subset(static_cast<int32_t>(a)).radius : 0.0f;
-    const float rb = static_cast<int32_t>(b) < n ? bounds_->Subset(static_cast<int32_t>(b)).radius : 0.0f;
-    return ra < rb;
-  });
 }
 
 CBsp::~CBsp() = default;
@@ -77,16 +65,17 @@ int32_t CBsp::DrawSubset(uint32_t index, const BspView& view) {
   return kSubsetDrawn;
 }
 
-void CBsp::DrawOpaque(const BspView& view) {
+void CBsp::BeginOpaque() {
   gfx::CDevice* device = app::GetDevice();
   if (!device) return;
   device->SetTransform(gfx::D3DTS_WORLD, body.world);
   device->SetRenderState(gfx::D3DRS_ALPHABLENDENABLE, 0);
-  if (gfx::ReorderOpaqueDraws()) {
-    for (uint32_t i : smallestFirst_) DrawSubset(i, view);
-  } else {
-    for (uint32_t i = 0; i < mesh_->GetGroupCount(); ++i) DrawSubset(i, view);
-  }
+}
+
+void CBsp::DrawOpaque(const BspView& view) {
+  if (!app::GetDevice()) return;
+  BeginOpaque();
+  for (uint32_t i = 0; i < mesh_->GetGroupCount(); ++i) DrawSubset(i, view);
 }
 
 void CBsp::DrawTranslucent(const BspView& view) {

@@ -51,6 +51,9 @@ class CBsp {
   // 1 drawn, 0 beyond the view distance, -2 off screen.
   int32_t DrawSubset(uint32_t index, const BspView& view);
   void DrawOpaque(const BspView& view);
+  // The opaque pass's set-up of this piece (its world transform, blending off), for drawing its
+  // subsets one by one.
+  void BeginOpaque();
   // Draws only subsets whose type is above 6; leaves blending and lighting on.
   void DrawTranslucent(const BspView& view);
 
@@ -63,5 +66,4 @@ class CBsp {
  private:
   boost::shared_ptr<CMesh> mesh_;
   boost::shared_ptr<CBspUnit> bounds_;
-  std::vector<uint32_t> smallestFirst_;  // subset indices by their bounding radius
 };

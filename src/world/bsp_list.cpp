@@ -5,19 +5,8 @@
 
 #include "app/graphics.h"
 #include "platform/gfx/draw_order.h"
+#include "resource/mesh.h"
 #include "world/bsp_unit.h"
-
-namespace {
-
-// The radius of a piece's largest subset.
-float Extent(const CBsp& piece) {
-  float extent = 0.0f;
-  const CBspUnit& bounds = *piece.Bounds();
-  for (int32_t i = 0; i < bounds.SubsetCount(); ++i) extent = std::max(extent, bounds.Subset(i).radius);
-  return extent;
-}
-
-}  // namespace
 
 CBspList* g_bspList = nullptr;
 
@@ -27,11 +16,20 @@ CBspList::CBspList(const std::list<std::string>& fileNames) {
     pieces_.push_back(boost::shared_ptr<CBsp>(new CBsp(name)));
     ++count_;
   }
-  // Opaque pieces hide one another through the depth test alone, so their order is not seen. The
-  // ground that holds the rest covers most of the screen: drawn last, the rasteriser rejects what
-  // what stands in front of it hides instead of shading it twice.
-  std::vector<std::pair<float, CBsp*>> sized;
-  for (const auto& piece : pieces_) sized.emplace_back(Extent(*piece), piece.get());
+  // Opaque subsets hide one another through the depth test alone, so their order is not seen.
+  // The ground that holds the rest is the largest: drawn after the walls, trees and fixtures that
+  // stand on it, the rasteriser rejects what they hide instead of shading it twice.
+  std::vector<std::pair<float, std::pair<CBsp*, uint32_t>>> sized;
+  for (const auto& piece : pieces_) {
+    const CBspUnit& bounds = *piece->Bounds();
+    const uint32_t groups = piece->Mesh() ? piece->Mesh()->GetGroupCount() : 0;
+    for (uint32_t i = 0; i < groups; ++i) {
+      const float radius = static_cast<int32_t>(i) < bounds.SubsetCount()
+                               ? bounds.Subset(static_cast<int32_t>(i)).radius
+                               : 0.0f;
+      sized.push_back({radius, {piece.get(), i}});
+    }
+  }
   std::stable_sort(sized.begin(), sized.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   for (const auto& entry : sized) smallestFirst_.push_back(entry.second);
@@ -56,7 +54,12 @@ void CBspList::DrawOpaque(const BspView& view) {
   device->SetTextureStageState(0, gfx::D3DTSS_MAGFILTER, gfx::D3DTEXF_LINEAR);
   device->SetTextureStageState(0, gfx::D3DTSS_MIPFILTER, gfx::D3DTEXF_LINEAR);
   if (gfx::ReorderOpaqueDraws()) {
-    for (CBsp* piece : smallestFirst_) piece->DrawOpaque(view);
+    const CBsp* begun = nullptr;
+    for (const auto& [piece, subset] : smallestFirst_) {
+      if (piece != begun) piece->BeginOpaque();
+      begun = piece;
+      piece->DrawSubset(subset, view);
+    }
   } else {
     for (const auto& piece : pieces_) piece->DrawOpaque(view);
   }

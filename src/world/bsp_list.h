@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "world/bsp.h"
@@ -27,7 +28,8 @@ class CBspList {
 
  private:
   std::list<boost::shared_ptr<CBsp>> pieces_;
-  std::vector<CBsp*> smallestFirst_;  // the opaque order when draws may be reordered
+  // The opaque order when draws may be reordered: every piece's subsets, smallest first.
+  std::vector<std::pair<CBsp*, uint32_t>> smallestFirst_;
   int32_t count_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "platform/gfx/draw_order.h"
 #include "resource/mesh.h"
 #include "resource/resource_cache.h"
 #include "support/model_files.h"
@@ -122,6 +123,15 @@ TEST_F(BspTest, OpaquePassDrawsVisibleSubsetsAndRestoresTheMipBias) {
   EXPECT_EQ(device().GetTextureStageState(0, gfx::D3DTSS_MIPMAPLODBIAS), gfx::FloatBits(0.0f));
   EXPECT_EQ(device().GetTextureStageState(0, gfx::D3DTSS_MINFILTER), uint32_t(gfx::D3DTEXF_LINEAR));
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_ALPHABLENDENABLE), 0u);
+  // Reordered across pieces (smallest subset first), each draw still has its own piece's place.
+  gfx::SetReorderOpaqueDraws(true);
+  list.Pieces().back()->body.world = gfxutil::MatrixTranslation(5, 0, 0);
+  device().indexedDraws.clear();
+  list.DrawOpaque(ViewFromOrigin());
+  gfx::SetReorderOpaqueDraws(false);
+  ASSERT_EQ(device().indexedDraws.size(), 2u);
+  EXPECT_EQ(device().indexedDraws[0].world[0].m[3][0], list.Pieces().front()->body.world.m[3][0]);
+  EXPECT_EQ(device().indexedDraws[1].world[0].m[3][0], 5.0f);
   list.Clear();
   EXPECT_EQ(list.Count(), 0);
 }

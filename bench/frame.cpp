@@ -144,6 +144,8 @@ class CGameServices {
     std::printf("frame_%s_fragments: %.0f /frame\n", name, double(c.fragments) / n);
     const double pixels = double(config_.width) * double(config_.height);
     std::printf("frame_%s_overdraw: %.2f x\n", name, double(c.fragments) / n / pixels);
+    if (c.fragmentsPassed > 0)
+      std::printf("frame_%s_fragments_passing_depth: %.0f /frame\n", name, double(c.fragmentsPassed) / n);
   }
 
  private:

@@ -20,6 +20,8 @@ class CDevice;
 struct WorkCounts {
   uint64_t scenes = 0, draws = 0, triangles = 0, programChanges = 0, textureBinds = 0;
   uint64_t stateChanges = 0, uniformUploads = 0, fragments = 0;
+  // Of those, the ones that passed the depth test, where the driver counts both; 0 otherwise.
+  uint64_t fragmentsPassed = 0;
   // Shader programs made, and how many of those had to be compiled (the rest were saved ones).
   uint64_t programsBuilt = 0, programsCompiled = 0;
   // Indexed draws left out because all their vertices lie beyond one side of the view, and their

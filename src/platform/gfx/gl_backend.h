@@ -29,6 +29,9 @@ GLenum GraphicsResetStatus();
 const char* ShaderPrelude();
 // The query target that counts a scene's shaded fragments, or 0 where none can (WebGL).
 GLenum FragmentQueryTarget();
+// The one that counts the fragments that pass the depth test, where FragmentQueryTarget counts
+// the shaded ones instead; 0 otherwise.
+GLenum PassedQueryTarget();
 uint64_t QueryResult(GLuint query);
 // Whether a buffer's contents can be read back; where not, buffers keep a copy in memory.
 bool BuffersReadable();

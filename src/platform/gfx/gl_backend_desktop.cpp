@@ -25,8 +25,8 @@ bool ContextUsable() { return epoxy_gl_version() >= 33; }
 
 bool WindowDepthStencil() {
   int depth = 0, stencil = 0;
-  return SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth) == 0 && SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencil) == 0 &&
-         depth >= 24 && stencil >= 8;
+  return SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth) == 0 &&
+         SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencil) == 0 && depth >= 24 && stencil >= 8;
 }
 
 bool EnableZeroToOneDepth() {
@@ -59,6 +59,8 @@ GLenum FragmentQueryTarget() {
              ? GL_FRAGMENT_SHADER_INVOCATIONS_ARB
              : GL_SAMPLES_PASSED;
 }
+
+GLenum PassedQueryTarget() { return FragmentQueryTarget() == GL_SAMPLES_PASSED ? 0 : GL_SAMPLES_PASSED; }
 
 uint64_t QueryResult(GLuint query) {
   GLuint64 n = 0;

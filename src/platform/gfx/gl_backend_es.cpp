@@ -193,6 +193,7 @@ const char* ShaderPrelude() {
 
 // WebGL 2 only answers whether any sample passed.
 GLenum FragmentQueryTarget() { return 0; }
+GLenum PassedQueryTarget() { return 0; }
 uint64_t QueryResult(GLuint) { return 0; }
 // No mapping for reading in WebGL: a mapped range here is a fresh upload.
 bool BuffersReadable() { return false; }

@@ -307,7 +307,7 @@ CGlDevice::~CGlDevice() {
   stream_.reset();
   indices_.reset();
   samplers_.clear();
-  fragmentQuery_.Release();
+  for (GlObject& q : fragmentQueries_) q.Release();
   shaders_.reset();
   ring_.Release();
   vao_.Release();
@@ -464,8 +464,9 @@ Result CGlDevice::BeginScene() {
   Flush();
   inScene_ = true;
   ++counts_.scenes;
-  if (countFragments_ && fragmentQuery_ && !simulatedLost_ && !contextReset_) {
-    glBeginQuery(fragmentQueryTarget_, fragmentQuery_.Id());
+  if (countFragments_ && fragmentQueries_[0] && !simulatedLost_ && !contextReset_) {
+    for (int i = 0; i < 2; ++i)
+      if (fragmentQueries_[i]) glBeginQuery(fragmentQueryTargets_[i], fragmentQueries_[i].Id());
     fragmentQueryOpen_ = true;
   }
   return D3D_OK;
@@ -477,8 +478,12 @@ Result CGlDevice::EndScene() {
   inScene_ = false;
   if (fragmentQueryOpen_) {
     // Waits for the scene's rasterisation: counting runs apart from the timed frames.
-    glEndQuery(fragmentQueryTarget_);
-    counts_.fragments += backend::QueryResult(fragmentQuery_.Id());
+    uint64_t* const into[2] = {&counts_.fragments, &counts_.fragmentsPassed};
+    for (int i = 0; i < 2; ++i) {
+      if (!fragmentQueries_[i]) continue;
+      glEndQuery(fragmentQueryTargets_[i]);
+      *into[i] += backend::QueryResult(fragmentQueries_[i].Id());
+    }
     fragmentQueryOpen_ = false;
   }
   return D3D_OK;
@@ -488,9 +493,12 @@ void CGlDevice::CountWork(bool on) {
   Flush();
   counts_ = WorkCounts{};
   countFragments_ = on;
-  if (!on || fragmentQuery_) return;
-  fragmentQueryTarget_ = backend::FragmentQueryTarget();
-  if (fragmentQueryTarget_ != 0) fragmentQuery_ = GlObject::Make(GlKind::Query, token_);
+  if (!on || fragmentQueries_[0]) return;
+  fragmentQueryTargets_[0] = backend::FragmentQueryTarget();
+  fragmentQueryTargets_[1] = backend::PassedQueryTarget();
+  if (fragmentQueryTargets_[0] == 0) return;
+  for (int i = 0; i < 2; ++i)
+    if (fragmentQueryTargets_[i] != 0) fragmentQueries_[i] = GlObject::Make(GlKind::Query, token_);
 }
 
 WorkCounts CGlDevice::TakeWorkCounts() {
@@ -581,7 +589,8 @@ Result CGlDevice::Present() {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo_.Id());
     glBlitFramebuffer(0, 0, static_cast<GLint>(bbWidth_), static_cast<GLint>(bbHeight_), 0, 0,
-                      static_cast<GLint>(bbWidth_), static_cast<GLint>(bbHeight_), GL_COLOR_BUFFER_BIT, GL_NEAREST);
+                      static_cast<GLint>(bbWidth_), static_cast<GLint>(bbHeight_), GL_COLOR_BUFFER_BIT,
+                      GL_NEAREST);
     direct_ = false;
   }
   if (!direct_) {
@@ -1370,7 +1379,8 @@ void CGlDevice::PlanIndexedDraw(uint32_t fvf, GLenum mode, uint32_t startIndex, 
   auto outside = [&](uint32_t first, uint32_t n) {
     uint32_t low = 0, high = 0;
     float box[6];
-    known = indices_->IndexRange(first, n, low, high) && stream_->Bounds(baseVertex_ + low, baseVertex_ + high, box);
+    known = indices_->IndexRange(first, n, low, high) &&
+            stream_->Bounds(baseVertex_ + low, baseVertex_ + high, box);
     return known && BoxOutsideView(m, box);
   };
   if (outside(startIndex, count)) {

@@ -221,8 +221,9 @@ class CGlDevice final : public CDevice {
   std::vector<IndexRun> runs_;  // what of the current indexed draw goes to GL
   bool drawing_ = true;
   bool countFragments_ = false, fragmentQueryOpen_ = false;
-  GLenum fragmentQueryTarget_ = 0;
-  GlObject fragmentQuery_;
+  // Fragments shaded, and those that passed the depth test where the first counts something else.
+  GLenum fragmentQueryTargets_[2] = {0, 0};
+  GlObject fragmentQueries_[2];
   bool shortcuts_ = true;
 
   bool capture_ = false;

@@ -5,7 +5,6 @@
 
 #include "app/graphics.h"
 #include "platform/gfx/draw_order.h"
-#include "resource/mesh.h"
 #include "world/bsp_unit.h"
 
 CBspList* g_bspList = nullptr;
@@ -20,15 +19,11 @@ CBspList::CBspList(const std::list<std::string>& fileNames) {
   // The ground that holds the rest is the largest: drawn after the walls, trees and fixtures that
   // stand on it, the rasteriser rejects what they hide instead of shading it twice.
   std::vector<std::pair<float, std::pair<CBsp*, uint32_t>>> sized;
+  // Groups without bounds draw nothing, in either order.
   for (const auto& piece : pieces_) {
     const CBspUnit& bounds = *piece->Bounds();
-    const uint32_t groups = piece->Mesh() ? piece->Mesh()->GetGroupCount() : 0;
-    for (uint32_t i = 0; i < groups; ++i) {
-      const float radius = static_cast<int32_t>(i) < bounds.SubsetCount()
-                               ? bounds.Subset(static_cast<int32_t>(i)).radius
-                               : 0.0f;
-      sized.push_back({radius, {piece.get(), i}});
-    }
+    for (int32_t i = 0; i < bounds.SubsetCount(); ++i)
+      sized.push_back({bounds.Subset(i).radius, {piece.get(), static_cast<uint32_t>(i)}});
   }
   std::stable_sort(sized.begin(), sized.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -127,3 +127,19 @@ build_pkg() { # name builder-function [recipe tag: part of the cache key when th
   touch "$prefix/.built"
   log "$name built in $(($(date +%s) - start)) s"
 }
+
+# Runs each named function in a background job of its own and waits for all of them: queues of
+# libraries that do not depend on each other build side by side, so one's configure checks
+# (single-threaded) overlap another's compiling. Fails when any queue failed. The prefixes they
+# build are recorded afterwards by calling build_pkg again in order, which finds them built.
+side_by_side() {
+  local fn pids=() failed=0 pid
+  for fn in "$@"; do
+    ("$fn") &
+    pids+=($!)
+  done
+  for pid in "${pids[@]}"; do
+    wait "$pid" || failed=1
+  done
+  [ "$failed" = 0 ] || { log "a library failed to build"; exit 1; }
+}

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "resource/math_helpers.h"
-#include "unit/unit_body.h"
+#include "world/unit_body.h"
 #include "world/collision_model.h"
 #include "world/collision_world.h"
 #include "world/collision_writer.h"

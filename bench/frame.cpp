@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/config.h"
-#include "app/graphics.h"
-#include "app/input.h"
+#include "core/config.h"
+#include "app/frame_services.h"
+#include "core/input.h"
 #include "platform/audio/device.h"
 #include "platform/gfx/device.h"
 #include "platform/os/window.h"

@@ -15,6 +15,7 @@
 #include "platform/audio/device.h"
 #include "sound/music_stream.h"
 #include "sound/sound_bank.h"
+#include "world/unit_body.h"
 #include "sound/sound_device.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "effect/particle_unit.h"
+#include "unit/particle_unit.h"
 #include "resource/script_file.h"
 #include "unit/camera_manager.h"
 #include "unit/camera_mask.h"

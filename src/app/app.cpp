@@ -7,10 +7,10 @@
 #include <string>
 #include <system_error>
 
-#include "app/config.h"
-#include "app/graphics.h"
-#include "app/input.h"
-#include "app/log.h"
+#include "core/config.h"
+#include "app/frame_services.h"
+#include "core/input.h"
+#include "core/log.h"
 #include "platform/gfx/device.h"
 #include "platform/os/clock.h"
 #include "platform/os/host_loop.h"
@@ -34,13 +34,13 @@ constexpr const char* kTitle = "BRIMMEL";
 
 struct LoopState {
   int active = 0;
-  bool debugDraw = false;
-  bool readout = true;
   bool firstFrame = true;
   uint32_t secondStart = 0;
   int frameCounter = 0;
   char title[256] = "";
   uint64_t framesRun = 0;
+  bool screenshotAsked = false;  // F12: taken from the next finished frame, before it is shown
+  bool drawing = true;           // false for the steps a browser turn runs but does not draw
   CFramePacer pacer;  // kept here: a host-driven loop outlives MessageLoop's stack frame
   FrameHook hook = nullptr;
 };
@@ -51,6 +51,8 @@ void ResetLoopState() {
   const FrameHook hook = g_loop.hook;
   g_loop = LoopState{};
   g_loop.hook = hook;
+  SetDebugDraw(false);
+  SetReadoutShown(true);
 }
 
 // brimmel-YYYYMMDD-HHMMSS.png, with -2, -3, ... when several are taken within a second.
@@ -82,6 +84,14 @@ void UpdateTitle() {
     g_loop.frameCounter = 0;
   }
   if (os::GetWindowTitle() != g_loop.title) os::SetWindowTitle(g_loop.title);
+}
+
+// Before each present: the back buffer still holds the finished picture (after the swap a driver
+// may have discarded it), so an asked-for screenshot is read here.
+void BeforePresent() {
+  if (!g_loop.screenshotAsked || !g_loop.drawing) return;
+  g_loop.screenshotAsked = false;
+  TakeScreenshot();
 }
 
 void RunOneFrame() {
@@ -147,10 +157,12 @@ int HostTurn() {
   // drawing the ones it would never show is what makes a slow page fall further behind.
   const uint32_t due = g_loop.pacer.Due();
   for (uint32_t i = 0; i < due; ++i) {
-    if (gfx::CDevice* device = GetDevice()) device->SetDrawing(i + 1 == due);
+    g_loop.drawing = i + 1 == due;
+    if (gfx::CDevice* device = GetDevice()) device->SetDrawing(g_loop.drawing);
     RunOneFrame();
     AfterFrame();
   }
+  g_loop.drawing = true;
   if (gfx::CDevice* device = GetDevice()) device->SetDrawing(true);
   return static_cast<int>(due);
 }
@@ -207,18 +219,15 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return 0;
     case os::WM_KEYDOWN:
       if (wParam == os::VK_ESCAPE) os::PostQuitMessage(0);
-      else if (wParam == os::VK_F2) g_loop.debugDraw = !g_loop.debugDraw;
+      else if (wParam == os::VK_F2) SetDebugDraw(!DebugDrawEnabled());
       // lParam is 1 for an auto-repeat: holding F3 or F12 acts once.
-      if (lParam == 0 && wParam == os::VK_F3) g_loop.readout = !g_loop.readout;
-      if (lParam == 0 && wParam == os::VK_F12) TakeScreenshot();
+      if (lParam == 0 && wParam == os::VK_F3) SetReadoutShown(!ReadoutShown());
+      if (lParam == 0 && wParam == os::VK_F12) g_loop.screenshotAsked = true;
       return 0;
     default:
       return 0;
   }
 }
-
-bool DebugDrawEnabled() { return g_loop.debugDraw; }
-bool ReadoutShown() { return g_loop.readout; }
 
 std::string TakeScreenshot() {
   gfx::CDevice* device = GetDevice();
@@ -241,6 +250,7 @@ int RunGame() { return RunGame(LaunchSettings{}); }
 
 int RunGame(const LaunchSettings& settings) {
   ResetLoopState();
+  SetBeforePresentHook(BeforePresent);
   g_screenshotDir = settings.screenshotDir;
   CConfig* config = new CConfig(settings.configFile.c_str());
   if (settings.window >= 0) config->window = settings.window;

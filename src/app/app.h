@@ -25,11 +25,9 @@ int RunGame(const LaunchSettings& settings);
 // The window procedure: quit on close and Esc, activation, F2 toggles the debug draw.
 intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-bool DebugDrawEnabled();
 bool IsActive();
-// The player's position, angle and frame read-out: shown at start, F3 hides and shows it.
-bool ReadoutShown();
-// Writes the last frame as a PNG in the screenshot folder (F12) and logs its path; returns the
+// Writes the back buffer as a PNG in the screenshot folder and logs its path (F12 asks for it and
+// the loop takes it just before the next present, from the finished picture); returns the
 // path, or "" when nothing could be written.
 std::string TakeScreenshot();
 

@@ -1,10 +1,12 @@
 // Images drawn flat on the screen or as textured quads in the world. Screen drawing uses a
 // 640x480 virtual screen scaled to the back buffer at draw time; draws set no render states.
 #pragma once
+#include <boost/shared_ptr.hpp>
 #include <cstdint>
 #include <string>
 
 #include "platform/gfx/device.h"
+#include "resource/texture_file.h"
 
 class CSprite {
  public:
@@ -33,10 +35,6 @@ class CSprite {
   uint32_t width_ = 0, height_ = 0;
 };
 
-// The one texture loader, shared with the mesh code: plain or compressed ("...enc") JPEG, BMP or
-// DDS files; opaque black becomes transparent. nullptr when the file is missing or unreadable.
-gfx::TexturePtr LoadTexture(const char* fileName, uint32_t mipLevels);
-
 // The 2D states of the fader, the front-end frames and the camera mask: no depth, no lighting,
 // no fog, stage 0 texture x current for colour and alpha, source-alpha blending, CCW culling.
 void Set2DRenderStates(gfx::CDevice& device);
@@ -47,3 +45,10 @@ void SetTextureTimesDiffuse(gfx::CDevice& device);
 // is slightly less than 1/480).
 inline constexpr float kVirtualScaleX = 0.0015625f;
 inline constexpr float kVirtualScaleY = 0.0020833f;
+
+namespace app {
+// The sprite of "data/image/black.bmp" that the fader and the camera mask draw with: made by the
+// game's graphics start-up and let go before the device.
+const boost::shared_ptr<CSprite>& GetBlackSprite();
+void SetBlackSprite(boost::shared_ptr<CSprite> sprite);
+}  // namespace app

@@ -1,8 +1,8 @@
 #include "resource/mesh.h"
 
-#include "app/graphics.h"
-#include "app/log.h"
-#include "effect/sprite.h"
+#include "core/graphics.h"
+#include "core/log.h"
+#include "resource/texture_file.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "resource/model.h"
 
-#include "app/log.h"
+#include "core/log.h"
 
 CModel::CModel(const std::string& path) {
   // Logged like a missing mesh: the model then draws nothing, and the log says why.

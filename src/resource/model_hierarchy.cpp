@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/graphics.h"
-#include "app/log.h"
-#include "effect/sprite.h"
+#include "core/graphics.h"
+#include "core/log.h"
+#include "resource/texture_file.h"
 #include "platform/xfile/xfile.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/log.h"
+#include "core/log.h"
 
 CScriptFile::CScriptFile(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);

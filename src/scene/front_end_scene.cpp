@@ -1,6 +1,6 @@
 #include "scene/front_end_scene.h"
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "effect/sprite.h"
 #include "scene/scene_manager.h"
 #include "scene/screen_fader.h"

@@ -5,10 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "app/app.h"
-#include "app/graphics.h"
-#include "app/input.h"
-#include "app/log.h"
+#include "core/graphics.h"
+#include "core/input.h"
+#include "core/log.h"
 #include "effect/particle_file.h"
 #include "effect/sprite.h"
 #include "platform/os/host_loop.h"
@@ -33,7 +32,6 @@
 #include "world/collision_model.h"
 #include "world/collision_world.h"
 
-const float g_viewDistance = 4800.0f;
 WorldValues g_world;
 int g_stageEnd = 0;
 
@@ -315,7 +313,7 @@ void CScene::Present() {
   gfx::CDevice* device = app::GetDevice();
   if (!device) return;
   device->EndScene();
-  if (device->Present() == gfx::D3DERR_DEVICELOST) app::SetDeviceLost(true);
+  if (app::PresentFrame() == gfx::D3DERR_DEVICELOST) app::SetDeviceLost(true);
 }
 
 int CScene::StageEndFlag() const { return g_stageEnd; }

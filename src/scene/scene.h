@@ -4,9 +4,7 @@
 #include <cstdint>
 
 #include "platform/gfxutil/math.h"
-
-// Far plane, fog end and the base of the unit visibility distance. Never changes.
-extern const float g_viewDistance;
+#include "world/view_distance.h"
 
 // World-wide values every stage-script load resets and the render reads.
 struct WorldValues {

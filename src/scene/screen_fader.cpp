@@ -1,6 +1,6 @@
 #include "scene/screen_fader.h"
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "effect/sprite.h"
 #include "scene/scene.h"
 #include "scene/scene_manager.h"

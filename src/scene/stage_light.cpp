@@ -1,6 +1,6 @@
 #include "scene/stage_light.h"
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "platform/gfxutil/math.h"
 
 gfx::Light g_stageLight;

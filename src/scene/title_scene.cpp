@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/input.h"
+#include "core/input.h"
 #include "scene/scene_manager.h"
 #include "scene/telop_scene.h"
 #include "sound/sound_bank.h"

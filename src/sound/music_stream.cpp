@@ -3,7 +3,7 @@
 #include <memory>
 #include <system_error>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/audio/device.h"
 #include "platform/os/message_box.h"
 #include "platform/os/thread.h"

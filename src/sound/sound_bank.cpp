@@ -42,12 +42,13 @@ int SoundBank::ChooseVoice(int n) {
   return v;
 }
 
-void SoundBank::PlaySE(const UnitBody& body, int n) {
+void SoundBank::PlaySEAt(const gfxutil::Vector4& position, float velocityX, float velocityY, float velocityZ,
+                         int n) {
   if (!Valid(n)) return;
   CSound& voice = voices_[ChooseVoice(n)][n];
   voice.SetDistances(1.0f, 10.0f);
-  voice.SetPosition(body.position.x, body.position.y, body.position.z);
-  voice.SetVelocity(body.velocityX, body.velocityY, body.velocityZ);
+  voice.SetPosition(position.x, position.y, position.z);
+  voice.SetVelocity(velocityX, velocityY, velocityZ);
   voice.Play(0);
 }
 

@@ -3,8 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/gfxutil/math.h"
 #include "sound/sound.h"
-#include "unit/unit_body.h"
 
 class SoundBank {
  public:
@@ -16,8 +16,14 @@ class SoundBank {
   SoundBank(const SoundBank&) = delete;
   SoundBank& operator=(const SoundBank&) = delete;
 
-  // Effect n at a unit: its position and velocity, full level within 1 unit, quieter out to 10.
-  void PlaySE(const UnitBody& body, int n);
+  // Effect n at a unit: its body's position and velocity, full level within 1 unit, quieter out
+  // to 10. Any record with the unit body's position and velocity fields will do: the sound room
+  // needs where the sound is, not what made it.
+  template <class Body>
+  void PlaySE(const Body& body, int n) {
+    PlaySEAt(body.position, body.velocityX, body.velocityY, body.velocityZ, n);
+  }
+  void PlaySEAt(const gfxutil::Vector4& position, float velocityX, float velocityY, float velocityZ, int n);
   // Effect n at the origin without distance attenuation (screens without a world).
   void PlaySE2D(int n);
 

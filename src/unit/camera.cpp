@@ -1,6 +1,6 @@
 #include "unit/camera.h"
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 
 CCamera::~CCamera() = default;
 

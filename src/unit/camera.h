@@ -2,7 +2,7 @@
 // collision world can push its eye out of walls; cameras are not units and not in the registry.
 #pragma once
 #include "platform/gfxutil/math.h"
-#include "unit/unit_body.h"
+#include "world/unit_body.h"
 
 class CCamera {
  public:

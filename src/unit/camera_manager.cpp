@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "app/config.h"
-#include "app/graphics.h"
-#include "scene/scene.h"
+#include "core/config.h"
+#include "core/graphics.h"
+#include "world/view_distance.h"
 #include "unit/camera.h"
-#include "unit/unit_body.h"
+#include "world/unit_body.h"
 #include "world/collision_world.h"
 
 using gfxutil::Matrix;

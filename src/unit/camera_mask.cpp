@@ -1,6 +1,6 @@
 #include "unit/camera_mask.h"
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "effect/sprite.h"
 
 float g_barHeight = 0.0f;

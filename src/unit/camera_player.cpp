@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/input.h"
+#include "core/input.h"
 #include "resource/math_helpers.h"
 
 using gfxutil::Matrix;

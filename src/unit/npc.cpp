@@ -3,10 +3,10 @@
 #include <boost/make_shared.hpp>
 #include <cmath>
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "effect/particle_file.h"
 #include "effect/sprite.h"
-#include "effect/particle_unit.h"
+#include "unit/particle_unit.h"
 #include "resource/math_helpers.h"
 #include "resource/model.h"
 #include "resource/resource_cache.h"

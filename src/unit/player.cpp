@@ -7,11 +7,10 @@
 #include <cstdlib>
 #include <optional>
 
-#include "app/app.h"
-#include "app/graphics.h"
-#include "app/input.h"
+#include "core/graphics.h"
+#include "core/input.h"
 #include "effect/particle_file.h"
-#include "effect/particle_unit.h"
+#include "unit/particle_unit.h"
 #include "effect/sprite.h"
 #include "resource/math_helpers.h"
 #include "resource/model.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "effect/sprite.h"
 #include "resource/resource_cache.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "platform/gfxutil/math.h"
-#include "unit/unit_body.h"
+#include "world/unit_body.h"
 
 class CUnit {
  public:

@@ -1,7 +1,7 @@
 #include "unit/unit_registry.h"
 
-#include "app/config.h"
-#include "scene/scene.h"
+#include "core/config.h"
+#include "world/view_distance.h"
 #include "unit/camera_manager.h"
 #include "unit/unit.h"
 

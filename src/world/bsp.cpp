@@ -1,6 +1,6 @@
 #include "world/bsp.h"
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "resource/mesh.h"
 #include "resource/resource_cache.h"
 #include "world/bsp_unit.h"

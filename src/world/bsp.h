@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/gfxutil/math.h"
-#include "unit/unit_body.h"
+#include "world/unit_body.h"
 
 class CMesh;
 class CBspUnit;

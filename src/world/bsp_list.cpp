@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "platform/gfx/draw_order.h"
 #include "world/bsp_unit.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 
 CBspUnit::CBspUnit(const CollisionMeshData& mesh) {
   std::vector<CollisionGroupData> groups;

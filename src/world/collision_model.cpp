@@ -12,8 +12,8 @@
 #include <new>
 #include <vector>
 
-#include "app/log.h"
-#include "unit/unit_body.h"
+#include "core/log.h"
+#include "world/unit_body.h"
 
 using gfxutil::Vector3;
 using gfxutil::Vector4;

@@ -2,7 +2,7 @@
 
 #include "platform/gfx/device.h"
 #include "resource/math_helpers.h"
-#include "unit/unit_body.h"
+#include "world/unit_body.h"
 
 using gfxutil::Vector3;
 using gfxutil::Vector4;

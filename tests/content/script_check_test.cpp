@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "effect/particle_file.h"
 #include "effect/sprite.h"
 #include "resource/model.h"

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "support/child_run.h"
 #include "support/scratch_dir.h"
 

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <vector>
 
-#include "app/config.h"
-#include "app/input.h"
+#include "core/config.h"
+#include "core/input.h"
 #include "app/launch.h"
 #include "platform/os/input_device.h"
 #include "support/scratch_dir.h"

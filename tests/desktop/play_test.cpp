@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "platform/os/input_device.h"
 #include "platform/os/window.h"
 #include "scene/home_stage_scene.h"

@@ -17,7 +17,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "platform/os/input_device.h"
 #include "support/child_run.h"
 #include "support/headless_game.h"

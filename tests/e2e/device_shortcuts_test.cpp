@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "game_driver.h"
 #include "platform/gfx/device.h"
 #include "platform/gfx/png_writer.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "app/app.h"
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "platform/audio/device.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/os/message_box.h"

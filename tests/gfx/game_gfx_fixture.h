@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/config.h"
-#include "app/graphics.h"
+#include "core/config.h"
+#include "app/frame_services.h"
 #include "support/recording_device.h"
 
 namespace gamegfx {

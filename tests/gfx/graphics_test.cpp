@@ -1,6 +1,6 @@
 // Graphics start-up and shutdown: the seven device attempts, the presentation parameters, the
 // first frame, the log, the font and black sprite, the cursor.
-#include "app/graphics.h"
+#include "app/frame_services.h"
 
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "effect/sprite.h"
 #include "gfx/game_gfx_fixture.h"
 #include "platform/os/window.h"

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "effect/sprite.h"
 #include "gfx/game_gfx_fixture.h"
 #include "support/image_files.h"

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "app/graphics.h"
-#include "app/log.h"
+#include "core/graphics.h"
+#include "core/log.h"
 #include "gfx/game_gfx_fixture.h"
 #include "resource/szdd.h"
 #include "support/image_files.h"

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/config.h"
-#include "app/input.h"
+#include "core/config.h"
+#include "core/input.h"
 #include "support/fake_input.h"
 
 namespace {

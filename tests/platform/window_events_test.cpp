@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "core/graphics.h"
 #include "platform/os/input_device.h"
 #include "platform/os/thread.h"
 #include "platform/os/window.h"

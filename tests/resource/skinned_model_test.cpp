@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <set>
 
-#include "app/graphics.h"
+#include "app/frame_services.h"
 #include "resource/model.h"
 #include "support/expect_matrix.h"
 #include "support/model_files.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/os/clock.h"
 #include "platform/os/window.h"

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "platform/audio/device.h"
 #include "platform/os/message_box.h"
 #include "scene/forest_stage_scene.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/graphics.h"
-#include "app/input.h"
+#include "core/graphics.h"
+#include "core/input.h"
 #include "effect/particle_file.h"
 #include "effect/sprite.h"
 #include "platform/audio/device.h"

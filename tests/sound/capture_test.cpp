@@ -9,6 +9,7 @@
 
 #include "game_sound_fixture.h"
 #include "sound/sound_bank.h"
+#include "world/unit_body.h"
 
 namespace {
 using soundtest::MakeWave;

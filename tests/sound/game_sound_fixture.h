@@ -3,7 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/audio/device.h"
 #include "platform/os/message_box.h"
 #include "sound/music_stream.h"

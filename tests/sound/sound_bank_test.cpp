@@ -1,5 +1,6 @@
 // Effects played through the bank, measured in what the loopback output renders.
 #include "sound/sound_bank.h"
+#include "world/unit_body.h"
 
 #include <cmath>
 #include <memory>

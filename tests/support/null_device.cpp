@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "support/memory_index_buffer.h"
 #include "support/memory_vertex_buffer.h"
 

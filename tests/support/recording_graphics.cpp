@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/graphics.h"
+#include "app/frame_services.h"
 #include "support/reference_device.h"
 
 namespace testdev {

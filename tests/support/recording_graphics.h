@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "support/recording_device.h"
 
 namespace testdev {

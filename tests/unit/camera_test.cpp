@@ -4,7 +4,7 @@
 #include <boost/make_shared.hpp>
 #include <cmath>
 
-#include "app/input.h"
+#include "core/input.h"
 #include "scene/scene.h"
 #include "support/expect_matrix.h"
 #include "support/fake_input.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "effect/particle_file.h"
-#include "effect/particle_unit.h"
+#include "unit/particle_unit.h"
 #include "resource/math_helpers.h"
 #include "resource/model.h"
 #include "resource/resource_cache.h"

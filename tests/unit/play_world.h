@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/input.h"
+#include "core/input.h"
 #include "effect/particle_file.h"
 #include "resource/resource_cache.h"
 #include "sound/sound_bank.h"

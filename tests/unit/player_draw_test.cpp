@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "resource/model.h"
 #include "resource/resource_cache.h"
 #include "support/expect_matrix.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <vector>
 
-#include "effect/particle_unit.h"
+#include "unit/particle_unit.h"
 #include "play_world.h"
 #include "unit/leaf.h"
 #include "unit/motion.h"

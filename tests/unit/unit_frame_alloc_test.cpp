@@ -5,8 +5,8 @@
 
 #include <boost/make_shared.hpp>
 
-#include "app/input.h"
-#include "effect/particle_unit.h"
+#include "core/input.h"
+#include "unit/particle_unit.h"
 #include "resource/script_file.h"
 #include "support/allocation_counter.h"
 #include "unit/camera_manager.h"

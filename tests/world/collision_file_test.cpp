@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "collision_fixtures.h"
 #include "support/scratch_dir.h"
 

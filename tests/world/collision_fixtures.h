@@ -6,7 +6,7 @@
 #include <boost/make_shared.hpp>
 #include <vector>
 
-#include "unit/unit_body.h"
+#include "world/unit_body.h"
 #include "world/collision_model.h"
 #include "world/collision_writer.h"
 

@@ -18,7 +18,7 @@
 #include "platform/gfx/png_writer.h"
 #include "platform/gfxutil/mesh.h"
 #include "support/reference_device.h"
-#include "unit/unit_body.h"
+#include "world/unit_body.h"
 #include "world/collision_model.h"
 #include "world/collision_unit.h"
 #include "world/collision_world.h"

@@ -1,10 +1,8 @@
-#include "app/graphics.h"
+#include "core/graphics.h"
 
-#include "app/config.h"
-#include "app/log.h"
-#include "effect/sprite.h"
+#include "core/config.h"
+#include "core/log.h"
 #include "platform/os/window.h"
-#include "resource/math_helpers.h"
 
 namespace app {
 namespace {
@@ -17,8 +15,10 @@ struct GraphicsState {
   gfx::Color previousClearColor = 0;
   bool deviceLost = false;
   std::unique_ptr<gfxutil::CFont> font;
-  boost::shared_ptr<CSprite> blackSprite;
   bool createdOnce = false;
+  bool debugDraw = false;
+  BeforePresentHook beforePresent = nullptr;
+  bool readout = true;
   DeviceCreator creator = nullptr;
   DisplayModeQuery displayMode = nullptr;
 };
@@ -56,9 +56,8 @@ constexpr Attempt kAttempts[7] = {
 
 }  // namespace
 
-int InitGraphics() {
+int OpenGraphicsDevice() {
   GraphicsState& s = State();
-  BuildSineTable();
   OpenLog(LogPath().c_str());
   if (g_config && !g_config->notes.empty()) Log("%s", g_config->notes.c_str());
   s.pp = gfx::PresentParameters{};
@@ -136,7 +135,6 @@ int InitGraphics() {
     else if (!s.font->HasGlyph(0x3042) || !s.font->HasGlyph(0x6F22))
       Log("Font \"%s\" (Japanese) not found: using \"%s\" (%s), which has no Japanese glyphs\n",
           desc.faceName.c_str(), s.font->FamilyName().c_str(), s.font->FacePath().c_str());
-    s.blackSprite = boost::shared_ptr<CSprite>(new CSprite("data/image/black.bmp"));
     s.createdOnce = true;
   }
 
@@ -148,16 +146,14 @@ int InitGraphics() {
   return 1;
 }
 
-int ShutdownGraphics() {
+void CloseGraphicsDevice() {
   GraphicsState& s = State();
+  // The font holds textures of this device, so it goes with it and a later initialisation makes
+  // it afresh for the new device.
   s.font.reset();
   CloseLog();
-  // The font and the black sprite hold textures of this device, so they go with it and a later
-  // initialisation makes them afresh for the new device.
-  s.blackSprite.reset();
   s.createdOnce = false;
   s.device.reset();
-  return 1;
 }
 
 gfx::CDevice* GetDevice() { return State().device.get(); }
@@ -169,12 +165,24 @@ void SetPreviousClearColor(gfx::Color color) { State().previousClearColor = colo
 bool IsDeviceLost() { return State().deviceLost; }
 void SetDeviceLost(bool lost) { State().deviceLost = lost; }
 gfxutil::CFont* GetFont() { return State().font.get(); }
-const boost::shared_ptr<CSprite>& GetBlackSprite() { return State().blackSprite; }
+bool DebugDrawEnabled() { return State().debugDraw; }
+void SetDebugDraw(bool on) { State().debugDraw = on; }
+bool ReadoutShown() { return State().readout; }
+void SetReadoutShown(bool shown) { State().readout = shown; }
+
+gfx::Result PresentFrame() {
+  GraphicsState& s = State();
+  if (!s.device) return gfx::D3DERR_INVALIDCALL;
+  if (s.beforePresent) s.beforePresent();
+  return s.device->Present();
+}
+
+void SetBeforePresentHook(BeforePresentHook hook) { State().beforePresent = hook; }
 
 gfx::Result PresentAndResetIfLost() {
   GraphicsState& s = State();
   if (!s.device) return gfx::D3DERR_INVALIDCALL;
-  const gfx::Result r = s.device->Present();
+  const gfx::Result r = PresentFrame();
   if (r == gfx::D3DERR_DEVICELOST) s.device->Reset(s.pp);  // its result is not needed
   return r;
 }

@@ -1,21 +1,20 @@
-// The graphics device and the process-wide frame services built with it: the log, the screen
-// font and the black sprite. Initialised once after the main window exists, shut down last.
+// The graphics device and the process-wide services that come with it: the log, the screen font
+// and what the window's keys switch on in the picture. Opened once after the main window exists,
+// closed last.
 #pragma once
-#include <boost/shared_ptr.hpp>
 #include <cstdint>
 #include <memory>
 
 #include "platform/gfx/device.h"
 #include "platform/gfxutil/font.h"
 
-class CSprite;
-
 namespace app {
 
-// 1 on success, 0 on failure (see the log).
-int InitGraphics();
-// Always 1.
-int ShutdownGraphics();
+// Opens the log, creates the device (the first kind that can be made) and the font: 1 on
+// success, 0 on failure (see the log). The game's start-up builds on it (InitGraphics).
+int OpenGraphicsDevice();
+// The font, the log and the device, in that order.
+void CloseGraphicsDevice();
 
 gfx::CDevice* GetDevice();
 const gfx::PresentParameters& GetPresentParameters();
@@ -30,11 +29,19 @@ bool IsDeviceLost();
 void SetDeviceLost(bool lost);
 // nullptr when no font could be made.
 gfxutil::CFont* GetFont();
-// The sprite of "data/image/black.bmp" that the fader and the camera mask draw with.
-const boost::shared_ptr<CSprite>& GetBlackSprite();
+// The collision wireframe (F2) and the position read-out (F3, shown at start).
+bool DebugDrawEnabled();
+void SetDebugDraw(bool on);
+bool ReadoutShown();
+void SetReadoutShown(bool shown);
 
-// Presents the whole back buffer and, when that reports a lost device, resets it with the kept
-// presentation parameters (what frames without a world do). Returns the present's result.
+// Presents the whole back buffer, calling the before-present hook first: after the swap the back
+// buffer's contents are undefined, so whatever reads the finished picture (F12) reads it there.
+gfx::Result PresentFrame();
+using BeforePresentHook = void (*)();
+void SetBeforePresentHook(BeforePresentHook hook);
+// PresentFrame and, when that reports a lost device, a reset with the kept presentation
+// parameters (what frames without a world do). Returns the present's result.
 gfx::Result PresentAndResetIfLost();
 
 // Tests: replace how the device attempts and the desktop-format query are made; nullptr restores

@@ -1,9 +1,9 @@
-#include "app/input.h"
+#include "core/input.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/os/input_device.h"
 #include "platform/os/profile.h"
 

@@ -1,5 +1,5 @@
 // Particle units: spread, per-frame step, drawing and life.
-#include "effect/particle_unit.h"
+#include "unit/particle_unit.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "effect/particle_unit.h"
+#include "unit/particle_unit.h"
 
 #include <cmath>
 #include <cstdlib>
 
-#include "app/graphics.h"
+#include "core/graphics.h"
 #include "effect/sprite.h"
 #include "unit/camera_manager.h"
 

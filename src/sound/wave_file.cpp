@@ -45,29 +45,29 @@ int CWaveFile::Open(const char* path) {
       std::memcmp(header + 8, "WAVE", 4) != 0)
     return Fail("not a RIFF/WAVE file");
   // A writer that streams cannot go back to fill in its sizes and leaves 0 or 0xFFFFFFFF; a cut
-  // file claims more than it holds. Either way what the file holds is read.
+  // file claims more than it holds; some writers count the RIFF size short of the chunks they
+  // wrote. In every case the chunks are walked as far as the file goes and what it holds is read.
   const uint32_t riffSize = U32(header + 4);
   const bool riffUnknown = riffSize == 0 || riffSize == 0xFFFFFFFFu;
   const uint64_t riffClaim = 8 + static_cast<uint64_t>(riffSize);
-  const uint64_t riffEnd = riffUnknown ? fileSize : std::min(riffClaim, fileSize);
 
   // One walk over the chunks finds both and checks every size on the way.
   uint64_t fmtOffset = 0, dataOffset = 0;
   uint32_t fmtSize = 0, dataSize = 0, dataClaim = 0;
   bool haveFmt = false, haveData = false, dataUnknown = false;
-  for (uint64_t at = 12; at + 8 <= riffEnd;) {
+  for (uint64_t at = 12; at + 8 <= fileSize;) {
     uint8_t chunk[8];
     if (!ReadAt(f, at, chunk, sizeof chunk)) return Fail("cannot read the file");
     const uint32_t size = U32(chunk + 4);
     const uint64_t body = at + 8;
-    const bool cut = body + size > riffEnd;
+    const bool cut = body + size > fileSize;
     if (!haveData && std::memcmp(chunk, "data", 4) == 0) {
       haveData = true;
       dataOffset = body;
       dataClaim = size;
       dataUnknown = size == 0xFFFFFFFFu || (size == 0 && riffUnknown);
       dataSize =
-          static_cast<uint32_t>(dataUnknown || cut ? std::min<uint64_t>(riffEnd - body, 0xFFFFFFFFu) : size);
+          static_cast<uint32_t>(dataUnknown || cut ? std::min<uint64_t>(fileSize - body, 0xFFFFFFFFu) : size);
       if (dataUnknown) break;  // the samples run to the end: nothing after them to find
     } else if (!haveFmt && std::memcmp(chunk, "fmt ", 4) == 0) {
       if (cut) return Fail("the fmt chunk runs past the end of the file");

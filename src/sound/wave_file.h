@@ -1,7 +1,8 @@
 // Reader of RIFF/WAVE files: the format from the "fmt " chunk and the samples of the "data" chunk,
 // read piece by piece. Sizes are checked against the file when it is opened: samples cut short
 // (a truncated file, or a streaming writer's 0 or 0xFFFFFFFF sizes) are read as far as the file
-// goes and the shortfall is logged; a damaged "fmt " chunk fails to open.
+// goes and the shortfall is logged; a damaged "fmt " chunk fails to open. The chunks are bounded
+// by the file, not by the RIFF size, which some writers count short.
 #pragma once
 #include <cstdint>
 #include <cstdio>

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <random>
+#include <string>
 
 #include "support/image_files.h"
 
@@ -86,6 +87,41 @@ TEST(ImageJpeg, CorruptDataFailsQuietly) {
   EXPECT_FALSE(DecodeImage(head.data(), head.size(), img));
   std::vector<uint8_t> junk = {0xFF, 0xD8, 0x12, 0x34, 0x56, 0x78, 0x9A};
   EXPECT_FALSE(DecodeImage(junk.data(), junk.size(), img));
+}
+
+// A progressive file may repeat its scans without end, each pass over the whole frame. Beyond a
+// limit far above what encoders write (about ten) it is refused before those scans are decoded,
+// and the reason is logged; up to the limit it decodes as before.
+TEST(ImageJpeg, ProgressiveFileWithTooManyScansIsRefused) {
+  std::vector<uint32_t> px(24 * 16);
+  for (uint32_t y = 0; y < 16; ++y)
+    for (uint32_t x = 0; x < 24; ++x) px[y * 24 + x] = x < 12 ? 0xFFD03020 : 0xFF2050B0;
+  const std::vector<uint8_t> plain = Jpeg(24, 16, px, 90, false, true);
+  const int scans = JpegScanCount(plain);
+  ASSERT_GT(scans, 2);
+  ASSERT_LT(scans, kMaxJpegScans);
+  const Image reference = Decode(plain);
+  ASSERT_EQ(reference.width, 24u);
+  EXPECT_TRUE(Near(reference.At(3, 8), 0xFFD03020, 10));
+  EXPECT_TRUE(Near(reference.At(20, 8), 0xFF2050B0, 10));
+
+  // The first scan sets the DC coefficients outright, so repeating it changes no pixel.
+  const std::vector<uint8_t> atLimit = RepeatFirstJpegScan(plain, kMaxJpegScans - scans);
+  ASSERT_EQ(JpegScanCount(atLimit), kMaxJpegScans);
+  EXPECT_EQ(Decode(atLimit).argb, reference.argb);
+
+  for (int copies : {kMaxJpegScans - scans + 1, 1000}) {
+    const std::vector<uint8_t> crafted = RepeatFirstJpegScan(plain, copies);
+    Image img;
+    std::vector<Image> levels;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(DecodeImage(crafted.data(), crafted.size(), img)) << copies;
+    EXPECT_FALSE(
+        BuildTextureLevels(crafted.data(), crafted.size(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, levels));
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("more than " + std::to_string(kMaxJpegScans) + " scans"), std::string::npos) << log;
+    EXPECT_TRUE(img.argb.empty());
+  }
 }
 
 TEST(ImageDds, Dxt1FourColourBlock) {

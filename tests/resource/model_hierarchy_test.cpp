@@ -377,6 +377,70 @@ TEST_F(ModelTest, RotationKeysFollowSquadWithTheNegatedW) {
   }
 }
 
+// Neighbouring keys in opposite hemispheres of the quaternion sphere: the same rotations written
+// with other signs, and turns of more than half a revolution from one key to the next. The set-up
+// brings the neighbours over to the side of the key the segment starts from (the last one to the
+// side of the key before it), so the signs a file uses change nothing and a long turn goes the
+// short way round.
+TEST_F(ModelTest, RotationKeysInOppositeHemispheresFollowSquad) {
+  const std::vector<uint32_t> times = {0, 100, 250, 400};
+  const float at[] = {40, 75, 130, 200, 330, 385};
+  int files = 0;
+  // The rotation rows at each time in `at`, each checked against squad computed here.
+  auto poses = [&](const std::vector<Q>& keys) {
+    std::vector<std::vector<float>> values;
+    for (const Q& q : keys) values.push_back({float(q.w), float(q.x), float(q.y), float(q.z)});
+    Objects k;
+    k.push_back(x.Keys(0, times, values));
+    Objects objs = Animated(x, std::move(k), {"A"}, {0});
+    const std::string file = "hemi" + std::to_string(files++) + ".mdl";
+    EXPECT_TRUE(x.Write(file, objs));
+    CModel model(file.c_str());
+    const FrameNode* a = OnlyAnimation(model);
+    std::vector<float> rows;
+    if (!a) {
+      ADD_FAILURE() << file;
+      return rows;
+    }
+    auto fk = [&](size_t i) {
+      return Q{float(keys[i].x), float(keys[i].y), float(keys[i].z), float(keys[i].w)};
+    };
+    for (float t : at) {
+      model.Hierarchy().SetTime(t);
+      size_t k1 = 0;
+      while (times[k1 + 1] <= t) ++k1;
+      const size_t k2 = k1 + 1, k0 = k1 == 0 ? 3 : k1 - 1, k3 = k2 == 3 ? 0 : k2 + 1;
+      Q q = Squad(fk(k0), fk(k1), fk(k2), fk(k3), (t - times[k1]) / double(times[k2] - times[k1]));
+      q.w = -q.w;
+      double m[3][3];
+      RotationRows(q, m);
+      const Matrix& got = a->animatedFrame->local;
+      for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+          EXPECT_NEAR(got.m[r][c], m[r][c], 2e-4) << file << " t " << t;
+          rows.push_back(got.m[r][c]);
+        }
+    }
+    return rows;
+  };
+  const std::vector<Q> keys = {Axis(0, 1, 0, 0.1), Axis(1, 1, 0, 0.9), Axis(0, 1, 1, 2.0),
+                               Axis(1, 0, 1, -1.2)};
+  const std::vector<float> plain = poses(keys);
+  // The same rotations with other signs: first every neighbour of a segment's first key on the
+  // far side of it; then signs under which the fourth key must be compared with the third as the
+  // third was brought over, not as it is written.
+  for (const std::vector<Q>& signed_ : {std::vector<Q>{keys[0], Neg(keys[1]), keys[2], Neg(keys[3])},
+                                        std::vector<Q>{keys[0], Neg(keys[1]), Neg(keys[2]), keys[3]}}) {
+    const std::vector<float> same = poses(signed_);
+    ASSERT_EQ(same.size(), plain.size());
+    for (size_t i = 0; i < same.size(); ++i)
+      EXPECT_NEAR(same[i], plain[i], 1e-4) << "file " << files - 1 << ", " << i;
+  }
+  // Each key more than half a turn from the next (turns of 3.9 and 4.6 radians among them), so
+  // every neighbour lies in the far hemisphere as written and the short way round is the other.
+  poses({Axis(0, 1, 0, 0.4), Axis(1, 2, 0, 3.9), Axis(0, 1, 1, -2.6), Axis(1, 1, 1, 4.6)});
+}
+
 TEST_F(ModelTest, TexturePathsCutOnlyAtTheBackslash) {
   EXPECT_EQ(ModelTexturePath("data/mdl/kuma/kuma.mdl", "tex\\fur.bmp"), "data/mdl/kuma/fur.bmp");
   EXPECT_EQ(ModelTexturePath("data/mdl/kuma/kuma.mdl", "tex/fur.bmp"), "data/mdl/kuma/tex/fur.bmp");

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/log.h"
 #include "sound_test_util.h"
 
 namespace {
@@ -27,6 +28,7 @@ class WaveFileTest : public ::testing::Test {
       if (std::memcmp(v.data() + i, tag, 4) == 0) return i;
     return 0;
   }
+  void TearDown() override { app::CloseLog(); }
   CScratchGameDir dir_{"sound"};
   CWaveFile wave_;
 };
@@ -133,6 +135,40 @@ TEST_F(WaveFileTest, SizesPastTheEndGiveTheWholeFramesTheFileHolds) {
   cut.resize(30);
   EXPECT_EQ(framesRead(cut), -1);
   EXPECT_STREQ(wave_.FailureReason(), "the fmt chunk runs past the end of the file");
+}
+
+// Some writers undercount the RIFF size. The chunks are found and the samples read as far as the
+// file goes, and only bytes that are really missing are reported as missing.
+TEST_F(WaveFileTest, RiffSizeThatUndercountsStillGivesTheWholeData) {
+  ASSERT_TRUE(app::OpenLog((dir_.Path() + "/profile.txt").c_str()));
+  std::vector<int16_t> samples(100);
+  for (int i = 0; i < 100; ++i) samples[i] = static_cast<int16_t>(-3000 + 61 * i);
+  const std::vector<uint8_t> good = MakeWave(WaveLayout{}, Pcm16(samples));
+  const uint32_t whole = static_cast<uint32_t>(good.size() - 8);
+  // Short of the data by 50 bytes, ending inside the data chunk's header, and just the form type.
+  for (uint32_t riff : {whole - 50, static_cast<uint32_t>(Find(good, "data")) - 8 + 4, 4u}) {
+    std::vector<uint8_t> bytes = good;
+    SetU32(bytes, 4, riff);
+    ASSERT_EQ(wave_.Open(Write(bytes).c_str()), 0) << riff << ": " << wave_.FailureReason();
+    ASSERT_EQ(wave_.GetSize(), 200u) << riff;
+    std::vector<int16_t> got(120, 0);
+    EXPECT_EQ(wave_.Read(got.data(), 240), 200u) << riff;
+    got.resize(100);
+    EXPECT_EQ(got, samples) << riff;
+  }
+  EXPECT_EQ(ReadFileText(dir_.Path() + "/profile.txt"), "");
+
+  // Really cut, with the RIFF size undercounting as well: the count is what the file lacks.
+  std::vector<uint8_t> cut = good;
+  SetU32(cut, 4, whole - 80);
+  cut.resize(cut.size() - 51);
+  const std::string path = Write(cut);
+  ASSERT_EQ(wave_.Open(path.c_str()), 0);
+  EXPECT_EQ(wave_.GetSize(), 148u);
+  EXPECT_NE(ReadFileText(dir_.Path() + "/profile.txt")
+                .find("short wave file " + path + ": 149 of its 200 data bytes are there, playing 148"),
+            std::string::npos)
+      << ReadFileText(dir_.Path() + "/profile.txt");
 }
 
 TEST_F(WaveFileTest, FmtChunkShorterThan16BytesIsRejected) {

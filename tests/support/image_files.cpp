@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 namespace testimg {
 
@@ -77,7 +78,8 @@ std::vector<uint8_t> Bmp8TopDown(uint32_t w, uint32_t h, const std::vector<uint3
   return f;
 }
 
-std::vector<uint8_t> Jpeg(uint32_t w, uint32_t h, const std::vector<uint32_t>& argb, int quality, bool gray) {
+std::vector<uint8_t> Jpeg(uint32_t w, uint32_t h, const std::vector<uint32_t>& argb, int quality, bool gray,
+                          bool progressive) {
   jpeg_compress_struct c;
   jpeg_error_mgr err;
   c.err = jpeg_std_error(&err);
@@ -91,6 +93,7 @@ std::vector<uint8_t> Jpeg(uint32_t w, uint32_t h, const std::vector<uint32_t>& a
   c.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&c);
   jpeg_start_compress(&c, TRUE);
   std::vector<uint8_t> row(w * 3);
   while (c.next_scanline < h) {
@@ -112,6 +115,43 @@ std::vector<uint8_t> Jpeg(uint32_t w, uint32_t h, const std::vector<uint32_t>& a
   std::vector<uint8_t> out(mem, mem + memSize);
   jpeg_destroy_compress(&c);
   std::free(mem);
+  return out;
+}
+
+namespace {
+
+// [start, end) of each scan: from its SOS marker to the marker after its entropy data.
+std::vector<std::pair<size_t, size_t>> JpegScans(const std::vector<uint8_t>& f) {
+  std::vector<std::pair<size_t, size_t>> scans;
+  size_t i = 2;  // past SOI
+  while (i + 4 <= f.size() && f[i] == 0xFF) {
+    const uint8_t marker = f[i + 1];
+    if (marker == 0xD9) break;  // EOI
+    const size_t length = size_t(f[i + 2]) << 8 | f[i + 3];
+    size_t next = i + 2 + length;
+    if (marker == 0xDA) {
+      // Entropy data runs to the next marker other than a stuffed zero or a restart.
+      while (next + 1 < f.size() &&
+             !(f[next] == 0xFF && f[next + 1] != 0 && (f[next + 1] < 0xD0 || f[next + 1] > 0xD7)))
+        ++next;
+      scans.emplace_back(i, next);
+    }
+    i = next;
+  }
+  return scans;
+}
+
+}  // namespace
+
+int JpegScanCount(const std::vector<uint8_t>& jpeg) { return int(JpegScans(jpeg).size()); }
+
+std::vector<uint8_t> RepeatFirstJpegScan(const std::vector<uint8_t>& jpeg, int copies) {
+  const auto scans = JpegScans(jpeg);
+  if (scans.empty()) return jpeg;
+  const auto [start, end] = scans.front();
+  std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + end);
+  for (int k = 0; k < copies; ++k) out.insert(out.end(), jpeg.begin() + start, jpeg.begin() + end);
+  out.insert(out.end(), jpeg.begin() + end, jpeg.end());
   return out;
 }
 

@@ -25,16 +25,26 @@ uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 |
 struct JpegError {
   jpeg_error_mgr mgr;
   jmp_buf jump;
+  bool tooManyScans;
 };
 
 void JpegErrorExit(j_common_ptr cinfo) { longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1); }
 void JpegSilence(j_common_ptr) {}
 
+// A progressive file is read whole, scan by scan, inside jpeg_start_decompress, and libjpeg calls
+// this between the steps; a scan beyond the limit is turned away before its data is decoded.
+void JpegCountScans(j_common_ptr cinfo) {
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= kMaxJpegScans) return;
+  reinterpret_cast<JpegError*>(cinfo->err)->tooManyScans = true;
+  cinfo->err->error_exit(cinfo);
+}
+
 // Kept free of C++ objects with destructors: a decoding error leaves through longjmp.
-bool DecodeJpegInner(jpeg_decompress_struct& cinfo, JpegError& err, const uint8_t* data, size_t size,
-                     Image& out) {
+bool DecodeJpegInner(jpeg_decompress_struct& cinfo, JpegError& err, jpeg_progress_mgr& progress,
+                     const uint8_t* data, size_t size, Image& out) {
   if (setjmp(err.jump)) return false;
   jpeg_create_decompress(&cinfo);
+  cinfo.progress = &progress;
   jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
   if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) return false;
   if (!PlausibleSize(cinfo.image_width, cinfo.image_height)) return false;
@@ -183,9 +193,13 @@ bool DecodeJpeg(const uint8_t* data, size_t size, Image& out) {
   cinfo.err = jpeg_std_error(&err.mgr);
   err.mgr.error_exit = JpegErrorExit;
   err.mgr.output_message = JpegSilence;
+  err.tooManyScans = false;
+  jpeg_progress_mgr progress = {};
+  progress.progress_monitor = JpegCountScans;
   Image img;
-  const bool ok = DecodeJpegInner(cinfo, err, data, size, img);
+  const bool ok = DecodeJpegInner(cinfo, err, progress, data, size, img);
   jpeg_destroy_decompress(&cinfo);
+  if (err.tooManyScans) SDL_Log("gfx: JPEG refused: it has more than %d scans", kMaxJpegScans);
   if (ok) out = std::move(img);
   return ok;
 }

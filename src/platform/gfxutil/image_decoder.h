@@ -26,6 +26,8 @@ struct ImageInfo {
 // Limits on what a file may claim before anything is allocated for it.
 constexpr uint32_t kMaxImageDimension = 16384;
 constexpr uint64_t kMaxImagePixels = 1ull << 24;
+// Each scan of a progressive JPEG is a pass over the whole frame; encoders write about ten.
+constexpr int kMaxJpegScans = 100;
 
 bool DecodeJpeg(const uint8_t* data, size_t size, Image& out);
 bool DecodeBmp(const uint8_t* data, size_t size, Image& out);

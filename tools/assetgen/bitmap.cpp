@@ -197,6 +197,20 @@ CBitmap MakeTile(Tile kind) {
           c = bar ? 0x5A3C23 : Mix(Mix(0x283C5A, 0x46648C, fy), 0xB4C8DC, 0.5f * streak);
           break;
         }
+        case Tile::Lamplight: {
+          // Paper lit from behind in a wooden frame with one cross bar each way: palest at the
+          // middle, warmer towards the frame, so a lit lantern or screen reads as giving light.
+          const float cx = std::fabs(fx + 0.5f / 128 - 0.5f) * 2, cy = std::fabs(fy + 0.5f / 128 - 0.5f) * 2;
+          const float d = std::min(1.0f, std::sqrt(cx * cx + cy * cy) / 1.4142f);
+          const float rim = std::max(cx, cy), bar = std::min(cx, cy);
+          if (rim > 0.92f)
+            c = Shade(0x4B3220, 0.9f + 0.2f * fine);
+          else if (bar < 0.035f)
+            c = Shade(0x6E4623, 0.9f + 0.2f * fine);
+          else
+            c = Shade(Mix(0xFFF0BE, 0xF0A046, d * d), 0.97f + 0.03f * fine);
+          break;
+        }
         case Tile::Flowers: {
           c = Shade(Mix(0x4E8C34, 0x76AA40, n), 0.9f + 0.2f * fine);
           const uint32_t h =

@@ -32,7 +32,7 @@ const uint32_t kPalette[kSwatchCount] = {
     0xA0703C,  // wood
     0x6E4623,  // dark wood
     0x9696A0,  // metal
-    0xA0C8DC,  // glass
+    0xFFE0A0,  // glass: the door's panes, lit from inside the house
     0x5AA03C,  // leaf green
     0xE6C83C,  // leaf yellow
     0xE67828,  // leaf orange

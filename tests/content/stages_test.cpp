@@ -97,6 +97,31 @@ TEST(ContentStages, HomeGoalLiesOnWalkableFloorInsideTheDoorway) {
   EXPECT_TRUE(home.Cast({110, 220, 200}, {110, 220, 300}, kCollisionWall, hit));
 }
 
+TEST(ContentStages, HomePathLeadsFromTheStartOverThePorchToTheGoal) {
+  // The way the yard marks (the path, its stepping stones, the porch step, the doorway), walked
+  // in short steps: a floor under every step, no rise a body's wall probes (8 above the feet)
+  // would meet as a wall, and nothing standing in the way.
+  const CollisionSoup& home = Stage("home");
+  const float way[][2] = {{0, -250}, {0, 60}, {110, 140}, {160, 310}};
+  float x = way[0][0], z = way[0][1], y = 0;
+  ASSERT_TRUE(FloorBelow(home, x, 100, z, y));
+  for (size_t leg = 1; leg < std::size(way); ++leg) {
+    const float dx = way[leg][0] - x, dz = way[leg][1] - z;
+    const int steps = static_cast<int>(std::ceil(std::hypot(dx, dz) / 10));
+    const float x0 = x, z0 = z;
+    for (int i = 1; i <= steps; ++i) {
+      const float nx = x0 + dx * static_cast<float>(i) / steps, nz = z0 + dz * static_cast<float>(i) / steps;
+      float ny = 0;
+      ASSERT_TRUE(FloorBelow(home, nx, y + 32, nz, ny)) << "no floor at " << nx << ", " << nz;
+      EXPECT_LT(std::fabs(ny - y), 8.0f) << "a step the body cannot take at " << nx << ", " << nz;
+      Vector3 hit;
+      EXPECT_FALSE(home.Cast({x, y + 8, z}, {nx, y + 8, nz}, kCollisionWall, hit))
+          << "blocked between " << x << ", " << z << " and " << nx << ", " << nz;
+      x = nx, z = nz, y = ny;
+    }
+  }
+}
+
 TEST(ContentStages, StartsStandOnOpenFloor) {
   struct Start {
     const char* stage;
@@ -147,7 +172,8 @@ TEST(ContentStages, HedgesAndHillsKeepBodiesIn) {
     EXPECT_TRUE(home.Cast(from, to, kCollisionWall, hit)) << "open towards angle " << a;
   }
   // Where the hedges meet the house there is no gap a body (probing 16 around it) slips through.
-  for (float x : {-310.0f, 410.0f}) EXPECT_TRUE(home.Cast({x, 13, 200}, {x, 13, 300}, kCollisionWall, hit)) << x;
+  for (float x : {-310.0f, 410.0f})
+    EXPECT_TRUE(home.Cast({x, 13, 200}, {x, 13, 300}, kCollisionWall, hit)) << x;
   // In the forest the ground rises until it turns into wall: walk outwards along the floor,
   // probing 8 above the feet as the body's wall probes do, until a wall stops the walk.
   const CollisionSoup& forest = Stage("forest");

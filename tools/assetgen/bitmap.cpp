@@ -32,7 +32,7 @@ const uint32_t kPalette[kSwatchCount] = {
     0xA0703C,  // wood
     0x6E4623,  // dark wood
     0x9696A0,  // metal
-    0xA0C8DC,  // glass
+    0xFFE0A0,  // glass: the door's panes, lit from inside the house
     0x5AA03C,  // leaf green
     0xE6C83C,  // leaf yellow
     0xE67828,  // leaf orange
@@ -195,6 +195,20 @@ CBitmap MakeTile(Tile kind) {
           const bool bar = (x % 64) < 4 || (y % 64) < 4;
           const float streak = std::fabs(static_cast<float>((x + y) % 64) - 20.0f) < 6.0f ? 1.0f : 0.0f;
           c = bar ? 0x5A3C23 : Mix(Mix(0x283C5A, 0x46648C, fy), 0xB4C8DC, 0.5f * streak);
+          break;
+        }
+        case Tile::Lamplight: {
+          // Paper lit from behind in a wooden frame with one cross bar each way: palest at the
+          // middle, warmer towards the frame, so a lit lantern or screen reads as giving light.
+          const float cx = std::fabs(fx + 0.5f / 128 - 0.5f) * 2, cy = std::fabs(fy + 0.5f / 128 - 0.5f) * 2;
+          const float d = std::min(1.0f, std::sqrt(cx * cx + cy * cy) / 1.4142f);
+          const float rim = std::max(cx, cy), bar = std::min(cx, cy);
+          if (rim > 0.92f)
+            c = Shade(0x4B3220, 0.9f + 0.2f * fine);
+          else if (bar < 0.035f)
+            c = Shade(0x6E4623, 0.9f + 0.2f * fine);
+          else
+            c = Shade(Mix(0xFFF0BE, 0xF0A046, d * d), 0.97f + 0.03f * fine);
           break;
         }
         case Tile::Flowers: {

@@ -49,9 +49,11 @@ enum class Tile {
   Hedge,
   Mat,
   Flowers,
-  Glass
+  Glass,
+  Lamplight
 };
-// A 128 x 128 tiling texture.
+// A 128 x 128 tiling texture; Lamplight is one panel (spread over a face with UseFitted) and
+// looks the same turned or mirrored, as a face's texture axes may be either way round.
 CBitmap MakeTile(Tile kind);
 
 // Palette cells shared by the models.

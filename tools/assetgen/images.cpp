@@ -200,24 +200,26 @@ CImage StageCard(CFontFace& font) {
   Glow(c, 566, 196, 24, Rgb(255, 226, 170));
   Hills(c, 392, 12, 1.1f, 1.2f, Rgb(130, 88, 120));
   ForestRow(c, 424, 50, 76, 34, Rgb(70, 56, 96), 31);
-  // The home: a low house with a tiled roof and lit windows on the hill.
+  // The home: a low house with a tiled roof, lit windows and its lit door, the stage's goal,
+  // spilling light before it.
   Hills(c, 446, 8, 0.7f, 0.3f, Rgb(44, 54, 70));
   const float hx = 420, hy = 436;
   c.FillRect(hx - 64, hy - 46, hx + 64, hy, Rgb(64, 56, 74));
   c.FillPolygon({{hx - 84, hy - 44}, {hx + 84, hy - 44}, {hx + 58, hy - 80}, {hx - 58, hy - 80}},
                 Rgb(44, 40, 62));
-  c.FillRect(hx - 40, hy - 36, hx - 12, hy - 14, Rgb(255, 206, 120));
-  c.FillRect(hx + 12, hy - 36, hx + 40, hy - 14, Rgb(255, 206, 120));
-  c.FillRect(hx - 27, hy - 36, hx - 25, hy - 14, Rgb(64, 56, 74));
-  c.FillRect(hx + 25, hy - 36, hx + 27, hy - 14, Rgb(64, 56, 74));
+  for (float x : {hx - 46, hx + 20}) {
+    c.FillRect(x, hy - 36, x + 26, hy - 14, Rgb(255, 206, 120));
+    c.FillRect(x + 12, hy - 36, x + 14, hy - 14, Rgb(64, 56, 74));
+  }
+  c.FillEllipse(hx, hy + 2, 26, 5, Rgb(255, 206, 120, 0.35f), 0, 5);
+  c.FillRect(hx - 9, hy - 32, hx + 9, hy, Rgb(255, 222, 150));
   c.FillRect(0, 0, 640, 480, CColor{0.05f, 0.04f, 0.12f, 0.18f});
   font.DrawCentred(c, "STAGE 1", 320, 150, 30, Rgb(250, 226, 190), 10.0f, 0.5f);
   c.FillRect(230, 164, 410, 166, Rgb(250, 226, 190, 0.8f));
   Lettering(font, c, "HOME", 320, 244, 84, 8.0f, 2.0f, kLetter, kLetterEdge);
-  font.DrawCentred(c, "Walk the yard, then find the way to the forest.", 321, 293, 20,
+  font.DrawCentred(c, "Walk the yard, then go in at the house door.", 321, 293, 20,
                    CColor{0.1f, 0.05f, 0.15f, 0.5f}, 1.0f);
-  font.DrawCentred(c, "Walk the yard, then find the way to the forest.", 320, 292, 20, Rgb(250, 236, 214),
-                   1.0f);
+  font.DrawCentred(c, "Walk the yard, then go in at the house door.", 320, 292, 20, Rgb(250, 236, 214), 1.0f);
   return img;
 }
 

@@ -53,7 +53,7 @@ void CMeshBuilder::Face(const std::vector<Vector3>& pts) {
     } else {
       const float s = s1 > s0 ? (Vec3Dot(p - pts[0], ax) - s0) / (s1 - s0) : 0.5f;
       const float t = t1 > t0 ? (Vec3Dot(p - pts[0], ay) - t0) / (t1 - t0) : 0.5f;
-      v.uv = SwatchUv(swatch_, s, t);
+      v.uv = uvMode_ == UvMode::Fitted ? Vector2{s, t} : SwatchUv(swatch_, s, t);
     }
     vertices_.push_back(v);
   }

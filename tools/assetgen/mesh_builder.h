@@ -38,13 +38,15 @@ struct BuiltMaterial {
 class CMeshBuilder {
  public:
   // Texture coordinates of new faces: a cell of a palette atlas (each face spans the cell's
-  // inside), or world positions projected on the face's main plane (tiling textures).
-  enum class UvMode { Swatch, Planar };
+  // inside), world positions projected on the face's main plane (tiling textures), or the
+  // whole texture spread over each face (a picture drawn for one panel).
+  enum class UvMode { Swatch, Planar, Fitted };
 
   int AddMaterial(const std::string& texture, Vector3 diffuse = {1, 1, 1});
   void UseMaterial(int material) { material_ = material; }
   void UseSwatch(int cell) { uvMode_ = UvMode::Swatch, swatch_ = cell; }
   void UsePlanar(float unitsPerRepeat) { uvMode_ = UvMode::Planar, planarScale_ = 1.0f / unitsPerRepeat; }
+  void UseFitted() { uvMode_ = UvMode::Fitted; }
   void UseBone(int bone) { bone_ = bone; }
   void UseColor(uint32_t argb) { color_ = argb; }
   void SetTransform(const Matrix& m) { transform_ = m; }

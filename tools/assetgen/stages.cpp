@@ -91,6 +91,7 @@ bool BuildHomeYard(const COutput& out, const std::string& dir) {
   const int foliage = b.AddMaterial(tex.Use(Tile::Foliage, "foliage.bmp"));
   const int rock = b.AddMaterial(tex.Use(Tile::Rock, "rock.bmp"));
   const int mat = b.AddMaterial(tex.Use(Tile::Mat, "mat.bmp"));
+  const int lamp = b.AddMaterial(tex.Use(Tile::Lamplight, "lamplight.bmp"));
 
   b.UsePlanar(160);
   const auto lines = GridLines(-2600, 2600, -1000, 1000, 50);
@@ -118,21 +119,47 @@ bool BuildHomeYard(const COutput& out, const std::string& dir) {
   b.Box({-497.5f, h - 10, 250}, {202.5f, h + 10, 20});  // both run into the house walls: no gap
   b.Box({547.5f, h - 10, 250}, {152.5f, h + 10, 20});
 
-  // The porch before the door: a deck one low step up, a mat and two lanterns.
+  // The porch before the door: a deck one low step up, a mat and two lit lanterns that mark
+  // the door as the way on. Each part reaches into the next, so no two faces share a plane.
   b.UseMaterial(planks);
   b.UsePlanar(100);
   b.Box({kHomePorch[0], 0, kHomePorch[1]}, {kHomePorch[2], kHomeFloorY, kHomePorch[3]});
   b.UseMaterial(mat);
   b.UsePlanar(110);
   b.Box({110, kHomeFloorY + 0.75f, 195}, {55, 0.75f, 28});
-  b.UseMaterial(bark);
-  b.UsePlanar(60);
+  const float lanternZ = kHomePorch[1] - kHomePorch[3] + 12;
   for (float x : {kHomePorch[0] - kHomePorch[2] + 12, kHomePorch[0] + kHomePorch[2] - 12}) {
-    b.Box({x, 60, kHomePorch[1] - kHomePorch[3] + 12}, {5, 58, 5});
-    b.UseMaterial(mat);
-    b.Box({x, 124, kHomePorch[1] - kHomePorch[3] + 12}, {9, 9, 9});
     b.UseMaterial(bark);
-    b.Box({x, 136, kHomePorch[1] - kHomePorch[3] + 12}, {11, 3, 11});
+    b.UsePlanar(60);
+    b.Box({x, 59, lanternZ}, {4, 57, 4});
+    b.Box({x, 116, lanternZ}, {9, 2, 9});
+    b.Box({x, 141, lanternZ}, {11, 3, 11});
+    b.Box({x, 145.5f, lanternZ}, {3, 2.5f, 3});
+    b.UseMaterial(lamp);
+    b.UseFitted();
+    b.Box({x, 128, lanternZ}, {8, 11, 8});
+  }
+  // Stepping stones up the path's last stretch to the porch step, grey against the dirt.
+  b.UseMaterial(rock);
+  b.UsePlanar(50);
+  {
+    CPlacementRandom stones(11u);
+    const float from[2] = {0, -30}, bend[2] = {0, 60}, step[2] = {96, 130};
+    const float straight = bend[1] - from[1], slant = std::hypot(step[0] - bend[0], step[1] - bend[1]);
+    const int count = 7;
+    for (int i = 0; i < count; ++i) {
+      const float along = (straight + slant) * (static_cast<float>(i) + 0.5f) / static_cast<float>(count);
+      float x = from[0], z = from[1] + along;
+      if (along > straight) {
+        const float t = (along - straight) / slant;
+        x = bend[0] + t * (step[0] - bend[0]), z = bend[1] + t * (step[1] - bend[1]);
+      }
+      const float side = (i % 2 ? 1.0f : -1.0f) * 6.0f;
+      b.UseColor(Grey(stones.Uniform(0.95f, 1.0f)));
+      b.Prism({x + side, -1, z}, 3, 15, 13, 7, stones.Uniform(0, 1.0f), stones.Uniform(0.7f, 0.85f), false,
+              true);
+    }
+    b.UseColor(0xFFFFFFFF);
   }
 
   // Flower-bed borders: stones low enough to step over.
@@ -173,6 +200,7 @@ bool BuildHomeHouse(const COutput& out, const std::string& dir) {
   const int trim = b.AddMaterial(tex.Use(Tile::Bark, "bark.bmp"));
   const int goal = b.AddMaterial(tex.Use(Tile::Mat, "mat.bmp"));
   const int glass = b.AddMaterial(tex.Use(Tile::Glass, "glass.bmp"));
+  const int lamp = b.AddMaterial(tex.Use(Tile::Lamplight, "lamplight.bmp"));
 
   const float x0 = kHomeHouse[0], x1 = kHomeHouse[1], z0 = kHomeHouse[2], z1 = kHomeHouse[3];
   const float t = 20, top = 240, base = -5;
@@ -232,6 +260,14 @@ bool BuildHomeHouse(const COutput& out, const std::string& dir) {
   wall(d0 - 10, d0 + 1.5f, z0 - 1, z0 + t + 1, base, dh + 10);
   wall(d1 - 1.5f, d1 + 10, z0 - 1, z0 + t + 1, base, dh + 10);
   wall(d0 + 1.5f, d1 - 1.5f, z0 - 1, z0 + t + 1, dh - 1.5f, dh + 10);
+  // A lit fanlight over the door, so the way in shows from across the yard while it is shut.
+  wall(d0 + 2, d1 - 2, z0 - 1, z0 + 1, dh + 13, dh + 37);
+  b.UseMaterial(lamp);
+  b.UseFitted();
+  for (int i = 0; i < 4; ++i) {
+    const float w = (d1 - d0 - 12) / 4;
+    wall(d0 + 6 + w * i, d0 + 6 + w * (i + 1), z0 - 2, z0, dh + 16, dh + 34);
+  }
   // Floor inside, level with the porch, and the goal rug.
   b.UseMaterial(floor);
   b.UsePlanar(100);
@@ -240,6 +276,23 @@ bool BuildHomeHouse(const COutput& out, const std::string& dir) {
   b.UseMaterial(goal);
   b.UsePlanar(120);
   b.Prism({kHomeGoal[0], kHomeFloorY, kHomeGoal[2]}, 1.5f, 60, 60, 12, 0, 0.6f, false, true);
+  // A paper screen lit from behind stands past the rug, facing the doorway: once the door
+  // slides open the opening fills with warm light. It stays clear of the way to the goal.
+  const float sz = kHomeGoal[2] + 45, sx0 = d0 - 15, sx1 = d1 + 15,
+              rows[5] = {10, 53.75f, 97.5f, 141.25f, 185};
+  const int panels = 4;
+  const float pw = (sx1 - sx0) / panels;
+  b.UseMaterial(trim);
+  b.UsePlanar(60);
+  for (int i = 0; i <= panels; ++i) wall(sx0 + pw * i - 3, sx0 + pw * i + 3, sz - 2.5f, sz + 2.5f, 0, 190);
+  wall(sx0 - 4, sx1 + 4, sz - 3, sz + 3, 0, rows[0]);
+  wall(sx0 - 4, sx1 + 4, sz - 3, sz + 3, rows[4], rows[4] + 8);
+  for (int r = 1; r < 4; ++r) wall(sx0, sx1, sz - 2, sz + 2, rows[r] - 1.5f, rows[r] + 1.5f);
+  b.UseMaterial(lamp);
+  b.UseFitted();
+  for (int i = 0; i < panels; ++i)
+    for (int r = 0; r < 4; ++r)
+      wall(sx0 + pw * i + 2.5f, sx0 + pw * (i + 1) - 2.5f, sz - 1, sz + 1, rows[r], rows[r + 1]);
   return tex.ok && WritePiece(out, dir, "house", b, xfile::Encoding::Text);
 }
 

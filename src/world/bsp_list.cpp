@@ -1,11 +1,13 @@
 #include "world/bsp_list.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "core/graphics.h"
 #include "platform/gfx/draw_order.h"
 #include "world/bsp_unit.h"
+#include "world/opaque_order.h"
 
 CBspList* g_bspList = nullptr;
 
@@ -15,19 +17,6 @@ CBspList::CBspList(const std::list<std::string>& fileNames) {
     pieces_.push_back(boost::shared_ptr<CBsp>(new CBsp(name)));
     ++count_;
   }
-  // Opaque subsets hide one another through the depth test alone, so their order is not seen.
-  // The ground that holds the rest is the largest: drawn after the walls, trees and fixtures that
-  // stand on it, the rasteriser rejects what they hide instead of shading it twice.
-  std::vector<std::pair<float, std::pair<CBsp*, uint32_t>>> sized;
-  // Groups without bounds draw nothing, in either order.
-  for (const auto& piece : pieces_) {
-    const CBspUnit& bounds = *piece->Bounds();
-    for (int32_t i = 0; i < bounds.SubsetCount(); ++i)
-      sized.push_back({bounds.Subset(i).radius, {piece.get(), static_cast<uint32_t>(i)}});
-  }
-  std::stable_sort(sized.begin(), sized.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (const auto& entry : sized) smallestFirst_.push_back(entry.second);
 }
 
 CBspList::~CBspList() {
@@ -36,7 +25,9 @@ CBspList::~CBspList() {
 }
 
 void CBspList::Clear() {
-  smallestFirst_.clear();
+  reordered_.clear();
+  plannedWorlds_.clear();
+  plannedViewDistance_ = -1;
   pieces_.clear();
   count_ = 0;
 }
@@ -48,13 +39,24 @@ void CBspList::DrawOpaque(const BspView& view) {
   device->SetTextureStageState(0, gfx::D3DTSS_MINFILTER, gfx::D3DTEXF_LINEAR);
   device->SetTextureStageState(0, gfx::D3DTSS_MAGFILTER, gfx::D3DTEXF_LINEAR);
   device->SetTextureStageState(0, gfx::D3DTSS_MIPFILTER, gfx::D3DTEXF_LINEAR);
-  if (gfx::ReorderOpaqueDraws()) {
+  // Opaque subsets hide one another through the depth test, so they may go in another order:
+  // the ground that holds the rest is the largest, and drawn after the walls, trees and fixtures
+  // that stand on it, the rasteriser rejects what they hide instead of shading it twice. Where two
+  // subsets meet at equal depth the list's order decides, which each draw's depth test keeps.
+  // Without depth writes, or with another test, the order shows, so it stays.
+  const bool depthDecides = device->GetRenderState(gfx::D3DRS_ZENABLE) != gfx::D3DZB_FALSE &&
+                            device->GetRenderState(gfx::D3DRS_ZWRITEENABLE) != 0 &&
+                            device->GetRenderState(gfx::D3DRS_ZFUNC) == gfx::D3DCMP_LESSEQUAL;
+  if (gfx::ReorderOpaqueDraws() && depthDecides) {
+    if (ReorderedDrawsStale(view.viewDistance)) PlanReorderedDraws(view.viewDistance);
     const CBsp* begun = nullptr;
-    for (const auto& [piece, subset] : smallestFirst_) {
-      if (piece != begun) piece->BeginOpaque();
-      begun = piece;
-      piece->DrawSubset(subset, view);
+    for (const ReorderedDraw& d : reordered_) {
+      if (d.piece != begun) d.piece->BeginOpaque();
+      begun = d.piece;
+      device->SetRenderState(gfx::D3DRS_ZFUNC, d.losesTies ? gfx::D3DCMP_LESS : gfx::D3DCMP_LESSEQUAL);
+      d.piece->DrawSubset(d.subset, view);
     }
+    device->SetRenderState(gfx::D3DRS_ZFUNC, gfx::D3DCMP_LESSEQUAL);
   } else {
     for (const auto& piece : pieces_) piece->DrawOpaque(view);
   }
@@ -62,6 +64,40 @@ void CBspList::DrawOpaque(const BspView& view) {
   device->SetTextureStageState(0, gfx::D3DTSS_MINFILTER, gfx::D3DTEXF_LINEAR);
   device->SetTextureStageState(0, gfx::D3DTSS_MAGFILTER, gfx::D3DTEXF_LINEAR);
   device->SetTextureStageState(0, gfx::D3DTSS_MIPFILTER, gfx::D3DTEXF_LINEAR);
+}
+
+bool CBspList::ReorderedDrawsStale(float viewDistance) const {
+  if (viewDistance != plannedViewDistance_ || plannedWorlds_.size() != pieces_.size()) return true;
+  auto world = plannedWorlds_.begin();
+  for (const auto& piece : pieces_)
+    if (std::memcmp(&piece->body.world, &*world++, sizeof(gfxutil::Matrix)) != 0) return true;
+  return false;
+}
+
+void CBspList::PlanReorderedDraws(float viewDistance) {
+  // Groups without bounds draw nothing, in either order.
+  std::vector<OpaqueBounds> bounds;
+  std::vector<std::pair<CBsp*, uint32_t>> listed;
+  plannedWorlds_.clear();
+  for (const auto& piece : pieces_) {
+    const gfxutil::Matrix& world = piece->body.world;
+    plannedWorlds_.push_back(world);
+    // A sphere stays a sphere under the piece's place, grown by its largest scale.
+    float scale = 0;
+    for (int r = 0; r < 3; ++r)
+      scale = std::max(scale, gfxutil::Vec3Length({world.m[r][0], world.m[r][1], world.m[r][2]}));
+    const CBspUnit& units = *piece->Bounds();
+    for (int32_t i = 0; i < units.SubsetCount(); ++i) {
+      const BspSubset& s = units.Subset(i);
+      bounds.push_back(
+          {gfxutil::Vec3TransformCoord({s.center.x, s.center.y, s.center.z}, world), s.radius * scale});
+      listed.push_back({piece.get(), static_cast<uint32_t>(i)});
+    }
+  }
+  plannedViewDistance_ = viewDistance;
+  reordered_.clear();
+  for (const OpaqueDraw& d : OrderOpaqueDraws(bounds, DepthTieDistance(viewDistance)))
+    reordered_.push_back({listed[d.index].first, listed[d.index].second, d.losesTies});
 }
 
 void CBspList::DrawTranslucent(const BspView& view) {

@@ -27,9 +27,21 @@ class CBspList {
   const std::list<boost::shared_ptr<CBsp>>& Pieces() const { return pieces_; }
 
  private:
+  struct ReorderedDraw {
+    CBsp* piece;
+    uint32_t subset;
+    bool losesTies;  // drawn with "less": a subset listed after it and touching it is drawn already
+  };
+  // Plans the reordered opaque pass (OrderOpaqueDraws) for where the pieces stand now.
+  void PlanReorderedDraws(float viewDistance);
+  bool ReorderedDrawsStale(float viewDistance) const;
+
   std::list<boost::shared_ptr<CBsp>> pieces_;
-  // The opaque order when draws may be reordered: every piece's subsets, smallest first.
-  std::vector<std::pair<CBsp*, uint32_t>> smallestFirst_;
+  // The opaque pass when draws may be reordered, smallest first as far as ties allow, and what it
+  // was planned for: the pieces' places and the view distance.
+  std::vector<ReorderedDraw> reordered_;
+  std::vector<gfxutil::Matrix> plannedWorlds_;
+  float plannedViewDistance_ = -1;
   int32_t count_ = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ namespace {
 struct Comparison {
   uint32_t width = 0, height = 0;
   size_t differing = 0;  // pixels with a channel more than 8/255 apart
+  size_t changed = 0;    // pixels that differ at all
+  int largest = 0;       // the largest channel difference
   size_t distinct = 0;   // colours in the plain picture, so a blank frame cannot pass
   bool drawn = false;
 };
@@ -51,14 +54,17 @@ Comparison DrawBothWays(const std::string& name) {
   c.height = h;
   c.distinct = DistinctColours(plain);
   for (size_t i = 0; i < plain.size(); ++i) {
+    int most = 0;
     for (int shift = 0; shift < 24; shift += 8) {
       const int p = int((plain[i] >> shift) & 0xFF), q = int((quick[i] >> shift) & 0xFF);
-      if (std::abs(p - q) > 8) {
-        ++c.differing;
-        break;
-      }
+      most = std::max(most, std::abs(p - q));
     }
+    c.changed += most > 0;
+    c.differing += most > 8;
+    c.largest = std::max(c.largest, most);
   }
+  std::printf("shortcuts %s: %zu pixels differ, %zu by more than 8/255, by up to %d/255\n", name.c_str(),
+              c.changed, c.differing, c.largest);
   const std::string dir = BRIMMEL_TEST_OUTPUT_DIR;
   gfx::WritePng(dir + "/shortcuts-" + name + "-plain.png", plain.data(), w, h);
   gfx::WritePng(dir + "/shortcuts-" + name + "-quick.png", quick.data(), w, h);
@@ -90,12 +96,19 @@ TEST(DeviceShortcuts, HomeAndForestPicturesMatchThePlainDevice) {
     return frame < 3000;
   });
   EXPECT_EQ(code, 0);
+  // What the two ways may differ by comes from one shortcut alone, drawing into the window's own
+  // buffer: llvmpipe lays that buffer's rows out the other way up from a framebuffer's, so a few
+  // pixels on edges round one step apart, and where two surfaces lie within a depth step of each
+  // other the nearer can come out the other one. With that shortcut left out the pictures are
+  // identical. Measured with Mesa 22.3 (llvmpipe): home 79 pixels differ, 3 of them by more than
+  // 8/255; forest 91 and 2. The bounds leave about twice that.
   for (const Comparison* c : {&home, &forest}) {
     ASSERT_TRUE(c->drawn);
     ASSERT_EQ(c->width, 640u);
     EXPECT_GT(c->distinct, 200u);
-    EXPECT_LE(double(c->differing), 0.005 * double(c->width) * double(c->height))
-        << c->differing << " pixels differ (" << (c == &home ? "home" : "forest") << ")";
+    const char* name = c == &home ? "home" : "forest";
+    EXPECT_LE(c->changed, 200u) << name;
+    EXPECT_LE(c->differing, 8u) << name;
   }
 }
 

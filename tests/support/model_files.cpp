@@ -27,10 +27,10 @@ std::unique_ptr<xfile::CDataObject> CXBuilder::Translation(float x, float y, flo
 }
 
 std::unique_ptr<xfile::CDataObject> CXBuilder::Triangle(const std::string& name, float x, float y, float z,
-                                                        const char* texture, float d) {
+                                                        const char* texture, float d, float size) {
   auto mesh = New("Mesh", name);
   mesh->AppendDword(3);
-  const float v[9] = {x - 1, y - 1, z, x, y + 1, z, x + 1, y - 1, z};
+  const float v[9] = {x - size, y - size, z, x, y + size, z, x + size, y - size, z};
   for (float f : v) mesh->AppendFloat(f);
   mesh->AppendDword(1);
   mesh->AppendDword(3), mesh->AppendDword(0), mesh->AppendDword(1), mesh->AppendDword(2);

@@ -20,9 +20,11 @@ class CXBuilder {
   std::unique_ptr<xfile::CDataObject> New(const char* type, std::string name = {});
   std::unique_ptr<xfile::CDataObject> Transform(const gfxutil::Matrix& m);
   std::unique_ptr<xfile::CDataObject> Translation(float x, float y, float z);
-  // A one-triangle mesh around (x, y, z) with one material (diffuse d) and optional texture.
+  // A one-triangle mesh around (x, y, z), `size` to each side, with one material (diffuse d) and
+  // optional texture.
   std::unique_ptr<xfile::CDataObject> Triangle(const std::string& name, float x, float y, float z,
-                                               const char* texture = nullptr, float d = 0.8f);
+                                               const char* texture = nullptr, float d = 0.8f,
+                                               float size = 1.0f);
   // A key block: each key written with the value count its type needs.
   std::unique_ptr<xfile::CDataObject> Keys(uint32_t type, const std::vector<uint32_t>& times,
                                            const std::vector<std::vector<float>>& values);

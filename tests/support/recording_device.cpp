@@ -91,12 +91,13 @@ gfx::Result CRecordingDevice::DrawIndexedPrimitive(gfx::PrimitiveType type, uint
                                                    uint32_t numVertices, uint32_t startIndex,
                                                    uint32_t primitiveCount) {
   IndexedDrawCall d{type, minIndex, numVertices, startIndex, primitiveCount, fvf, streamSource,
-                    0,    0,        {},          {},         nullptr};
+                    0,    0,        {},          {},         nullptr,        0};
   d.vertexBlend = GetRenderState(gfx::D3DRS_VERTEXBLEND);
   d.software = GetRenderState(gfx::D3DRS_SOFTWAREVERTEXPROCESSING);
   for (uint32_t k = 0; k < 4; ++k) d.world[k] = GetTransform(gfx::D3DTS_WORLDMATRIX(k));
   d.material = material;
   d.texture = boundTexture;
+  d.zFunc = GetRenderState(gfx::D3DRS_ZFUNC);
   indexedDraws.push_back(d);
   return gfx::D3D_OK;
 }

@@ -73,6 +73,7 @@ struct IndexedDrawCall {
   gfx::Matrix world[4];
   gfx::Material material;
   gfx::CTexture* texture = nullptr;
+  uint32_t zFunc = 0;  // the depth test
 };
 
 class CRecordingDevice : public gfx::CDevice {

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "platform/gfx/draw_order.h"
 #include "resource/mesh.h"
@@ -43,6 +45,27 @@ void WriteCollision() {
   std::string error;
   ASSERT_TRUE(BuildCollisionGroups(data, groups, error)) << error;
   ASSERT_TRUE(WriteCollisionFile(kCollision, groups, error)) << error;
+}
+
+// A ground and three fixtures standing apart on it: the ground first, the fixtures in no order of
+// size. Each group is one triangle, so a draw's first index over three is its subset.
+constexpr const char* kYard = "data/bsp/yard.xxx";
+
+void WriteYard(CXBuilder& x) {
+  std::filesystem::create_directories("data/bsp");
+  Objects top;
+  top.push_back(x.Triangle("ground", 0, 0, 1000, nullptr, 0.8f, 400));
+  top.push_back(x.Triangle("shed", -300, 0, 1000, nullptr, 0.8f, 30));
+  top.push_back(x.Triangle("stone", 0, 0, 1000, nullptr, 0.8f, 5));
+  top.push_back(x.Triangle("post", 300, 0, 1000, nullptr, 0.8f, 15));
+  ASSERT_TRUE(x.Write(kYard, top));
+}
+
+// What the stage frame sets before the opaque pass (the recording device starts with nothing set).
+void StageDepthState(testdev::CRecordingDevice& d) {
+  d.SetRenderState(gfx::D3DRS_ZENABLE, gfx::D3DZB_TRUE);
+  d.SetRenderState(gfx::D3DRS_ZWRITEENABLE, 1);
+  d.SetRenderState(gfx::D3DRS_ZFUNC, gfx::D3DCMP_LESSEQUAL);
 }
 
 BspView ViewFromOrigin() {
@@ -118,6 +141,7 @@ TEST_F(BspTest, OpaquePassDrawsVisibleSubsetsAndRestoresTheMipBias) {
   EXPECT_EQ(g_bspList, &list);
   EXPECT_EQ(list.Count(), 2);
   EXPECT_EQ(world.Count(), 0);
+  StageDepthState(device());
   list.DrawOpaque(ViewFromOrigin());
   EXPECT_EQ(device().indexedDraws.size(), 2u);  // the near group of each piece
   EXPECT_EQ(device().GetTextureStageState(0, gfx::D3DTSS_MIPMAPLODBIAS), gfx::FloatBits(0.0f));
@@ -134,6 +158,37 @@ TEST_F(BspTest, OpaquePassDrawsVisibleSubsetsAndRestoresTheMipBias) {
   EXPECT_EQ(device().indexedDraws[1].world[0].m[3][0], 5.0f);
   list.Clear();
   EXPECT_EQ(list.Count(), 0);
+}
+
+TEST_F(BspTest, ReorderedOpaquePassDrawsTheFixturesSmallestFirstAndTheGroundLast) {
+  WriteYard(x);
+  CCollisionWorld world;
+  CBspList list({kYard});
+  StageDepthState(device());
+  const auto drawn = [&] {
+    std::vector<uint32_t> subsets, tests;
+    for (const auto& d : device().indexedDraws) subsets.push_back(d.startIndex / 3), tests.push_back(d.zFunc);
+    device().indexedDraws.clear();
+    return std::make_pair(subsets, tests);
+  };
+  constexpr uint32_t kLessEqual = gfx::D3DCMP_LESSEQUAL, kLess = gfx::D3DCMP_LESS;
+
+  list.DrawOpaque(ViewFromOrigin());
+  EXPECT_EQ(drawn().first, (std::vector<uint32_t>{0, 1, 2, 3})) << "the list's order";
+
+  gfx::SetReorderOpaqueDraws(true);
+  list.DrawOpaque(ViewFromOrigin());
+  const auto [subsets, tests] = drawn();
+  EXPECT_EQ(subsets, (std::vector<uint32_t>{2, 3, 1, 0}));
+  // The ground goes after fixtures listed after it, which win where they meet it at equal depth.
+  EXPECT_EQ(tests, (std::vector<uint32_t>{kLessEqual, kLessEqual, kLessEqual, kLess}));
+  EXPECT_EQ(device().GetRenderState(gfx::D3DRS_ZFUNC), kLessEqual);
+
+  // Without depth writes the order would show: the list's order again.
+  device().SetRenderState(gfx::D3DRS_ZWRITEENABLE, 0);
+  list.DrawOpaque(ViewFromOrigin());
+  EXPECT_EQ(drawn().first, (std::vector<uint32_t>{0, 1, 2, 3}));
+  gfx::SetReorderOpaqueDraws(false);
 }
 
 TEST_F(BspTest, TranslucentPassDrawsNothingWithAllTypesZero) {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "sound_test_util.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/config.h"
-#include "app/graphics.h"
+#include "core/config.h"
+#include "app/frame_services.h"
 #include "platform/gfx/draw_order.h"
 #include "platform/gfx/png_writer.h"
 #include "support/image_files.h"

@@ -9,15 +9,6 @@
 namespace audio {
 namespace {
 
-// No source feeds an effect slot, and OpenAL Soft sizes every voice for the sends it allows (a
-// megabyte for its default of two), so none are asked for. Emscripten's OpenAL has no sends and
-// refuses attributes it does not know.
-#if defined(ALC_MAX_AUXILIARY_SENDS) && !defined(__EMSCRIPTEN__)
-#define NO_AUX_SENDS ALC_MAX_AUXILIARY_SENDS, 0,
-#else
-#define NO_AUX_SENDS
-#endif
-
 std::mutex g_currentLock;
 std::weak_ptr<CAlContext> g_current;
 
@@ -79,19 +70,16 @@ bool CAlContext::OpenOutput() {
     if (!openLoopback || !renderSamples_) return false;
     device_ = openLoopback(nullptr);
     if (!device_) return false;
-    const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT,
-                                 ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT,
-                                 ALC_FREQUENCY, static_cast<ALCint>(loopbackRate_),
-                                 ALC_HRTF_SOFT, loopbackHrtf_ ? ALC_TRUE : ALC_FALSE,
-                                 NO_AUX_SENDS 0};
-    context_ = alcCreateContext(device_, attributes);
+    const std::vector<ALCint> attributes = ContextAttributes(
+        {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT, ALC_FREQUENCY,
+         static_cast<ALCint>(loopbackRate_), ALC_HRTF_SOFT, loopbackHrtf_ ? ALC_TRUE : ALC_FALSE});
+    context_ = alcCreateContext(device_, attributes.data());
   } else {
     device_ = alcOpenDevice(nullptr);
     if (!device_) return false;
     // The effects ask for full HRTF, but on loudspeakers it only colours the sound: whether to
     // use it is OpenAL Soft's call (on for headphones) and the player's (alsoft.conf).
-    const ALCint attributes[] = {NO_AUX_SENDS 0};
-    context_ = alcCreateContext(device_, attributes);
+    context_ = alcCreateContext(device_, ContextAttributes({}).data());
     canDisconnect_ = alcIsExtensionPresent(device_, "ALC_EXT_disconnect") == ALC_TRUE;
   }
   if (!context_ || !alcMakeContextCurrent(context_)) {

@@ -9,6 +9,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -20,6 +21,10 @@
 namespace audio {
 
 class CSourceBuffer;
+
+// The attribute list a context is made with: `wanted`, then what this edition's OpenAL is always
+// asked for, then the closing 0 (al_context_desktop.cpp, al_context_web.cpp).
+std::vector<ALCint> ContextAttributes(std::initializer_list<ALCint> wanted);
 
 struct ListenerState {
   float position[3] = {0, 0, 0};

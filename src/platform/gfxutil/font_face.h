@@ -1,5 +1,6 @@
-// Which font file a font description opens: fontconfig on the desktop, the face packed with the
-// data in a browser.
+// Which font file a font description opens, one back end per platform: fontconfig on Linux
+// (font_face_fontconfig.cpp), the face beside the program or else one Windows has registered
+// (font_face_windows.cpp), the face packed with the data in a browser (font_face_web.cpp).
 #pragma once
 #include <string>
 

@@ -5,6 +5,10 @@
 namespace os::internal {
 
 SDL_Window* MainWindow();
+// Readies the main window's making where the editions differ (window_desktop.cpp,
+// window_web.cpp): answers its SDL flags, and sets `windowed` where the host scales the picture
+// itself, full screen included.
+Uint32 PrepareMainWindow(bool& windowed);
 // Lets the input service see controller hot-plug events as the pump drains them.
 void HandleControllerEvent(const SDL_Event& e);
 // The Windows virtual-key code of a key event: letters and digits by the symbol the layout

@@ -3,7 +3,8 @@
 
 namespace os {
 
-// Physical memory that can still be handed out, in bytes (the kernel's MemAvailable).
+// Physical memory that can still be handed out, in bytes (Linux's MemAvailable, Windows' available
+// physical memory); 0 where it is not known (a browser).
 uint64_t AvailablePhysicalMemory();
 
 // How the heap treats freed memory. While loading (from InitSystem on), blocks that loads free

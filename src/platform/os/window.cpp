@@ -139,18 +139,7 @@ void UnregisterWindowClass() {
 bool CreateMainWindow(const char* title, int width, int height, bool windowed) {
   if (!InitSystem() || W().proc == nullptr) return false;
   if (W().window) DestroyMainWindow();
-#ifdef __EMSCRIPTEN__
-  // In a page the canvas keeps the game's own size and the page scales it, full screen too: a
-  // resizable window would make SDL grow the drawing buffer to the element.
-  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-  windowed = true;
-#else
-  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
-  // The window's own buffer gets a depth and stencil buffer like the back buffer's, so that the
-  // graphics device can draw into it directly (its visual is chosen here, with the window).
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-#endif
+  Uint32 flags = internal::PrepareMainWindow(windowed);
   const int clientW = width > 0 ? width : 1, clientH = height > 0 ? height : 1;
   int w = clientW, h = clientH;
   SDL_DisplayMode desktop;
@@ -240,9 +229,7 @@ void WaitMessage() {
   }
 }
 
-void PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  Enqueue({message, wParam, lParam});
-}
+void PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) { Enqueue({message, wParam, lParam}); }
 
 void PostQuitMessage(int exitCode) {
   Enqueue({WM_QUIT, static_cast<uintptr_t>(static_cast<unsigned>(exitCode)), 0});

@@ -1,10 +1,10 @@
-#include "platform/os/system_info.h"
+// Linux: the memory figure from the kernel's /proc/meminfo, the heap tuned through glibc's malloc.
+#include <malloc.h>
 
 #include <cstdio>
 #include <cstring>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
+
+#include "platform/os/system_info.h"
 
 namespace os {
 
@@ -24,15 +24,11 @@ uint64_t AvailablePhysicalMemory() {
 }
 
 void SetLoading(bool loading) {
-#if defined(__GLIBC__)
   // Fixed thresholds, just above 64 KB so that llvmpipe's 64 KB scene blocks come from the heap.
   mallopt(M_MMAP_THRESHOLD, 72 * 1024);
   mallopt(M_TRIM_THRESHOLD, loading ? 72 * 1024 : 4 * 1024 * 1024);
   // A load starts from a heap that has handed back what playing kept.
   if (loading) malloc_trim(0);
-#else
-  (void)loading;
-#endif
 }
 
 }  // namespace os

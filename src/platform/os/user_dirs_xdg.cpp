@@ -1,8 +1,8 @@
-#include "platform/os/user_dirs.h"
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include "platform/os/user_dirs.h"
 
 namespace os {
 namespace {

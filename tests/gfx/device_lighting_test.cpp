@@ -313,5 +313,27 @@ TEST_F(DeviceBlendTest, StoredWeightsBeyondTheBlendCountAreIgnored) {
   EXPECT_EQ(Px(28, 28), 0u);
 }
 
+TEST_F(DeviceLightingTest, MaterialSourcesPickTheVertexColourOrTheMaterial) {
+  // Head-on directional light, global ambient only; the vertices are green.
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  light.Direction = {0, 0, 1};
+  light.Ambient = {0, 0, 0, 0};
+  device->SetLight(0, light);
+  device->SetRenderState(D3DRS_AMBIENT, 0x00404040);
+  const uint32_t fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE;
+  const float amb = 0x40 / 255.0f;
+  device->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL);
+  device->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+  DrawLitSquare(0, 0, 2, 0.1f, fvf, 0xFF00FF00);
+  ExpectCentre({0.8f + 0.5f * amb, 0.6f + 0.5f * amb, 0.4f + 0.5f * amb}, "all from the material");
+  device->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+  DrawLitSquare(0, 0, 2, 0.1f, fvf, 0xFF00FF00);
+  ExpectCentre({0.8f, 0.6f + amb, 0.4f}, "ambient from the vertex");
+  device->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL);
+  device->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR1);
+  DrawLitSquare(0, 0, 2, 0.1f, fvf, 0xFF0000FF);
+  ExpectCentre({0.8f + 0.5f * amb, 0.6f + 0.5f * amb, 1.0f}, "emissive from the vertex");
+}
+
 }  // namespace
 }  // namespace gfxtest

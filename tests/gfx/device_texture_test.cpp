@@ -409,5 +409,33 @@ TEST_F(DeviceTextureTest, GatheredDrawsDrawWhatTheDrawsOneByOneDraw) {
   EXPECT_EQ(differing, 0);
 }
 
+TEST_F(DeviceTextureTest, BorderAddressingSamplesTransparentBlackOutside) {
+  // D3D8's border colour starts as 0: outside 0..1 the texture reads as transparent black,
+  // where clamping repeats the edge texel.
+  TexturePtr t = MakeTexture(1, 1, {0xFF00FF00});
+  device->SetTexture(0, t.get());
+  device->Clear(D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_BORDER);
+  DrawRect(0, 0, 64, 32, 0xFFFFFFFF, 0, 0, 0, 2, 1);
+  device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+  DrawRect(0, 32, 64, 64, 0xFFFFFFFF, 0, 0, 0, 2, 1);
+  Read();
+  EXPECT_EQ(Px(8, 16), 0x00FF00u);
+  EXPECT_EQ(Px(56, 16), 0u);
+  EXPECT_EQ(Px(56, 48), 0x00FF00u);
+}
+
+TEST_F(DeviceTextureTest, TextureFactorFeedsTheStage) {
+  device->SetRenderState(D3DRS_TEXTUREFACTOR, 0x80336699);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+  device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+  device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+  device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  DrawRect(0, 0, 64, 64, 0xFFFFFFFF);
+  Read();
+  EXPECT_EQ(Px(32, 32), 0x336699u);
+}
+
 }  // namespace
 }  // namespace gfxtest

@@ -119,6 +119,7 @@ TEST_F(DeviceStateTest, DefaultsAreD3D8s) {
   EXPECT_EQ(device->GetRenderState(D3DRS_SOFTWAREVERTEXPROCESSING), 1u);
   EXPECT_FLOAT_EQ(BitsFloat(device->GetRenderState(D3DRS_FOGEND)), 1.0f);
   EXPECT_FLOAT_EQ(BitsFloat(device->GetRenderState(D3DRS_FOGDENSITY)), 1.0f);
+  EXPECT_EQ(device->GetRenderState(D3DRS_LOCALVIEWER), 1u);
   EXPECT_EQ(device->GetRenderState(D3DRS_TEXTUREFACTOR), 0xFFFFFFFFu);
   EXPECT_EQ(device->GetRenderState(D3DRS_DIFFUSEMATERIALSOURCE), D3DMCS_COLOR1);
   EXPECT_EQ(device->GetRenderState(D3DRS_SPECULARMATERIALSOURCE), D3DMCS_COLOR2);

@@ -22,7 +22,6 @@ constexpr float kPixelOffset = 63.0f / 128.0f;
 // A frame's memory draws (text, particles, gathered draws) take tens of kilobytes; the ring is
 // renewed when full, so a larger one only holds memory.
 constexpr size_t kRingStart = 256u << 10;
-constexpr uint32_t kRsLocalViewer = 52;
 
 void ColorToFloats(uint32_t c, float* out, bool withAlpha) {
   out[0] = ((c >> 16) & 0xFF) / 255.0f;
@@ -394,7 +393,7 @@ void CGlDevice::ResetState() {
   rs_[D3DRS_FOGDENSITY] = FloatBits(1.0f);
   rs_[D3DRS_LIGHTING] = 1;
   rs_[D3DRS_COLORVERTEX] = 1;
-  rs_[kRsLocalViewer] = 1;
+  rs_[D3DRS_LOCALVIEWER] = 1;
   rs_[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFFu;
   rs_[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
   rs_[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
@@ -669,7 +668,7 @@ bool KnownRenderState(uint32_t s) {
     case D3DRS_NORMALIZENORMALS:
     case D3DRS_VERTEXBLEND:
     case D3DRS_SOFTWAREVERTEXPROCESSING:
-    case kRsLocalViewer:
+    case D3DRS_LOCALVIEWER:
     case D3DRS_TEXTUREFACTOR:
     case D3DRS_DIFFUSEMATERIALSOURCE:
     case D3DRS_SPECULARMATERIALSOURCE:
@@ -1056,7 +1055,7 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
   }
   lb.flags[0] = rs_[D3DRS_NORMALIZENORMALS] != 0;
   lb.flags[1] = rs_[D3DRS_SPECULARENABLE] != 0;
-  lb.flags[2] = rs_[kRsLocalViewer] != 0;
+  lb.flags[2] = rs_[D3DRS_LOCALVIEWER] != 0;
   if (std::memcmp(&lb, &light_, sizeof lb) != 0) {
     light_ = lb;
     Bump(kLightGroup);

@@ -336,11 +336,11 @@ TEST_F(DeviceRasterTest, DrawsBeyondTheViewAreLeftOutAndNothingElse) {
   rowIb->Unlock();
 
   auto scene = [&](bool shortcuts) {
-    device->SetShortcuts(shortcuts);
+    Hooks().SetShortcuts(shortcuts);
     UseOrtho();
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-    device->CountWork(true);
+    Hooks().CountWork(true);
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     for (uint32_t i = 0; i < n; ++i) {
       device->SetStreamSource(vbs[i].get());
@@ -352,8 +352,8 @@ TEST_F(DeviceRasterTest, DrawsBeyondTheViewAreLeftOutAndNothingElse) {
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kRow * 4, 0, kRow * 2), D3D_OK);
     std::vector<uint32_t> picture;
     uint32_t w = 0, h = 0;
-    EXPECT_TRUE(device->ReadBackBuffer(picture, w, h));
-    return std::make_pair(picture, device->TakeWorkCounts());
+    EXPECT_TRUE(Hooks().ReadBackBuffer(picture, w, h));
+    return std::make_pair(picture, Hooks().TakeWorkCounts());
   };
   const auto [plain, plainCounts] = scene(false);
   const auto [quick, quickCounts] = scene(true);

@@ -370,7 +370,7 @@ TEST_F(DeviceTextureTest, GatheredDrawsDrawWhatTheDrawsOneByOneDraw) {
                                MakeTexture(1, 1, texels[2])};
   const uint32_t yellow = 0xFFFFFF00;
   auto scene = [&](bool shortcuts) {
-    device->SetShortcuts(shortcuts);
+    Hooks().SetShortcuts(shortcuts);
     for (size_t k = 0; k < t.size(); ++k) t[k]->SetLevel(0, texels[k].data());
     device->Clear(D3DCLEAR_TARGET, 0xFF202020, 1.0f, 0);
     device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
@@ -379,7 +379,7 @@ TEST_F(DeviceTextureTest, GatheredDrawsDrawWhatTheDrawsOneByOneDraw) {
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
     device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    device->CountWork(true);
+    Hooks().CountWork(true);
     for (int i = 0; i < 40; ++i) {
       device->SetTexture(0, i % 4 == 3 ? nullptr : t[size_t(i % 3)].get());
       if (i == 17) t[2]->SetLevel(0, &yellow);  // drawn just before: those draws stay blue
@@ -390,8 +390,8 @@ TEST_F(DeviceTextureTest, GatheredDrawsDrawWhatTheDrawsOneByOneDraw) {
     device->SetTexture(0, nullptr);
     std::vector<uint32_t> picture;
     uint32_t w = 0, h = 0;
-    EXPECT_TRUE(device->ReadBackBuffer(picture, w, h));
-    return std::make_pair(picture, device->TakeWorkCounts().draws);
+    EXPECT_TRUE(Hooks().ReadBackBuffer(picture, w, h));
+    return std::make_pair(picture, Hooks().TakeWorkCounts().draws);
   };
   const auto [plain, plainDraws] = scene(false);
   const auto [quick, quickDraws] = scene(true);

@@ -19,6 +19,7 @@
 #include "core/input.h"
 #include "platform/audio/device.h"
 #include "platform/gfx/device.h"
+#include "platform/gfx/device_test_hooks.h"
 #include "platform/os/window.h"
 #include "scene/forest_stage_scene.h"
 #include "scene/home_stage_scene.h"
@@ -65,7 +66,7 @@ class CGameServices {
           os::CreateMainWindow("BRIMMEL", config_.width, config_.height, config_.window != 0);
     if (!ok_) return;
     ok_ = app::InitGraphics() == 1;
-    if (ok_ && plain) app::GetDevice()->SetShortcuts(false);
+    if (ok_ && plain) gfx::TestHooks(app::GetDevice())->SetShortcuts(false);
     InitSound();
     manager_ = std::make_unique<CSceneManager>();
   }
@@ -124,14 +125,15 @@ class CGameServices {
   // Per-frame averages of what the device sent to GL over `frames` stage frames, fragments
   // included (counting waits for each frame, so it runs apart from the timed frames).
   void PrintWork(CScene* stage, const char* name, int frames) {
-    gfx::CDevice* device = app::GetDevice();
+    gfx::CDeviceTestHooks* hooks = gfx::TestHooks(app::GetDevice());
+    if (!hooks) return;
     Enter(stage);
     for (int i = 0; i < 120; ++i) Frame();
-    device->CountWork(true);
+    hooks->CountWork(true);
     int counted = 0;
     for (int i = 0; i < frames && manager_->GetCurrentScene() == stage; ++i, ++counted) Frame();
-    const gfx::WorkCounts c = device->TakeWorkCounts();
-    device->CountWork(false);
+    const gfx::WorkCounts c = hooks->TakeWorkCounts();
+    hooks->CountWork(false);
     if (counted == 0) return;
     const double n = counted;
     std::printf("frame_%s_draw_calls: %.1f /frame\n", name, double(c.draws) / n);

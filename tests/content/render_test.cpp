@@ -166,7 +166,7 @@ class ContentRender : public ::testing::Test {
     device_->EndScene();
     std::vector<uint32_t> px;
     uint32_t w = 0, h = 0;
-    EXPECT_TRUE(device_->ReadBackBuffer(px, w, h));
+    EXPECT_TRUE(testdev::Hooks(*device_).ReadBackBuffer(px, w, h));
     EXPECT_TRUE(WritePng(OutputPath(name + ".png"), px.data(), w, h));
     size_t drawn = 0;
     for (uint32_t p : px) drawn += (p & 0xFFFFFF) != (kSky & 0xFFFFFF);

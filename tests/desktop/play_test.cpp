@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "core/graphics.h"
+#include "platform/gfx/device_test_hooks.h"
 #include "platform/os/input_device.h"
 #include "platform/os/window.h"
 #include "scene/home_stage_scene.h"
@@ -30,7 +31,8 @@ std::string ReadAll(const std::string& path) {
 int ReadoutPixels() {
   std::vector<uint32_t> argb;
   uint32_t w = 0, h = 0;
-  if (!app::GetDevice() || !app::GetDevice()->ReadBackBuffer(argb, w, h)) return -1;
+  gfx::CDeviceTestHooks* hooks = gfx::TestHooks(app::GetDevice());
+  if (!hooks || !hooks->ReadBackBuffer(argb, w, h)) return -1;
   int n = 0;
   for (uint32_t y = 0; y < 60 && y < h; ++y)
     for (uint32_t x = 0; x < 320 && x < w; ++x) {

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "core/graphics.h"
+#include "platform/gfx/device_test_hooks.h"
 #include "platform/os/input_device.h"
 #include "support/child_run.h"
 #include "support/headless_game.h"
@@ -98,7 +99,8 @@ Shown Measure() {
   Shown s;
   std::vector<uint32_t> px;
   uint32_t w = 0, h = 0;
-  if (!app::GetDevice() || !app::GetDevice()->ReadLastPresent(px, w, h)) return s;
+  gfx::CDeviceTestHooks* hooks = gfx::TestHooks(app::GetDevice());
+  if (!hooks || !hooks->ReadLastPresent(px, w, h)) return s;
   s.width = w;
   s.height = h;
   for (uint32_t x = 0; x < w; ++x)
@@ -159,7 +161,7 @@ TEST_F(RealWindow, AResizeAndAltEnterKeepThePicturesAspectOnTheSameDevice) {
         };
         headless.Run([&](testgame::CHeadlessGame& g, uint64_t frame) {
           if (frame == 1) {
-            app::GetDevice()->CapturePresents(true);
+            gfx::TestHooks(app::GetDevice())->CapturePresents(true);
             device = app::GetDevice();
           }
           if (frame < 55) return;  // the logo's fade-in

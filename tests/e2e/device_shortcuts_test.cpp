@@ -13,6 +13,7 @@
 #include "core/graphics.h"
 #include "game_driver.h"
 #include "platform/gfx/device.h"
+#include "platform/gfx/device_test_hooks.h"
 #include "platform/gfx/png_writer.h"
 #include "scene/forest_stage_scene.h"
 #include "scene/home_stage_scene.h"
@@ -37,17 +38,17 @@ size_t DistinctColours(std::vector<uint32_t> argb) {
 // Draws the current stage's world both ways from the state the last frame left.
 Comparison DrawBothWays(const std::string& name) {
   Comparison c;
-  gfx::CDevice* device = app::GetDevice();
+  gfx::CDeviceTestHooks* hooks = gfx::TestHooks(app::GetDevice());
   CScene* scene = g_sceneManager ? g_sceneManager->GetCurrentScene() : nullptr;
-  if (!device || !scene) return c;
+  if (!hooks || !scene) return c;
   std::vector<uint32_t> plain, quick;
   uint32_t w = 0, h = 0, w2 = 0, h2 = 0;
-  device->SetShortcuts(false);
+  hooks->SetShortcuts(false);
   scene->RenderWorld();
-  const bool a = device->ReadBackBuffer(plain, w, h);
-  device->SetShortcuts(true);
+  const bool a = hooks->ReadBackBuffer(plain, w, h);
+  hooks->SetShortcuts(true);
   scene->RenderWorld();
-  const bool b = device->ReadBackBuffer(quick, w2, h2);
+  const bool b = hooks->ReadBackBuffer(quick, w2, h2);
   if (!a || !b || w != w2 || h != h2 || plain.size() != quick.size()) return c;
   c.drawn = true;
   c.width = w;

@@ -9,6 +9,7 @@
 #include "app/app.h"
 #include "core/graphics.h"
 #include "platform/audio/device.h"
+#include "platform/gfx/device_test_hooks.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/os/message_box.h"
 #include "platform/os/window.h"
@@ -92,16 +93,16 @@ void CGameDriver::OnFrame(uint64_t frame) {
   for (size_t i = 0; i < mix_.size(); i += 2) monoMix_.push_back(mix_[i] + mix_[i + 1]);
   energy_.push_back(sum / static_cast<double>(mix_.size()));
 
-  gfx::CDevice* device = app::GetDevice();
+  gfx::CDeviceTestHooks* hooks = gfx::TestHooks(app::GetDevice());
   if (capturing_) {
     std::vector<uint32_t> argb;
     uint32_t w = 0, h = 0;
-    if (device && device->ReadLastPresent(argb, w, h) && gfx::WritePng(pendingShot_, argb.data(), w, h)) {
+    if (hooks && hooks->ReadLastPresent(argb, w, h) && gfx::WritePng(pendingShot_, argb.data(), w, h)) {
       shots_.push_back(pendingShot_);
       contrast_.push_back(LuminanceSpread(argb));
     } else
       ++failedShots_;
-    if (device) device->CapturePresents(false);
+    if (hooks) hooks->CapturePresents(false);
     capturing_ = false;
     pendingShot_.clear();
   }
@@ -122,7 +123,7 @@ bool CGameDriver::RequestScreenshot(const std::string& dir, const std::string& n
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   pendingShot_ = dir + "/" + name + ".png";
-  device->CapturePresents(true);
+  if (gfx::CDeviceTestHooks* hooks = gfx::TestHooks(device)) hooks->CapturePresents(true);
   capturing_ = true;
   return true;
 }

@@ -119,11 +119,20 @@ TEST_F(DeviceStateTest, DefaultsAreD3D8s) {
   EXPECT_EQ(device->GetRenderState(D3DRS_SOFTWAREVERTEXPROCESSING), 1u);
   EXPECT_FLOAT_EQ(BitsFloat(device->GetRenderState(D3DRS_FOGEND)), 1.0f);
   EXPECT_FLOAT_EQ(BitsFloat(device->GetRenderState(D3DRS_FOGDENSITY)), 1.0f);
+  EXPECT_EQ(device->GetRenderState(D3DRS_LOCALVIEWER), 1u);
+  EXPECT_EQ(device->GetRenderState(D3DRS_TEXTUREFACTOR), 0xFFFFFFFFu);
+  EXPECT_EQ(device->GetRenderState(D3DRS_DIFFUSEMATERIALSOURCE), D3DMCS_COLOR1);
+  EXPECT_EQ(device->GetRenderState(D3DRS_SPECULARMATERIALSOURCE), D3DMCS_COLOR2);
+  EXPECT_EQ(device->GetRenderState(D3DRS_AMBIENTMATERIALSOURCE), D3DMCS_MATERIAL);
+  EXPECT_EQ(device->GetRenderState(D3DRS_EMISSIVEMATERIALSOURCE), D3DMCS_MATERIAL);
   EXPECT_EQ(device->GetTextureStageState(0, D3DTSS_COLOROP), D3DTOP_MODULATE);
   EXPECT_EQ(device->GetTextureStageState(0, D3DTSS_ALPHAOP), D3DTOP_SELECTARG1);
   EXPECT_EQ(device->GetTextureStageState(0, D3DTSS_COLORARG1), D3DTA_TEXTURE);
   EXPECT_EQ(device->GetTextureStageState(1, D3DTSS_COLOROP), D3DTOP_DISABLE);
   EXPECT_EQ(device->GetTextureStageState(0, D3DTSS_MINFILTER), D3DTEXF_POINT);
+  EXPECT_EQ(device->GetTextureStageState(0, D3DTSS_ADDRESSU), D3DTADDRESS_WRAP);
+  EXPECT_EQ(device->GetTextureStageState(1, D3DTSS_TEXCOORDINDEX), 1u);
+  EXPECT_EQ(device->GetTextureStageState(0, D3DTSS_MAXANISOTROPY), 1u);
 }
 
 TEST_F(DeviceStateTest, StatesReadBackWhatWasSet) {
@@ -191,11 +200,11 @@ using DeviceLostTest = DeviceTest;
 TEST_F(DeviceLostTest, LostThenNotResetThenReset) {
   EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
   EXPECT_EQ(device->Present(), D3D_OK);
-  device->SimulateDeviceLost(true, false);
+  Hooks().SimulateDeviceLost(true, false);
   EXPECT_EQ(device->Present(), D3DERR_DEVICELOST);
   EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
   EXPECT_EQ(device->Reset(Params(kWidth, kHeight)), D3DERR_DEVICELOST);
-  device->SimulateDeviceLost(true, true);
+  Hooks().SimulateDeviceLost(true, true);
   EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
   EXPECT_EQ(device->Present(), D3DERR_DEVICELOST);
   EXPECT_EQ(device->Reset(Params(kWidth, kHeight)), D3D_OK);
@@ -209,7 +218,7 @@ TEST_F(DeviceLostTest, ResetRestoresDefaultsAndKeepsManagedTextures) {
   const uint32_t blue = 0xFF0000FF;
   ASSERT_TRUE(tex->SetLevel(0, &blue));
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  device->SimulateDeviceLost(true, true);
+  Hooks().SimulateDeviceLost(true, true);
   ASSERT_EQ(device->Reset(Params(32, 16)), D3D_OK);
   EXPECT_EQ(device->GetRenderState(D3DRS_CULLMODE), D3DCULL_CCW);
   EXPECT_EQ(device->GetViewport().Width, 32u);
@@ -226,9 +235,9 @@ TEST_F(DeviceLostTest, ResetRestoresDefaultsAndKeepsManagedTextures) {
 
 TEST_F(DeviceLostTest, DrawsWhileLostAreDropped) {
   device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  device->SimulateDeviceLost(true, false);
+  Hooks().SimulateDeviceLost(true, false);
   DrawRect(0, 0, 64, 64, 0xFFFFFFFF);
-  device->SimulateDeviceLost(false, false);
+  Hooks().SimulateDeviceLost(false, false);
   Read();
   EXPECT_EQ(Px(32, 32), 0u);
 }
@@ -242,9 +251,9 @@ TEST_F(DeviceLostTest, StepsNotDrawnLeaveThePictureAndStillReportALoss) {
   EXPECT_EQ(device->Present(), D3D_OK);
   Read();
   EXPECT_EQ(Px(32, 32), 0u);
-  device->SimulateDeviceLost(true, true);
+  Hooks().SimulateDeviceLost(true, true);
   EXPECT_EQ(device->Present(), D3DERR_DEVICELOST);
-  device->SimulateDeviceLost(false, false);
+  Hooks().SimulateDeviceLost(false, false);
   device->SetDrawing(true);
   DrawRect(0, 0, 64, 64, 0xFFFFFFFF);
   Read();
@@ -257,12 +266,12 @@ TEST_F(DeviceTest, WindowedPresentKeepsTheAspectInAnyWindow) {
   device = MakeDevice(16, 8);
   ASSERT_TRUE(device);
   device->SetRenderState(D3DRS_LIGHTING, 0);
-  device->CapturePresents(true);
+  Hooks().CapturePresents(true);
   device->Clear(D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
   ASSERT_EQ(device->Present(), D3D_OK);
   std::vector<uint32_t> shown;
   uint32_t w = 0, h = 0;
-  ASSERT_TRUE(device->ReadLastPresent(shown, w, h));
+  ASSERT_TRUE(Hooks().ReadLastPresent(shown, w, h));
   ASSERT_EQ(w, kWidth);
   ASSERT_EQ(h, kHeight);
   const auto at = [&](uint32_t x, uint32_t y) { return shown[y * w + x] & 0xFFFFFF; };
@@ -278,7 +287,7 @@ TEST_F(DeviceTest, WindowedPresentKeepsTheAspectInAnyWindow) {
 // rasteriser: the picture is still there to read after the present (F12 comes between frames),
 // and when the window shrinks under it the frame still shows, scaled, as do the next ones.
 TEST_F(DeviceTest, PictureOutlivesThePresentAndAWindowResize) {
-  device->CapturePresents(true);
+  Hooks().CapturePresents(true);
   device->Clear(D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
   DrawRect(0, 0, kWidth / 2, kHeight, 0xFFFF0000);
   ASSERT_EQ(device->Present(), D3D_OK);
@@ -292,7 +301,7 @@ TEST_F(DeviceTest, PictureOutlivesThePresentAndAWindowResize) {
   for (const uint32_t color : {0xFF00FF00u, 0xFFFFFF00u}) {
     device->Clear(D3DCLEAR_TARGET, color, 1.0f, 0);
     ASSERT_EQ(device->Present(), D3D_OK);
-    ASSERT_TRUE(device->ReadLastPresent(shown, w, h));
+    ASSERT_TRUE(Hooks().ReadLastPresent(shown, w, h));
     ASSERT_EQ(w, kWidth / 2);
     ASSERT_EQ(h, kHeight);
     // A square picture in a tall window: bars above and below.
@@ -338,12 +347,12 @@ TEST_F(FullScreenPresentTest, LetterboxesAWideBackBuffer) {
   pp.EnableAutoDepthStencil = true;
   auto dev = CDevice::Create(pp, D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING);
   ASSERT_TRUE(dev);
-  dev->CapturePresents(true);
+  testdev::Hooks(*dev).CapturePresents(true);
   dev->Clear(D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
   ASSERT_EQ(dev->Present(), D3D_OK);
   std::vector<uint32_t> shown;
   uint32_t w = 0, h = 0;
-  ASSERT_TRUE(dev->ReadLastPresent(shown, w, h));
+  ASSERT_TRUE(testdev::Hooks(*dev).ReadLastPresent(shown, w, h));
   ASSERT_GT(w, 0u);
   ASSERT_GT(h, 0u);
   // The image is w x w/4, centred: black above and below, red in the middle, full width.
@@ -366,7 +375,7 @@ class ProgramStoreTest : public DeviceTest {
  protected:
   // A few program forms: a lit, fogged, textured square and a pretransformed textured one.
   std::vector<uint32_t> DrawForms(WorkCounts& counts) {
-    device->CountWork(true);
+    Hooks().CountWork(true);
     const uint32_t texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
     TexturePtr t = device->CreateTexture(2, 2, 1);
     EXPECT_TRUE(t && t->SetLevel(0, texels));
@@ -402,7 +411,7 @@ class ProgramStoreTest : public DeviceTest {
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(V)), D3D_OK);
     device->EndScene();
     Read();
-    counts = device->TakeWorkCounts();
+    counts = Hooks().TakeWorkCounts();
     device->SetTexture(0, nullptr);
     return pixels;
   }

@@ -22,7 +22,7 @@ void DeviceTest::SetUp() {
   device->SetRenderState(D3DRS_LIGHTING, 0);
 }
 
-void DeviceTest::Read() { ASSERT_TRUE(device->ReadBackBuffer(pixels, width, height)); }
+void DeviceTest::Read() { ASSERT_TRUE(Hooks().ReadBackBuffer(pixels, width, height)); }
 
 void DeviceTest::DrawRect(float x0, float y0, float x1, float y1, uint32_t color, float z, float u0, float v0,
                           float u1, float v1) {

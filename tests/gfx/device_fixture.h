@@ -51,6 +51,8 @@ class DeviceTest : public ::testing::Test {
     return testdev::MakeReferenceDevice(w, h, windowed);
   }
 
+  // The device's test hooks (the reference device has them).
+  CDeviceTestHooks& Hooks() { return testdev::Hooks(*device); }
   // Reads the back buffer into `pixels`.
   void Read();
   uint32_t Px(uint32_t x, uint32_t y) const { return pixels[y * width + x] & 0xFFFFFF; }

@@ -313,5 +313,56 @@ TEST_F(DeviceBlendTest, StoredWeightsBeyondTheBlendCountAreIgnored) {
   EXPECT_EQ(Px(28, 28), 0u);
 }
 
+TEST_F(DeviceLightingTest, MaterialSourcesPickTheVertexColourOrTheMaterial) {
+  // Head-on directional light, global ambient only; the vertices are green.
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  light.Direction = {0, 0, 1};
+  light.Ambient = {0, 0, 0, 0};
+  device->SetLight(0, light);
+  device->SetRenderState(D3DRS_AMBIENT, 0x00404040);
+  const uint32_t fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE;
+  const float amb = 0x40 / 255.0f;
+  device->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL);
+  device->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+  DrawLitSquare(0, 0, 2, 0.1f, fvf, 0xFF00FF00);
+  ExpectCentre({0.8f + 0.5f * amb, 0.6f + 0.5f * amb, 0.4f + 0.5f * amb}, "all from the material");
+  device->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+  DrawLitSquare(0, 0, 2, 0.1f, fvf, 0xFF00FF00);
+  ExpectCentre({0.8f, 0.6f + amb, 0.4f}, "ambient from the vertex");
+  device->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL);
+  device->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR1);
+  DrawLitSquare(0, 0, 2, 0.1f, fvf, 0xFF0000FF);
+  ExpectCentre({0.8f + 0.5f * amb, 0.6f + 0.5f * amb, 1.0f}, "emissive from the vertex");
+}
+
+TEST_F(DeviceLightingTest, LocalViewerAimsTheHighlightAtTheEye) {
+  // Light from behind the eye onto a square off to one side: from an infinitely far viewer the
+  // square mirrors the light straight back; from the eye at the origin it is seen at an angle.
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  light.Direction = {0, 0, 1};
+  light.Diffuse = light.Ambient = {0, 0, 0, 0};
+  light.Specular = {1, 1, 1, 1};
+  device->SetLight(0, light);
+  device->SetRenderState(D3DRS_AMBIENT, 0);
+  Material m;
+  m.Specular = {1, 1, 1, 1};
+  m.Power = 20;
+  device->SetMaterial(m);
+  device->SetRenderState(D3DRS_SPECULARENABLE, 1);
+  // The square's centre (pixel 48, 16) lies on the shared edge between (0.4, 0.6, 1) and
+  // (0.6, 0.4, 1), which are lit alike.
+  const Vector3 eye = gfxutil::Vec3Normalize({-0.4f, -0.6f, -1.0f});
+  const Vector3 half = gfxutil::Vec3Normalize({eye.x, eye.y, eye.z - 1.0f});
+  const int seen = ToByte(std::pow(-half.z, 20.0f));
+  device->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+  DrawLitSquare(0.5f, 0.5f, 1, 0.1f);  // local viewer by default
+  Read();
+  EXPECT_NEAR(static_cast<int>(Red(Px(48, 16))), seen, 2) << "local viewer";
+  device->SetRenderState(D3DRS_LOCALVIEWER, 0);
+  DrawLitSquare(0.5f, 0.5f, 1, 0.1f);
+  Read();
+  EXPECT_EQ(Px(48, 16), 0xFFFFFFu) << "distant viewer";
+}
+
 }  // namespace
 }  // namespace gfxtest

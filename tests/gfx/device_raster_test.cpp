@@ -336,11 +336,11 @@ TEST_F(DeviceRasterTest, DrawsBeyondTheViewAreLeftOutAndNothingElse) {
   rowIb->Unlock();
 
   auto scene = [&](bool shortcuts) {
-    device->SetShortcuts(shortcuts);
+    Hooks().SetShortcuts(shortcuts);
     UseOrtho();
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-    device->CountWork(true);
+    Hooks().CountWork(true);
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     for (uint32_t i = 0; i < n; ++i) {
       device->SetStreamSource(vbs[i].get());
@@ -352,8 +352,8 @@ TEST_F(DeviceRasterTest, DrawsBeyondTheViewAreLeftOutAndNothingElse) {
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kRow * 4, 0, kRow * 2), D3D_OK);
     std::vector<uint32_t> picture;
     uint32_t w = 0, h = 0;
-    EXPECT_TRUE(device->ReadBackBuffer(picture, w, h));
-    return std::make_pair(picture, device->TakeWorkCounts());
+    EXPECT_TRUE(Hooks().ReadBackBuffer(picture, w, h));
+    return std::make_pair(picture, Hooks().TakeWorkCounts());
   };
   const auto [plain, plainCounts] = scene(false);
   const auto [quick, quickCounts] = scene(true);
@@ -372,6 +372,70 @@ TEST_F(DeviceRasterTest, DrawsBeyondTheViewAreLeftOutAndNothingElse) {
   EXPECT_EQ(moved[48 * kWidth + 48] & 0xFFFFFF, 0x00FF00u);
   device->SetStreamSource(nullptr);
   device->SetIndices(nullptr, 0);
+}
+
+TEST_F(DeviceRasterTest, BothAlphaSourceBlendsSetTheDestinationFactorToo) {
+  // A quarter-alpha black quad over white; the destination blend asked for is overridden.
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+  const struct {
+    uint32_t srcBlend;
+    int grey;
+  } cases[] = {{D3DBLEND_BOTHSRCALPHA, 191}, {D3DBLEND_BOTHINVSRCALPHA, 64}};
+  for (const auto& c : cases) {
+    device->SetRenderState(D3DRS_SRCBLEND, c.srcBlend);
+    device->Clear(D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    DrawRect(0, 0, 64, 64, 0x40000000);
+    Read();
+    EXPECT_NEAR(static_cast<int>(Red(Px(32, 32))), c.grey, 1) << "source blend " << c.srcBlend;
+  }
+  // SRCALPHASAT: min(source alpha, 1 - destination alpha), nothing over an opaque target.
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHASAT);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  device->Clear(D3DCLEAR_TARGET, 0xFF404040, 1.0f, 0);
+  DrawRect(0, 0, 64, 64, 0xFFFFFFFF);
+  Read();
+  EXPECT_EQ(Px(32, 32), 0x404040u);
+}
+
+TEST_F(DeviceRasterTest, EachPrimitiveKindDrawsItsShape) {
+  const uint32_t kRed = 0xFFFF0000;
+  auto at = [&](float x, float y) { return ScreenVertex{x, y, 0, 1, kRed, 0, 0}; };
+  device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+  auto draw = [&](PrimitiveType type, uint32_t count, const std::vector<ScreenVertex>& v) {
+    device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    EXPECT_EQ(device->DrawPrimitiveUP(type, count, v.data(), sizeof(ScreenVertex)), D3D_OK) << type;
+    Read();
+  };
+  // Two triangles of a strip and of a fan each fill the square 8..56; a fan read as a strip
+  // would leave its left middle empty, a strip read as a list its lower right.
+  draw(D3DPT_TRIANGLESTRIP, 2, {at(8, 8), at(56, 8), at(8, 56), at(56, 56)});
+  for (auto [x, y] : {std::pair{10u, 10u}, {53u, 10u}, {10u, 53u}, {53u, 53u}, {10u, 32u}})
+    EXPECT_EQ(Px(x, y), 0xFF0000u) << "strip " << x << "," << y;
+  EXPECT_EQ(Px(60, 60), 0u);
+  draw(D3DPT_TRIANGLEFAN, 2, {at(8, 8), at(56, 8), at(56, 56), at(8, 56)});
+  for (auto [x, y] : {std::pair{10u, 10u}, {53u, 10u}, {10u, 53u}, {53u, 53u}, {10u, 32u}})
+    EXPECT_EQ(Px(x, y), 0xFF0000u) << "fan " << x << "," << y;
+  // Lines: a list of two separate rows, and a strip bending down a column.
+  auto lit = [&](uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) {
+    int n = 0;
+    for (uint32_t y = y0; y <= y1; ++y)
+      for (uint32_t x = x0; x <= x1; ++x) n += Px(x, y) != 0;
+    return n;
+  };
+  draw(D3DPT_LINELIST, 2, {at(4, 10), at(60, 10), at(4, 40), at(60, 40)});
+  EXPECT_GT(lit(30, 9, 30, 11), 0);
+  EXPECT_GT(lit(30, 39, 30, 41), 0);
+  EXPECT_EQ(lit(0, 20, 63, 30), 0) << "nothing joins the two lines";
+  draw(D3DPT_LINESTRIP, 2, {at(4, 10), at(40, 10), at(40, 60)});
+  EXPECT_GT(lit(20, 9, 20, 11), 0);
+  EXPECT_GT(lit(39, 35, 41, 35), 0);
+  EXPECT_EQ(lit(0, 30, 30, 63), 0);
+  // Points: one pixel each, nothing between them.
+  draw(D3DPT_POINTLIST, 2, {at(16, 16), at(48, 48)});
+  EXPECT_GT(lit(15, 15, 17, 17), 0);
+  EXPECT_GT(lit(47, 47, 49, 49), 0);
+  EXPECT_EQ(lit(20, 20, 44, 44), 0);
 }
 
 }  // namespace

@@ -370,7 +370,7 @@ TEST_F(DeviceTextureTest, GatheredDrawsDrawWhatTheDrawsOneByOneDraw) {
                                MakeTexture(1, 1, texels[2])};
   const uint32_t yellow = 0xFFFFFF00;
   auto scene = [&](bool shortcuts) {
-    device->SetShortcuts(shortcuts);
+    Hooks().SetShortcuts(shortcuts);
     for (size_t k = 0; k < t.size(); ++k) t[k]->SetLevel(0, texels[k].data());
     device->Clear(D3DCLEAR_TARGET, 0xFF202020, 1.0f, 0);
     device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
@@ -379,7 +379,7 @@ TEST_F(DeviceTextureTest, GatheredDrawsDrawWhatTheDrawsOneByOneDraw) {
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
     device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    device->CountWork(true);
+    Hooks().CountWork(true);
     for (int i = 0; i < 40; ++i) {
       device->SetTexture(0, i % 4 == 3 ? nullptr : t[size_t(i % 3)].get());
       if (i == 17) t[2]->SetLevel(0, &yellow);  // drawn just before: those draws stay blue
@@ -390,8 +390,8 @@ TEST_F(DeviceTextureTest, GatheredDrawsDrawWhatTheDrawsOneByOneDraw) {
     device->SetTexture(0, nullptr);
     std::vector<uint32_t> picture;
     uint32_t w = 0, h = 0;
-    EXPECT_TRUE(device->ReadBackBuffer(picture, w, h));
-    return std::make_pair(picture, device->TakeWorkCounts().draws);
+    EXPECT_TRUE(Hooks().ReadBackBuffer(picture, w, h));
+    return std::make_pair(picture, Hooks().TakeWorkCounts().draws);
   };
   const auto [plain, plainDraws] = scene(false);
   const auto [quick, quickDraws] = scene(true);
@@ -407,6 +407,34 @@ TEST_F(DeviceTextureTest, GatheredDrawsDrawWhatTheDrawsOneByOneDraw) {
       }
   }
   EXPECT_EQ(differing, 0);
+}
+
+TEST_F(DeviceTextureTest, BorderAddressingSamplesTransparentBlackOutside) {
+  // D3D8's border colour starts as 0: outside 0..1 the texture reads as transparent black,
+  // where clamping repeats the edge texel.
+  TexturePtr t = MakeTexture(1, 1, {0xFF00FF00});
+  device->SetTexture(0, t.get());
+  device->Clear(D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_BORDER);
+  DrawRect(0, 0, 64, 32, 0xFFFFFFFF, 0, 0, 0, 2, 1);
+  device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+  DrawRect(0, 32, 64, 64, 0xFFFFFFFF, 0, 0, 0, 2, 1);
+  Read();
+  EXPECT_EQ(Px(8, 16), 0x00FF00u);
+  EXPECT_EQ(Px(56, 16), 0u);
+  EXPECT_EQ(Px(56, 48), 0x00FF00u);
+}
+
+TEST_F(DeviceTextureTest, TextureFactorFeedsTheStage) {
+  device->SetRenderState(D3DRS_TEXTUREFACTOR, 0x80336699);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+  device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+  device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+  device->Clear(D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  DrawRect(0, 0, 64, 64, 0xFFFFFFFF);
+  Read();
+  EXPECT_EQ(Px(32, 32), 0x336699u);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "app/app.h"
 #include "core/graphics.h"
+#include "platform/gfx/device_test_hooks.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/os/clock.h"
 #include "platform/os/window.h"
@@ -37,8 +38,8 @@ StageRun* g_stageRun = nullptr;
 constexpr uint64_t kSettle = 60;
 
 void Keep(Picture& p, const char* name) {
-  gfx::CDevice* device = app::GetDevice();
-  if (!device || !device->ReadLastPresent(p.argb, p.width, p.height)) return;
+  gfx::CDeviceTestHooks* hooks = gfx::TestHooks(app::GetDevice());
+  if (!hooks || !hooks->ReadLastPresent(p.argb, p.width, p.height)) return;
   gfx::WritePng(std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/" + name, p.argb.data(), p.width, p.height);
 }
 
@@ -46,7 +47,7 @@ void StageHook(uint64_t frame) {
   StageRun& r = *g_stageRun;
   const CScene* current = g_sceneManager->GetCurrentScene();
   if (frame == 1) {
-    app::GetDevice()->CapturePresents(true);
+    gfx::TestHooks(app::GetDevice())->CapturePresents(true);
     g_sceneManager->RequestScene(g_homeStageScene);
   }
   if (current == g_homeStageScene) {

@@ -46,11 +46,7 @@ class CNullDevice : public gfx::CDevice {
   gfx::TexturePtr CreateTexture(uint32_t width, uint32_t height, uint32_t levels) override;
   gfx::VertexBufferPtr CreateVertexBuffer(uint32_t count, uint32_t fvf) override;
   gfx::IndexBufferPtr CreateIndexBuffer(uint32_t count) override;
-  bool ReadBackBuffer(std::vector<uint32_t>&, uint32_t&, uint32_t&) override { return false; }
   bool SaveScreenshot(const std::string&) override { return false; }
-  void SimulateDeviceLost(bool, bool) override {}
-  void CapturePresents(bool) override {}
-  bool ReadLastPresent(std::vector<uint32_t>&, uint32_t&, uint32_t&) override { return false; }
 
   // What was submitted, so callers can see the game really drew.
   uint64_t presents = 0;

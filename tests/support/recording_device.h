@@ -133,11 +133,9 @@ class CRecordingDevice : public gfx::CDevice {
   gfx::TexturePtr CreateTexture(uint32_t width, uint32_t height, uint32_t levels) override;
   gfx::VertexBufferPtr CreateVertexBuffer(uint32_t count, uint32_t fvf) override;
   gfx::IndexBufferPtr CreateIndexBuffer(uint32_t count) override;
-  bool ReadBackBuffer(std::vector<uint32_t>&, uint32_t&, uint32_t&) override { return false; }
   bool SaveScreenshot(const std::string&) override { return false; }
-  void SimulateDeviceLost(bool lost, bool resettable) override;
-  void CapturePresents(bool) override {}
-  bool ReadLastPresent(std::vector<uint32_t>&, uint32_t&, uint32_t&) override { return false; }
+  // What Present and TestCooperativeLevel answer from now on, as a lost device would.
+  void SimulateDeviceLost(bool lost, bool resettable);
 
   std::map<uint32_t, uint32_t> renderStates;
   std::map<uint32_t, uint32_t> stageStates;  // stage 0 only

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/gfx/device.h"
+#include "platform/gfx/device_test_hooks.h"
 
 namespace testdev {
 
@@ -16,6 +17,9 @@ bool EnsureMainWindow();
 // X8R8G8B8 with a 16-bit depth buffer, one back buffer, discard.
 gfx::PresentParameters ReferenceParams(uint32_t width, uint32_t height, bool windowed = true);
 // The reference device (software vertex processing) on those parameters; null when it fails.
+// It always has its test hooks.
 std::unique_ptr<gfx::CDevice> MakeReferenceDevice(uint32_t width, uint32_t height, bool windowed = true);
+// The test hooks of a device MakeReferenceDevice made (read-back, loss, captured presents, counts).
+inline gfx::CDeviceTestHooks& Hooks(gfx::CDevice& device) { return *gfx::TestHooks(device); }
 
 }  // namespace testdev

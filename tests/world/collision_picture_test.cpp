@@ -149,7 +149,7 @@ class CollisionPicture : public ::testing::Test {
   std::vector<uint32_t> Read() {
     std::vector<uint32_t> px;
     uint32_t w = 0, h = 0;
-    EXPECT_TRUE(device_->ReadBackBuffer(px, w, h));
+    EXPECT_TRUE(testdev::Hooks(*device_).ReadBackBuffer(px, w, h));
     EXPECT_EQ(w, kW);
     EXPECT_EQ(h, kH);
     for (uint32_t& p : px) p &= 0xFFFFFF;

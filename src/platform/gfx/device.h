@@ -14,21 +14,6 @@ namespace gfx {
 
 class CDevice;
 
-// What the device asked of GL, counted while counting is on (benchmarks). Fragments are the
-// fragments shaded, when the driver can count them (a pipeline-statistics or occlusion query per
-// scene); 0 otherwise.
-struct WorkCounts {
-  uint64_t scenes = 0, draws = 0, triangles = 0, programChanges = 0, textureBinds = 0;
-  uint64_t stateChanges = 0, uniformUploads = 0, fragments = 0;
-  // Of those, the ones that passed the depth test, where the driver counts both; 0 otherwise.
-  uint64_t fragmentsPassed = 0;
-  // Shader programs made, and how many of those had to be compiled (the rest were saved ones).
-  uint64_t programsBuilt = 0, programsCompiled = 0;
-  // Indexed draws left out because all their vertices lie beyond one side of the view, and their
-  // triangles.
-  uint64_t culledDraws = 0, culledTriangles = 0;
-};
-
 // A managed-pool texture: survives Reset. Texels are 0xAARRGGBB.
 class CTexture {
  public:
@@ -123,23 +108,8 @@ class CDevice {
   virtual VertexBufferPtr CreateVertexBuffer(uint32_t count, uint32_t fvf) = 0;
   virtual IndexBufferPtr CreateIndexBuffer(uint32_t count) = 0;
 
-  // Tests and tools: the back buffer as 0xAARRGGBB, top row first, and a PNG of it.
-  virtual bool ReadBackBuffer(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) = 0;
+  // A PNG of the back buffer (the player's screenshot key).
   virtual bool SaveScreenshot(const std::string& pngPath) = 0;
-  // Tests: make Present and TestCooperativeLevel report a lost device until cleared.
-  virtual void SimulateDeviceLost(bool lost, bool resettable) = 0;
-  // Tests: keep a copy of what each Present puts in the window's drawable (the whole drawable,
-  // bars included, 0xAARRGGBB, top row first); false when nothing was captured yet.
-  virtual void CapturePresents(bool on) = 0;
-  virtual bool ReadLastPresent(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) = 0;
-
-  // Benchmarks: count the work sent to GL from now on (off: stop counting); Take hands the
-  // counts over and starts again from zero. Devices that do not count report zeros.
-  virtual void CountWork(bool on) { (void)on; }
-  virtual WorkCounts TakeWorkCounts() { return {}; }
-  // Tests: with shortcuts off the device draws everything the plain way (the generic shader,
-  // draws in the order given, no skipped work), so pictures drawn both ways can be compared.
-  virtual void SetShortcuts(bool on) { (void)on; }
   // Off: frames no one will see (a host loop catching up on several steps at once) draw nothing;
   // Clear, the draws and Present succeed without work. A lost device is still reported.
   virtual void SetDrawing(bool on) { (void)on; }

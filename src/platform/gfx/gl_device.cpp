@@ -22,10 +22,6 @@ constexpr float kPixelOffset = 63.0f / 128.0f;
 // A frame's memory draws (text, particles, gathered draws) take tens of kilobytes; the ring is
 // renewed when full, so a larger one only holds memory.
 constexpr size_t kRingStart = 256u << 10;
-constexpr uint32_t kRsLocalViewer = 52;
-constexpr uint32_t kRsTextureFactor = 60;
-constexpr uint32_t kRsDiffuseSource = 145, kRsSpecularSource = 146, kRsAmbientSource = 147,
-                   kRsEmissiveSource = 148;
 
 void ColorToFloats(uint32_t c, float* out, bool withAlpha) {
   out[0] = ((c >> 16) & 0xFF) / 255.0f;
@@ -63,12 +59,12 @@ GLenum BlendFactor(uint32_t b, bool source) {
       return GL_DST_COLOR;
     case D3DBLEND_INVDESTCOLOR:
       return GL_ONE_MINUS_DST_COLOR;
-    case 11:
+    case D3DBLEND_SRCALPHASAT:
       return GL_SRC_ALPHA_SATURATE;
-    case 12:
-      return source ? GL_SRC_ALPHA : GL_ONE_MINUS_SRC_ALPHA;  // BOTHSRCALPHA
-    case 13:
-      return source ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;  // BOTHINVSRCALPHA
+    case D3DBLEND_BOTHSRCALPHA:
+      return source ? GL_SRC_ALPHA : GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_BOTHINVSRCALPHA:
+      return source ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;
     default:
       return source ? GL_ONE : GL_ZERO;
   }
@@ -80,7 +76,7 @@ GLenum AddressMode(uint32_t a) {
       return GL_REPEAT;
     case D3DTADDRESS_MIRROR:
       return GL_MIRRORED_REPEAT;
-    case 4:
+    case D3DTADDRESS_BORDER:
       return GL_CLAMP_TO_BORDER;
     default:
       return GL_CLAMP_TO_EDGE;
@@ -104,27 +100,27 @@ bool ColorFormat(uint32_t f) {
 // How many vertices a primitive count means, and the GL mode; false for unknown types.
 bool PrimitiveShape(uint32_t type, uint32_t count, GLenum& mode, uint32_t& vertices) {
   switch (type) {
-    case 1:
+    case D3DPT_POINTLIST:
       mode = GL_POINTS;
       vertices = count;
       return true;
-    case 2:
+    case D3DPT_LINELIST:
       mode = GL_LINES;
       vertices = count * 2;
       return true;
-    case 3:
+    case D3DPT_LINESTRIP:
       mode = GL_LINE_STRIP;
       vertices = count + 1;
       return true;
-    case 4:
+    case D3DPT_TRIANGLELIST:
       mode = GL_TRIANGLES;
       vertices = count * 3;
       return true;
-    case 5:
+    case D3DPT_TRIANGLESTRIP:
       mode = GL_TRIANGLE_STRIP;
       vertices = count + 2;
       return true;
-    case 6:
+    case D3DPT_TRIANGLEFAN:
       mode = GL_TRIANGLE_FAN;
       vertices = count + 2;
       return true;
@@ -397,10 +393,10 @@ void CGlDevice::ResetState() {
   rs_[D3DRS_FOGDENSITY] = FloatBits(1.0f);
   rs_[D3DRS_LIGHTING] = 1;
   rs_[D3DRS_COLORVERTEX] = 1;
-  rs_[kRsLocalViewer] = 1;
-  rs_[kRsTextureFactor] = 0xFFFFFFFFu;
-  rs_[kRsDiffuseSource] = 1;   // vertex colour 1
-  rs_[kRsSpecularSource] = 2;  // vertex colour 2
+  rs_[D3DRS_LOCALVIEWER] = 1;
+  rs_[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFFu;
+  rs_[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
+  rs_[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
   rs_[D3DRS_SOFTWAREVERTEXPROCESSING] = (behaviorFlags_ & D3DCREATE_SOFTWARE_VERTEXPROCESSING) ? 1 : 0;
   for (uint32_t s = 0; s < kStages; ++s) {
     auto& t = tss_[s];
@@ -411,13 +407,13 @@ void CGlDevice::ResetState() {
     t[D3DTSS_ALPHAOP] = s == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
     t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
     t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-    t[11] = s;  // texture coordinate index
+    t[D3DTSS_TEXCOORDINDEX] = s;
     t[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
     t[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
     t[D3DTSS_MAGFILTER] = D3DTEXF_POINT;
     t[D3DTSS_MINFILTER] = D3DTEXF_POINT;
     t[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
-    t[21] = 1;  // max anisotropy
+    t[D3DTSS_MAXANISOTROPY] = 1;
   }
   view_ = projection_ = Matrix{};
   for (auto& w : world_) w = Matrix{};
@@ -672,12 +668,12 @@ bool KnownRenderState(uint32_t s) {
     case D3DRS_NORMALIZENORMALS:
     case D3DRS_VERTEXBLEND:
     case D3DRS_SOFTWAREVERTEXPROCESSING:
-    case kRsLocalViewer:
-    case kRsTextureFactor:
-    case kRsDiffuseSource:
-    case kRsSpecularSource:
-    case kRsAmbientSource:
-    case kRsEmissiveSource:
+    case D3DRS_LOCALVIEWER:
+    case D3DRS_TEXTUREFACTOR:
+    case D3DRS_DIFFUSEMATERIALSOURCE:
+    case D3DRS_SPECULARMATERIALSOURCE:
+    case D3DRS_AMBIENTMATERIALSOURCE:
+    case D3DRS_EMISSIVEMATERIALSOURCE:
       return true;
     default:
       return false;
@@ -817,7 +813,8 @@ void CGlDevice::ApplyFixedState() {
   if (blend) {
     GLenum src = BlendFactor(rs_[D3DRS_SRCBLEND], true);
     GLenum dst = BlendFactor(rs_[D3DRS_DESTBLEND], false);
-    if (rs_[D3DRS_SRCBLEND] == 12 || rs_[D3DRS_SRCBLEND] == 13) dst = BlendFactor(rs_[D3DRS_SRCBLEND], false);
+    if (rs_[D3DRS_SRCBLEND] == D3DBLEND_BOTHSRCALPHA || rs_[D3DRS_SRCBLEND] == D3DBLEND_BOTHINVSRCALPHA)
+      dst = BlendFactor(rs_[D3DRS_SRCBLEND], false);
     if (src != gl_.blendSrc || dst != gl_.blendDst) {
       glBlendFunc(src, dst);
       gl_.blendSrc = src;
@@ -1023,14 +1020,14 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
   auto source = [&](uint32_t rs) -> int32_t {
     const uint32_t s = rs_[rs];
     if (!colorVertex) return 0;
-    if (s == 1 && (fvf & D3DFVF_DIFFUSE)) return 1;
-    if (s == 2 && (fvf & D3DFVF_SPECULAR)) return 2;
+    if (s == D3DMCS_COLOR1 && (fvf & D3DFVF_DIFFUSE)) return 1;
+    if (s == D3DMCS_COLOR2 && (fvf & D3DFVF_SPECULAR)) return 2;
     return 0;
   };
-  lb.source[0] = source(kRsDiffuseSource);
-  lb.source[1] = source(kRsAmbientSource);
-  lb.source[2] = source(kRsSpecularSource);
-  lb.source[3] = source(kRsEmissiveSource);
+  lb.source[0] = source(D3DRS_DIFFUSEMATERIALSOURCE);
+  lb.source[1] = source(D3DRS_AMBIENTMATERIALSOURCE);
+  lb.source[2] = source(D3DRS_SPECULARMATERIALSOURCE);
+  lb.source[3] = source(D3DRS_EMISSIVEMATERIALSOURCE);
   float amb[4];
   ColorToFloats(rs_[D3DRS_AMBIENT], amb, false);
   std::memcpy(lb.globalAmbient, amb, sizeof lb.globalAmbient);
@@ -1058,7 +1055,7 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
   }
   lb.flags[0] = rs_[D3DRS_NORMALIZENORMALS] != 0;
   lb.flags[1] = rs_[D3DRS_SPECULARENABLE] != 0;
-  lb.flags[2] = rs_[kRsLocalViewer] != 0;
+  lb.flags[2] = rs_[D3DRS_LOCALVIEWER] != 0;
   if (std::memcmp(&lb, &light_, sizeof lb) != 0) {
     light_ = lb;
     Bump(kLightGroup);
@@ -1089,13 +1086,13 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
   // diffuse colour and alpha pass untouched (not a white texture).
   const uint32_t op = t[D3DTSS_COLOROP];
   const bool readsArg1 = op != D3DTOP_SELECTARG2, readsArg2 = op != D3DTOP_SELECTARG1;
-  const bool usesTexture = (readsArg1 && (t[D3DTSS_COLORARG1] & 0xF) == D3DTA_TEXTURE) ||
-                           (readsArg2 && (t[D3DTSS_COLORARG2] & 0xF) == D3DTA_TEXTURE);
+  const bool usesTexture = (readsArg1 && (t[D3DTSS_COLORARG1] & D3DTA_SELECTMASK) == D3DTA_TEXTURE) ||
+                           (readsArg2 && (t[D3DTSS_COLORARG2] & D3DTA_SELECTMASK) == D3DTA_TEXTURE);
   sb.stageOff = op == D3DTOP_DISABLE || op == 0 || (usesTexture && !key.textured);
   sb.specularAdd = rs_[D3DRS_SPECULARENABLE] != 0;
   sb.alphaTest[0] = static_cast<int32_t>(rs_[D3DRS_ALPHAFUNC]);
   sb.alphaTest[1] = static_cast<int32_t>(rs_[D3DRS_ALPHAREF] & 0xFF);
-  ColorToFloats(rs_[kRsTextureFactor], sb.factor, true);
+  ColorToFloats(rs_[D3DRS_TEXTUREFACTOR], sb.factor, true);
   if (std::memcmp(&sb, &stage_, sizeof sb) != 0) {
     stage_ = sb;
     Bump(kStageGroup);
@@ -1185,8 +1182,8 @@ bool CGlDevice::Prepare(uint32_t fvf, const Batch* batch) {
     const auto& t = tss_[0];
     const uint32_t op = t[D3DTSS_COLOROP];
     const bool readsArg1 = op != D3DTOP_SELECTARG2, readsArg2 = op != D3DTOP_SELECTARG1;
-    const bool usesTexture = (readsArg1 && (t[D3DTSS_COLORARG1] & 0xF) == D3DTA_TEXTURE) ||
-                             (readsArg2 && (t[D3DTSS_COLORARG2] & 0xF) == D3DTA_TEXTURE);
+    const bool usesTexture = (readsArg1 && (t[D3DTSS_COLORARG1] & D3DTA_SELECTMASK) == D3DTA_TEXTURE) ||
+                             (readsArg2 && (t[D3DTSS_COLORARG2] & D3DTA_SELECTMASK) == D3DTA_TEXTURE);
     if (op == D3DTOP_DISABLE || op == 0 || (usesTexture && !key.textured)) {
       key.colorForm = key.alphaForm = kDiffuseStage;
     } else {

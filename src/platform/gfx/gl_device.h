@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/gfx/device.h"
+#include "platform/gfx/device_test_hooks.h"
 #include "platform/gfx/gl_api.h"
 #include "platform/gfx/gl_index_buffer.h"
 #include "platform/gfx/gl_object.h"
@@ -38,7 +39,7 @@ class CGlContext {
   ContextToken token_;
 };
 
-class CGlDevice final : public CDevice {
+class CGlDevice final : public CDevice, public CDeviceTestHooks {
  public:
   // nullptr when the context lacks what the device needs or the back buffer cannot be made.
   static std::unique_ptr<CGlDevice> Make(SDL_Window* window, std::unique_ptr<CGlContext> context,
@@ -80,15 +81,17 @@ class CGlDevice final : public CDevice {
   VertexBufferPtr CreateVertexBuffer(uint32_t count, uint32_t fvf) override;
   IndexBufferPtr CreateIndexBuffer(uint32_t count) override;
 
-  bool ReadBackBuffer(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) override;
   bool SaveScreenshot(const std::string& pngPath) override;
+  void SetDrawing(bool on) override;
+
+  // CDeviceTestHooks
+  bool ReadBackBuffer(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) override;
   void SimulateDeviceLost(bool lost, bool resettable) override;
   void CapturePresents(bool on) override { capture_ = on; }
   bool ReadLastPresent(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) override;
   void CountWork(bool on) override;
   WorkCounts TakeWorkCounts() override;
   void SetShortcuts(bool on) override;
-  void SetDrawing(bool on) override;
 
  private:
   static constexpr uint32_t kStages = 8;

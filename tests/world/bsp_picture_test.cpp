@@ -15,6 +15,7 @@
 
 #include "core/config.h"
 #include "app/frame_services.h"
+#include "platform/gfx/device_test_hooks.h"
 #include "platform/gfx/draw_order.h"
 #include "platform/gfx/png_writer.h"
 #include "support/image_files.h"
@@ -186,7 +187,8 @@ class BspPicture : public ::testing::Test {
   // `reorder` overrides whether the opaque subsets are reordered (the shortcuts' choice otherwise).
   std::vector<uint32_t> Render(CBspList& list, bool shortcuts, int reorder = -1) {
     gfx::CDevice& d = *app::GetDevice();
-    d.SetShortcuts(shortcuts);
+    gfx::CDeviceTestHooks& hooks = *gfx::TestHooks(d);
+    hooks.SetShortcuts(shortcuts);
     if (reorder >= 0) gfx::SetReorderOpaqueDraws(reorder != 0);
     d.Clear(gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, 0xFF203040, 1.0f, 0);
     d.BeginScene();
@@ -207,10 +209,10 @@ class BspPicture : public ::testing::Test {
     d.EndScene();
     std::vector<uint32_t> px;
     uint32_t w = 0, h = 0;
-    EXPECT_TRUE(d.ReadBackBuffer(px, w, h));
+    EXPECT_TRUE(hooks.ReadBackBuffer(px, w, h));
     EXPECT_EQ(w, kW);
     EXPECT_EQ(h, kH);
-    d.SetShortcuts(true);
+    hooks.SetShortcuts(true);
     return px;
   }
 

@@ -43,6 +43,10 @@ class CDeviceTestHooks {
   // With shortcuts off the device draws everything the plain way (the generic shader, draws in
   // the order given, no skipped work), so pictures drawn both ways can be compared.
   virtual void SetShortcuts(bool on) = 0;
+  // After each swap, fill the window's back buffer with magenta, as a driver may leave it
+  // undefined there (EGL's destroyed swap behaviour, Wayland): what reads a picture after the
+  // present then reads that instead.
+  virtual void ScribbleAfterSwap(bool on) = 0;
 };
 
 // The device's hooks; nullptr for a device without them or no device.

@@ -606,6 +606,11 @@ Result CGlDevice::Present() {
     presentedHeight_ = static_cast<uint32_t>(dh);
   }
   SDL_GL_SwapWindow(window_);
+  if (scribble_) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glClearColor(1, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
   glBindFramebuffer(GL_FRAMEBUFFER, BackFramebuffer());
   return D3D_OK;
 }

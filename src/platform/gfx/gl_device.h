@@ -88,6 +88,7 @@ class CGlDevice final : public CDevice, public CDeviceTestHooks {
   bool ReadBackBuffer(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) override;
   void SimulateDeviceLost(bool lost, bool resettable) override;
   void CapturePresents(bool on) override { capture_ = on; }
+  void ScribbleAfterSwap(bool on) override { scribble_ = on; }
   bool ReadLastPresent(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) override;
   void CountWork(bool on) override;
   WorkCounts TakeWorkCounts() override;
@@ -230,6 +231,7 @@ class CGlDevice final : public CDevice, public CDeviceTestHooks {
   bool shortcuts_ = true;
 
   bool capture_ = false;
+  bool scribble_ = false;
   std::vector<uint32_t> presented_;
   uint32_t presentedWidth_ = 0, presentedHeight_ = 0;
 };

@@ -11,6 +11,7 @@
 #include "app/graphics.h"
 #include "app/input.h"
 #include "app/log.h"
+#include "app/reason.h"
 #include "platform/gfx/device.h"
 #include "platform/os/clock.h"
 #include "platform/os/host_loop.h"
@@ -259,14 +260,14 @@ int RunGame(const LaunchSettings& settings) {
     CloseLog();
   };
   if (!os::RegisterWindowClass(kClassName, WindowProc) || !os::InitSystem()) {
-    failBeforeGraphics("The video system could not be started: " + os::SystemError() + ".");
+    failBeforeGraphics(WithReason("The video system could not be started", os::SystemError()));
     delete config;
     os::UnregisterWindowClass();
     return 1;
   }
   if (!settings.controllerMappings.empty()) os::AddControllerMappings(settings.controllerMappings.c_str());
   if (!os::CreateMainWindow(kTitle, config->width, config->height, config->window != 0)) {
-    failBeforeGraphics("The game window could not be opened: " + os::SystemError() + ".");
+    failBeforeGraphics(WithReason("The game window could not be opened", os::SystemError()));
     delete config;
     os::ShutdownSystem();
     return 1;

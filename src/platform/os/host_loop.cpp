@@ -10,12 +10,6 @@ void RunHostLoop(LoopTurn) {}
 void StopHostLoop() {}
 uint64_t HostLoopSteps() { return 0; }
 void SetPageStatus(const char*) {}
-void ExitNow(int code) {
-#ifdef _WIN32
-  std::_Exit(code);  // MinGW's C library has no quick_exit; nothing registers at_quick_exit handlers
-#else
-  std::quick_exit(code);
-#endif
-}
+void ExitNow(int code) { std::exit(code); }
 
 }  // namespace os

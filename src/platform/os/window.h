@@ -27,7 +27,8 @@ using WindowProc = intptr_t (*)(uint32_t message, uintptr_t wParam, intptr_t lPa
 // Brings up the video, event and controller services. Safe to call more than once.
 bool InitSystem();
 // Whether SIGINT and SIGTERM arrive as a close request (the desktop program) or keep their
-// default action (tests that fork). Takes effect at the next InitSystem; off by default.
+// default action (tests that fork). Takes effect at the next InitSystem; off by default. A message
+// box up at the time is closed as its OK would be (see MessageBox).
 void SetQuitOnSignals(bool on);
 void ShutdownSystem();
 // Why the last system or window call failed, in the video system's own words ("" when unknown).

@@ -1,0 +1,123 @@
+// Ways out of the game on a real X display (a private Xvfb): a request to end it (SIGTERM, as a
+// session logging out sends) while a message box is up ends it as the box's OK would, box and
+// all.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "support/scratch_dir.h"
+#include "support/xvfb.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The built program, run from `dir` (a game folder by its TORIDEN.ini) with the build's data, on
+// the display, with its output in dir/out.txt.
+pid_t StartGame(const std::string& dir, const std::string& display, const char* alsoftDrivers) {
+  const std::string game = BRIMMEL_GAME_DIR;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    if (!freopen("out.txt", "w", stdout) || dup2(fileno(stdout), 2) < 0) _exit(126);
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    setenv("ALSOFT_DRIVERS", alsoftDrivers, 1);
+    setenv("HOME", dir.c_str(), 1);
+    // The driver's leftovers at exit are no concern of these runs (see the installed runs).
+    if (const char* asan = getenv("ASAN_OPTIONS"))
+      setenv("ASAN_OPTIONS", (std::string(asan) + ":detect_leaks=0").c_str(), 1);
+    const std::string program = game + "/brimmel";
+    execl(program.c_str(), program.c_str(), "--data", game.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+// Waits for the process to end; -1 (and the process killed) when it has not within the time.
+int WaitForExit(pid_t pid, double seconds) {
+  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool WaitFor(double seconds, const std::function<bool()>& condition) {
+  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+  while (!condition()) {
+    if (Clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+class ExitPaths : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testgame::OnPath("Xvfb")) GTEST_SKIP() << "Xvfb missing (scripts/deps installs it)";
+    ASSERT_FALSE(xvfb_.Display().empty()) << "Xvfb did not start";
+    ASSERT_TRUE(std::filesystem::exists(std::string(BRIMMEL_GAME_DIR) + "/brimmel"));
+  }
+  // Starts the game, waits for its box, sends SIGTERM and answers the exit code (-1: still running
+  // after `seconds`, then killed).
+  int TerminateWhileTheBoxIsUp(const std::string& dir, const char* alsoftDrivers, const std::string& caption,
+                               double seconds) {
+    const pid_t pid = StartGame(dir, xvfb_.Display(), alsoftDrivers);
+    int status = 0;
+    bool ended = false;
+    WaitFor(60, [&] {
+      return xvfb_.ShowsWindowNamed(caption) || (ended = waitpid(pid, &status, WNOHANG) == pid);
+    });
+    if (ended || !xvfb_.ShowsWindowNamed(caption)) {
+      ADD_FAILURE() << "no box \"" << caption << "\" came up (" << (ended ? "the game ended" : "timed out")
+                    << "): " << ReadFileText(dir + "/out.txt");
+      if (!ended) WaitForExit(pid, 0);
+      return -2;
+    }
+    kill(pid, SIGTERM);
+    const int code = WaitForExit(pid, seconds);
+    EXPECT_TRUE(WaitFor(5, [&] { return !xvfb_.ShowsWindowNamed(caption); })) << "the box went with the game";
+    return code;
+  }
+  testgame::CXvfb xvfb_{false};
+};
+
+// The box that says why the game cannot start: after its OK the game ends with 1, so it does so
+// on the request too, with the reason in its log.
+TEST_F(ExitPaths, ATerminationRequestWhileTheStartUpFailureIsShownEndsTheGameWithItsCode) {
+  CScratchGameDir scratch("desktop_exit_start_box");
+  scratch.Write("TORIDEN.ini", "[TORIDEN]\nWINDOW=1\nWIDTH=100000\nHEIGHT=480\n");
+  EXPECT_EQ(TerminateWhileTheBoxIsUp(scratch.Path(), "null", "BRIMMEL", 10), 1);
+  EXPECT_TRUE(Has(ReadFileText(scratch.Path() + "/profile.txt"),
+                  "The game window could not be opened: Window is too large.\n"))
+      << ReadFileText(scratch.Path() + "/profile.txt");
+}
+
+// The box that says there is no sound: after its OK the game plays on, silent, so on the request
+// it goes on and then ends as the request asks, with 0, as a close does.
+TEST_F(ExitPaths, ATerminationRequestWhileTheNoSoundBoxIsShownLetsTheGameGoOnAndClose) {
+  CScratchGameDir scratch("desktop_exit_sound_box");
+  scratch.Write("TORIDEN.ini", "[TORIDEN]\nWINDOW=1\n");
+  EXPECT_EQ(TerminateWhileTheBoxIsUp(scratch.Path(), "no-such-output", "Error", 60), 0)
+      << ReadFileText(scratch.Path() + "/out.txt");
+  EXPECT_TRUE(Has(ReadFileText(scratch.Path() + "/out.txt"), "[Error] IDirectSound8"));
+}
+
+}  // namespace

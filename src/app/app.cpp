@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "scene/scene.h"
 #include "scene/scene_manager.h"
 #include "scene/team_logo_scene.h"
+#include "sound/music_stream.h"
 #include "sound/sound_device.h"
 #include "unit/camera.h"
 #include "unit/camera_manager.h"
@@ -174,6 +176,17 @@ std::string GraphicsFailure(const CConfig& config) {
   return "The graphics device could not be created (OpenGL 3.3 is required).";
 }
 
+// The display went away under the game: nothing can be shown again, and the usual teardown (and
+// any exit that runs the static destructors) would talk to a display that is gone. The log says
+// why, the music stops, and the process ends at once.
+void DisplayLost() {
+  Log("The display went away (its server ended or closed the connection); the game ends.\n");
+  StopStream();
+  CloseLog();
+  std::fflush(nullptr);
+  std::_Exit(1);
+}
+
 }  // namespace
 
 void CFramePacer::Pace() {
@@ -250,6 +263,7 @@ int RunGame(const LaunchSettings& settings) {
     config->height = settings.height;
   }
   SetLogPath(settings.logFile);
+  os::SetDisplayLostHandler(DisplayLost);
 
   // Before the graphics start-up, which opens the log, a failure opens it itself, so the reason
   // replaces the previous run's log.

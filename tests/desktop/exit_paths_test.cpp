@@ -1,6 +1,7 @@
 // Ways out of the game on a real X display (a private Xvfb): a request to end it (SIGTERM, as a
 // session logging out sends) while a message box is up ends it as the box's OK would, box and
-// all.
+// all; and a display that goes away under a game playing its music ends it with a line in the
+// log, instead of leaving it asleep in exit().
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -13,6 +14,11 @@
 #include <string>
 #include <thread>
 
+#include "platform/os/window.h"
+#include "scene/home_stage_scene.h"
+#include "sound/music_stream.h"
+#include "support/child_run.h"
+#include "support/headless_game.h"
 #include "support/scratch_dir.h"
 #include "support/xvfb.h"
 
@@ -118,6 +124,48 @@ TEST_F(ExitPaths, ATerminationRequestWhileTheNoSoundBoxIsShownLetsTheGameGoOnAnd
   EXPECT_EQ(TerminateWhileTheBoxIsUp(scratch.Path(), "no-such-output", "Error", 60), 0)
       << ReadFileText(scratch.Path() + "/out.txt");
   EXPECT_TRUE(Has(ReadFileText(scratch.Path() + "/out.txt"), "[Error] IDirectSound8"));
+}
+
+// The X server ends while the home stage's music plays: the game must not sleep for ever in the
+// exit that follows (its music worker waiting for a refill nothing will ask for). It ends with 1
+// and says why in its log.
+TEST_F(ExitPaths, ADisplayThatGoesAwayWhileTheMusicPlaysEndsTheGameWithALogLine) {
+  const std::string game = BRIMMEL_GAME_DIR;
+  ASSERT_TRUE(std::filesystem::exists(game + "/data/scr/stg00_home.txt"));
+  CScratchGameDir scratch("desktop_exit_display");
+  scratch.Write("window.ini", "[TORIDEN]\nWINDOW=1\n");
+  const std::string display = xvfb_.Display();
+  const pid_t server = xvfb_.ServerPid();
+  const testgame::ChildOutcome o = testgame::RunInChild(
+      [&](int fd) {
+        setenv("DISPLAY", display.c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        setenv("ALSOFT_DRIVERS", "null", 1);
+        std::filesystem::current_path(game);
+        testgame::Options options;
+        options.nullDevice = false;
+        options.sound = audio::Output::kDefault;
+        options.launch.configFile = scratch.Path() + "/window.ini";
+        options.launch.logFile = scratch.Path() + "/profile.txt";
+        testgame::CHeadlessGame headless(options);
+        bool gone = false;
+        const int code = headless.Run([&](testgame::CHeadlessGame& g, uint64_t frame) {
+          if (frame == 1) g.RequestScene(g_homeStageScene);
+          if (!gone && StreamIsPlaying()) {
+            testgame::Report(fd, "music playing\n");
+            kill(server, SIGKILL);
+            gone = true;
+          }
+          if (frame > 20000) g.Quit();
+        });
+        testgame::Report(fd, "the game returned %d\n", code);
+        return 100;
+      },
+      60);
+  EXPECT_TRUE(Has(o.report, "music playing")) << o.report;
+  EXPECT_TRUE(o.exited && o.exitCode == 1) << o.Describe() << "\n" << o.report;
+  EXPECT_TRUE(Has(ReadFileText(scratch.Path() + "/profile.txt"), "The display went away"))
+      << ReadFileText(scratch.Path() + "/profile.txt");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Inside the platform layer: what the desktop session can do to a running game from outside. It
-// may ask the game to end (SIGINT, SIGTERM where there are such signals). One file per back end:
-// quit_signals_posix.cpp or quit_signals_sdl.cpp.
+// may ask the game to end (SIGINT, SIGTERM where there are such signals) or take its display away.
+// One file per back end: quit_signals_posix.cpp or quit_signals_sdl.cpp, display_x11.cpp or
+// display_none.cpp.
 #pragma once
 
 namespace os::internal {
@@ -16,5 +17,10 @@ bool QuitRequested();
 // Around a message box: a request while it is up closes it, as its OK would.
 void BoxOpening();
 void BoxClosed();
+
+// Once the video system has started: watches for the display going away where the back end can
+// lose it (X11), and calls the handler set with SetDisplayLostHandler when it does.
+void WatchDisplay();
+void UnwatchDisplay();
 
 }  // namespace os::internal

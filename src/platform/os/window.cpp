@@ -108,6 +108,7 @@ bool InitSystem() {
     internal::UnwatchQuitSignals();
     return false;
   }
+  internal::WatchDisplay();
   // Pads are optional: a machine without them still plays with the keyboard.
   SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK);
   W().sdlUp = true;
@@ -124,6 +125,7 @@ std::string SystemError() {
 void ShutdownSystem() {
   if (!W().sdlUp) return;
   DestroyMainWindow();
+  internal::UnwatchDisplay();
   SDL_Quit();
   internal::UnwatchQuitSignals();
   W().sdlUp = false;

@@ -28,6 +28,11 @@ using Clock = std::chrono::steady_clock;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+double SteadySeconds() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
+
+// A hang is for ever; a slow machine (or the sanitizer build) takes a second or two.
+constexpr double kEndWithin = 5;
+
 // The built program, run from `dir` (a game folder by its TORIDEN.ini) with the build's data, on
 // the display, with its output in dir/out.txt.
 pid_t StartGame(const std::string& dir, const std::string& display, const char* alsoftDrivers) {
@@ -110,7 +115,7 @@ class ExitPaths : public ::testing::Test {
 TEST_F(ExitPaths, ATerminationRequestWhileTheStartUpFailureIsShownEndsTheGameWithItsCode) {
   CScratchGameDir scratch("desktop_exit_start_box");
   scratch.Write("TORIDEN.ini", "[TORIDEN]\nWINDOW=1\nWIDTH=100000\nHEIGHT=480\n");
-  EXPECT_EQ(TerminateWhileTheBoxIsUp(scratch.Path(), "null", "BRIMMEL", 10), 1);
+  EXPECT_EQ(TerminateWhileTheBoxIsUp(scratch.Path(), "null", "BRIMMEL", 5), 1);
   EXPECT_TRUE(Has(ReadFileText(scratch.Path() + "/profile.txt"),
                   "The game window could not be opened: Window is too large.\n"))
       << ReadFileText(scratch.Path() + "/profile.txt");
@@ -124,6 +129,7 @@ TEST_F(ExitPaths, ATerminationRequestWhileTheNoSoundBoxIsShownLetsTheGameGoOnAnd
   EXPECT_EQ(TerminateWhileTheBoxIsUp(scratch.Path(), "no-such-output", "Error", 60), 0)
       << ReadFileText(scratch.Path() + "/out.txt");
   EXPECT_TRUE(Has(ReadFileText(scratch.Path() + "/out.txt"), "[Error] IDirectSound8"));
+  EXPECT_TRUE(std::filesystem::exists(scratch.Path() + "/profile.txt")) << "the game went on to open its log";
 }
 
 // The X server ends while the home stage's music plays: the game must not sleep for ever in the
@@ -152,7 +158,7 @@ TEST_F(ExitPaths, ADisplayThatGoesAwayWhileTheMusicPlaysEndsTheGameWithALogLine)
         const int code = headless.Run([&](testgame::CHeadlessGame& g, uint64_t frame) {
           if (frame == 1) g.RequestScene(g_homeStageScene);
           if (!gone && StreamIsPlaying()) {
-            testgame::Report(fd, "music playing\n");
+            testgame::Report(fd, "music playing; display gone at %.6f\n", SteadySeconds());
             kill(server, SIGKILL);
             gone = true;
           }
@@ -162,8 +168,11 @@ TEST_F(ExitPaths, ADisplayThatGoesAwayWhileTheMusicPlaysEndsTheGameWithALogLine)
         return 100;
       },
       60);
-  EXPECT_TRUE(Has(o.report, "music playing")) << o.report;
+  const double ended = SteadySeconds();
+  const size_t at = o.report.find("display gone at ");
+  ASSERT_NE(at, std::string::npos) << o.Describe() << "\n" << o.report;
   EXPECT_TRUE(o.exited && o.exitCode == 1) << o.Describe() << "\n" << o.report;
+  EXPECT_LT(ended - std::stod(o.report.substr(at + 16)), kEndWithin) << o.report;
   EXPECT_TRUE(Has(ReadFileText(scratch.Path() + "/profile.txt"), "The display went away"))
       << ReadFileText(scratch.Path() + "/profile.txt");
 }

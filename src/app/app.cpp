@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "app/frame_services.h"
 #include "core/input.h"
 #include "core/log.h"
+#include "app/reason.h"
 #include "platform/gfx/device.h"
 #include "platform/os/clock.h"
 #include "platform/os/host_loop.h"
@@ -21,6 +23,7 @@
 #include "scene/scene.h"
 #include "scene/scene_manager.h"
 #include "scene/team_logo_scene.h"
+#include "sound/music_stream.h"
 #include "sound/sound_device.h"
 #include "unit/camera.h"
 #include "unit/camera_manager.h"
@@ -185,6 +188,17 @@ std::string GraphicsFailure(const CConfig& config) {
   return "The graphics device could not be created (OpenGL 3.3 is required).";
 }
 
+// The display went away under the game: nothing can be shown again, and the usual teardown (and
+// any exit that runs the static destructors) would talk to a display that is gone. The log says
+// why, the music stops, and the process ends at once.
+void DisplayLost() {
+  Log("The display went away (its server ended or closed the connection); the game ends.\n");
+  StopStream();
+  CloseLog();
+  std::fflush(nullptr);
+  std::_Exit(1);
+}
+
 }  // namespace
 
 void CFramePacer::Pace() {
@@ -259,6 +273,7 @@ int RunGame(const LaunchSettings& settings) {
     config->height = settings.height;
   }
   SetLogPath(settings.logFile);
+  os::SetDisplayLostHandler(DisplayLost);
 
   // Before the graphics start-up, which opens the log, a failure opens it itself, so the reason
   // replaces the previous run's log.
@@ -269,14 +284,14 @@ int RunGame(const LaunchSettings& settings) {
     CloseLog();
   };
   if (!os::RegisterWindowClass(kClassName, WindowProc) || !os::InitSystem()) {
-    failBeforeGraphics("The video system could not be started: " + os::SystemError() + ".");
+    failBeforeGraphics(WithReason("The video system could not be started", os::SystemError()));
     delete config;
     os::UnregisterWindowClass();
     return 1;
   }
   if (!settings.controllerMappings.empty()) os::AddControllerMappings(settings.controllerMappings.c_str());
   if (!os::CreateMainWindow(kTitle, config->width, config->height, config->window != 0)) {
-    failBeforeGraphics("The game window could not be opened: " + os::SystemError() + ".");
+    failBeforeGraphics(WithReason("The game window could not be opened", os::SystemError()));
     delete config;
     os::ShutdownSystem();
     return 1;

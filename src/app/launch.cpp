@@ -180,8 +180,8 @@ std::string UsageText() {
          "keypad 6/2 circle the camera, Alt+Enter switches full screen, F3 hides the\n"
          "read-out, F12 takes a screenshot, Esc quits.\n"
          "\n"
-         "Exit status: 0 when the game ends normally, 1 when it cannot start, 2 for a\n"
-         "wrong option or value.\n";
+         "Exit status: 0 when the game ends normally, 1 when it cannot start or its\n"
+         "display goes away, 2 for a wrong option or value.\n";
 }
 
 namespace {

@@ -95,11 +95,9 @@ void ReadTriple(const std::list<std::string>& section, float scale, gfxutil::Vec
   std::exit(3);
 }
 
-// Ends the process at once, with no orderly shutdown. The music worker is stopped first, and the
-// exit skips static destructors and library teardown: they would wait for, or pull the device from
-// under, threads still running (the music worker, the sound output's service thread).
+// Ends the process with no orderly shutdown, as a lost device does. The music may still be
+// playing: the exit's static destructors stop its worker before they wait for it.
 [[noreturn]] void EndProcessNow(int code) {
-  StopStream();
   std::fflush(nullptr);
   os::ExitNow(code);
 }

@@ -20,8 +20,28 @@ struct Stream {
   uint32_t bufferSize = 0;
   std::unique_ptr<os::CEvent> events[kEventCount];
   std::unique_ptr<os::CWorker> thread;
+
+  // Also when the process exits with the music playing, whatever called exit(): the worker would
+  // otherwise be waited for while it waits for a refill nobody will ask for.
+  ~Stream() { Stop(); }
+  void Stop();
 };
 Stream g_stream;
+
+void Stream::Stop() {
+  if (buffer) buffer->Stop();
+  if (thread) {
+    // Stopping signals the worker; setting the event as well covers a worker that has not reached
+    // its first play yet. Nothing it uses is released before it has ended.
+    events[kStoppedEvent]->Set();
+    thread->Join();
+    thread.reset();
+  }
+  buffer.reset();
+  for (int i = kEventCount - 1; i >= 0; --i) events[i].reset();
+  reader.Close();
+  bufferSize = 0;
+}
 
 // Copies the next bytes of the piece, going round to its start whenever it runs out.
 void FillRegion(uint8_t* region, uint32_t bytes) {
@@ -127,20 +147,7 @@ bool StartStream(const char* path) {
   return true;
 }
 
-void StopStream() {
-  if (g_stream.buffer) g_stream.buffer->Stop();
-  if (g_stream.thread) {
-    // Stopping signals the worker; setting the event as well covers a worker that has not reached
-    // its first play yet. Nothing it uses is released before it has ended.
-    g_stream.events[kStoppedEvent]->Set();
-    g_stream.thread->Join();
-    g_stream.thread.reset();
-  }
-  g_stream.buffer.reset();
-  for (int i = kEventCount - 1; i >= 0; --i) g_stream.events[i].reset();
-  g_stream.reader.Close();
-  g_stream.bufferSize = 0;
-}
+void StopStream() { g_stream.Stop(); }
 
 bool StreamIsPlaying() {
   uint32_t status = 0;

@@ -3,12 +3,7 @@
 // key messages by layout.
 #include "platform/os/window.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -23,61 +18,9 @@
 #include "support/child_run.h"
 #include "support/headless_game.h"
 #include "support/scratch_dir.h"
+#include "support/xvfb.h"
 
 namespace {
-
-bool OnPath(const char* program) {
-  return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// A private X server on a free display number, gone with the object.
-class CXvfb {
- public:
-  CXvfb() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x720x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    pollfd p{fds[0], POLLIN, 0};
-    std::string number;
-    char c = 0;
-    while (poll(&p, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (number.empty()) return;
-    display_ = ":" + number;
-    // A window manager, as every desktop has: it is what carries out full-screen requests.
-    wm_ = fork();
-    if (wm_ == 0) {
-      setenv("DISPLAY", display_.c_str(), 1);
-      const int null = open("/dev/null", O_WRONLY);
-      dup2(null, 1);
-      dup2(null, 2);
-      execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  }
-  ~CXvfb() {
-    for (const pid_t pid : {wm_, pid_})
-      if (pid > 0) {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-      }
-  }
-  const std::string& Display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  pid_t wm_ = -1;
-  std::string display_;
-};
 
 // "name value" lines from a child's report.
 std::map<std::string, long> Figures(const std::string& report) {
@@ -125,11 +68,11 @@ void ReportShown(int fd, const char* step, const Shown& s) {
 class RealWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!OnPath("Xvfb") || !OnPath("openbox"))
+    if (!testgame::OnPath("Xvfb") || !testgame::OnPath("openbox"))
       GTEST_SKIP() << "Xvfb or openbox missing (scripts/deps installs them)";
     ASSERT_FALSE(xvfb_.Display().empty()) << "Xvfb did not start";
   }
-  CXvfb xvfb_;
+  testgame::CXvfb xvfb_;
 };
 
 TEST_F(RealWindow, AResizeAndAltEnterKeepThePicturesAspectOnTheSameDevice) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/reason.h"
 #include "platform/os/message_box.h"
 #include "platform/os/window.h"
 #include "support/child_run.h"
@@ -53,6 +54,40 @@ TEST(StartUp, VideoSystemThatCannotStartIsReportedAsAFailure) {
   // The video system's own reason names the driver it could not find.
   EXPECT_NE(log.find("The video system could not be started: "), std::string::npos) << log;
   EXPECT_NE(log.find("no-such-driver"), std::string::npos) << log;
+}
+
+// SDL's reasons are sentences with their own full stop ("Window is too large."): quoted after a
+// colon they end the message once, not with "..".
+TEST(StartUp, AWindowThatCannotBeOpenedIsReportedWithTheReasonsOwnFullStop) {
+  CScratchGameDir dir("start_up_window");
+  dir.Write("TORIDEN.ini", "[TORIDEN]\nWINDOW=1\nWIDTH=100000\nHEIGHT=480\n");
+  g_boxes.clear();
+  os::SetMessageBoxHook(RecordBox);
+  const int code = app::RunGame();
+  os::SetMessageBoxHook(nullptr);
+  EXPECT_EQ(code, 1);
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(g_boxes[0],
+            "BRIMMEL: The game window could not be opened: Window is too large. See profile.txt.");
+  const std::string log = ReadText("profile.txt");
+  EXPECT_NE(log.find("The game window could not be opened: Window is too large.\n"), std::string::npos)
+      << log;
+  EXPECT_EQ(log.find(".."), std::string::npos) << log;
+}
+
+TEST(StartUp, ReasonsEndTheSentenceWithOneClosingMark) {
+  using app::WithReason;
+  EXPECT_EQ(WithReason("It failed", "Window is too large."), "It failed: Window is too large.");
+  EXPECT_EQ(WithReason("It failed", "x11 not available"), "It failed: x11 not available.");
+  EXPECT_EQ(WithReason("It failed", "Out of memory!"), "It failed: Out of memory!");
+  EXPECT_EQ(WithReason("It failed", "Is it there?"), "It failed: Is it there?");
+  // Line ends and blanks after the reason's own stop do not hide it.
+  EXPECT_EQ(WithReason("It failed", "Window is too large.\n"), "It failed: Window is too large.");
+  EXPECT_EQ(WithReason("It failed", "no display \r\n"), "It failed: no display.");
+  // A stop inside the reason is not its end; a reason of nothing at all leaves the bare sentence.
+  EXPECT_EQ(WithReason("It failed", "v1.2 refused"), "It failed: v1.2 refused.");
+  EXPECT_EQ(WithReason("It failed", ""), "It failed.");
+  EXPECT_EQ(WithReason("It failed", " \n"), "It failed.");
 }
 
 // A FORMAT that no full-screen picture can have fails every device attempt: the message and the

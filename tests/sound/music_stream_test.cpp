@@ -8,6 +8,7 @@
 
 #include "game_sound_fixture.h"
 #include "sound/sound.h"
+#include "support/child_run.h"
 
 namespace {
 using soundtest::MakeWave;
@@ -143,6 +144,23 @@ TEST_F(MusicStreamTest, StopRightAfterStartEndsTheWorkerCleanly) {
     EXPECT_EQ(audio::HeldSampleBytes(), 0u);
   }
   EXPECT_EQ(soundtest::Rms(Render(2000), 0, 0, 2000), 0.0) << "nothing left playing";
+}
+
+// Whatever ends the process while the music plays (a library's exit(), the game's own exits) runs
+// the static destructors, and the stream's waits for its worker: it has to stop it first.
+TEST_F(MusicStreamTest, AnExitWhileTheMusicPlaysEndsTheProcess) {
+  WritePiece("one.wav", Piece(44100));
+  const testgame::ChildOutcome out = testgame::RunInChild(
+      [](int fd) {
+        if (!StartStream("one.wav")) return 10;
+        WaitForMusic();
+        if (!StreamIsPlaying()) return 11;
+        testgame::Report(fd, "playing\n");
+        return 7;  // the child ends through exit()
+      },
+      20);
+  EXPECT_NE(out.report.find("playing\n"), std::string::npos) << out.report;
+  EXPECT_TRUE(out.exited && out.exitCode == 7) << out.Describe();
 }
 
 TEST_F(MusicStreamTest, MissingOrBrokenMusicIsLoggedAndSilent) {

@@ -23,8 +23,9 @@ uint64_t HostLoopSteps();
 // where there is no page.
 void SetPageStatus(const char* text);
 
-// Ends the process at once: no static destructors, no library teardown. In a browser the loop
-// stops and the page is told.
+// Ends the process from inside a frame, without the orderly shutdown: on the desktop as exit()
+// does (the static destructors run, and stop every worker before they wait for it); in a browser
+// the loop stops and the page is told.
 [[noreturn]] void ExitNow(int code);
 
 // Work run before every turn where there are no threads; a task answering false is dropped.

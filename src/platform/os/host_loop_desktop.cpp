@@ -10,8 +10,6 @@ void RunHostLoop(LoopTurn) {}
 void StopHostLoop() {}
 uint64_t HostLoopSteps() { return 0; }
 void SetPageStatus(const char*) {}
-// quick_exit would run only at_quick_exit handlers, and nothing registers any (MinGW's C library
-// has no quick_exit at all), so this is the same end on Linux and Windows.
-void ExitNow(int code) { std::_Exit(code); }
+void ExitNow(int code) { std::exit(code); }
 
 }  // namespace os

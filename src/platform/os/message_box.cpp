@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/os/sdl_internal.h"
+#include "platform/os/session.h"
 #include "platform/os/window.h"
 
 namespace os {
@@ -23,7 +24,12 @@ void MessageBox(const char* text, const char* caption) {
     return;
   }
   if (!HasDisplay()) return;
+  // A request to end the game closes the box as its OK would (or keeps it from opening): the
+  // caller goes on as after OK, and the request reaches the message loop as a close.
+  if (internal::QuitRequested()) return;
+  internal::BoxOpening();
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, internal::MainWindow());
+  internal::BoxClosed();
 }
 
 void DebugOutput(const char* text) {

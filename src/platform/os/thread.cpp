@@ -8,7 +8,12 @@ namespace os {
 namespace {
 // Few events exist and they fire a few times a second: one lock for all keeps multi-waits simple.
 std::mutex g_lock;
-std::condition_variable g_changed;
+// Never destroyed: at exit a worker may still wait on it, or set an event, while the static
+// destructors run, and destroying a condition variable that is waited on blocks.
+std::condition_variable& Changed() {
+  static auto* changed = new std::condition_variable;
+  return *changed;
+}
 }  // namespace
 
 void CEvent::Set() {
@@ -16,7 +21,7 @@ void CEvent::Set() {
     std::lock_guard<std::mutex> lock(g_lock);
     signalled_ = true;
   }
-  g_changed.notify_all();
+  Changed().notify_all();
 }
 
 void CEvent::Reset() {
@@ -39,9 +44,9 @@ int WaitForAnyEvent(CEvent* const* events, int count, uint32_t timeoutMs) {
   int index = ready();
   if (index < 0) {
     if (timeoutMs == kInfinite) {
-      g_changed.wait(lock, [&] { return (index = ready()) >= 0; });
+      Changed().wait(lock, [&] { return (index = ready()) >= 0; });
     } else {
-      g_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return (index = ready()) >= 0; });
+      Changed().wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return (index = ready()) >= 0; });
     }
   }
   if (index < 0) return kWaitTimeout;

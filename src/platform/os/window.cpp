@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/os/sdl_internal.h"
+#include "platform/os/session.h"
 #include "platform/os/system_info.h"
 
 namespace os {
@@ -79,8 +80,14 @@ void Translate(const SDL_Event& e) {
   }
 }
 
+// A request to end the game from outside (SIGINT, SIGTERM) closes it as the close box does.
+void TakeOutsideRequests() {
+  if (internal::TakeQuitRequest()) Enqueue({WM_CLOSE, 0, 0});
+}
+
 void Pump() {
   if (!W().sdlUp) return;
+  TakeOutsideRequests();
   SDL_Event e;
   while (SDL_PollEvent(&e)) Translate(e);
 }
@@ -95,11 +102,13 @@ bool InitSystem() {
   if (W().sdlUp) return true;
   SetLoading(true);
   SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, W().quitOnSignals ? "0" : "1");
+  internal::WatchQuitSignals(W().quitOnSignals);
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     SDL_Log("SDL video: %s", SDL_GetError());
+    internal::UnwatchQuitSignals();
     return false;
   }
+  internal::WatchDisplay();
   // Pads are optional: a machine without them still plays with the keyboard.
   SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK);
   W().sdlUp = true;
@@ -116,7 +125,9 @@ std::string SystemError() {
 void ShutdownSystem() {
   if (!W().sdlUp) return;
   DestroyMainWindow();
+  internal::UnwatchDisplay();
   SDL_Quit();
+  internal::UnwatchQuitSignals();
   W().sdlUp = false;
   std::lock_guard<std::mutex> lock(W().queueLock);
   W().queue.clear();
@@ -221,6 +232,7 @@ void WaitMessage() {
   Pump();
   while (QueueEmpty()) {
     if (W().sdlUp) {
+      TakeOutsideRequests();
       SDL_Event e;
       if (SDL_WaitEventTimeout(&e, 50)) Translate(e);
     } else {

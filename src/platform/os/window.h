@@ -27,8 +27,15 @@ using WindowProc = intptr_t (*)(uint32_t message, uintptr_t wParam, intptr_t lPa
 // Brings up the video, event and controller services. Safe to call more than once.
 bool InitSystem();
 // Whether SIGINT and SIGTERM arrive as a close request (the desktop program) or keep their
-// default action (tests that fork). Takes effect at the next InitSystem; off by default.
+// default action (tests that fork). Takes effect at the next InitSystem; off by default. A message
+// box up at the time is closed as its OK would be (see MessageBox).
 void SetQuitOnSignals(bool on);
+// Called when the display goes away under the game (its X server ends or drops the connection),
+// on the thread that found it gone: nothing can be drawn or shown any more, and nothing made on
+// the display can be released. It should end the process; where it returns, the display library
+// ends it (X11: exit(1)). Never called where the back end cannot lose its display.
+using DisplayLostHandler = void (*)();
+void SetDisplayLostHandler(DisplayLostHandler handler);
 void ShutdownSystem();
 // Why the last system or window call failed, in the video system's own words ("" when unknown).
 std::string SystemError();

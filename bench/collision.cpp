@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "resource/math_helpers.h"
-#include "world/unit_body.h"
 #include "world/collision_model.h"
 #include "world/collision_world.h"
 #include "world/collision_writer.h"
+#include "world/unit_body.h"
 
 namespace {
 

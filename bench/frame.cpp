@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "core/config.h"
 #include "app/frame_services.h"
+#include "core/config.h"
 #include "core/input.h"
 #include "platform/audio/device.h"
 #include "platform/gfx/device.h"

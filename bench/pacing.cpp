@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "app/app.h"
-#include "x_window.h"
 #include "platform/audio/device.h"
 #include "platform/os/window.h"
 #include "scene/home_stage_scene.h"
 #include "scene/scene_manager.h"
 #include "scene/title_scene.h"
+#include "x_window.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "platform/audio/device.h"
 #include "sound/music_stream.h"
 #include "sound/sound_bank.h"
-#include "world/unit_body.h"
 #include "sound/sound_device.h"
+#include "world/unit_body.h"
 
 namespace {
 
@@ -34,7 +34,8 @@ void WriteWave(const std::string& path, uint16_t channels, uint32_t frames, doub
     std::memcpy(&w[44 + 2 * i], &s, 2);
   }
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(w.data()), static_cast<long>(w.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(w.data()), static_cast<long>(w.size()));
 }
 
 }  // namespace
@@ -55,7 +56,8 @@ int main() {
   {
     SoundBank bank;
     StartStream("bgm.wav");
-    for (int i = 0; i < 5000 && !StreamIsPlaying(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 5000 && !StreamIsPlaying(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::vector<float> mix(2 * 735);
     UnitBody body;
     constexpr int kFrames = 1800;  // 30 s of play
@@ -69,15 +71,18 @@ int main() {
       }
       if (!audio::RenderLoopback(mix.data(), 735)) status = 1;
     }
-    const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin).count();
+    const double us =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin).count();
     std::printf("sound_frame_loopback_mix: %.1f us\n", us / kFrames);
 
     const int kTriggers = 20000;
     const auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < kTriggers; ++i) bank.PlaySE(body, i % 25);
-    const double per = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
+    const double per =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
     std::printf("sound_playse_call: %.2f us\n", per / kTriggers);
-    std::printf("sound_held_sample_memory: %.1f KiB\n", static_cast<double>(audio::HeldSampleBytes()) / 1024.0);
+    std::printf("sound_held_sample_memory: %.1f KiB\n",
+                static_cast<double>(audio::HeldSampleBytes()) / 1024.0);
     StopStream();
   }
   ShutdownSound();

@@ -5,11 +5,11 @@
 #include <chrono>
 #include <cstdio>
 
-#include "unit/particle_unit.h"
 #include "resource/script_file.h"
 #include "unit/camera_manager.h"
 #include "unit/camera_mask.h"
 #include "unit/camera_player.h"
+#include "unit/particle_unit.h"
 #include "unit/unit_registry.h"
 
 namespace {

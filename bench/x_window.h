@@ -13,8 +13,9 @@ inline void RunInXWindow(int argc, char** argv, const char* name) {
     setenv("BRIMMEL_XVFB_CHILD", "1", 1);
     // No reset when the last client leaves: a benchmark that closes its window and opens another
     // would otherwise meet the server in the middle of its reset and find no X there.
-    std::vector<char*> args = {const_cast<char*>("xvfb-run"), const_cast<char*>("-a"), const_cast<char*>("-s"),
-                               const_cast<char*>("-screen 0 1024x768x24 -noreset"), argv[0]};
+    std::vector<char*> args = {const_cast<char*>("xvfb-run"), const_cast<char*>("-a"),
+                               const_cast<char*>("-s"), const_cast<char*>("-screen 0 1024x768x24 -noreset"),
+                               argv[0]};
     for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
     args.push_back(nullptr);
     execvp("xvfb-run", args.data());

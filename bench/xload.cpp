@@ -88,10 +88,10 @@ int main() {
     bool doubles;
   };
   const Variant variants[] = {{true, xfile::Encoding::Text, false},
-                        {true, xfile::Encoding::Binary, false},
-                        {true, xfile::Encoding::Binary, true},
-                        {false, xfile::Encoding::Text, false},
-                        {false, xfile::Encoding::Binary, false}};
+                              {true, xfile::Encoding::Binary, false},
+                              {true, xfile::Encoding::Binary, true},
+                              {false, xfile::Encoding::Text, false},
+                              {false, xfile::Encoding::Binary, false}};
   int n = 0;
   for (const Variant& s : variants) {
     xtest::ModelParams p;

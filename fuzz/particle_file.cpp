@@ -1,8 +1,9 @@
 // Particle files of any content: a definition is always made, its vector parts keep w at 0, and no
 // sprite is attached when no sprite cache is current.
+#include "effect/particle_file.h"
+
 #include <string>
 
-#include "effect/particle_file.h"
 #include "fuzz_target.h"
 #include "resource/script_file.h"
 

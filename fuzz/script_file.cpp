@@ -1,9 +1,10 @@
 // Scene scripts of any content: lines are counted up to "#EOF", every section found by its header
 // line holds no more lines than the file, and a section runs to "#end" or to the last line.
+#include "resource/script_file.h"
+
 #include <string>
 
 #include "fuzz_target.h"
-#include "resource/script_file.h"
 
 FUZZ_TARGET(script_file) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -1,19 +1,20 @@
 // Compressed images of any content: the expander yields exactly the size the header claims (or
 // refuses an implausible one), the file reader agrees with the in-memory one, and the packer's
 // output of the same bytes expands back to them.
+#include "resource/szdd.h"
+
 #include <algorithm>
 #include <vector>
 
 #include "fuzz_target.h"
 #include "mem_file.h"
-#include "resource/szdd.h"
 
 FUZZ_TARGET(szdd) {
   std::vector<uint8_t> expanded;
   const bool ok = ExpandSzdd(data, size, expanded);
   if (ok && size >= kSzddHeaderSize) {
-    const uint32_t claimed = uint32_t{data[12]} | uint32_t{data[13]} << 8 | uint32_t{data[14]} << 16 |
-                             uint32_t{data[15]} << 24;
+    const uint32_t claimed =
+        uint32_t{data[12]} | uint32_t{data[13]} << 8 | uint32_t{data[14]} << 16 | uint32_t{data[15]} << 24;
     FUZZ_CHECK(expanded.size() == claimed);
     FUZZ_CHECK(claimed <= MaxExpandedSize(size - kSzddHeaderSize));
   }

@@ -34,9 +34,9 @@ inline int LoadImage(const uint8_t* data, size_t size, const uint8_t* signature,
 
   std::vector<gfxutil::Image> levels;
   gfxutil::ImageInfo info;
-  const bool built = gfxutil::BuildTextureLevels(file.data(), file.size(), gfxutil::D3DX_DEFAULT,
-                                                 gfxutil::D3DX_DEFAULT, gfxutil::D3DX_DEFAULT, 0xFF000000u,
-                                                 levels, &info);
+  const bool built =
+      gfxutil::BuildTextureLevels(file.data(), file.size(), gfxutil::D3DX_DEFAULT, gfxutil::D3DX_DEFAULT,
+                                  gfxutil::D3DX_DEFAULT, 0xFF000000u, levels, &info);
   FUZZ_CHECK(built == decoded);
   if (!built) return 0;
   FUZZ_CHECK(info.FileFormat == format);

@@ -1,12 +1,13 @@
 // WAVE files of any content: a file that opens hands out exactly its data size in whole sample
 // frames, the same bytes again after a rewind, and never more than the file holds.
+#include "sound/wave_file.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "fuzz_target.h"
 #include "mem_file.h"
-#include "sound/wave_file.h"
 
 namespace {
 

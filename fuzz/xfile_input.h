@@ -66,7 +66,8 @@ inline int ReadX(const uint8_t* data, size_t size, const char* format) {
     FUZZ_CHECK(materialCount == materials.size());
     FUZZ_CHECK(mesh->GetNumVertices() <= 0x10000);
     const uint16_t* indices = mesh->Indices();
-    for (size_t i = 0; i < size_t{mesh->GetNumFaces()} * 3; ++i) FUZZ_CHECK(indices[i] < mesh->GetNumVertices());
+    for (size_t i = 0; i < size_t{mesh->GetNumFaces()} * 3; ++i)
+      FUZZ_CHECK(indices[i] < mesh->GetNumVertices());
   } else {
     FUZZ_CHECK(result != 0);
   }

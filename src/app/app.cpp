@@ -8,11 +8,11 @@
 #include <string>
 #include <system_error>
 
-#include "core/config.h"
 #include "app/frame_services.h"
+#include "app/reason.h"
+#include "core/config.h"
 #include "core/input.h"
 #include "core/log.h"
-#include "app/reason.h"
 #include "platform/gfx/device.h"
 #include "platform/os/clock.h"
 #include "platform/os/host_loop.h"
@@ -44,7 +44,7 @@ struct LoopState {
   uint64_t framesRun = 0;
   bool screenshotAsked = false;  // F12: taken from the next finished frame, before it is shown
   bool drawing = true;           // false for the steps a browser turn runs but does not draw
-  CFramePacer pacer;  // kept here: a host-driven loop outlives MessageLoop's stack frame
+  CFramePacer pacer;             // kept here: a host-driven loop outlives MessageLoop's stack frame
   FrameHook hook = nullptr;
 };
 LoopState g_loop;
@@ -232,8 +232,10 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       g_loop.active = wParam != 0 ? 1 : 0;
       return 0;
     case os::WM_KEYDOWN:
-      if (wParam == os::VK_ESCAPE) os::PostQuitMessage(0);
-      else if (wParam == os::VK_F2) SetDebugDraw(!DebugDrawEnabled());
+      if (wParam == os::VK_ESCAPE)
+        os::PostQuitMessage(0);
+      else if (wParam == os::VK_F2)
+        SetDebugDraw(!DebugDrawEnabled());
       // lParam is 1 for an auto-repeat: holding F3 or F12 acts once.
       if (lParam == 0 && wParam == os::VK_F3) SetReadoutShown(!ReadoutShown());
       if (lParam == 0 && wParam == os::VK_F12) g_loop.screenshotAsked = true;

@@ -14,8 +14,8 @@ class CConfig {
   // Direct3D format code of a FORMAT name (exact, case-sensitive); 0 when unknown.
   static int FormatFromName(const char* name);
 
-  int window = 0;     // 0 = full screen, anything else = windowed
-  int width = 640;    // back-buffer and client size
+  int window = 0;   // 0 = full screen, anything else = windowed
+  int width = 640;  // back-buffer and client size
   int height = 480;
   int format = 23;    // full-screen back-buffer format (R5G6B5)
   int quality = 1;    // kept, unused

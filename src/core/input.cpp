@@ -54,9 +54,7 @@ void CInput::Update() {
     if (!pressed_[i]) latched_[i] = 0;
 }
 
-bool CInput::Pressed(int button) const {
-  return button >= 0 && button < kButtons && pressed_[button] != 0;
-}
+bool CInput::Pressed(int button) const { return button >= 0 && button < kButtons && pressed_[button] != 0; }
 
 bool CInput::Trigger(int button) {
   if (button < 0 || button >= kButtons) return false;

@@ -6,8 +6,8 @@
 
 #include "core/graphics.h"
 #include "core/log.h"
-#include "resource/texture_file.h"
 #include "platform/xfile/xfile.h"
+#include "resource/texture_file.h"
 
 namespace {
 

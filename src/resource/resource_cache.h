@@ -41,8 +41,10 @@ class ResourceCache {
 
  private:
   static T* Load(const std::string& path) {
-    if constexpr (std::is_constructible_v<T, const std::string&>) return new T(path);
-    else return new T(path.c_str());
+    if constexpr (std::is_constructible_v<T, const std::string&>)
+      return new T(path);
+    else
+      return new T(path.c_str());
   }
 
   std::map<std::string, boost::shared_ptr<T>> entries_;

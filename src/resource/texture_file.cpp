@@ -47,4 +47,3 @@ gfx::TexturePtr LoadTexture(const char* fileName, uint32_t mipLevels) {
   return gfxutil::CreateTextureFromFileInMemoryEx(*device, bytes.data(), bytes.size(), gfxutil::D3DX_DEFAULT,
                                                   gfxutil::D3DX_DEFAULT, mipLevels, kColorKey);
 }
-

@@ -37,5 +37,6 @@ void CTitleScene::DrawImages() {
   g_pulse += 0.05f;
   const int alpha = static_cast<int>((std::cos(g_pulse) + 1.0f) * 100.0f + 55.0f);
   if (caption_)
-    caption_->Draw2D(208, 320, 432, 352, 0, 0, 0.35f, 0.0666f, (static_cast<uint32_t>(alpha) << 24) | 0xFFFFFF);
+    caption_->Draw2D(208, 320, 432, 352, 0, 0, 0.35f, 0.0666f,
+                     (static_cast<uint32_t>(alpha) << 24) | 0xFFFFFF);
 }

@@ -63,7 +63,8 @@ void FillHalf(int half) {
   void* region2 = nullptr;
   uint32_t bytes1 = 0, bytes2 = 0;
   // A failed lock skips this refill; the half plays its old contents once more.
-  if (audio::Failed(g_stream.buffer->Lock(half * size, size, &region1, &bytes1, &region2, &bytes2, 0))) return;
+  if (audio::Failed(g_stream.buffer->Lock(half * size, size, &region1, &bytes1, &region2, &bytes2, 0)))
+    return;
   FillRegion(static_cast<uint8_t*>(region1), bytes1);
   if (region2) FillRegion(static_cast<uint8_t*>(region2), bytes2);
   g_stream.buffer->Unlock(region1, bytes1, region2, bytes2);
@@ -76,7 +77,8 @@ void FirstFill() {
 
 // One wake-up: refill the half the cursor has just left. False once the buffer has stopped.
 bool WorkerTurn(bool mayBlock) {
-  os::CEvent* const events[kEventCount] = {g_stream.events[kStartEvent].get(), g_stream.events[kMiddleEvent].get(),
+  os::CEvent* const events[kEventCount] = {g_stream.events[kStartEvent].get(),
+                                           g_stream.events[kMiddleEvent].get(),
                                            g_stream.events[kStoppedEvent].get()};
   const int which = os::WaitForAnyEvent(events, kEventCount, mayBlock ? os::kInfinite : 0);
   if (which == kStartEvent) {
@@ -97,8 +99,8 @@ bool SetUp() {
   const uint64_t size = 2ull * format->avgBytesPerSec;
   g_stream.bufferSize = size > audio::DSBSIZE_MAX ? 0 : static_cast<uint32_t>(size);
   audio::BufferDesc desc;
-  desc.flags = audio::DSBCAPS_CTRLPOSITIONNOTIFY | audio::DSBCAPS_GLOBALFOCUS | audio::DSBCAPS_GETCURRENTPOSITION2 |
-               audio::DSBCAPS_LOCDEFER;
+  desc.flags = audio::DSBCAPS_CTRLPOSITIONNOTIFY | audio::DSBCAPS_GLOBALFOCUS |
+               audio::DSBCAPS_GETCURRENTPOSITION2 | audio::DSBCAPS_LOCDEFER;
   desc.bufferBytes = g_stream.bufferSize;
   desc.format = format;
   if (audio::Failed(device->CreateSoundBuffer(desc, &g_stream.buffer))) {

@@ -1,5 +1,6 @@
 // Background music: a wave file streamed through a two-second looping buffer that a worker (its own
-// thread on the desktop, the frame loop in a browser) refills one half at a time, so a piece of any length plays endlessly in bounded memory.
+// thread on the desktop, the frame loop in a browser) refills one half at a time, so a piece of any length
+// plays endlessly in bounded memory.
 #pragma once
 
 // False (and "NotFound" in the log) when the file does not open; true otherwise, also when the

@@ -16,14 +16,16 @@ bool Report(const char* text) {
 }  // namespace
 
 bool InitSound() {
-  if (audio::Failed(audio::CDevice::Create(&g_device))) return Report("IDirectSound8インターフェイスの取得に失敗");
+  if (audio::Failed(audio::CDevice::Create(&g_device)))
+    return Report("IDirectSound8インターフェイスの取得に失敗");
   if (audio::Failed(g_device->SetCooperativeLevel(audio::DSSCL_PRIORITY))) {
     g_device.reset();
     return Report("協調レベルの設定に失敗");
   }
   audio::BufferDesc desc;
   desc.flags = audio::DSBCAPS_PRIMARYBUFFER | audio::DSBCAPS_CTRL3D | audio::DSBCAPS_MUTE3DATMAXDISTANCE;
-  if (audio::Failed(g_device->CreateSoundBuffer(desc, &g_primary))) return Report("プライマリ・バッファの作成に失敗");
+  if (audio::Failed(g_device->CreateSoundBuffer(desc, &g_primary)))
+    return Report("プライマリ・バッファの作成に失敗");
   g_listener = g_primary->GetListener();
   if (!g_listener) return Report("リスナーの作成に失敗");
   g_listener->SetPosition(0, 0, 0);

@@ -4,10 +4,10 @@
 
 #include "core/config.h"
 #include "core/graphics.h"
-#include "world/view_distance.h"
 #include "unit/camera.h"
-#include "world/unit_body.h"
 #include "world/collision_world.h"
+#include "world/unit_body.h"
+#include "world/view_distance.h"
 
 using gfxutil::Matrix;
 using gfxutil::Vector4;

@@ -27,7 +27,8 @@ int SpreadOf(float speed) {
 
 CLeaf::CLeaf(const gfxutil::Vector4& position, const gfxutil::Vector4& velocity, int leafIndex) {
   const float vx = velocity.x * 0.2f, vy = velocity.y * 0.2f, vz = velocity.z * 0.2f;
-  if (leafIndex >= 0 && leafIndex < 6) model_ = ResourceCache<CModel>::FindCurrent(g_leafModelPaths[leafIndex]);
+  if (leafIndex >= 0 && leafIndex < 6)
+    model_ = ResourceCache<CModel>::FindCurrent(g_leafModelPaths[leafIndex]);
   body_.position = position;
   // Flies up and a little back from the kick.
   body_.velocityX = -0.2f * vx;

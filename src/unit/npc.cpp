@@ -6,12 +6,12 @@
 #include "core/graphics.h"
 #include "effect/particle_file.h"
 #include "effect/sprite.h"
-#include "unit/particle_unit.h"
 #include "resource/math_helpers.h"
 #include "resource/model.h"
 #include "resource/resource_cache.h"
 #include "sound/sound_bank.h"
 #include "unit/motion.h"
+#include "unit/particle_unit.h"
 #include "unit/player.h"
 #include "unit/unit_registry.h"
 #include "world/collision_world.h"
@@ -30,7 +30,6 @@ constexpr float kJumpSpeed = 6.0f;
 constexpr int kJumpEffect = 1;
 constexpr int kFollowLevelJumpEffect = 24;
 constexpr int kSprungBone = 2;
-
 
 // |trunc(a - b)| > 50 without converting a possibly huge difference to an integer.
 bool OnAnotherLevel(float a, float b) { return std::fabs(std::trunc(a - b)) > kLevelDifference; }

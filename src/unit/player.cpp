@@ -10,7 +10,6 @@
 #include "core/graphics.h"
 #include "core/input.h"
 #include "effect/particle_file.h"
-#include "unit/particle_unit.h"
 #include "effect/sprite.h"
 #include "resource/math_helpers.h"
 #include "resource/model.h"
@@ -20,6 +19,7 @@
 #include "unit/camera_mask.h"
 #include "unit/leaf.h"
 #include "unit/motion.h"
+#include "unit/particle_unit.h"
 #include "unit/shadow.h"
 #include "unit/unit_registry.h"
 #include "world/collision_world.h"
@@ -32,7 +32,6 @@ int g_playerLandingCounter = 0;
 
 namespace {
 CPlayer* g_currentPlayer = nullptr;
-
 
 // One row of the direction table: the buttons held (second = -1 for one button), the movement
 // angle and the heading as offsets from the camera's heading. The body faces its -z axis, so the

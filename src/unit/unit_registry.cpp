@@ -1,9 +1,9 @@
 #include "unit/unit_registry.h"
 
 #include "core/config.h"
-#include "world/view_distance.h"
 #include "unit/camera_manager.h"
 #include "unit/unit.h"
+#include "world/view_distance.h"
 
 CUnitRegistry* g_unitRegistry = nullptr;
 

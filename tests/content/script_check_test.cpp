@@ -47,14 +47,25 @@ const std::vector<SceneCase>& Cases() {
     const std::vector<std::string> stageSprites = {"data/image/shadow.dds"};
     const std::vector<std::string> particles = {"data/par/smoke.par", "data/par/blood.par"};
     return std::vector<SceneCase>{
-        {"data/scr/teamlogo.txt", []() -> CScene* { return g_teamLogoScene; }, {"data/image/logo.jpg"}, {}, {}},
-        {"data/scr/title.txt", []() -> CScene* { return g_titleScene; },
-         {"data/image/title.jpg", "data/image/title_moji.bmp"}, {}, {}},
-        {"data/scr/telop.txt", []() -> CScene* { return g_telopScene; }, {"data/image/stg00_home.jpg"}, {}, {}},
+        {"data/scr/teamlogo.txt",
+         []() -> CScene* { return g_teamLogoScene; },
+         {"data/image/logo.jpg"},
+         {},
+         {}},
+        {"data/scr/title.txt",
+         []() -> CScene* { return g_titleScene; },
+         {"data/image/title.jpg", "data/image/title_moji.bmp"},
+         {},
+         {}},
+        {"data/scr/telop.txt",
+         []() -> CScene* { return g_telopScene; },
+         {"data/image/stg00_home.jpg"},
+         {},
+         {}},
         {"data/scr/stg00_home.txt", []() -> CScene* { return g_homeStageScene; }, stageSprites, homeModels,
          particles},
-        {"data/scr/stg02_forest.txt", []() -> CScene* { return g_forestStageScene; }, stageSprites, stageModels,
-         particles},
+        {"data/scr/stg02_forest.txt", []() -> CScene* { return g_forestStageScene; }, stageSprites,
+         stageModels, particles},
     };
   }();
   return cases;

@@ -102,7 +102,8 @@ struct Uphill {
 };
 
 // Every include between two rooms that does not run strictly downhill.
-std::vector<std::string> UphillIncludes(const fs::path& src, const std::vector<std::vector<std::string>>& order) {
+std::vector<std::string> UphillIncludes(const fs::path& src,
+                                        const std::vector<std::vector<std::string>>& order) {
   std::map<std::string, int> layerOf;
   for (size_t i = 0; i < order.size(); ++i)
     for (const std::string& room : order[i]) layerOf[room] = static_cast<int>(i);
@@ -166,9 +167,11 @@ TEST(House, TheIncludeCheckFindsUphillAndSidewaysIncludes) {
 }
 
 TEST(House, OnlyThePlatformLayerIncludesSdlGlOrAl) {
-  static const std::regex library(R"(^\s*#\s*include\s*[<"](SDL|SDL2/|GL/|GLES\d?/|EGL/|epoxy/|AL/|emscripten))");
+  static const std::regex library(
+      R"(^\s*#\s*include\s*[<"](SDL|SDL2/|GL/|GLES\d?/|EGL/|epoxy/|AL/|emscripten))");
   std::vector<std::string> faults;
-  for (const fs::path& file : Sources({kRoot / "src", kRoot / "tests", kRoot / "bench", kRoot / "tools", kRoot / "fuzz"})) {
+  for (const fs::path& file :
+       Sources({kRoot / "src", kRoot / "tests", kRoot / "bench", kRoot / "tools", kRoot / "fuzz"})) {
     const std::string path = Relative(file, kRoot);
     if (path.rfind("src/platform/", 0) == 0) continue;
     std::istringstream lines(ReadText(file));
@@ -180,13 +183,15 @@ TEST(House, OnlyThePlatformLayerIncludesSdlGlOrAl) {
 }
 
 TEST(House, EverySourceKeepsTheRepositoryFormat) {
-  const std::vector<fs::path> files = Sources({kRoot / "src", kRoot / "tests", kRoot / "bench", kRoot / "tools", kRoot / "fuzz"});
+  const std::vector<fs::path> files =
+      Sources({kRoot / "src", kRoot / "tests", kRoot / "bench", kRoot / "tools", kRoot / "fuzz"});
   ASSERT_GT(files.size(), 300u);
   std::vector<std::string> differing;
   // A few dozen files a run keeps the command line short.
   for (size_t first = 0; first < files.size(); first += 40) {
     std::string command = std::string("\"") + BRIMMEL_CLANG_FORMAT + "\" --style=file --dry-run 2>&1";
-    for (size_t i = first; i < std::min(files.size(), first + 40); ++i) command += " \"" + files[i].string() + "\"";
+    for (size_t i = first; i < std::min(files.size(), first + 40); ++i)
+      command += " \"" + files[i].string() + "\"";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), &pclose);
     ASSERT_TRUE(pipe) << command;
     std::array<char, 4096> buffer{};
@@ -202,7 +207,8 @@ TEST(House, EverySourceKeepsTheRepositoryFormat) {
       if (differing.empty() || differing.back() != file) differing.push_back(file);
     }
   }
-  EXPECT_TRUE(differing.empty()) << differing.size() << " files differ from .clang-format (clang-format -i them):\n"
+  EXPECT_TRUE(differing.empty()) << differing.size()
+                                 << " files differ from .clang-format (clang-format -i them):\n"
                                  << Joined(differing);
 }
 
@@ -211,13 +217,16 @@ TEST(House, TheMapNamesEveryRoomAndScript) {
   std::vector<std::string> rooms;
   for (const auto& layer : RoomOrder(map)) rooms.insert(rooms.end(), layer.begin(), layer.end());
   std::vector<std::string> missing;
-  for (auto it = fs::recursive_directory_iterator(kRoot / "src"); it != fs::recursive_directory_iterator(); ++it) {
+  for (auto it = fs::recursive_directory_iterator(kRoot / "src"); it != fs::recursive_directory_iterator();
+       ++it) {
     if (!it->is_directory()) continue;
     const std::string rel = Relative(it->path(), kRoot / "src");
-    if (std::find(rooms.begin(), rooms.end(), rel) == rooms.end() && map.find("src/" + rel + "/") == std::string::npos)
+    if (std::find(rooms.begin(), rooms.end(), rel) == rooms.end() &&
+        map.find("src/" + rel + "/") == std::string::npos)
       missing.push_back("src/" + rel + "/");
   }
-  for (auto it = fs::recursive_directory_iterator(kRoot / "scripts"); it != fs::recursive_directory_iterator(); ++it) {
+  for (auto it = fs::recursive_directory_iterator(kRoot / "scripts");
+       it != fs::recursive_directory_iterator(); ++it) {
     const std::string rel = "scripts/" + Relative(it->path(), kRoot / "scripts");
     if (it->is_regular_file() && map.find(rel) == std::string::npos) missing.push_back(rel);
   }

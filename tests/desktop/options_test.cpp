@@ -7,9 +7,9 @@
 #include <sstream>
 #include <vector>
 
+#include "app/launch.h"
 #include "core/config.h"
 #include "core/input.h"
-#include "app/launch.h"
 #include "platform/os/input_device.h"
 #include "support/scratch_dir.h"
 

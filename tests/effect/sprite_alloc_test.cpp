@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "core/config.h"
 #include "app/frame_services.h"
+#include "core/config.h"
 #include "effect/sprite.h"
 #include "support/allocation_counter.h"
 #include "support/reference_device.h"

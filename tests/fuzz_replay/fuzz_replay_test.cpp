@@ -116,7 +116,7 @@ TEST_P(FuzzReplay, EverySeedAndItsDamagedCopies) {
                        bytes.size() / 2, bytes.size() - std::min<size_t>(bytes.size(), 1)}) {
       if (cut >= bytes.size()) continue;
       Replay(entry, seed.string() + " cut to " + std::to_string(cut),
-          std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
+             std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
       ++runs;
     }
     // Single bytes set to extremes at positions spread over the file (sizes, counts, tags).
@@ -156,6 +156,4 @@ TEST(FuzzReplaySeeds, FoldersAndTargetsMatch) {
 
 }  // namespace
 
-bool RegisterFuzzTarget(const char* name, FuzzEntry entry) {
-  return Targets().emplace(name, entry).second;
-}
+bool RegisterFuzzTarget(const char* name, FuzzEntry entry) { return Targets().emplace(name, entry).second; }

@@ -328,7 +328,8 @@ TEST_F(DeviceRasterTest, DrawsBeyondTheViewAreLeftOutAndNothingElse) {
   for (uint16_t k = 0; k < kRow; ++k) {
     const float x = -4.0f + 0.1f * k, y = 0.8f;
     for (int c = 0; c < 4; ++c)
-      rv[k * 4 + c] = {x + ((c == 1 || c == 2) ? 0.04f : -0.04f), y + (c < 2 ? 0.04f : -0.04f), 30, 0xFFFFFFFF};
+      rv[k * 4 + c] = {x + ((c == 1 || c == 2) ? 0.04f : -0.04f), y + (c < 2 ? 0.04f : -0.04f), 30,
+                       0xFFFFFFFF};
     const uint16_t quad[6] = {0, 1, 2, 0, 2, 3};
     for (int c = 0; c < 6; ++c) ri[k * 6 + c] = static_cast<uint16_t>(k * 4 + quad[c]);
   }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/config.h"
 #include "app/frame_services.h"
+#include "core/config.h"
 #include "support/recording_device.h"
 
 namespace gamegfx {

@@ -1,7 +1,5 @@
 // Graphics start-up and shutdown: the seven device attempts, the presentation parameters, the
 // first frame, the log, the font and black sprite, the cursor.
-#include "app/frame_services.h"
-
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -9,6 +7,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "app/frame_services.h"
 #include "core/log.h"
 #include "effect/sprite.h"
 #include "gfx/game_gfx_fixture.h"

@@ -1,17 +1,17 @@
+#include "platform/os/profile.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
-
-#include "platform/os/profile.h"
 
 namespace {
 
 std::string Read(const std::string& text, const char* section, const char* key, const char* def = "DEF",
                  size_t size = 256) {
   // Tests run in parallel processes: each needs a file of its own.
-  const std::string name = std::string("profile_") +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
+  const std::string name =
+      std::string("profile_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
   const char* path = name.c_str();
   {
     std::ofstream f(path, std::ios::binary);

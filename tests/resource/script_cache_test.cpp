@@ -58,7 +58,10 @@ TEST(ScriptFile, ReadsAFileFromDisk) {
 }
 
 struct Probe {
-  explicit Probe(const std::string& p) : path(p) { ++alive; ++made; }
+  explicit Probe(const std::string& p) : path(p) {
+    ++alive;
+    ++made;
+  }
   ~Probe() { --alive; }
   std::string path;
   static inline int alive = 0, made = 0;

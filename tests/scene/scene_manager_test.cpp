@@ -1,3 +1,5 @@
+#include "scene/scene_manager.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,7 +8,6 @@
 #include "scene/forest_stage_scene.h"
 #include "scene/home_stage_scene.h"
 #include "scene/scene.h"
-#include "scene/scene_manager.h"
 #include "scene/screen_fader.h"
 #include "scene/team_logo_scene.h"
 #include "scene/telop_scene.h"

@@ -1,7 +1,5 @@
 // The DirectSound-like device on a loopback output: what is heard, where the cursor is, which
 // events are set, and what survives a reopened output.
-#include "platform/audio/device.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/audio/device.h"
 #include "platform/audio/listener.h"
 #include "platform/os/thread.h"
 #include "sound_test_util.h"
@@ -307,7 +306,8 @@ TEST_F(AudioDeviceTest, NotificationsFollowTheCursorRoundTheRing) {
   audio::CBuffer* b = Make(Format(1), size, audio::DSBCAPS_CTRLPOSITIONNOTIFY);
   ASSERT_NE(b, nullptr);
   Responder r(b, size);
-  const audio::PositionNotify n[3] = {{0, &r.start}, {size / 2, &r.middle}, {audio::DSBPN_OFFSETSTOP, &r.stopped}};
+  const audio::PositionNotify n[3] = {
+      {0, &r.start}, {size / 2, &r.middle}, {audio::DSBPN_OFFSETSTOP, &r.stopped}};
   ASSERT_EQ(b->SetNotificationPositions(3, n), audio::DS_OK);
   ASSERT_EQ(b->Play(audio::DSBPLAY_LOOPING), audio::DS_OK);
   EXPECT_EQ(b->SetNotificationPositions(3, n), audio::DSERR_INVALIDCALL) << "not while playing";

@@ -35,7 +35,8 @@ std::vector<int16_t> Chord() {
 std::vector<int16_t> Ping() {
   std::vector<int16_t> s(kRate / 2);
   for (uint32_t i = 0; i < s.size(); ++i)
-    s[i] = static_cast<int16_t>(std::lround(20000 * std::exp(-6.0 * i / kRate) * std::sin(2 * M_PI * 660 * i / kRate)));
+    s[i] = static_cast<int16_t>(
+        std::lround(20000 * std::exp(-6.0 * i / kRate) * std::sin(2 * M_PI * 660 * i / kRate)));
   return s;
 }
 
@@ -52,7 +53,8 @@ TEST_F(SoundCaptureTest, SceneWithMusicAndEffects) {
   SoundBank bank;
   ASSERT_TRUE(bank.Voice(0, 0).IsLoaded());
   ASSERT_TRUE(StartStream("bgm.wav"));
-  for (int i = 0; i < 5000 && !StreamIsPlaying(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int i = 0; i < 5000 && !StreamIsPlaying(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ASSERT_TRUE(StreamIsPlaying());
 
   // Seven seconds of game frames; the listener follows a fixed eye at the origin.
@@ -74,8 +76,10 @@ TEST_F(SoundCaptureTest, SceneWithMusicAndEffects) {
       if (c.frame != f) continue;
       UnitBody body;
       body.position = {c.x, c.y, c.z, 1};
-      if (c.flat) bank.PlaySE2D(0);
-      else bank.PlaySE(body, 0);
+      if (c.flat)
+        bank.PlaySE2D(0);
+      else
+        bank.PlaySE(body, 0);
     }
     ASSERT_TRUE(audio::RenderLoopback(out.data() + 2 * static_cast<size_t>(f) * kFrame, kFrame));
   }
@@ -98,8 +102,10 @@ TEST_F(SoundCaptureTest, SceneWithMusicAndEffects) {
       if (t < start + 150 * kFrame && out[2 * t + ch] != music) ++musicMismatches;
       if (t > start && t < start + 150 * kFrame) {
         const float step = std::fabs(out[2 * t + ch] - out[2 * t + ch - 2]);
-        if (i == 0) loopStep = std::max(loopStep, step);
-        else innerStep = std::max(innerStep, step);
+        if (i == 0)
+          loopStep = std::max(loopStep, step);
+        else
+          innerStep = std::max(innerStep, step);
       }
     }
   }
@@ -107,11 +113,12 @@ TEST_F(SoundCaptureTest, SceneWithMusicAndEffects) {
   char line[256];
   std::snprintf(line, sizeof line, "capture: %s, %u frames at %u Hz\n", path.c_str(), frames * kFrame, kRate);
   report += line;
-  std::snprintf(line, sizeof line,
-                "music alone (0-2.5 s): level L %.4f R %.4f, %zu samples differ from the piece, largest step at "
-                "the loop point %.4f, elsewhere %.4f\n",
-                soundtest::Rms(out, 0, start, start + 150 * kFrame), soundtest::Rms(out, 1, start, start + 150 * kFrame),
-                musicMismatches, loopStep, innerStep);
+  std::snprintf(
+      line, sizeof line,
+      "music alone (0-2.5 s): level L %.4f R %.4f, %zu samples differ from the piece, largest step at "
+      "the loop point %.4f, elsewhere %.4f\n",
+      soundtest::Rms(out, 0, start, start + 150 * kFrame),
+      soundtest::Rms(out, 1, start, start + 150 * kFrame), musicMismatches, loopStep, innerStep);
   report += line;
   double level[4][2];
   for (int c = 0; c < 4; ++c) {

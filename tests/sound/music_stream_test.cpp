@@ -40,7 +40,8 @@ class MusicStreamTest : public GameSoundTest {
   }
   // The worker starts the buffer on its own thread; rendering before that would only add silence.
   static void WaitForMusic() {
-    for (int i = 0; i < 5000 && !StreamIsPlaying(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 5000 && !StreamIsPlaying(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ASSERT_TRUE(StreamIsPlaying());
   }
   // Renders and checks that, from the first sound on, the output is the piece over and over.
@@ -100,7 +101,8 @@ TEST_F(MusicStreamTest, SmoothPieceHasNoClickAtTheLoopPoint) {
   size_t start = 0;
   while (start < out.size() / 2 && out[2 * start] == 0.0f && out[2 * start + 2] == 0.0f) ++start;
   float maxStep = 0;
-  for (size_t t = start + 1; t < out.size() / 2; ++t) maxStep = std::max(maxStep, std::fabs(out[2 * t] - out[2 * t - 2]));
+  for (size_t t = start + 1; t < out.size() / 2; ++t)
+    maxStep = std::max(maxStep, std::fabs(out[2 * t] - out[2 * t - 2]));
   // A mono stream sits in the middle of the stereo image, at the panning's centre gain.
   const float centre = 0.5957f;
   EXPECT_LE(maxStep, centre * innerStep / 32768.0f * 1.02f);
@@ -203,7 +205,7 @@ TEST_F(MusicStreamTest, SoundsMadeWhileTheOutputIsGoneComeBackWithIt) {
   const std::vector<int16_t> piece = Piece(30000);
   WritePiece("stage.wav", piece);
   testimg::WriteFile(dir_.Path() + "/se.wav",
-                       MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(44100, 441, 0.5))));
+                     MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(44100, 441, 0.5))));
   ASSERT_TRUE(audio::DisconnectOutput());
   CSound effect;
   EXPECT_TRUE(effect.Load("se.wav"));

@@ -1,11 +1,11 @@
 // Effects played through the bank, measured in what the loopback output renders.
 #include "sound/sound_bank.h"
-#include "world/unit_body.h"
 
 #include <cmath>
 #include <memory>
 
 #include "game_sound_fixture.h"
+#include "world/unit_body.h"
 
 namespace {
 using soundtest::MakeWave;
@@ -198,7 +198,7 @@ class NoSoundDeviceTest : public GameSoundTest {};
 
 TEST_F(NoSoundDeviceTest, GameGoesOnSilentAfterOneMessageBox) {
   testimg::WriteFile(dir_.Path() + "/data/wav/SE001.wav",
-                       MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(4410, 441, 0.5))));
+                     MakeWave(WaveLayout{}, Pcm16(soundtest::Sine(4410, 441, 0.5))));
   WaveLayout stereo;
   stereo.channels = 2;
   testimg::WriteFile(dir_.Path() + "/music.wav", MakeWave(stereo, Pcm16(soundtest::Sine(8820, 441, 0.5))));

@@ -27,7 +27,9 @@ void Append(std::vector<uint8_t>& v, const void* bytes, size_t n) {
 void PutTag(std::vector<uint8_t>& v, const char* tag) { Append(v, tag, 4); }
 
 std::vector<std::string> g_boxes;
-void RecordBox(const char* text, const char* caption) { g_boxes.push_back(std::string(caption) + ": " + text); }
+void RecordBox(const char* text, const char* caption) {
+  g_boxes.push_back(std::string(caption) + ": " + text);
+}
 }  // namespace
 
 std::vector<uint8_t> MakeWave(const WaveLayout& s, const std::vector<uint8_t>& data) {
@@ -43,7 +45,8 @@ std::vector<uint8_t> MakeWave(const WaveLayout& s, const std::vector<uint8_t>& d
     Put16(fmt, 22);
     Put16(fmt, s.bits);
     Put32(fmt, s.channels == 1 ? 0x4 : 0x3);
-    const uint8_t guid[16] = {static_cast<uint8_t>(s.tag), 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    const uint8_t guid[16] = {
+        static_cast<uint8_t>(s.tag), 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
     Append(fmt, guid, sizeof guid);
   }
   std::vector<uint8_t> out;
@@ -86,7 +89,8 @@ std::vector<int16_t> Noise(uint32_t frames, double amplitude, uint32_t seed) {
 
 double Rms(const std::vector<float>& stereo, int channel, size_t from, size_t to) {
   double sum = 0;
-  for (size_t i = from; i < to; ++i) sum += static_cast<double>(stereo[2 * i + channel]) * stereo[2 * i + channel];
+  for (size_t i = from; i < to; ++i)
+    sum += static_cast<double>(stereo[2 * i + channel]) * stereo[2 * i + channel];
   return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
 }
 

@@ -19,7 +19,7 @@ namespace testgame {
 struct Options {
   bool nullDevice = true;  // false: the off-screen GL device
   audio::Output sound = audio::Output::kLoopback;
-  bool scriptedInput = true;  // false: the real keyboard and pads (SDL)
+  bool scriptedInput = true;   // false: the real keyboard and pads (SDL)
   app::LaunchSettings launch;  // where the settings, log and screenshots go
 };
 

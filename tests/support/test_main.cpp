@@ -9,9 +9,14 @@ namespace {
 // the life of the process would then be reported from unknown modules. Pinning the libraries keeps
 // them symbolised, so the leak checker's suppressions can name them.
 void PinDriverLibraries() {
-  const char* libs[] = {"libEGL.so.1", "libEGL_mesa.so.0", "libGLX_mesa.so.0", "libGL.so.1",
-                        "libgallium_dri.so", "swrast_dri.so",
-                        "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", "libopenal.so.1"};
+  const char* libs[] = {"libEGL.so.1",
+                        "libEGL_mesa.so.0",
+                        "libGLX_mesa.so.0",
+                        "libGL.so.1",
+                        "libgallium_dri.so",
+                        "swrast_dri.so",
+                        "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so",
+                        "libopenal.so.1"};
   for (const char* lib : libs) dlopen(lib, RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE);
 }
 }  // namespace

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "effect/particle_file.h"
-#include "unit/particle_unit.h"
 #include "resource/math_helpers.h"
 #include "resource/model.h"
 #include "resource/resource_cache.h"
@@ -19,6 +18,7 @@
 #include "support/model_files.h"
 #include "support/scratch_dir.h"
 #include "unit/motion.h"
+#include "unit/particle_unit.h"
 #include "unit/player.h"
 #include "unit/unit_registry.h"
 #include "world/collision_fixtures.h"

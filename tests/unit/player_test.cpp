@@ -7,10 +7,10 @@
 #include <cmath>
 #include <vector>
 
-#include "unit/particle_unit.h"
 #include "play_world.h"
 #include "unit/leaf.h"
 #include "unit/motion.h"
+#include "unit/particle_unit.h"
 
 using gfxutil::Vector4;
 using playtest::PlayWorld;

@@ -6,13 +6,13 @@
 #include <boost/make_shared.hpp>
 
 #include "core/input.h"
-#include "unit/particle_unit.h"
 #include "resource/script_file.h"
 #include "support/allocation_counter.h"
 #include "unit/camera_manager.h"
 #include "unit/camera_mask.h"
 #include "unit/camera_player.h"
 #include "unit/motion.h"
+#include "unit/particle_unit.h"
 #include "unit/unit_registry.h"
 
 namespace {

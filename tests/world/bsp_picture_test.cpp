@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/config.h"
 #include "app/frame_services.h"
+#include "core/config.h"
 #include "platform/gfx/device_test_hooks.h"
 #include "platform/gfx/draw_order.h"
 #include "platform/gfx/png_writer.h"

@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-#include "core/log.h"
 #include "collision_fixtures.h"
+#include "core/log.h"
 #include "support/scratch_dir.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <boost/make_shared.hpp>
 #include <vector>
 
-#include "world/unit_body.h"
 #include "world/collision_model.h"
 #include "world/collision_writer.h"
+#include "world/unit_body.h"
 
 namespace testworld {
 

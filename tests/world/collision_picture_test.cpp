@@ -18,12 +18,12 @@
 #include "platform/gfx/png_writer.h"
 #include "platform/gfxutil/mesh.h"
 #include "support/reference_device.h"
-#include "world/unit_body.h"
 #include "world/collision_model.h"
 #include "world/collision_unit.h"
 #include "world/collision_world.h"
 #include "world/collision_writer.h"
 #include "world/mesh_collision_data.h"
+#include "world/unit_body.h"
 
 namespace {
 
@@ -100,7 +100,8 @@ class CollisionPicture : public ::testing::Test {
     const std::string colPath = OutputPath("collision_picture_piece.dec");
     std::ofstream(xPath, std::ios::binary) << piece.Text();
 
-    mesh_ = gfxutil::LoadMeshFromX(xPath, gfxutil::D3DXMESH_MANAGED, device_.get(), nullptr, nullptr, nullptr);
+    mesh_ =
+        gfxutil::LoadMeshFromX(xPath, gfxutil::D3DXMESH_MANAGED, device_.get(), nullptr, nullptr, nullptr);
     ASSERT_TRUE(mesh_);
     auto sorted = mesh_->Optimize(gfxutil::D3DXMESHOPT_ATTRSORT, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(sorted);
@@ -137,7 +138,8 @@ class CollisionPicture : public ::testing::Test {
     device_->SetRenderState(D3DRS_LIGHTING, 1);
     device_->SetRenderState(D3DRS_AMBIENT, 0x00404040);
     device_->SetRenderState(D3DRS_ZENABLE, 1);
-    device_->SetTransform(D3DTS_PROJECTION, gfxutil::MatrixPerspectiveFovLH(0.785398f, 4.0f / 3.0f, 10, 1000));
+    device_->SetTransform(D3DTS_PROJECTION,
+                          gfxutil::MatrixPerspectiveFovLH(0.785398f, 4.0f / 3.0f, 10, 1000));
     device_->SetTransform(D3DTS_VIEW, gfxutil::MatrixLookAtLH({-70, 130, -170}, {0, 5, 0}, {0, 1, 0}));
     device_->SetTransform(D3DTS_WORLD, gfxutil::Matrix{});
     Material m;
@@ -227,7 +229,8 @@ TEST_F(CollisionPicture, WireframeLiesOverTheLitPiece) {
       if (wire[i] == kWhite) {
         ++white;
         if (!mask[i]) ++outside;
-        minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
+        minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y),
+        maxY = std::max(maxY, y);
       } else if (wire[i] != piece[i]) {
         ++otherChange;
       }

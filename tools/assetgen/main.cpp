@@ -20,9 +20,9 @@ int main(int argc, char** argv) {
     const char* name;
     bool (*run)(const assetgen::COutput&);
   } steps[] = {
-      {"scripts", assetgen::GenerateScripts},     {"images", assetgen::GenerateImages},
-      {"sounds", assetgen::GenerateSounds},       {"particles", assetgen::GenerateParticles},
-      {"models", assetgen::GenerateModels},       {"stages", assetgen::GenerateStages},
+      {"scripts", assetgen::GenerateScripts}, {"images", assetgen::GenerateImages},
+      {"sounds", assetgen::GenerateSounds},   {"particles", assetgen::GenerateParticles},
+      {"models", assetgen::GenerateModels},   {"stages", assetgen::GenerateStages},
   };
   for (const Step& s : steps) {
     if (!s.run(out)) {

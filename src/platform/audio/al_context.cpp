@@ -66,7 +66,8 @@ bool CAlContext::OpenOutput() {
   if (output_ == Output::kLoopback) {
     auto openLoopback = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
         alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
-    renderSamples_ = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
+    renderSamples_ =
+        reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
     if (!openLoopback || !renderSamples_) return false;
     device_ = openLoopback(nullptr);
     if (!device_) return false;
@@ -137,7 +138,8 @@ bool CAlContext::Render(float* out, uint32_t frames) {
   while (frames > 0) {
     const auto deadline = std::chrono::steady_clock::now() + kRefillWait;
     auto awaiting = [&] {
-      return std::any_of(buffers_.begin(), buffers_.end(), [](CSourceBuffer* b) { return b->AwaitingRefill(); });
+      return std::any_of(buffers_.begin(), buffers_.end(),
+                         [](CSourceBuffer* b) { return b->AwaitingRefill(); });
     };
     while (awaiting()) {
       if (refilled_.wait_until(lock, deadline) == std::cv_status::timeout) {

@@ -5,7 +5,6 @@
 #pragma once
 #include <AL/al.h>
 #include <AL/alc.h>
-#include "platform/audio/al_ext.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -15,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/audio/al_ext.h"
 #include "platform/audio/device.h"
 #include "platform/os/thread.h"
 

@@ -46,11 +46,13 @@ Result CDevice::CreateSoundBuffer(const BufferDesc& desc, std::unique_ptr<CBuffe
   buffer->reset();
   if (desc.size != 36 && desc.size != 20) return DSERR_INVALIDPARAM;
   if (desc.flags & DSBCAPS_PRIMARYBUFFER) {
-    if (desc.bufferBytes != 0 || desc.format || (desc.flags & DSBCAPS_CTRLPOSITIONNOTIFY)) return DSERR_INVALIDPARAM;
+    if (desc.bufferBytes != 0 || desc.format || (desc.flags & DSBCAPS_CTRLPOSITIONNOTIFY))
+      return DSERR_INVALIDPARAM;
     buffer->reset(new CPrimaryBuffer(context_));
     return DS_OK;
   }
-  if (!desc.format || desc.bufferBytes < DSBSIZE_MIN || desc.bufferBytes > DSBSIZE_MAX) return DSERR_INVALIDPARAM;
+  if (!desc.format || desc.bufferBytes < DSBSIZE_MIN || desc.bufferBytes > DSBSIZE_MAX)
+    return DSERR_INVALIDPARAM;
   SampleFormat format;
   const Result described = DescribeFormat(*desc.format, &format);
   if (Failed(described)) return described;

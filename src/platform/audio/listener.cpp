@@ -25,8 +25,10 @@ Result CListener::SetVelocity(float x, float y, float z) {
   return DS_OK;
 }
 
-Result CListener::SetOrientation(float frontX, float frontY, float frontZ, float topX, float topY, float topZ) {
-  const float cross[3] = {frontY * topZ - frontZ * topY, frontZ * topX - frontX * topZ, frontX * topY - frontY * topX};
+Result CListener::SetOrientation(float frontX, float frontY, float frontZ, float topX, float topY,
+                                 float topZ) {
+  const float cross[3] = {frontY * topZ - frontZ * topY, frontZ * topX - frontX * topZ,
+                          frontX * topY - frontY * topX};
   if (cross[0] == 0 && cross[1] == 0 && cross[2] == 0) return DSERR_INVALIDPARAM;
   std::lock_guard<std::mutex> lock(context_->Mutex());
   ListenerState& s = context_->Listener();

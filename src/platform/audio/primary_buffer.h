@@ -11,7 +11,9 @@ class CPrimaryBuffer : public CBuffer {
  public:
   explicit CPrimaryBuffer(std::shared_ptr<CAlContext> context) : listener_(std::move(context)) {}
 
-  Result Lock(uint32_t, uint32_t, void**, uint32_t*, void**, uint32_t*, uint32_t) override { return DSERR_INVALIDCALL; }
+  Result Lock(uint32_t, uint32_t, void**, uint32_t*, void**, uint32_t*, uint32_t) override {
+    return DSERR_INVALIDCALL;
+  }
   Result Unlock(void*, uint32_t, void*, uint32_t) override { return DSERR_INVALIDCALL; }
   Result Restore() override { return DS_OK; }
   // The mix runs whenever the device is open.

@@ -1,8 +1,8 @@
 #include "platform/audio/sample_format.h"
 
-#include "platform/audio/al_ext.h"
-
 #include <cstring>
+
+#include "platform/audio/al_ext.h"
 
 namespace audio {
 namespace {
@@ -53,11 +53,13 @@ Result DescribeFormat(const WaveFormat& f, SampleFormat* out) {
              (tag == WAVE_FORMAT_IEEE_FLOAT && f.bitsPerSample == 32)) {
     s.alFormat = stereo ? AL_FORMAT_STEREO_FLOAT32 : AL_FORMAT_MONO_FLOAT32;
     if (tag == WAVE_FORMAT_PCM)
-      s.convert = f.bitsPerSample == 24 ? SampleFormat::Convert::kInt24ToFloat : SampleFormat::Convert::kInt32ToFloat;
+      s.convert =
+          f.bitsPerSample == 24 ? SampleFormat::Convert::kInt24ToFloat : SampleFormat::Convert::kInt32ToFloat;
   } else {
     return DSERR_BADFORMAT;
   }
-  s.alBlockAlign = s.convert == SampleFormat::Convert::kNone ? s.blockAlign : static_cast<uint16_t>(4 * s.channels);
+  s.alBlockAlign =
+      s.convert == SampleFormat::Convert::kNone ? s.blockAlign : static_cast<uint16_t>(4 * s.channels);
   *out = s;
   return DS_OK;
 }

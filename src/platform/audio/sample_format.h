@@ -14,8 +14,8 @@ struct SampleFormat {
   ALenum alFormat = 0;
   uint32_t rate = 0;
   uint16_t channels = 0;
-  uint16_t blockAlign = 0;     // bytes per frame in the buffer's own format
-  uint16_t alBlockAlign = 0;   // bytes per frame as handed to OpenAL
+  uint16_t blockAlign = 0;    // bytes per frame in the buffer's own format
+  uint16_t alBlockAlign = 0;  // bytes per frame as handed to OpenAL
   Convert convert = Convert::kNone;
 };
 

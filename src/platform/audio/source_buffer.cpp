@@ -1,12 +1,11 @@
 #include "platform/audio/source_buffer.h"
 
-#include "platform/audio/al_ext.h"
-
 #include <cmath>
 #include <limits>
 #include <mutex>
 
 #include "platform/audio/al_context.h"
+#include "platform/audio/al_ext.h"
 
 namespace audio {
 

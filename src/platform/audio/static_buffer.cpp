@@ -20,7 +20,8 @@ CStaticBuffer::~CStaticBuffer() {
 }
 
 bool CStaticBuffer::Init() {
-  memory_.assign(bytes_, format_.alFormat == AL_FORMAT_MONO8 || format_.alFormat == AL_FORMAT_STEREO8 ? 0x80 : 0);
+  memory_.assign(bytes_,
+                 format_.alFormat == AL_FORMAT_MONO8 || format_.alFormat == AL_FORMAT_STEREO8 ? 0x80 : 0);
   context_->AddHeldBytes(static_cast<int64_t>(memory_.size()));
   // Without an output the buffer waits, as the older ones do, for the rebuild when it is back.
   if (context_->Alive() && !MakeAl()) return false;
@@ -55,8 +56,8 @@ void CStaticBuffer::Upload() {
   alSourcei(source_, AL_BUFFER, 0);
   const uint32_t frames = static_cast<uint32_t>(memory_.size() / format_.blockAlign);
   if (format_.convert == SampleFormat::Convert::kNone) {
-    alBufferData(alBuffer_, format_.alFormat, memory_.data(), static_cast<ALsizei>(frames * format_.blockAlign),
-                 static_cast<ALsizei>(format_.rate));
+    alBufferData(alBuffer_, format_.alFormat, memory_.data(),
+                 static_cast<ALsizei>(frames * format_.blockAlign), static_cast<ALsizei>(format_.rate));
   } else {
     std::vector<uint8_t> converted(static_cast<size_t>(frames) * format_.alBlockAlign);
     ConvertFrames(format_, memory_.data(), frames, converted.data());

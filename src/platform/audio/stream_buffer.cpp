@@ -21,7 +21,8 @@ CStreamBuffer::~CStreamBuffer() {
 }
 
 bool CStreamBuffer::Init() {
-  const uint8_t silence = format_.alFormat == AL_FORMAT_MONO8 || format_.alFormat == AL_FORMAT_STEREO8 ? 0x80 : 0;
+  const uint8_t silence =
+      format_.alFormat == AL_FORMAT_MONO8 || format_.alFormat == AL_FORMAT_STEREO8 ? 0x80 : 0;
   memory_.assign(bytes_, silence);
   // Short chunks keep the cursor close to what is heard; the whole queue stays within half the
   // ring so it never reaches the part the game is refilling.
@@ -102,8 +103,8 @@ void CStreamBuffer::QueueMore() {
                    static_cast<ALsizei>(format_.rate));
     } else {
       ConvertFrames(format_, data, frames, scratch_.data());
-      alBufferData(c.buffer, format_.alFormat, scratch_.data(), static_cast<ALsizei>(frames * format_.alBlockAlign),
-                   static_cast<ALsizei>(format_.rate));
+      alBufferData(c.buffer, format_.alFormat, scratch_.data(),
+                   static_cast<ALsizei>(frames * format_.alBlockAlign), static_cast<ALsizei>(format_.rate));
     }
     alSourceQueueBuffers(source_, 1, &c.buffer);
     if (c.length) context_->AddHeldBytes(-static_cast<int64_t>(c.length));
@@ -270,7 +271,8 @@ Result CStreamBuffer::GetCurrentPosition(uint32_t* play, uint32_t* write) {
     // The offset counts from the oldest chunk still queued, finished or not.
     uint32_t into = static_cast<uint32_t>(frame) * format_.blockAlign;
     int i = 0;
-    while (i < count_ - 1 && into >= chunks_[(head_ + i) % kChunks].length) into -= chunks_[(head_ + i++) % kChunks].length;
+    while (i < count_ - 1 && into >= chunks_[(head_ + i) % kChunks].length)
+      into -= chunks_[(head_ + i++) % kChunks].length;
     const Chunk& c = chunks_[(head_ + i) % kChunks];
     position = (c.start + std::min(into, c.length)) % static_cast<uint32_t>(memory_.size());
   }
@@ -302,7 +304,8 @@ Result CStreamBuffer::SetNotificationPositions(uint32_t count, const PositionNot
   if (playing_) return DSERR_INVALIDCALL;
   for (uint32_t i = 0; i < count; ++i) {
     if (!notifies[i].event) return DSERR_INVALIDPARAM;
-    if (notifies[i].offset != DSBPN_OFFSETSTOP && notifies[i].offset >= memory_.size()) return DSERR_INVALIDPARAM;
+    if (notifies[i].offset != DSBPN_OFFSETSTOP && notifies[i].offset >= memory_.size())
+      return DSERR_INVALIDPARAM;
   }
   notifies_.assign(notifies, notifies + count);
   return DS_OK;

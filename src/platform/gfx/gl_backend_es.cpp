@@ -131,8 +131,8 @@ void DrawElementsBaseVertex(GLenum mode, GLsizei count, GLenum type, const void*
   auto point = [&](GLuint i, intptr_t shift) {
     const Saved& s = saved[i];
     glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(s.buffer));
-    glVertexAttribPointer(i, s.size, static_cast<GLenum>(s.type), static_cast<GLboolean>(s.normalized), s.stride,
-                          static_cast<const uint8_t*>(s.pointer) + shift);
+    glVertexAttribPointer(i, s.size, static_cast<GLenum>(s.type), static_cast<GLboolean>(s.normalized),
+                          s.stride, static_cast<const uint8_t*>(s.pointer) + shift);
   };
   for (GLuint i = 0; i < kAttributes; ++i) {
     Saved& s = saved[i];

@@ -1,9 +1,9 @@
 // Owning handle for one OpenGL object name; deletes it only while its context still exists.
 #pragma once
-#include "platform/gfx/gl_api.h"
-
 #include <memory>
 #include <utility>
+
+#include "platform/gfx/gl_api.h"
 
 namespace gfx {
 

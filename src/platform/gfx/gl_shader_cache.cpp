@@ -365,9 +365,9 @@ std::unique_ptr<GlProgram> CShaderCache::Build(const ShaderKey& key) {
                 "#define ALPHA_TEST %d\n#define SHADE %s\n#define COLOR_FORM %u\n#define ALPHA_FORM %u\n"
                 "#define SPECULAR_FORM %u\n#define BATCHED %d\n",
                 backend::ShaderPrelude(), key.pretransformed ? 1 : 0, key.lighting ? 1 : 0, key.lightType,
-                key.hasNormal ? 1 : 0,
-                key.blendCount, key.fogMode, key.textured ? 1 : 0, key.alphaTest ? 1 : 0,
-                key.flat ? "flat" : "", key.colorForm, key.alphaForm, key.specularForm, key.batched ? 1 : 0);
+                key.hasNormal ? 1 : 0, key.blendCount, key.fogMode, key.textured ? 1 : 0,
+                key.alphaTest ? 1 : 0, key.flat ? "flat" : "", key.colorForm, key.alphaForm, key.specularForm,
+                key.batched ? 1 : 0);
   auto p = std::make_unique<GlProgram>();
   p->program = GlObject::Make(GlKind::Program, token_);
   const GLuint id = p->program.Id();

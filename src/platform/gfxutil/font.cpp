@@ -1,8 +1,8 @@
 #include "platform/gfxutil/font.h"
 
-#include "platform/gfxutil/font_face.h"
-
 #include <ft2build.h>
+
+#include "platform/gfxutil/font_face.h"
 #include FT_FREETYPE_H
 
 #include <algorithm>

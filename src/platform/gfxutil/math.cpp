@@ -8,53 +8,69 @@ Matrix MatrixMultiply(const Matrix& a, const Matrix& b) {
   Matrix r;
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
-      r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] +
-                  a.m[i][3] * b.m[3][j];
+      r.m[i][j] =
+          a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
   return r;
 }
 
 Matrix MatrixRotationX(float angle) {
   Matrix r;
   const float c = std::cos(angle), s = std::sin(angle);
-  r.m[1][1] = c; r.m[1][2] = s;
-  r.m[2][1] = -s; r.m[2][2] = c;
+  r.m[1][1] = c;
+  r.m[1][2] = s;
+  r.m[2][1] = -s;
+  r.m[2][2] = c;
   return r;
 }
 
 Matrix MatrixRotationY(float angle) {
   Matrix r;
   const float c = std::cos(angle), s = std::sin(angle);
-  r.m[0][0] = c; r.m[0][2] = -s;
-  r.m[2][0] = s; r.m[2][2] = c;
+  r.m[0][0] = c;
+  r.m[0][2] = -s;
+  r.m[2][0] = s;
+  r.m[2][2] = c;
   return r;
 }
 
 Matrix MatrixRotationZ(float angle) {
   Matrix r;
   const float c = std::cos(angle), s = std::sin(angle);
-  r.m[0][0] = c; r.m[0][1] = s;
-  r.m[1][0] = -s; r.m[1][1] = c;
+  r.m[0][0] = c;
+  r.m[0][1] = s;
+  r.m[1][0] = -s;
+  r.m[1][1] = c;
   return r;
 }
 
 Matrix MatrixScaling(float sx, float sy, float sz) {
   Matrix r;
-  r.m[0][0] = sx; r.m[1][1] = sy; r.m[2][2] = sz;
+  r.m[0][0] = sx;
+  r.m[1][1] = sy;
+  r.m[2][2] = sz;
   return r;
 }
 
 Matrix MatrixTranslation(float x, float y, float z) {
   Matrix r;
-  r.m[3][0] = x; r.m[3][1] = y; r.m[3][2] = z;
+  r.m[3][0] = x;
+  r.m[3][1] = y;
+  r.m[3][2] = z;
   return r;
 }
 
 Matrix MatrixRotationQuaternion(const Quaternion& q) {
   Matrix r;
   const float x = q.x, y = q.y, z = q.z, w = q.w;
-  r.m[0][0] = 1 - 2 * (y * y + z * z); r.m[0][1] = 2 * (x * y + z * w); r.m[0][2] = 2 * (x * z - y * w);
-  r.m[1][0] = 2 * (x * y - z * w); r.m[1][1] = 1 - 2 * (x * x + z * z); r.m[1][2] = 2 * (y * z + x * w);
-  r.m[2][0] = 2 * (x * z + y * w); r.m[2][1] = 2 * (y * z - x * w); r.m[2][2] = 1 - 2 * (x * x + y * y);
+  r.m[0][0] = 1 - 2 * (y * y + z * z);
+  r.m[0][1] = 2 * (x * y + z * w);
+  r.m[0][2] = 2 * (x * z - y * w);
+  r.m[1][0] = 2 * (x * y - z * w);
+  r.m[1][1] = 1 - 2 * (x * x + z * z);
+  r.m[1][2] = 2 * (y * z + x * w);
+  r.m[2][0] = 2 * (x * z + y * w);
+  r.m[2][1] = 2 * (y * z - x * w);
+  r.m[2][2] = 1 - 2 * (x * x + y * y);
   return r;
 }
 
@@ -115,10 +131,22 @@ Matrix MatrixLookAtLH(const Vector3& eye, const Vector3& at, const Vector3& up) 
   const Vector3 x = Vec3Normalize(Vec3Cross(up, z));
   const Vector3 y = Vec3Cross(z, x);
   Matrix r;
-  r.m[0][0] = x.x; r.m[0][1] = y.x; r.m[0][2] = z.x; r.m[0][3] = 0;
-  r.m[1][0] = x.y; r.m[1][1] = y.y; r.m[1][2] = z.y; r.m[1][3] = 0;
-  r.m[2][0] = x.z; r.m[2][1] = y.z; r.m[2][2] = z.z; r.m[2][3] = 0;
-  r.m[3][0] = -Vec3Dot(x, eye); r.m[3][1] = -Vec3Dot(y, eye); r.m[3][2] = -Vec3Dot(z, eye); r.m[3][3] = 1;
+  r.m[0][0] = x.x;
+  r.m[0][1] = y.x;
+  r.m[0][2] = z.x;
+  r.m[0][3] = 0;
+  r.m[1][0] = x.y;
+  r.m[1][1] = y.y;
+  r.m[1][2] = z.y;
+  r.m[1][3] = 0;
+  r.m[2][0] = x.z;
+  r.m[2][1] = y.z;
+  r.m[2][2] = z.z;
+  r.m[2][3] = 0;
+  r.m[3][0] = -Vec3Dot(x, eye);
+  r.m[3][1] = -Vec3Dot(y, eye);
+  r.m[3][2] = -Vec3Dot(z, eye);
+  r.m[3][3] = 1;
   return r;
 }
 
@@ -213,7 +241,9 @@ Quaternion QuaternionSlerp(const Quaternion& a, const Quaternion& b, float t) {
 
 namespace {
 Quaternion Neg(const Quaternion& q) { return {-q.x, -q.y, -q.z, -q.w}; }
-Quaternion Add(const Quaternion& a, const Quaternion& b) { return {a.x + b.x, a.y + b.y, a.z + b.z, a.w + b.w}; }
+Quaternion Add(const Quaternion& a, const Quaternion& b) {
+  return {a.x + b.x, a.y + b.y, a.z + b.z, a.w + b.w};
+}
 Quaternion Scale(const Quaternion& q, float s) { return {q.x * s, q.y * s, q.z * s, q.w * s}; }
 }  // namespace
 
@@ -224,14 +254,12 @@ void QuaternionSquadSetup(Quaternion& outA, Quaternion& outB, Quaternion& outC, 
   const Quaternion q3 = QuaternionDot(q2, Q3) < 0 ? Neg(Q3) : Q3;
   const Quaternion inv1 = QuaternionInverse(Q1);
   const Quaternion inv2 = QuaternionInverse(q2);
-  outA = QuaternionMultiply(
-      Q1, QuaternionExp(Scale(Add(QuaternionLn(QuaternionMultiply(inv1, q0)),
-                                  QuaternionLn(QuaternionMultiply(inv1, q2))),
-                              -0.25f)));
-  outB = QuaternionMultiply(
-      q2, QuaternionExp(Scale(Add(QuaternionLn(QuaternionMultiply(inv2, Q1)),
-                                  QuaternionLn(QuaternionMultiply(inv2, q3))),
-                              -0.25f)));
+  outA = QuaternionMultiply(Q1, QuaternionExp(Scale(Add(QuaternionLn(QuaternionMultiply(inv1, q0)),
+                                                        QuaternionLn(QuaternionMultiply(inv1, q2))),
+                                                    -0.25f)));
+  outB = QuaternionMultiply(q2, QuaternionExp(Scale(Add(QuaternionLn(QuaternionMultiply(inv2, Q1)),
+                                                        QuaternionLn(QuaternionMultiply(inv2, q3))),
+                                                    -0.25f)));
   outC = q2;
 }
 

@@ -20,9 +20,24 @@ struct Vector3 {
   Vector3 operator-(const Vector3& o) const { return {x - o.x, y - o.y, z - o.z}; }
   Vector3 operator*(float s) const { return {x * s, y * s, z * s}; }
   Vector3 operator-() const { return {-x, -y, -z}; }
-  Vector3& operator+=(const Vector3& o) { x += o.x; y += o.y; z += o.z; return *this; }
-  Vector3& operator-=(const Vector3& o) { x -= o.x; y -= o.y; z -= o.z; return *this; }
-  Vector3& operator*=(float s) { x *= s; y *= s; z *= s; return *this; }
+  Vector3& operator+=(const Vector3& o) {
+    x += o.x;
+    y += o.y;
+    z += o.z;
+    return *this;
+  }
+  Vector3& operator-=(const Vector3& o) {
+    x -= o.x;
+    y -= o.y;
+    z -= o.z;
+    return *this;
+  }
+  Vector3& operator*=(float s) {
+    x *= s;
+    y *= s;
+    z *= s;
+    return *this;
+  }
   bool operator==(const Vector3&) const = default;
 };
 

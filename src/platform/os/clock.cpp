@@ -10,8 +10,7 @@ class CRealClock : public IClock {
  public:
   uint32_t TimeGetTime() override {
     using namespace std::chrono;
-    return static_cast<uint32_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
   }
   // Windows' Sleep wakes on the clock's tick, so a pacing loop that sleeps and reads the clock
   // goes on as the millisecond turns. Sleeping for a millisecond from now instead woke up to a

@@ -24,7 +24,10 @@ class CFakeClock : public IClock {
  public:
   explicit CFakeClock(uint32_t start = 0) : now_(start) {}
   uint32_t TimeGetTime() override { return now_; }
-  void Sleep(uint32_t ms) override { now_ += ms; ++sleeps_; }
+  void Sleep(uint32_t ms) override {
+    now_ += ms;
+    ++sleeps_;
+  }
   void Advance(uint32_t ms) { now_ += ms; }
   void Set(uint32_t now) { now_ = now; }
   uint64_t Sleeps() const { return sleeps_; }

@@ -73,8 +73,10 @@ class CDeviceInput : public IInputSource {
   }
 
   void Close() {
-    if (pad_) SDL_GameControllerClose(pad_);
-    else if (joy_) SDL_JoystickClose(joy_);
+    if (pad_)
+      SDL_GameControllerClose(pad_);
+    else if (joy_)
+      SDL_JoystickClose(joy_);
     pad_ = nullptr;
     joy_ = nullptr;
     instance_ = -1;
@@ -114,10 +116,14 @@ class CDeviceInput : public IInputSource {
     if (SDL_GameControllerGetButton(pad_, SDL_CONTROLLER_BUTTON_DPAD_RIGHT)) info.xPos = 65535;
     if (SDL_GameControllerGetButton(pad_, SDL_CONTROLLER_BUTTON_DPAD_UP)) info.yPos = 0;
     if (SDL_GameControllerGetButton(pad_, SDL_CONTROLLER_BUTTON_DPAD_DOWN)) info.yPos = 65535;
-    static constexpr SDL_GameControllerButton kOrder[8] = {
-        SDL_CONTROLLER_BUTTON_A,    SDL_CONTROLLER_BUTTON_B,     SDL_CONTROLLER_BUTTON_X,
-        SDL_CONTROLLER_BUTTON_Y,    SDL_CONTROLLER_BUTTON_BACK,  SDL_CONTROLLER_BUTTON_START,
-        SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER};
+    static constexpr SDL_GameControllerButton kOrder[8] = {SDL_CONTROLLER_BUTTON_A,
+                                                           SDL_CONTROLLER_BUTTON_B,
+                                                           SDL_CONTROLLER_BUTTON_X,
+                                                           SDL_CONTROLLER_BUTTON_Y,
+                                                           SDL_CONTROLLER_BUTTON_BACK,
+                                                           SDL_CONTROLLER_BUTTON_START,
+                                                           SDL_CONTROLLER_BUTTON_LEFTSHOULDER,
+                                                           SDL_CONTROLLER_BUTTON_RIGHTSHOULDER};
     info.buttons = 0;
     for (int i = 0; i < 8; ++i)
       if (SDL_GameControllerGetButton(pad_, kOrder[i])) info.buttons |= 1u << i;

@@ -12,8 +12,8 @@ namespace os {
 // Copies the value (or the default) into buffer, truncated to size - 1 characters and
 // terminated; returns the number of characters copied. The file is looked up as given,
 // relative to the working directory.
-size_t GetPrivateProfileString(const char* section, const char* key, const char* defaultText,
-                               char* buffer, size_t size, const char* fileName);
+size_t GetPrivateProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
+                               size_t size, const char* fileName);
 
 // The same lookup over text already in memory (the reader's core, shared with tests and fuzzing).
 bool FindProfileValue(const std::string& text, const std::string& section, const std::string& key,

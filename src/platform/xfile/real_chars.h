@@ -2,8 +2,8 @@
 // The browser toolchain's libc++ lacks the floating-point overloads; the C library stands in
 // there, with from_chars' rules (no blanks, no '+', no hex) and a shortest round-trip output.
 #pragma once
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +12,9 @@
 namespace xfile {
 
 #if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
-inline std::from_chars_result RealFromChars(const char* b, const char* e, double& v) { return std::from_chars(b, e, v); }
+inline std::from_chars_result RealFromChars(const char* b, const char* e, double& v) {
+  return std::from_chars(b, e, v);
+}
 template <typename T>
 inline std::to_chars_result RealToChars(char* b, char* e, T v) {
   return std::to_chars(b, e, v);

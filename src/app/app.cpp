@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/frame_services.h"
+#include "app/pause/pause_screen.h"
 #include "app/reason.h"
 #include "core/config.h"
 #include "core/input.h"
@@ -42,6 +43,7 @@ struct LoopState {
   int frameCounter = 0;
   char title[256] = "";
   uint64_t framesRun = 0;
+  uint64_t stepsRun = 0;
   bool screenshotAsked = false;  // F12: taken from the next finished frame, before it is shown
   bool drawing = true;           // false for the steps a browser turn runs but does not draw
   CFramePacer pacer;             // kept here: a host-driven loop outlives MessageLoop's stack frame
@@ -101,6 +103,27 @@ void RunOneFrame() {
   if (g_input) g_input->Update();
   os::ForgetKeyTaps();
   if (g_sceneManager) g_sceneManager->Frame();
+  ++g_loop.stepsRun;
+}
+
+// A stage is being played (not a picture scene before it).
+bool Playing() { return CPlayer::Current() != nullptr; }
+
+// The pause screen's turn: true when the game is paused and the turn drew the paused picture
+// instead of a step. The frame counter of the read-out starts a new second after the pause.
+bool PausedTurn() {
+  if (!g_pauseScreen || !g_pauseScreen->Turn(Playing())) return false;
+  g_pauseScreen->DrawFrame();
+  os::ForgetKeyTaps();
+  g_loop.firstFrame = true;
+  g_loop.frameCounter = 0;
+  return true;
+}
+
+// After a paused turn: tests still see it, the read-out and the page's status do not change.
+void AfterPausedTurn() {
+  ++g_loop.framesRun;
+  if (g_loop.hook) g_loop.hook(g_loop.framesRun);
 }
 
 // For a hosting page: the scene, where the player stands and where the camera looks.
@@ -135,6 +158,11 @@ int MessageLoop() {
       os::WaitMessage();
       continue;
     }
+    if (PausedTurn()) {
+      g_loop.pacer.Pace();
+      AfterPausedTurn();
+      continue;
+    }
     RunOneFrame();
     g_loop.pacer.Pace();
     AfterFrame();
@@ -159,6 +187,10 @@ int HostTurn() {
   // Every due step runs, but only the last is drawn: the display shows one picture per turn, and
   // drawing the ones it would never show is what makes a slow page fall further behind.
   const uint32_t due = g_loop.pacer.Due();
+  if (due > 0 && PausedTurn()) {
+    AfterPausedTurn();
+    return static_cast<int>(due);
+  }
   for (uint32_t i = 0; i < due; ++i) {
     g_loop.drawing = i + 1 == due;
     if (gfx::CDevice* device = GetDevice()) device->SetDrawing(g_loop.drawing);
@@ -230,6 +262,7 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return 0;
     case os::WM_ACTIVATE:
       g_loop.active = wParam != 0 ? 1 : 0;
+      if (g_loop.active == 0 && g_pauseScreen) g_pauseScreen->FocusLost(Playing());
       return 0;
     case os::WM_KEYDOWN:
       if (wParam == os::VK_ESCAPE)
@@ -261,6 +294,7 @@ std::string TakeScreenshot() {
 bool IsActive() { return g_loop.active == 1; }
 void SetFrameHook(FrameHook hook) { g_loop.hook = hook; }
 uint64_t FramesRun() { return g_loop.framesRun; }
+uint64_t StepsRun() { return g_loop.stepsRun; }
 
 int RunGame() { return RunGame(LaunchSettings{}); }
 
@@ -316,6 +350,9 @@ int RunGame(const LaunchSettings& settings) {
                  settings.logFile.c_str());
   CInput::LoadKeyBindings(settings.configFile.c_str());
   InitSound();
+  // The web edition's page is the window: it has no display mode or size of its own to set.
+  CPauseScreen* pauseScreen =
+      new CPauseScreen(config->musicVolume, config->effectsVolume, config->fileName, !os::HostDrivesLoop());
 
   CSceneManager* manager = new CSceneManager();
   manager->SetNextScene(g_teamLogoScene);
@@ -330,6 +367,7 @@ int RunGame(const LaunchSettings& settings) {
   const int exitCode = MessageLoop();
 
   delete manager;
+  delete pauseScreen;
   delete config;
   ShutdownSound();
   ShutdownGraphics();

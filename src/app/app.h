@@ -22,7 +22,8 @@ struct LaunchSettings {
 int RunGame();
 int RunGame(const LaunchSettings& settings);
 
-// The window procedure: quit on close and Esc, activation, F2 toggles the debug draw.
+// The window procedure: quit on close and Esc, activation (losing it while playing pauses), F2
+// toggles the debug draw.
 intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 bool IsActive();
@@ -55,7 +56,9 @@ class CFramePacer {
 using FrameHook = void (*)(uint64_t frame);
 void SetFrameHook(FrameHook hook);
 
-// Frames run since start-up (inactive time does not count).
+// Frames run since start-up (inactive time does not count), paused ones included.
 uint64_t FramesRun();
+// The game's steps run since start-up: frames that were not paused.
+uint64_t StepsRun();
 
 }  // namespace app

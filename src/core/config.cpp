@@ -41,6 +41,21 @@ int ReadSize(const char* key, int fallback, const char* file, std::string& notes
   return fallback;
 }
 
+// A level from 0 to 100; text without a number keeps the default, numbers beyond the ends stop
+// there.
+int ReadLevel(const char* key, const char* file, std::string& notes) {
+  char buf[256];
+  os::GetPrivateProfileString("SOUND", key, "100", buf, sizeof buf, file);
+  char* end = nullptr;
+  const long value = std::strtol(buf, &end, 10);
+  if (end == buf) {
+    notes +=
+        std::string(file) + ": [SOUND] " + key + "=\"" + buf + "\" is no level from 0 to 100; keeping 100\n";
+    return 100;
+  }
+  return value < 0 ? 0 : value > 100 ? 100 : static_cast<int>(value);
+}
+
 }  // namespace
 
 int CConfig::FormatFromName(const char* name) {
@@ -61,6 +76,9 @@ CConfig::CConfig(const char* fileName) {
   format = FormatFromName(buf);
   quality = ReadInt("QUALITY", "1", fileName);
   fps = ReadInt("FPS", "60", fileName);
+  musicVolume = ReadLevel("MUSIC", fileName, notes);
+  effectsVolume = ReadLevel("EFFECTS", fileName, notes);
+  this->fileName = fileName ? fileName : "";
 }
 
 CConfig::~CConfig() {

@@ -1,5 +1,6 @@
-// The display configuration, read once at start-up from TORIDEN.ini (section TORIDEN) in the
-// working directory. Missing file, section or key give the defaults; nothing is ever written.
+// The settings, read once at start-up from TORIDEN.ini: the display (section TORIDEN) and the
+// sound levels (section SOUND). Missing file, section or key give the defaults. The pause
+// screen's settings write changes back to the same file.
 #pragma once
 #include <string>
 
@@ -22,6 +23,10 @@ class CConfig {
   int fps = 60;       // kept, unused: the rate is fixed
   int displayNo = 0;  // kept, unused: the default adapter is always used
 
+  int musicVolume = 100;    // [SOUND] MUSIC, 0..100; 100 = the design's level
+  int effectsVolume = 100;  // [SOUND] EFFECTS, 0..100
+
+  std::string fileName;    // the file read, where changes are written back
   std::string formatName;  // FORMAT as read, for messages about it
   std::string notes;       // lines about values that were not taken, for the log once it is open
 };

@@ -170,6 +170,23 @@ void SetDebugDraw(bool on) { State().debugDraw = on; }
 bool ReadoutShown() { return State().readout; }
 void SetReadoutShown(bool shown) { State().readout = shown; }
 
+bool ResizePicture(int width, int height) {
+  GraphicsState& s = State();
+  if (!s.device || width <= 0 || height <= 0) return false;
+  if (!s.device->ResizeBackBuffer(static_cast<uint32_t>(width), static_cast<uint32_t>(height))) return false;
+  s.pp.BackBufferWidth = static_cast<uint32_t>(width);
+  s.pp.BackBufferHeight = static_cast<uint32_t>(height);
+  s.screenWidth = static_cast<float>(width);
+  s.screenHeight = static_cast<float>(height);
+  gfx::Viewport vp;
+  vp.Width = s.pp.BackBufferWidth;
+  vp.Height = s.pp.BackBufferHeight;
+  vp.MinZ = 0.0f;
+  vp.MaxZ = 1.0f;
+  s.device->SetViewport(vp);
+  return true;
+}
+
 gfx::Result PresentFrame() {
   GraphicsState& s = State();
   if (!s.device) return gfx::D3DERR_INVALIDCALL;

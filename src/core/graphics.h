@@ -35,6 +35,11 @@ void SetDebugDraw(bool on);
 bool ReadoutShown();
 void SetReadoutShown(bool shown);
 
+// Draws at another size from the next frame on (the pause screen's picture size): the back
+// buffer, the kept presentation parameters, the viewport and the 2D scaling change together;
+// nothing else about the device does. False (and nothing changed) when the size cannot be had.
+bool ResizePicture(int width, int height);
+
 // Presents the whole back buffer, calling the before-present hook first: after the swap the back
 // buffer's contents are undefined, so whatever reads the finished picture (F12) reads it there.
 gfx::Result PresentFrame();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/log.h"
 #include "platform/os/input_device.h"
@@ -18,9 +19,28 @@ const int CInput::kKeyCodes[CInput::kButtons] = {
 };
 
 namespace {
-// What each button is read from; starts as kKeyCodes.
-int g_bindings[CInput::kButtons] = {0x27, 0x25, 0x26, 0x28, 0x58, 0x5A, 0x53, 0x41,
-                                    0xA1, 0xA0, 0x66, 0x64, 0x68, 0x62, 0,    0};
+// The number-row digit beside each keypad button's key.
+constexpr struct {
+  int button;
+  int digit;
+} kDigits[] = {{10, '6'}, {11, '4'}, {12, '8'}, {13, '2'}};
+
+os::KeyList DefaultList(int button) {
+  os::KeyList keys;
+  keys.Add(CInput::kKeyCodes[button]);
+  for (const auto& d : kDigits)
+    if (d.button == button) keys.Add(d.digit);
+  return keys;
+}
+
+struct Bindings {
+  os::KeyList keys[CInput::kButtons];
+  Bindings() {
+    for (int i = 0; i < CInput::kButtons; ++i) keys[i] = DefaultList(i);
+  }
+};
+// What each button is read from.
+Bindings g_bindings;
 constexpr uint32_t kAxisLow = 1000;
 constexpr uint32_t kAxisHigh = 60000;
 
@@ -40,7 +60,7 @@ CInput::~CInput() {
 void CInput::Update() {
   for (int i = 0; i < kButtons; ++i) pressed_[i] = 0;
   for (int i = 0; i < kButtons; ++i)
-    if (os::GetAsyncKeyState(g_bindings[i]) < 0) pressed_[i] = 1;
+    if (os::AnyKeyDown(g_bindings.keys[i])) pressed_[i] = 1;
   os::JoyInfo joy;
   if (os::JoyGetPos(joy)) {
     if (joy.xPos < kAxisLow) pressed_[1] = 1;
@@ -67,9 +87,18 @@ bool CInput::Trigger(int button) {
 
 bool CInput::AnyDirection() const { return pressed_[0] || pressed_[1] || pressed_[2] || pressed_[3]; }
 
-void CInput::ResetKeyBindings() { std::memcpy(g_bindings, kKeyCodes, sizeof g_bindings); }
+os::KeyList CInput::DefaultKeys(int button) {
+  return button >= 0 && button < kButtons ? DefaultList(button) : os::KeyList{};
+}
 
-int CInput::KeyBinding(int button) { return button >= 0 && button < kButtons ? g_bindings[button] : 0; }
+void CInput::ResetKeyBindings() { g_bindings = Bindings{}; }
+
+int CInput::KeyBinding(int button) { return KeyBindings(button).First(); }
+
+const os::KeyList& CInput::KeyBindings(int button) {
+  static const os::KeyList kNone;
+  return button >= 0 && button < kButtons ? g_bindings.keys[button] : kNone;
+}
 
 int CInput::LoadKeyBindings(const char* settingsFile) {
   ResetKeyBindings();
@@ -78,12 +107,15 @@ int CInput::LoadKeyBindings(const char* settingsFile) {
     char key[16], name[256];
     std::snprintf(key, sizeof key, "BUTTON%d", i);
     if (os::GetPrivateProfileString("KEYS", key, "", name, sizeof name, settingsFile) == 0) continue;
-    const int code = os::KeyFromName(name);
-    if (code == 0) {
-      Log("[KEYS] %s: no key is called \"%s\"; the default is kept\n", key, name);
+    std::string unknown;
+    const os::KeyList keys = os::KeysFromList(name, &unknown);
+    if (keys.count == 0) {
+      Log("[KEYS] %s: no key is called \"%s\"; the default is kept\n", key,
+          unknown.empty() ? name : unknown.c_str());
       continue;
     }
-    g_bindings[i] = code;
+    if (!unknown.empty()) Log("[KEYS] %s: no key is called \"%s\"; left out\n", key, unknown.c_str());
+    g_bindings.keys[i] = keys;
     ++changed;
   }
   return changed;

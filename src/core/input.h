@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/os/input_device.h"
+
 class CInput {
  public:
   static constexpr int kButtons = 16;
@@ -19,14 +21,20 @@ class CInput {
   bool Trigger(int button);
   bool AnyDirection() const;
 
-  // Default keyboard key (Windows virtual-key code) of each button; 0 = none.
+  // The design's keyboard key (Windows virtual-key code) of each button; 0 = none.
   static const int kKeyCodes[kButtons];
+  // The keys each button has by default: the design's key and, for the camera and look buttons
+  // (10 to 13), the number-row digit of the same keypad key, for keyboards without a keypad.
+  static os::KeyList DefaultKeys(int button);
 
-  // The key each button is read from now: the default unless the [KEYS] section of the
-  // settings file names another (BUTTON0 ... BUTTON15 = an SDL key name). A name that is not a
-  // key is logged and the default kept. Returns how many buttons were given another key.
+  // The keys each button is read from now: the defaults unless the [KEYS] section of the
+  // settings file names others (BUTTON0 ... BUTTON15 = SDL key names, several separated by
+  // commas). A name that is not a key is logged and left out; a line without any key keeps the
+  // defaults. Returns how many buttons were given their keys by the file.
   static int LoadKeyBindings(const char* settingsFile);
+  // The first key of the button's list.
   static int KeyBinding(int button);
+  static const os::KeyList& KeyBindings(int button);
   static void ResetKeyBindings();
 
  private:

@@ -27,6 +27,7 @@ struct Stream {
   void Stop();
 };
 Stream g_stream;
+int32_t g_musicVolume = 0;
 
 void Stream::Stop() {
   if (buffer) buffer->Stop();
@@ -107,6 +108,7 @@ bool SetUp() {
     os::MessageBox("バッファの作成に失敗", "Error");
     return false;
   }
+  g_stream.buffer->SetVolume(g_musicVolume);
   const audio::PositionNotify notifies[kEventCount] = {
       {0, g_stream.events[kStartEvent].get()},
       {g_stream.bufferSize / 2, g_stream.events[kMiddleEvent].get()},
@@ -158,3 +160,10 @@ bool StreamIsPlaying() {
 }
 
 bool StreamIsOpen() { return g_stream.buffer != nullptr; }
+
+void SetMusicVolume(int32_t hundredths) {
+  g_musicVolume = hundredths;
+  if (g_stream.buffer) g_stream.buffer->SetVolume(hundredths);
+}
+
+int32_t MusicVolume() { return g_musicVolume; }

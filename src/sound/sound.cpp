@@ -4,6 +4,13 @@
 #include "platform/os/message_box.h"
 #include "sound/sound_device.h"
 
+namespace {
+int32_t g_effectsVolume = 0;
+}  // namespace
+
+int32_t EffectsVolume() { return g_effectsVolume; }
+void SetEffectsVolumeLevel(int32_t hundredths) { g_effectsVolume = hundredths; }
+
 bool CSound::Load(const char* path) {
   Release();
   audio::CDevice* device = GetSoundDevice();
@@ -41,7 +48,7 @@ bool CSound::Load(const char* path) {
   SetPosition(0, 0, 0);
   SetVelocity(0, 0, 0);
   SetDistances(0.0f, 0.0f);
-  buffer_->SetVolume(0);
+  buffer_->SetVolume(g_effectsVolume);
   return true;
 }
 
@@ -72,4 +79,8 @@ void CSound::SetDistances(float minimum, float maximum) {
   if (!buffer_) return;
   buffer_->SetMinDistance(minimum);
   buffer_->SetMaxDistance(maximum);
+}
+
+void CSound::SetVolume(int32_t hundredths) {
+  if (buffer_) buffer_->SetVolume(hundredths);
 }

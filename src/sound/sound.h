@@ -7,6 +7,12 @@
 #include "platform/audio/buffer.h"
 #include "sound/wave_file.h"
 
+// The level every effect buffer is given, in hundredths of a decibel (0 = as recorded, the
+// design's level; audio::DSBVOLUME_MIN = silent). Buffers loaded later take it too; the bank
+// applies a change to the voices it holds (SetEffectsVolume).
+int32_t EffectsVolume();
+void SetEffectsVolumeLevel(int32_t hundredths);
+
 class CSound {
  public:
   CSound() = default;
@@ -23,6 +29,7 @@ class CSound {
   void SetPosition(float x, float y, float z);
   void SetVelocity(float x, float y, float z);
   void SetDistances(float minimum, float maximum);
+  void SetVolume(int32_t hundredths);
 
   bool IsLoaded() const { return buffer_ != nullptr; }
   audio::CBuffer* Buffer() const { return buffer_.get(); }

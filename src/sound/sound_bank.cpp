@@ -59,3 +59,10 @@ void SoundBank::PlaySE2D(int n) {
   voice.SetPosition(0, 0, 0);
   voice.Play(0);
 }
+
+void SetEffectsVolume(int32_t hundredths) {
+  SetEffectsVolumeLevel(hundredths);
+  if (!g_soundBank) return;
+  for (int n = 0; n < SoundBank::kEffects; ++n)
+    for (int v = 0; v < 2; ++v) g_soundBank->Voice(n, v).SetVolume(hundredths);
+}

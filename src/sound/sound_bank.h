@@ -38,3 +38,7 @@ class SoundBank {
 };
 
 extern SoundBank* g_soundBank;
+
+// Sets the effects' level (hundredths of a decibel, see EffectsVolume) on every voice of the bank
+// at once and on every effect loaded later. Each effect keeps its own 3D position and falloff.
+void SetEffectsVolume(int32_t hundredths);

@@ -53,5 +53,9 @@ bool ShutdownSound() {
   return true;
 }
 
+void PauseSound(bool paused) {
+  if (g_device) audio::HoldOutput(paused);
+}
+
 audio::CDevice* GetSoundDevice() { return g_device.get(); }
 audio::CListener* GetSoundListener() { return g_listener; }

@@ -13,6 +13,10 @@ void UpdateListener(const gfxutil::Vector3& eye, const gfxutil::Matrix& view);
 // Releases listener, primary buffer and device, in that order.
 bool ShutdownSound();
 
+// Holds every sound where it is (the game is paused) and lets it go on from there; does nothing
+// without a device.
+void PauseSound(bool paused);
+
 // nullptr when there is no device (never initialised, failed, or shut down).
 audio::CDevice* GetSoundDevice();
 audio::CListener* GetSoundListener();

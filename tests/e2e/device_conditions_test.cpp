@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "app/pause/pause_screen.h"
 #include "platform/os/input_device.h"
 #include "platform/os/window.h"
 #include "scene/forest_stage_scene.h"
@@ -153,7 +154,8 @@ TEST_F(DeviceConditions, PadPluggedInAndPulledOutDuringPlay) {
 }
 
 // Focus lost in the home stage and in the forest, given back a moment later from another
-// thread (as the window system would): no frame runs meanwhile, and play carries on after.
+// thread (as the window system would): no frame runs meanwhile, the player comes back to a
+// paused game, and play carries on after P.
 TEST_F(DeviceConditions, FocusLostAndRegainedInBothStages) {
   CHeadlessGame game;
   CPlayThrough flow(150, 150, kFrameCap);
@@ -162,6 +164,8 @@ TEST_F(DeviceConditions, FocusLostAndRegainedInBothStages) {
   int lost = 0;
   uint64_t framesAtLoss[2] = {}, framesAfterRegain[2] = {};
   uint32_t clockAtLoss[2] = {}, clockAfterRegain[2] = {};
+  bool pausedAfterRegain[2] = {};
+  uint64_t resumeKeyAt = 0;
   uint64_t stageEntry = 0;
   std::string stage;
   const int code = game.Run([&](CHeadlessGame& g, uint64_t frame) {
@@ -172,10 +176,14 @@ TEST_F(DeviceConditions, FocusLostAndRegainedInBothStages) {
       stageEntry = frame;
     }
     const bool inStage = scene == "CHomeStageScene" || scene == "CForestStageScene";
+    if (frame == resumeKeyAt + 1) g.Input().Release('P');
     if (lost > 0 && regained == lost && framesAfterRegain[lost - 1] == 0) {
-      // The first frame after focus came back.
+      // The first frame after focus came back: the player finds the game paused and plays on.
       framesAfterRegain[lost - 1] = frame;
       clockAfterRegain[lost - 1] = g.Clock().TimeGetTime();
+      pausedAfterRegain[lost - 1] = app::g_pauseScreen && app::g_pauseScreen->Paused();
+      g.Input().Press('P');
+      resumeKeyAt = frame;
     }
     if (inStage && frame == stageEntry + 60 && lost < 2) {
       if (giver.joinable()) giver.join();
@@ -196,6 +204,7 @@ TEST_F(DeviceConditions, FocusLostAndRegainedInBothStages) {
   ASSERT_EQ(lost, 2);
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(framesAfterRegain[i], framesAtLoss[i] + 1) << i;
+    EXPECT_TRUE(pausedAfterRegain[i]) << i;
     // One frame's worth of paced time, not the time spent inactive.
     EXPECT_LE(clockAfterRegain[i] - clockAtLoss[i], 17u) << i;
   }

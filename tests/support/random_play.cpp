@@ -5,7 +5,8 @@
 namespace testgame {
 
 namespace {
-// Everything the game reads except Esc: arrows, X, Z, S, A, the shifts, the keypad camera keys.
+// Everything the game reads except Esc and the pause keys: arrows, X, Z, S, A, the shifts, the keypad camera
+// keys.
 constexpr int kKeys[] = {os::VK_RIGHT,
                          os::VK_LEFT,
                          os::VK_UP,
@@ -38,7 +39,7 @@ void CRandomPlay::Step(CFakeInput& input) {
   if (input.joystickPresent && r % 16 == 2) {
     input.joy.xPos = (r >> 4) % 65536;
     input.joy.yPos = (r >> 12) % 65536;
-    input.joy.buttons = (r >> 20) & 0xFF;
+    input.joy.buttons = (r >> 20) & 0xDF;  // not Start, which pauses
   }
   if (r % 4001 == 3) os::PostMessage(os::WM_KEYDOWN, os::VK_F2);
 }

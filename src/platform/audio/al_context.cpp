@@ -129,7 +129,22 @@ void CAlContext::ApplyListener() {
 }
 
 void CAlContext::ServiceStreams() {
+  // A held stream must not be fed: feeding restarts a source it finds not playing.
+  if (held_) return;
   for (CSourceBuffer* b : buffers_) b->Service();
+}
+
+void CAlContext::Hold(bool on) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (held_ == on) return;
+  held_ = on;
+  if (!context_) return;
+  for (CSourceBuffer* b : buffers_) b->Hold(on);
+}
+
+bool CAlContext::Held() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return held_;
 }
 
 bool CAlContext::Render(float* out, uint32_t frames) {
@@ -175,6 +190,8 @@ bool CAlContext::Reopen() {
   DropOutput();
   if (!OpenOutput()) return false;  // the buffers wait without OpenAL objects; the pump tries again
   for (CSourceBuffer* b : buffers_) b->RebuildAl();
+  if (held_)
+    for (CSourceBuffer* b : buffers_) b->Hold(true);
   return true;
 }
 

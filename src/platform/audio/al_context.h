@@ -54,12 +54,16 @@ class CAlContext {
   ListenerState& Listener() { return listener_; }
   void ApplyListener();
   bool HrtfEnabled() const { return hrtf_; }
+  bool IsHeld() const { return held_; }
   void AddHeldBytes(int64_t bytes) { heldBytes_ += bytes; }
   uint64_t HeldBytes() const { return static_cast<uint64_t>(heldBytes_); }
   // A streaming buffer was unlocked: a render waiting for refills may go on.
   void RefillAnswered() { refilled_.notify_all(); }
 
   // Take the lock themselves.
+  // Every playing source pauses where it is (and streams are not fed) until the hold ends.
+  void Hold(bool on);
+  bool Held();
   bool Render(float* out, uint32_t frames);
   bool Reopen();
   void Disconnect();
@@ -87,6 +91,7 @@ class CAlContext {
   std::condition_variable refilled_;
   std::condition_variable wake_;
   bool quit_ = false;
+  bool held_ = false;
   int pumpTicks_ = 0;
   os::CWorker pump_;
   std::vector<CSourceBuffer*> buffers_;

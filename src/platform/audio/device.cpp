@@ -99,6 +99,18 @@ bool DisconnectOutput() {
   return true;
 }
 
+bool HoldOutput(bool on) {
+  std::shared_ptr<CAlContext> context = CAlContext::Current();
+  if (!context) return false;
+  context->Hold(on);
+  return true;
+}
+
+bool OutputHeld() {
+  std::shared_ptr<CAlContext> context = CAlContext::Current();
+  return context && context->Held();
+}
+
 uint64_t HeldSampleBytes() {
   std::shared_ptr<CAlContext> context = CAlContext::Current();
   if (!context) return 0;

@@ -54,6 +54,12 @@ bool ReopenOutput();
 // meanwhile, and new ones can still be made. False when no device exists.
 bool DisconnectOutput();
 
+// Holds the whole output (a paused game): every playing buffer stops where it is and goes on from
+// there when the hold ends; streaming buffers signal nothing meanwhile, so their refills wait too.
+// Buffers made or played during the hold are not held. False when no device exists.
+bool HoldOutput(bool on);
+bool OutputHeld();
+
 // Bytes of sample memory the device holds for all live buffers (its own copies plus the queued
 // chunks of streaming buffers).
 uint64_t HeldSampleBytes();

@@ -64,6 +64,22 @@ void CSourceBuffer::ApplySourceParams() {
   }
 }
 
+void CSourceBuffer::Hold(bool on) {
+  if (!source_) {
+    held_ = false;
+    return;
+  }
+  if (on) {
+    ALint state = AL_STOPPED;
+    alGetSourcei(source_, AL_SOURCE_STATE, &state);
+    held_ = held_ || state == AL_PLAYING;
+    if (state == AL_PLAYING) alSourcePause(source_);
+  } else if (held_) {
+    held_ = false;
+    alSourcePlay(source_);
+  }
+}
+
 Result CSourceBuffer::SetVolume(int32_t volume) {
   if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
   std::lock_guard<std::mutex> lock(context_->Mutex());

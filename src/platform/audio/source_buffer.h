@@ -36,6 +36,9 @@ class CSourceBuffer : public CBuffer {
   virtual void GiveUpRefill() {}
   // The listener's rolloff factor changed (it applies to every 3D source).
   void ApplySourceParams();
+  // The whole output holds (the game is paused): a playing source pauses where it is, and plays
+  // on from there when the hold ends. Sources that were not playing are left alone.
+  void Hold(bool on);
 
  protected:
   CSourceBuffer(std::shared_ptr<CAlContext> context, const BufferDesc& desc, const SampleFormat& format);
@@ -57,6 +60,7 @@ class CSourceBuffer : public CBuffer {
   float velocity_[3] = {0, 0, 0};
   float minDistance_ = 1.0f;
   float maxDistance_ = 1.0e9f;
+  bool held_ = false;
 };
 
 }  // namespace audio

@@ -241,6 +241,8 @@ Result CStreamBuffer::Play(uint32_t flags) {
   if (source_) {
     QueueMore();
     if (count_ > 0) alSourcePlay(source_);
+    // Started by the music's worker just as the game paused: it waits for the hold to end.
+    if (context_->IsHeld()) Hold(true);
   }
   SignalAt(cursor_);
   return DS_OK;

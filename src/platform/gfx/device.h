@@ -110,6 +110,19 @@ class CDevice {
 
   // A PNG of the back buffer (the player's screenshot key).
   virtual bool SaveScreenshot(const std::string& pngPath) = 0;
+  // The back buffer as 0xAARRGGBB, top row first (the pause screen keeps the last picture);
+  // false where it cannot be read.
+  virtual bool ReadBackBuffer(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) {
+    (void)argb, (void)width, (void)height;
+    return false;
+  }
+  // A back buffer of another size, everything else kept as it is (render states, lights,
+  // transforms, resources): what a restart with that size would draw, without one. The viewport is
+  // the caller's to set. False (and the old back buffer kept) when the size cannot be had.
+  virtual bool ResizeBackBuffer(uint32_t width, uint32_t height) {
+    (void)width, (void)height;
+    return false;
+  }
   // Off: frames no one will see (a host loop catching up on several steps at once) draw nothing;
   // Clear, the draws and Present succeed without work. A lost device is still reported.
   virtual void SetDrawing(bool on) { (void)on; }

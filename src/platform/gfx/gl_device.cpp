@@ -1494,6 +1494,15 @@ bool CGlDevice::ReadBackBuffer(std::vector<uint32_t>& argb, uint32_t& width, uin
   return true;
 }
 
+bool CGlDevice::ResizeBackBuffer(uint32_t width, uint32_t height) {
+  Flush();
+  if (contextReset_ || width == 0 || height == 0) return false;
+  PresentParameters pp = pp_;
+  pp.BackBufferWidth = width;
+  pp.BackBufferHeight = height;
+  return CreateBackBuffer(pp);
+}
+
 bool CGlDevice::SaveScreenshot(const std::string& pngPath) {
   std::vector<uint32_t> pixels;
   uint32_t w = 0, h = 0;

@@ -83,6 +83,7 @@ class CGlDevice final : public CDevice, public CDeviceTestHooks {
 
   bool SaveScreenshot(const std::string& pngPath) override;
   void SetDrawing(bool on) override;
+  bool ResizeBackBuffer(uint32_t width, uint32_t height) override;
 
   // CDeviceTestHooks
   bool ReadBackBuffer(std::vector<uint32_t>& argb, uint32_t& width, uint32_t& height) override;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cctype>
+#include <string>
 
 #include "platform/os/sdl_internal.h"
 
@@ -16,16 +18,16 @@ struct KeyMap {
 };
 
 constexpr KeyMap kKeys[] = {
-    {VK_ESCAPE, SDL_SCANCODE_ESCAPE}, {VK_LEFT, SDL_SCANCODE_LEFT},     {VK_UP, SDL_SCANCODE_UP},
-    {VK_RIGHT, SDL_SCANCODE_RIGHT},   {VK_DOWN, SDL_SCANCODE_DOWN},     {VK_NUMPAD2, SDL_SCANCODE_KP_2},
-    {VK_NUMPAD4, SDL_SCANCODE_KP_4},  {VK_NUMPAD6, SDL_SCANCODE_KP_6},  {VK_NUMPAD8, SDL_SCANCODE_KP_8},
-    {VK_F2, SDL_SCANCODE_F2},         {VK_LSHIFT, SDL_SCANCODE_LSHIFT}, {VK_RSHIFT, SDL_SCANCODE_RSHIFT},
-    {0x0D, SDL_SCANCODE_RETURN},      {0x20, SDL_SCANCODE_SPACE},       {0x70, SDL_SCANCODE_F1},
-    {VK_F3, SDL_SCANCODE_F3},         {0x73, SDL_SCANCODE_F4},          {VK_F12, SDL_SCANCODE_F12},
-    {0x09, SDL_SCANCODE_TAB},         {0x08, SDL_SCANCODE_BACKSPACE},   {0xA2, SDL_SCANCODE_LCTRL},
-    {0xA3, SDL_SCANCODE_RCTRL},       {0x60, SDL_SCANCODE_KP_0},        {0x61, SDL_SCANCODE_KP_1},
-    {0x63, SDL_SCANCODE_KP_3},        {0x65, SDL_SCANCODE_KP_5},        {0x67, SDL_SCANCODE_KP_7},
-    {0x69, SDL_SCANCODE_KP_9},
+    {VK_ESCAPE, SDL_SCANCODE_ESCAPE}, {VK_LEFT, SDL_SCANCODE_LEFT},    {VK_UP, SDL_SCANCODE_UP},
+    {VK_RIGHT, SDL_SCANCODE_RIGHT},   {VK_DOWN, SDL_SCANCODE_DOWN},    {VK_NUMPAD2, SDL_SCANCODE_KP_2},
+    {VK_NUMPAD4, SDL_SCANCODE_KP_4},  {VK_NUMPAD6, SDL_SCANCODE_KP_6}, {VK_NUMPAD8, SDL_SCANCODE_KP_8},
+    {VK_PAUSE, SDL_SCANCODE_PAUSE},   {VK_F2, SDL_SCANCODE_F2},        {VK_LSHIFT, SDL_SCANCODE_LSHIFT},
+    {VK_RSHIFT, SDL_SCANCODE_RSHIFT}, {0x0D, SDL_SCANCODE_RETURN},     {0x20, SDL_SCANCODE_SPACE},
+    {0x70, SDL_SCANCODE_F1},          {VK_F3, SDL_SCANCODE_F3},        {0x73, SDL_SCANCODE_F4},
+    {VK_F12, SDL_SCANCODE_F12},       {0x09, SDL_SCANCODE_TAB},        {0x08, SDL_SCANCODE_BACKSPACE},
+    {0xA2, SDL_SCANCODE_LCTRL},       {0xA3, SDL_SCANCODE_RCTRL},      {0x60, SDL_SCANCODE_KP_0},
+    {0x61, SDL_SCANCODE_KP_1},        {0x63, SDL_SCANCODE_KP_3},       {0x65, SDL_SCANCODE_KP_5},
+    {0x67, SDL_SCANCODE_KP_7},        {0x69, SDL_SCANCODE_KP_9},
 };
 
 // Codes for keys that have no entry above: the scancode above 16 bits.
@@ -34,10 +36,26 @@ constexpr int kScancodeKey = 0x10000;
 bool IsLetter(int vk) { return vk >= 'A' && vk <= 'Z'; }
 bool IsDigit(int vk) { return vk >= '0' && vk <= '9'; }
 
-// Where the key that types this letter or digit sits in the current layout.
+const KeyboardForTests* g_testKeyboard = nullptr;
+
+// Where the key that types this letter or digit sits in the current layout; where the layout has
+// no key that types it, the key's place on a US keyboard.
 SDL_Scancode ScancodeOfSymbol(int vk) {
   const SDL_Keycode sym = IsLetter(vk) ? SDLK_a + (vk - 'A') : SDLK_0 + (vk - '0');
-  return SDL_GetScancodeFromKey(sym);
+  SDL_Scancode sc = SDL_GetScancodeFromKey(sym);
+  if (g_testKeyboard) {
+    if (g_testKeyboard->layout.count(sc)) sc = SDL_SCANCODE_UNKNOWN;  // that place types another
+    for (const auto& [place, key] : g_testKeyboard->layout)
+      if (key == sym) sc = static_cast<SDL_Scancode>(place);
+  }
+  return sc != SDL_SCANCODE_UNKNOWN ? sc : internal::ScancodeFromVirtualKey(vk);
+}
+
+bool PlaceDown(SDL_Scancode sc) {
+  if (g_testKeyboard) return g_testKeyboard->held.count(sc) != 0;
+  int count = 0;
+  const Uint8* state = SDL_GetKeyboardState(&count);
+  return state && sc < count && state[sc] != 0;
 }
 
 // Keys pressed since the game last read the keys.
@@ -51,9 +69,7 @@ class CDeviceInput : public IInputSource {
                             : vk >= kScancodeKey        ? static_cast<SDL_Scancode>(vk - kScancodeKey)
                                                         : internal::ScancodeFromVirtualKey(vk);
     if (sc == SDL_SCANCODE_UNKNOWN || !SDL_WasInit(SDL_INIT_VIDEO)) return false;
-    int count = 0;
-    const Uint8* state = SDL_GetKeyboardState(&count);
-    return g_taps[sc] || (state && sc < count && state[sc] != 0);
+    return g_taps[sc] || PlaceDown(sc);
   }
 
   bool ReadJoystick(JoyInfo& info) override {
@@ -195,6 +211,63 @@ int16_t GetAsyncKeyState(int virtualKey) {
 void ForgetKeyTaps() { g_taps.reset(); }
 
 bool JoyGetPos(JoyInfo& info) { return g_source->ReadJoystick(info); }
+
+void SetKeyboardForTests(const KeyboardForTests* keyboard) { g_testKeyboard = keyboard; }
+
+bool KeyList::Add(int key) {
+  if (key == 0 || count >= kMax || std::find(keys, keys + count, key) != keys + count) return false;
+  keys[count++] = key;
+  return true;
+}
+
+bool AnyKeyDown(const KeyList& keys) {
+  for (int i = 0; i < keys.count; ++i)
+    if (GetAsyncKeyState(keys.keys[i]) < 0) return true;
+  return false;
+}
+
+KeyList KeysFromList(const char* list, std::string* unknown) {
+  KeyList keys;
+  if (unknown) unknown->clear();
+  const std::string text = list ? list : "";
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t end = text.find(',', pos);
+    if (end == std::string::npos) end = text.size();
+    size_t b = pos, e = end;
+    while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
+    const std::string name = text.substr(b, e - b);
+    if (!name.empty()) {
+      const int key = KeyFromName(name.c_str());
+      if (key != 0) {
+        keys.Add(key);
+      } else if (unknown) {
+        if (!unknown->empty()) *unknown += ", ";
+        *unknown += name;
+      }
+    }
+    pos = end + 1;
+  }
+  return keys;
+}
+
+std::string KeyName(int key) {
+  if (IsLetter(key) || IsDigit(key)) return std::string(1, static_cast<char>(key));
+  const SDL_Scancode sc = key >= kScancodeKey ? static_cast<SDL_Scancode>(key - kScancodeKey)
+                                              : internal::ScancodeFromVirtualKey(key);
+  if (sc == SDL_SCANCODE_UNKNOWN) return {};
+  return SDL_GetScancodeName(sc);
+}
+
+std::string KeyListName(const KeyList& keys) {
+  std::string out;
+  for (int i = 0; i < keys.count; ++i) {
+    if (i) out += ", ";
+    out += KeyName(keys.keys[i]);
+  }
+  return out;
+}
 
 int KeyFromName(const char* name) {
   if (!name || !*name) return 0;

@@ -8,10 +8,15 @@
 // The d-pad pushes the axes to their ends, so it steers like the stick.
 #pragma once
 #include <cstdint>
+#include <map>
+#include <set>
+#include <string>
 
 namespace os {
 
 enum : int {
+  VK_PAUSE = 0x13,
+  VK_RETURN = 0x0D,
   VK_ESCAPE = 0x1B,
   VK_LEFT = 0x25,
   VK_UP = 0x26,
@@ -48,12 +53,42 @@ void SetInputSource(IInputSource* source);
 
 // GetAsyncKeyState's sign bit: negative while the key is down. Letters and digits are found by
 // what the key types in the player's layout (as a virtual-key code is), so the key labelled Z
-// jumps on a QWERTZ keyboard too; other keys are found by their place on the keyboard.
+// jumps on a QWERTZ keyboard too; where the layout types no such letter or digit (Cyrillic,
+// Greek, the number row of AZERTY) by the key's place. Other keys are found by their place.
 // A key pressed and let go between two frames reads as down until ForgetKeyTaps: where frames come
 // slowly (a browser drawing in software) a quick tap would otherwise never be seen.
 int16_t GetAsyncKeyState(int virtualKey);
 // Called once the frame has read its keys.
 void ForgetKeyTaps();
+
+// Several keys that act as one button (a laptop's number row beside the keypad).
+struct KeyList {
+  static constexpr int kMax = 4;
+  int keys[kMax] = {};
+  int count = 0;
+  // False when the list is full or already holds the key.
+  bool Add(int key);
+  int First() const { return count > 0 ? keys[0] : 0; }
+};
+// Whether any key of the list is down (GetAsyncKeyState's sign bit).
+bool AnyKeyDown(const KeyList& keys);
+// The keys named in a comma-separated list of SDL key names ("Keypad 6, 6, E"); names SDL does not
+// know are left out and given back in `unknown` (comma-separated), when asked for.
+KeyList KeysFromList(const char* list, std::string* unknown = nullptr);
+// What the player calls a key: "X", "6", "Keypad 6", "Right Shift"; "" for none.
+std::string KeyName(int key);
+// The names of a list joined with ", ", as [KEYS] takes them.
+std::string KeyListName(const KeyList& keys);
+
+// Tests: a keyboard with a layout and held keys of the test's choosing, as SDL would report them.
+// layout maps a key's place (SDL scancode) to what it types there (an SDL key code; a character
+// key's is its Unicode code point); places not named type what SDL's default layout has there.
+// held are the places held down. nullptr: the real keyboard.
+struct KeyboardForTests {
+  std::map<int, int> layout;
+  std::set<int> held;
+};
+void SetKeyboardForTests(const KeyboardForTests* keyboard);
 
 // The key code (for GetAsyncKeyState) of an SDL key name ("X", "Left", "Keypad 8", "Space",
 // "Right Shift", any case); 0 for a name SDL does not know. Keys without a Windows code get one

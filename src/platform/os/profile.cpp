@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string_view>
+#include <system_error>
 
 namespace os {
 namespace {
@@ -130,6 +134,195 @@ size_t GetPrivateProfileString(const char* section, const char* key, const char*
   std::memcpy(buffer, value.data(), n);
   buffer[n] = '\0';
   return n;
+}
+
+}  // namespace os
+
+namespace os {
+namespace {
+
+// The file as code units: bytes, or UTF-16 units after a byte-order mark. The names and values
+// the game writes are ASCII, which is one unit in either form, so editing works on units and
+// writing them back in the same form leaves every other byte as it was.
+struct Units {
+  enum class Form { kBytes, kLittle, kBig } form = Form::kBytes;
+  std::u16string text;  // without the mark
+  std::string head;     // the mark, as it was
+  std::string tail;     // an odd last byte of a UTF-16 file
+};
+
+Units ToUnits(const std::string& raw) {
+  Units u;
+  const auto* b = reinterpret_cast<const uint8_t*>(raw.data());
+  const size_t n = raw.size();
+  if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
+    u.form = b[0] == 0xFF ? Units::Form::kLittle : Units::Form::kBig;
+    u.head = raw.substr(0, 2);
+    for (size_t i = 2; i + 1 < n; i += 2)
+      u.text +=
+          static_cast<char16_t>(u.form == Units::Form::kLittle ? b[i] | b[i + 1] << 8 : b[i] << 8 | b[i + 1]);
+    if ((n - 2) % 2) u.tail = raw.substr(n - 1);
+    return u;
+  }
+  const size_t skip = n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
+  u.head = raw.substr(0, skip);
+  for (size_t i = skip; i < n; ++i) u.text += static_cast<char16_t>(b[i]);
+  return u;
+}
+
+std::string FromUnits(const Units& u) {
+  std::string out = u.head;
+  for (char16_t c : u.text) {
+    if (u.form == Units::Form::kBytes) {
+      out += static_cast<char>(c);
+    } else if (u.form == Units::Form::kLittle) {
+      out += static_cast<char>(c & 0xFF);
+      out += static_cast<char>(c >> 8);
+    } else {
+      out += static_cast<char>(c >> 8);
+      out += static_cast<char>(c & 0xFF);
+    }
+  }
+  return out + u.tail;
+}
+
+std::u16string Widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+bool BlankUnit(char16_t c) { return c < 0x80 && IsBlank(static_cast<char>(c)); }
+
+bool SameNameNoCase(const std::u16string& text, size_t b, size_t e, const std::string& name) {
+  while (b < e && BlankUnit(text[b])) ++b;
+  while (e > b && BlankUnit(text[e - 1])) --e;
+  if (e - b != name.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = text[b + i];
+    if (c >= 0x80 || std::tolower(c) != std::tolower(static_cast<unsigned char>(name[i]))) return false;
+  }
+  return true;
+}
+
+struct Line {
+  size_t begin, end, next;  // content [begin, end), the next line starts at next
+};
+
+std::vector<Line> SplitLines(const std::u16string& t) {
+  std::vector<Line> lines;
+  size_t pos = 0;
+  while (pos < t.size()) {
+    size_t end = pos;
+    while (end < t.size() && t[end] != u'\r' && t[end] != u'\n') ++end;
+    size_t next = end;
+    if (next < t.size() && t[next] == u'\r') ++next;
+    if (next < t.size() && t[next] == u'\n' && (next == end || t[next - 1] == u'\r')) ++next;
+    lines.push_back({pos, end, next});
+    pos = next;
+  }
+  return lines;
+}
+
+// The line end the file already uses ("\r\n" for a new file: the game's home platform reads both).
+std::u16string LineEnd(const std::u16string& t) {
+  const size_t at = t.find_first_of(u"\r\n");
+  if (at == std::u16string::npos) return u"\r\n";
+  if (t[at] == u'\n') return u"\n";
+  return at + 1 < t.size() && t[at + 1] == u'\n' ? u"\r\n" : u"\r";
+}
+
+void SetValue(std::u16string& t, const ProfileValue& v) {
+  const std::vector<Line> lines = SplitLines(t);
+  const std::u16string eol = LineEnd(t);
+  bool inSection = false, seen = false;
+  size_t insertAt = std::u16string::npos;  // after the section's last non-blank line
+  for (const Line& l : lines) {
+    size_t b = l.begin;
+    while (b < l.end && BlankUnit(t[b])) ++b;
+    if (b == l.end || t[b] == u';') continue;
+    if (t[b] == u'[') {
+      const size_t close = t.rfind(u']', l.end - 1);
+      if (close != std::u16string::npos && close > b && close < l.end) {
+        if (inSection) break;  // only the first section of the name counts, as when reading
+        inSection = !seen && SameNameNoCase(t, b + 1, close, v.section);
+        if (inSection) {
+          seen = true;
+          insertAt = l.next;
+        }
+        continue;
+      }
+    }
+    if (!inSection) continue;
+    insertAt = l.next;
+    const size_t eq = t.find(u'=', b);
+    if (eq == std::u16string::npos || eq >= l.end || !SameNameNoCase(t, b, eq, v.key)) continue;
+    size_t vb = eq + 1, ve = l.end;
+    while (vb < ve && BlankUnit(t[vb])) ++vb;
+    while (ve > vb && BlankUnit(t[ve - 1])) --ve;
+    t.replace(vb, ve - vb, Widen(v.value));
+    return;
+  }
+  const std::u16string line = Widen(v.key + "=" + v.value) + eol;
+  if (seen) {
+    // The last line of the section may have no line end (the end of the file).
+    if (insertAt == t.size() && !t.empty() && t.back() != u'\n' && t.back() != u'\r') {
+      t += eol;
+      insertAt = t.size();
+    }
+    t.insert(std::min(insertAt, t.size()), line);
+    return;
+  }
+  // An old editor's end-of-file mark stays last.
+  size_t end = t.size();
+  while (end > 0 && t[end - 1] == u'\x1a') --end;
+  std::u16string add;
+  if (end > 0 && t[end - 1] != u'\n' && t[end - 1] != u'\r') add += eol;
+  add += Widen("[" + v.section + "]") + eol + line;
+  t.insert(end, add);
+}
+
+}  // namespace
+
+std::string EditProfileText(const std::string& raw, const std::vector<ProfileValue>& values) {
+  Units u = ToUnits(raw);
+  for (const ProfileValue& v : values) SetValue(u.text, v);
+  return FromUnits(u);
+}
+
+bool WriteProfileValues(const std::string& fileName, const std::vector<ProfileValue>& values,
+                        std::string& error) {
+  std::string raw;
+  {
+    std::ifstream in(fileName, std::ios::binary);
+    if (in) {
+      std::stringstream ss;
+      ss << in.rdbuf();
+      raw = ss.str();
+    }
+  }
+  const std::string edited = EditProfileText(raw, values);
+  if (edited == raw && !raw.empty()) return true;
+  const std::string temp = fileName + ".new";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      error = "cannot write " + temp + ": " + std::strerror(errno);
+      return false;
+    }
+    out.write(edited.data(), static_cast<std::streamsize>(edited.size()));
+    out.flush();
+    if (!out) {
+      error = "cannot write " + temp + ": " + std::strerror(errno);
+      out.close();
+      std::remove(temp.c_str());
+      return false;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, fileName, ec);
+  if (ec) {
+    error = "cannot replace " + fileName + ": " + ec.message();
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace os

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace os {
 
@@ -18,5 +19,23 @@ size_t GetPrivateProfileString(const char* section, const char* key, const char*
 // The same lookup over text already in memory (the reader's core, shared with tests and fuzzing).
 bool FindProfileValue(const std::string& text, const std::string& section, const std::string& key,
                       std::string& value);
+
+// One value to write: KEY=value in [section].
+struct ProfileValue {
+  std::string section, key, value;
+};
+
+// The file's text with each value set: where the key is (its first line in the first section of
+// that name, the one the reader takes) only what follows the '=' changes; a missing key goes after
+// the section's last line, a missing section at the end. Every other byte stays as it was: the
+// comments, the other keys and sections, the line ends, and the encoding (UTF-8 with or without a
+// byte-order mark, or UTF-16 either way round with one).
+std::string EditProfileText(const std::string& raw, const std::vector<ProfileValue>& values);
+
+// EditProfileText on the file, written to a temporary file beside it and renamed over it, so the
+// old file stays whole if anything fails (then `error` says why and false is returned). A file
+// that is not there yet is made; where nothing would change, nothing is written.
+bool WriteProfileValues(const std::string& fileName, const std::vector<ProfileValue>& values,
+                        std::string& error);
 
 }  // namespace os

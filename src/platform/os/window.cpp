@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -207,6 +208,20 @@ void DestroyMainWindow() {
 
 bool HasMainWindow() { return W().window != nullptr; }
 bool IsFullScreen() { return W().fullScreen; }
+
+std::vector<std::pair<int, int>> DisplaySizes() {
+  std::vector<std::pair<int, int>> sizes;
+  if (!W().sdlUp) return sizes;
+  const int display = W().window ? std::max(SDL_GetWindowDisplayIndex(W().window), 0) : 0;
+  const int n = SDL_GetNumDisplayModes(display);
+  for (int i = 0; i < n; ++i) {
+    SDL_DisplayMode mode{};
+    if (SDL_GetDisplayMode(display, i, &mode) != 0 || mode.w <= 0 || mode.h <= 0) continue;
+    const std::pair<int, int> size{mode.w, mode.h};
+    if (std::find(sizes.begin(), sizes.end(), size) == sizes.end()) sizes.push_back(size);
+  }
+  return sizes;
+}
 
 bool PeekMessage() {
   Pump();

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace os {
 
@@ -56,6 +58,9 @@ void ShowMainWindow();
 void DestroyMainWindow();
 bool HasMainWindow();
 bool IsFullScreen();
+// The picture sizes the main window's display offers (its modes, each size once, largest
+// first); empty where none can be read.
+std::vector<std::pair<int, int>> DisplaySizes();
 
 // Message loop primitives. Window events are translated into the messages above; a newly
 // shown window receives WM_ACTIVATE(1) as a Win32 window does.

@@ -382,10 +382,10 @@ void CPauseScreen::DrawKeys() {
   }
   const bool desktop = std::find(items_.begin(), items_.end(), Item::kDisplay) != items_.end();
   const char* const kFixed[][2] = {
-      {"Pause", "P, Pause"},
+      {"Pause", "P, Pause, pad Start"},
       {"Sound on, off", "M"},
       {"Pad", "stick walks, A runs, B jumps"},
-      {"", "shoulders turn, Y looks, Start pauses"},
+      {"", "shoulders turn, Y looks"},
       {"More", "F2 wireframe, F3 read-out, F12 picture"},
   };
   for (const auto& line : kFixed) {

@@ -112,7 +112,7 @@ bool Playing() { return CPlayer::Current() != nullptr; }
 // The pause screen's turn: true when the game is paused and the turn drew the paused picture
 // instead of a step. The frame counter of the read-out starts a new second after the pause.
 bool PausedTurn() {
-  if (!g_pauseScreen || !g_pauseScreen->Turn(Playing())) return false;
+  if (!g_pauseScreen || !g_pauseScreen->Turn()) return false;
   g_pauseScreen->DrawFrame();
   os::ForgetKeyTaps();
   g_loop.firstFrame = true;

@@ -1,6 +1,8 @@
 // The pause on a real X display (a private Xvfb), with keys pressed as the keyboard sends them:
 // P in the home stage freezes the picture (two screenshots a second apart are the same), P again
-// lets it move. The paused picture is kept in the test output as pause_screen.png.
+// lets it move; the picture size chosen in the pause screen is drawn at once and kept in the
+// settings file. The paused picture is kept in the test output as pause_screen.png, the one after
+// the new size as pause_resized.png.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <sstream>
 
 #include "app/pause/pause_screen.h"
+#include "core/graphics.h"
 #include "platform/os/window.h"
 #include "scene/home_stage_scene.h"
 #include "scene/scene_manager.h"
@@ -27,7 +30,7 @@ std::string ReadAll(const std::string& path) {
   return s.str();
 }
 
-TEST(PauseOnADisplay, PFreezesThePictureAndPAgainLetsItMove) {
+TEST(PauseOnADisplay, PFreezesThePictureAndPAgainLetsItMoveAndThePictureSizeChangesAtOnce) {
   if (!testgame::OnPath("Xvfb") || !testgame::OnPath("openbox"))
     GTEST_SKIP() << "Xvfb or openbox missing (scripts/deps installs them)";
   testgame::CXvfb xvfb;
@@ -74,7 +77,24 @@ TEST(PauseOnADisplay, PFreezesThePictureAndPAgainLetsItMove) {
                 std::filesystem::rename(e.path(), shots + "/" + std::to_string(shot) + ".png", ec);
             ++shot;
           }
-          if (t == 280) g.Quit();
+          // The picture size from the pause screen: the next size the display offers, drawn at
+          // once and written into the settings file.
+          if (t == 290) os::PushKeyEventForTests("P", false);
+          if (t >= 292 && t < 298 && t % 2 == 0) os::PushKeyEventForTests("Down", false);
+          if (t == 300) os::PushKeyEventForTests("Right", false);
+          if (t == 302) {
+            testgame::Report(fd, "width %d\nheight %d\n", int(app::GetScreenWidth()),
+                             int(app::GetScreenHeight()));
+            os::PushKeyEventForTests("P", false);
+          }
+          if (t == 340) os::PushKeyEventForTests("F12", false);
+          if (t == 342) {
+            std::error_code ec;
+            for (const auto& e : std::filesystem::directory_iterator(shots, ec))
+              if (e.path().filename().string().rfind("brimmel-", 0) == 0)
+                std::filesystem::rename(e.path(), shots + "/resized.png", ec);
+            g.Quit();
+          }
         });
         return 0;
       },
@@ -92,7 +112,28 @@ TEST(PauseOnADisplay, PFreezesThePictureAndPAgainLetsItMove) {
   EXPECT_EQ(paused1, paused2) << "the paused picture stands still";
   EXPECT_NE(moving1, moving2) << "after P again it moves";
   EXPECT_NE(paused1, moving1);
-  std::filesystem::copy_file(files[0], std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/pause_screen.png",
+  // The new size is the one drawn, and the one kept for the next start.
+  const auto figure = [&](const std::string& name) {
+    const size_t at = o.report.find(name + " ");
+    return at == std::string::npos ? -1 : std::atoi(o.report.c_str() + at + name.size() + 1);
+  };
+  const int w = figure("width"), h = figure("height");
+  EXPECT_NE(w, 640) << o.report;
+  ASSERT_GT(w, 0);
+  const std::string resized = ReadAll(shots + "/resized.png");
+  ASSERT_GT(resized.size(), 24u);
+  const auto be32 = [&](size_t at) {
+    return (uint32_t(uint8_t(resized[at])) << 24) | (uint32_t(uint8_t(resized[at + 1])) << 16) |
+           (uint32_t(uint8_t(resized[at + 2])) << 8) | uint32_t(uint8_t(resized[at + 3]));
+  };
+  EXPECT_EQ(be32(16), uint32_t(w));
+  EXPECT_EQ(be32(20), uint32_t(h));
+  EXPECT_EQ(ReadAll(scratch.Path() + "/pause.ini"),
+            "[TORIDEN]\nWINDOW=1\nWIDTH=" + std::to_string(w) + "\nHEIGHT=" + std::to_string(h) + "\n");
+  const std::string out = BRIMMEL_TEST_OUTPUT_DIR;
+  std::filesystem::copy_file(files[0], out + "/pause_screen.png",
+                             std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(shots + "/resized.png", out + "/pause_resized.png",
                              std::filesystem::copy_options::overwrite_existing);
 }
 

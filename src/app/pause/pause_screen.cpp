@@ -106,8 +106,7 @@ CPauseScreen::~CPauseScreen() {
   if (g_pauseScreen == this) g_pauseScreen = nullptr;
 }
 
-bool CPauseScreen::Turn(bool playing) {
-  (void)playing;
+bool CPauseScreen::Turn() {
   os::JoyInfo joy;
   const bool pad = os::JoyGetPos(joy);
   const uint32_t buttons = pad ? joy.buttons : 0u;

@@ -30,7 +30,7 @@ class CPauseScreen {
 
   // Once per loop turn, before the game's step: reads the pause, mute and settings keys and the
   // pad. True while paused: the step must not run, DrawFrame draws instead.
-  bool Turn(bool playing);
+  bool Turn();
   // The paused picture, presented.
   void DrawFrame();
 

@@ -189,7 +189,7 @@ int HostTurn() {
   const uint32_t due = g_loop.pacer.Due();
   if (due > 0 && PausedTurn()) {
     AfterPausedTurn();
-    return static_cast<int>(due);
+    return 0;  // no step ran
   }
   for (uint32_t i = 0; i < due; ++i) {
     g_loop.drawing = i + 1 == due;

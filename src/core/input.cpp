@@ -87,10 +87,6 @@ bool CInput::Trigger(int button) {
 
 bool CInput::AnyDirection() const { return pressed_[0] || pressed_[1] || pressed_[2] || pressed_[3]; }
 
-os::KeyList CInput::DefaultKeys(int button) {
-  return button >= 0 && button < kButtons ? DefaultList(button) : os::KeyList{};
-}
-
 void CInput::ResetKeyBindings() { g_bindings = Bindings{}; }
 
 int CInput::KeyBinding(int button) { return KeyBindings(button).First(); }

@@ -23,14 +23,11 @@ class CInput {
 
   // The design's keyboard key (Windows virtual-key code) of each button; 0 = none.
   static const int kKeyCodes[kButtons];
-  // The keys each button has by default: the design's key and, for the camera and look buttons
-  // (10 to 13), the number-row digit of the same keypad key, for keyboards without a keypad.
-  static os::KeyList DefaultKeys(int button);
-
-  // The keys each button is read from now: the defaults unless the [KEYS] section of the
-  // settings file names others (BUTTON0 ... BUTTON15 = SDL key names, several separated by
-  // commas). A name that is not a key is logged and left out; a line without any key keeps the
-  // defaults. Returns how many buttons were given their keys by the file.
+  // The keys each button is read from now: by default the design's key and, for the keypad
+  // buttons (10 to 13), the number-row digit of the same name, for keyboards without a keypad.
+  // The [KEYS] section of the settings file may name others (BUTTON0 ... BUTTON15 = SDL key
+  // names, several separated by commas). A name that is not a key is logged and left out; a line
+  // without any key keeps the defaults. Returns how many buttons were given their keys by the file.
   static int LoadKeyBindings(const char* settingsFile);
   // The first key of the button's list.
   static int KeyBinding(int button);

@@ -1,5 +1,7 @@
 // Settings files of any content: the in-memory lookup and the file reader agree, the copied value
-// always fits the caller's buffer and is terminated, and nothing reads outside the text.
+// always fits the caller's buffer and is terminated, and nothing reads outside the text. A value
+// written into the text is what the reader then finds, and the values it did not touch read as
+// before.
 #include <cstring>
 #include <string>
 
@@ -40,5 +42,14 @@ FUZZ_TARGET(ini_profile) {
   const size_t bar = first.find('|');
   if (bar != std::string::npos && first.find('\0') == std::string::npos)
     Probe(text, file.Path(), first.substr(0, bar), first.substr(bar + 1));
+
+  const std::string edited = os::EditProfileText(text, {{"SOUND", "MUSIC", "42"}});
+  std::string value, before, after;
+  FUZZ_CHECK(os::FindProfileValue(edited, "SOUND", "MUSIC", value) && value == "42");
+  for (const char* key : kKeys) {
+    const bool was = os::FindProfileValue(text, "TORIDEN", key, before);
+    FUZZ_CHECK(os::FindProfileValue(edited, "TORIDEN", key, after) == was);
+    FUZZ_CHECK(!was || after == before);
+  }
   return 0;
 }

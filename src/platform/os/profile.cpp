@@ -291,6 +291,12 @@ bool WriteProfileValues(const std::string& fileName, const std::vector<ProfileVa
   std::string raw;
   {
     std::ifstream in(fileName, std::ios::binary);
+    std::error_code ec;
+    if (!in && std::filesystem::exists(fileName, ec)) {
+      // Written from nothing, the player's other lines would be lost.
+      error = "cannot read " + fileName + ": " + std::strerror(errno);
+      return false;
+    }
     if (in) {
       std::stringstream ss;
       ss << in.rdbuf();
@@ -316,6 +322,9 @@ bool WriteProfileValues(const std::string& fileName, const std::vector<ProfileVa
     }
   }
   std::error_code ec;
+  // The new file is as private as the old one was.
+  const std::filesystem::file_status old = std::filesystem::status(fileName, ec);
+  if (!ec && std::filesystem::exists(old)) std::filesystem::permissions(temp, old.permissions(), ec);
   std::filesystem::rename(temp, fileName, ec);
   if (ec) {
     error = "cannot replace " + fileName + ": " + ec.message();

@@ -2,6 +2,7 @@
 // events are set, and what survives a reopened output.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -323,6 +324,30 @@ TEST_F(AudioDeviceTest, NotificationsFollowTheCursorRoundTheRing) {
   EXPECT_EQ(heard(8820 + 2000), 2);
   EXPECT_EQ(heard(8820 + 4410 + 2000), 3);
   EXPECT_EQ(heard(2 * 8820 + 2000), 4);
+}
+
+// The music's worker fills the first half and starts the buffer on its own thread: however late
+// that thread runs, a loopback render hears the piece from its first frame, so two runs of the
+// game mix the same sound at the same step.
+TEST_F(AudioDeviceTest, AStreamStartedLateByItsWorkerIsHeardFromTheFirstRenderedFrame) {
+  const uint32_t size = 8820 * 2;
+  audio::CBuffer* b = Make(Format(1), size, audio::DSBCAPS_CTRLPOSITIONNOTIFY);
+  ASSERT_NE(b, nullptr);
+  Responder r(b, size);
+  const audio::PositionNotify n[3] = {
+      {0, &r.start}, {size / 2, &r.middle}, {audio::DSBPN_OFFSETSTOP, &r.stopped}};
+  ASSERT_EQ(b->SetNotificationPositions(3, n), audio::DS_OK);
+  std::thread late([b, size] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const std::vector<int16_t> first(size / 4, 3000);
+    Fill(b, first.data(), size / 2);
+    b->Play(audio::DSBPLAY_LOOPING);
+  });
+  const std::vector<float> out = Render(100);
+  late.join();
+  b->Stop();
+  r.Join();
+  EXPECT_EQ(std::lround(out[0] / kCentreGain * 32768.0f / 1000.0f), 3);
 }
 
 TEST_F(AudioDeviceTest, SinglePassStreamStopsAtTheEndAndSignalsIt) {

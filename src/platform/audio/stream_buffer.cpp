@@ -234,6 +234,10 @@ Result CStreamBuffer::Unlock(void*, uint32_t, void*, uint32_t) {
 Result CStreamBuffer::Play(uint32_t flags) {
   std::lock_guard<std::mutex> lock(context_->Mutex());
   looping_ = (flags & DSBPLAY_LOOPING) != 0;
+  if (awaitingFirstPlay_) {
+    awaitingFirstPlay_ = false;
+    context_->RefillAnswered();
+  }
   if (playing_) return DS_OK;
   playing_ = true;
   reachedEnd_ = false;
@@ -310,6 +314,8 @@ Result CStreamBuffer::SetNotificationPositions(uint32_t count, const PositionNot
       return DSERR_INVALIDPARAM;
   }
   notifies_.assign(notifies, notifies + count);
+  awaitingFirstPlay_ = std::any_of(notifies_.begin(), notifies_.end(),
+                                   [](const PositionNotify& n) { return n.offset != DSBPN_OFFSETSTOP; });
   return DS_OK;
 }
 

@@ -30,8 +30,8 @@ class CStreamBuffer : public CSourceBuffer {
   void DropAl() override;
   void RebuildAl() override;
   void Service() override;
-  bool AwaitingRefill() const override { return awaitingRefill_ && playing_; }
-  void GiveUpRefill() override { awaitingRefill_ = false; }
+  bool AwaitingRefill() const override { return (awaitingRefill_ && playing_) || awaitingFirstPlay_; }
+  void GiveUpRefill() override { awaitingRefill_ = awaitingFirstPlay_ = false; }
 
  private:
   static constexpr int kChunks = 6;
@@ -69,6 +69,10 @@ class CStreamBuffer : public CSourceBuffer {
   uint32_t lockStart_ = 0;
   uint32_t lockBytes_ = 0;
   bool awaitingRefill_ = false;
+  // From the notifications' set-up to the first play: the worker that will feed the buffer is
+  // starting it, and a loopback render waits so the piece starts at the same step however late
+  // that thread runs.
+  bool awaitingFirstPlay_ = false;
 };
 
 }  // namespace audio

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "platform/os/files.h"
+
 namespace os {
 namespace {
 
@@ -118,7 +120,7 @@ size_t GetPrivateProfileString(const char* section, const char* key, const char*
   std::string value = defaultText ? defaultText : "";
   while (!value.empty() && value.back() == ' ') value.pop_back();  // as the Win32 reader does
   if (section && key && fileName) {
-    std::ifstream f(fileName, std::ios::binary);
+    std::ifstream f(PathFromUtf8(fileName), std::ios::binary);
     if (f) {
       std::stringstream ss;
       ss << f.rdbuf();

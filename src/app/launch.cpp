@@ -35,15 +35,8 @@ constexpr const char* kLogName = "profile.txt";
 constexpr const char* kPadMappingsName = "gamecontrollerdb.txt";
 constexpr int kLargestSide = 16384;
 
-bool IsDir(const std::string& p) {
-  std::error_code ec;
-  return !p.empty() && fs::is_directory(os::PathFromUtf8(p), ec);
-}
-
-bool IsFile(const std::string& p) {
-  std::error_code ec;
-  return !p.empty() && fs::is_regular_file(os::PathFromUtf8(p), ec);
-}
+bool IsDir(const std::string& p) { return os::IsFolder(p); }
+bool IsFile(const std::string& p) { return os::IsFile(p); }
 
 // The system's own rules (drive letters, UNC names and both slashes on Windows), never the text's.
 std::string Join(const std::string& dir, const std::string& name) {
@@ -73,10 +66,11 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 }  // namespace
 
 std::string AbsolutePath(const std::string& path, const std::string& base) {
-  if (path.empty()) return path;
-  const fs::path p = os::PathFromUtf8(path);
-  if (p.is_absolute()) return path;
-  return os::Utf8FromPath((os::PathFromUtf8(base) / p).lexically_normal());
+  if (path.empty() || os::IsAbsolutePath(path)) return path;
+  const fs::path joined = os::PathFromUtf8(base) / os::PathFromUtf8(path);
+  // The C++ library would fold a UNC name's two leading separators into one.
+  const bool unc = base.size() >= 2 && (base[0] == '/' || base[0] == '\\') && base[0] == base[1];
+  return os::Utf8FromPath(unc ? joined : joined.lexically_normal());
 }
 
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& out, std::string& reason) {

@@ -39,7 +39,7 @@ box() {
   sleep 0.3
   shot "$name"
   xdotool windowactivate --sync "$window" 2>/dev/null
-  xdotool key --window "$window" Return
+  xdotool key Return
   wait_for_exit $pid 15 || fail "$name: the program did not end once its box was dismissed"
   [ "$code" = "$want" ] || fail "$name: exit status $code, not $want"
   echo "$name: a box ($(identify -format '%wx%h' "$shots/$name.png")), exit status $code"

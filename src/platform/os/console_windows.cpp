@@ -50,7 +50,7 @@ void Tell(Stream stream, const std::string& text) {
     WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   }
   const UINT icon = stream == Stream::kOutput ? MB_ICONINFORMATION : MB_ICONERROR;
-  MessageBoxW(nullptr, Wide(text).c_str(), L"BRIMMEL", MB_OK | icon | MB_SETFOREGROUND);
+  MessageBoxW(nullptr, Wide(BoxText(text)).c_str(), L"BRIMMEL", MB_OK | icon | MB_SETFOREGROUND);
 }
 
 }  // namespace os

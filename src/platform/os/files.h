@@ -26,5 +26,13 @@ inline std::string DisplayPath(std::string_view utf8) {
 
 // fopen with a UTF-8 path.
 std::FILE* OpenFile(const std::string& utf8Path, const char* mode);
+// Whether the path names a file or a folder, by the system's own call (the C library's stat on
+// Windows does not take every form, "\\?\C:\..." among them). False for "".
+bool IsFile(const std::string& utf8Path);
+bool IsFolder(const std::string& utf8Path);
+// Absolute by the system's rules: "/..." here; a drive letter and a root, or a UNC name
+// ("\\server\share\...", "\\?\C:\...") on Windows, which the C++ library there does not
+// take for roots.
+bool IsAbsolutePath(const std::string& utf8Path);
 
 }  // namespace os

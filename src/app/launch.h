@@ -42,7 +42,7 @@ Environment CurrentEnvironment();
 std::string AbsolutePath(const std::string& path, const std::string& base);
 
 struct GamePaths {
-  bool gameFolder = false;         // the deciding folder holds data/ or TORIDEN.ini
+  bool gameFolder = false;         // everything beside the deciding folder (os::ProgramFolderDecides)
   std::string dataDir;             // the folder to enter (it holds data/); "" = stay where we are
   std::string configFile;          // the settings file read at start-up
   bool createConfig = false;       // written with the defaults when missing (the player's own)

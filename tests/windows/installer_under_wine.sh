@@ -24,12 +24,17 @@ ensure_prefix
 shared_prefix=$WINEPREFIX
 start_display
 
-# A fresh prefix, copied from the shared one (booting a new one takes far longer). Wine may link
-# the profile's Desktop, Pictures and the like to the build machine's home: real folders here.
+# A fresh prefix, made from the shared one (booting a new one takes far longer): the system's
+# own files, which nothing here writes, as hard links; the registry, the profiles and the rest
+# copied. Wine may link the profile's Desktop, Pictures and the like to the build machine's
+# home: real folders here.
 fresh_prefix() {
   export WINEPREFIX=$1
-  rm -rf "$WINEPREFIX"
-  cp -a "$shared_prefix" "$WINEPREFIX" || fail "copying the Wine prefix"
+  local system=drive_c/windows/system32 sxs=drive_c/windows/winsxs
+  rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX/drive_c/windows" || fail "making $WINEPREFIX"
+  tar -C "$shared_prefix" --exclude="./$system" --exclude="./$sxs" -cf - . | tar -C "$WINEPREFIX" -xf - &&
+    cp -al "$shared_prefix/$system" "$shared_prefix/$sxs" "$WINEPREFIX/drive_c/windows/" ||
+    fail "copying the Wine prefix"
   find "$WINEPREFIX/drive_c/users" -maxdepth 2 -type l -print0 | while IFS= read -r -d '' link; do
     rm "$link" && mkdir "$link"
   done

@@ -7,6 +7,8 @@ wine=/usr/lib/wine/wine64
 unset SDL_VIDEODRIVER SDL_AUDIODRIVER
 export WINEPREFIX=${BRIMMEL_WINEPREFIX:-/var/cache/brimmel/windows/wineprefix}
 export WINEDEBUG=-all ALSOFT_DRIVERS=null
+# No menu entries or icons for the build machine's own desktop from the shortcuts a setup makes.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d"
 # Wine reads Linux file names in the locale's character set: UTF-8, so that folder names with
 # letters outside ASCII reach the program as the letters they are.
 export LC_ALL=C.UTF-8

@@ -9,7 +9,9 @@
 ;             [/D=C:\Folder With Spaces]   (/D= last, unquoted, absolute)
 ;             "<folder>\Uninstall.exe" /S  (the registered QuietUninstallString)
 
-Unicode true
+; A 64-bit setup, as the game is: Debian's NSIS has the amd64 stubs, and Wine without its 32-bit
+; half runs only those.
+Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 

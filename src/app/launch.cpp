@@ -400,6 +400,12 @@ int Main(int argc, char** argv) {
     os::Tell(os::Stream::kError, "brimmel: " + paths.error + "\n" + ShortUsage(byProgram));
     return 2;
   }
+  // Nothing is written for a copy that cannot play.
+  if (!paths.dataDir.empty() && !HoldsData(paths.dataDir)) {
+    os::Tell(os::Stream::kError,
+             "brimmel: no game data in '" + os::DisplayPath(paths.dataDir) + "' (use --data DIR)\n");
+    return 1;
+  }
 
   if (paths.createConfig && !IsFile(paths.configFile) &&
       PrepareFolderOf(paths.configFile, "the settings stay at their defaults")) {
@@ -418,11 +424,6 @@ int Main(int argc, char** argv) {
   settings.height = line.height;
 
   if (!paths.dataDir.empty()) {
-    if (!HoldsData(paths.dataDir)) {
-      os::Tell(os::Stream::kError,
-               "brimmel: no game data in '" + os::DisplayPath(paths.dataDir) + "' (use --data DIR)\n");
-      return 1;
-    }
     if (!os::ChangeWorkingDir(paths.dataDir)) {
       std::fprintf(stderr, "brimmel: cannot enter '%s'\n", paths.dataDir.c_str());
       return 1;

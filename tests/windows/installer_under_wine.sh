@@ -40,6 +40,8 @@ fresh_prefix() {
   done
   profile=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -1)
   [ -d "$profile/AppData" ] || fail "no user profile in $WINEPREFIX"
+  # What the portable copy's runs left in the shared prefix (its compiled shaders) goes too.
+  find "$profile" -maxdepth 3 -iname brimmel -exec rm -rf {} +
 }
 # Runs a Windows program and waits until every process of the prefix has ended (the uninstaller
 # runs on from a copy of itself).
@@ -49,22 +51,36 @@ run_and_settle() {
   timeout 120 /usr/lib/wine/wineserver -w
   return $status
 }
-# The values of a registry key, one "name type data" a line.
-reg_values() { $wine reg query "$1" 2>/dev/null | tr -d '\r' | sed -n 's/^    //p'; }
-reg_value() { reg_values "$1" | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
+# The values of a registry key, one "name<TAB>data" a line, as reg export writes them (UTF-16:
+# reg query's own output goes through the console's code page, which spells no accents).
+reg_values() {
+  local file=$work/key.reg
+  rm -f "$file"
+  $wine reg export "$1" "Z:$(echo "$file" | tr / '\\')" /y >/dev/null 2>&1 || return 0
+  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -n 's/^"\([^"]*\)"=\(.*\)$/\1\t\2/p'
+}
+# One value: a string unquoted and unescaped, a number in decimal.
+reg_value() {
+  local data
+  data=$(reg_values "$1" | awk -F '\t' -v n="$2" '$1 == n { print $2 }')
+  case $data in
+  dword:*) echo $((16#${data#dword:})) ;;
+  *) data=${data#\"} && data=${data%\"} && data=${data//\\\"/\"} && echo "${data//\\\\/\\}" ;;
+  esac
+}
 uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\BRIMMEL'
 check_uninstall_key() { # root
   local values name
   values=$(reg_values "$1\\$uninstall_key")
   for name in DisplayName DisplayVersion Publisher DisplayIcon EstimatedSize UninstallString \
     QuietUninstallString InstallLocation NoModify NoRepair; do
-    echo "$values" | grep -q "^$name " || fail "the Uninstall key in $1 lacks $name: $values"
+    echo "$values" | grep -q "^$name	" || fail "the Uninstall key in $1 lacks $name: $values"
   done
   [ "$(reg_value "$1\\$uninstall_key" DisplayName)" = BRIMMEL ] || fail "DisplayName is not BRIMMEL"
   local size
   size=$(reg_value "$1\\$uninstall_key" EstimatedSize)
-  [ $((size)) -gt 1000 ] || fail "EstimatedSize $size KB"
-  echo "$1 Uninstall key: $(echo "$values" | awk '{print $1}' | tr '\n' ' ')(EstimatedSize $((size)) KB)"
+  [ "$size" -gt 1000 ] || fail "EstimatedSize $size KB"
+  echo "$1 Uninstall key: $(echo "$values" | cut -f1 | tr '\n' ' ')(EstimatedSize $size KB)"
 }
 # The program a shortcut starts, as Windows names it.
 shortcut_target() {
@@ -162,7 +178,10 @@ echo "uninstalled: program, shortcut and key gone; settings, log and screenshot 
 # --- for every user, into a folder a script names ---
 t0=$(date +%s.%N)
 fresh_prefix "$work/prefix-machine"
-run_and_settle "$setup" /S /AllUsers /DesktopShortcut '/D=C:\Program Files\BRIMMEL Jeux été' ||
+# /D= takes the rest of the command line as it stands, unquoted, which Wine would quote when it
+# makes one from arguments: the command goes through cmd, as a script on Windows gives it.
+cp "$setup" "$WINEPREFIX/drive_c/setup.exe"
+run_and_settle cmd /c 'C:\setup.exe /S /AllUsers /DesktopShortcut /D=C:\Program Files\BRIMMEL Jeux été' ||
   fail "the setup program failed: $(tail -5 "$work/wine.out")"
 echo "per-machine install: $(seconds_since "$t0") s"
 folder="$WINEPREFIX/drive_c/Program Files/BRIMMEL Jeux été"
@@ -174,6 +193,8 @@ desktop="$WINEPREFIX/drive_c/users/Public/Desktop/BRIMMEL.lnk"
 [ ! -e "$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/BRIMMEL.lnk" ] ||
   fail "a per-machine install put its shortcut in the user's own menu"
 check_uninstall_key HKLM
+[ "$(reg_value "HKLM\\$uninstall_key" InstallLocation)" = 'C:\Program Files\BRIMMEL Jeux été' ] ||
+  fail "InstallLocation is '$(reg_value "HKLM\\$uninstall_key" InstallLocation)'"
 [ -z "$(reg_values "HKCU\\$uninstall_key")" ] || fail "a per-machine install wrote the user's Uninstall key"
 target=$(shortcut_target "$start_menu")
 [ "$(unix_path "$target")" -ef "$folder/BRIMMEL.exe" ] || fail "the shortcut starts '$target'"

@@ -63,6 +63,8 @@ program=$bare/BRIMMEL.exe
 box no_data 1
 has no_data.err "brimmel: no game data in '$(windows_path "$bare")'"
 [ -z "$(ls "$bare" | grep -v '^BRIMMEL.exe$')" ] || fail "a copy without data wrote into its folder"
+[ "$(find "$WINEPREFIX/drive_c/users" -path '*AppData*' -iname brimmel -newer "$bare/BRIMMEL.exe" | wc -l)" = 0 ] ||
+  fail "a copy without data made folders of its own in the player's folders"
 
 # --config with a path as typed on Windows: the game starts in a window of that file's size.
 # size name path width height

@@ -38,10 +38,11 @@ constexpr int kLargestSide = 16384;
 bool IsDir(const std::string& p) { return os::IsFolder(p); }
 bool IsFile(const std::string& p) { return os::IsFile(p); }
 
-// The system's own rules (drive letters, UNC names and both slashes on Windows), never the text's.
+// The system's own rules (drive letters, UNC names and both slashes on Windows), never the text's;
+// written with the system's own separator, as the log and messages show them.
 std::string Join(const std::string& dir, const std::string& name) {
   if (dir.empty() || dir == ".") return name;
-  return os::Utf8FromPath(os::PathFromUtf8(dir) / os::PathFromUtf8(name));
+  return os::Utf8FromPath((os::PathFromUtf8(dir) / os::PathFromUtf8(name)).make_preferred());
 }
 
 bool HoldsData(const std::string& dir) { return IsDir(Join(dir, "data")); }
@@ -70,7 +71,7 @@ std::string AbsolutePath(const std::string& path, const std::string& base) {
   const fs::path joined = os::PathFromUtf8(base) / os::PathFromUtf8(path);
   // The C++ library would fold a UNC name's two leading separators into one.
   const bool unc = base.size() >= 2 && (base[0] == '/' || base[0] == '\\') && base[0] == base[1];
-  return os::Utf8FromPath(unc ? joined : joined.lexically_normal());
+  return os::Utf8FromPath(unc ? fs::path(joined).make_preferred() : joined.lexically_normal());
 }
 
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& out, std::string& reason) {

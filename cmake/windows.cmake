@@ -40,6 +40,7 @@ find_file(BRIMMEL_WINDOWS_FONT ipag.ttf PATHS /usr/share/fonts/opentype/ipafont-
 find_file(BRIMMEL_WINDOWS_FONT_LICENCE copyright PATHS /usr/share/doc/fonts-ipafont-gothic NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH REQUIRED)
 find_program(BRIMMEL_CONVERT convert REQUIRED)
 find_program(BRIMMEL_ZIP zip REQUIRED)
+find_program(BRIMMEL_MAKENSIS makensis REQUIRED)
 
 # The game: BRIMMEL.exe with its icon and version information, and the folder players unzip.
 function(brimmel_windows_game target)
@@ -81,4 +82,14 @@ function(brimmel_windows_game target)
       ${CMAKE_SOURCE_DIR}/packaging/windows/README.txt
     COMMENT "Packing ${name}.zip")
   add_custom_target(windows_zip ALL DEPENDS ${zip})
+
+  # The setup program, from the same folder (packaging/windows/brimmel.nsi says what it does).
+  set(setup ${CMAKE_BINARY_DIR}/dist/${name}-setup.exe)
+  set(nsi ${CMAKE_SOURCE_DIR}/packaging/windows/brimmel.nsi)
+  add_custom_command(OUTPUT ${setup}
+    COMMAND ${BRIMMEL_MAKENSIS} -V2 -WX -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION} -DSTAGE=${stage}
+      -DICON=${res}/brimmel.ico -DOUTFILE=${setup} ${nsi}
+    DEPENDS ${zip} ${nsi} ${res}/brimmel.ico
+    COMMENT "Making ${name}-setup.exe")
+  add_custom_target(windows_setup ALL DEPENDS ${setup})
 endfunction()

@@ -16,6 +16,7 @@
 #include "core/log.h"
 #include "platform/gfx/device.h"
 #include "platform/os/clock.h"
+#include "platform/os/files.h"
 #include "platform/os/host_loop.h"
 #include "platform/os/input_device.h"
 #include "platform/os/message_box.h"
@@ -69,7 +70,7 @@ std::string NextScreenshotPath(const std::string& dir) {
   const std::string base = (dir.empty() ? std::string(".") : dir) + "/brimmel-" + stamp;
   std::error_code ec;
   std::string path = base + ".png";
-  for (int n = 2; std::filesystem::exists(path, ec) && n < 1000; ++n)
+  for (int n = 2; std::filesystem::exists(os::PathFromUtf8(path), ec) && n < 1000; ++n)
     path = base + "-" + std::to_string(n) + ".png";
   return path;
 }
@@ -282,7 +283,7 @@ std::string TakeScreenshot() {
   gfx::CDevice* device = GetDevice();
   if (!device) return {};
   std::error_code ec;
-  std::filesystem::create_directories(g_screenshotDir, ec);
+  std::filesystem::create_directories(os::PathFromUtf8(g_screenshotDir), ec);
   const std::string path = NextScreenshotPath(g_screenshotDir);
   if (!device->SaveScreenshot(path)) {
     Log("Screenshot could not be written: %s\n", path.c_str());

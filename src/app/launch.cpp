@@ -5,8 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <vector>
 
 #include "app/app.h"
+#include "platform/os/console.h"
+#include "platform/os/files.h"
 #include "platform/os/user_dirs.h"
 #include "platform/os/window.h"
 
@@ -32,27 +35,17 @@ constexpr const char* kLogName = "profile.txt";
 constexpr const char* kPadMappingsName = "gamecontrollerdb.txt";
 constexpr int kLargestSide = 16384;
 
-bool IsDir(const std::string& p) {
-  std::error_code ec;
-  return !p.empty() && fs::is_directory(p, ec);
-}
+bool IsDir(const std::string& p) { return os::IsFolder(p); }
+bool IsFile(const std::string& p) { return os::IsFile(p); }
 
-bool IsFile(const std::string& p) {
-  std::error_code ec;
-  return !p.empty() && fs::is_regular_file(p, ec);
-}
-
-bool HoldsData(const std::string& dir) { return IsDir(dir + "/data"); }
-
+// The system's own rules (drive letters, UNC names and both slashes on Windows), never the text's;
+// written with the system's own separator, as the log and messages show them.
 std::string Join(const std::string& dir, const std::string& name) {
   if (dir.empty() || dir == ".") return name;
-  return dir.back() == '/' ? dir + name : dir + "/" + name;
+  return os::Utf8FromPath((os::PathFromUtf8(dir) / os::PathFromUtf8(name)).make_preferred());
 }
 
-std::string Absolute(const std::string& path, const std::string& base) {
-  if (path.empty() || path.front() == '/') return path;
-  return fs::path(Join(base, path)).lexically_normal().string();
-}
+bool HoldsData(const std::string& dir) { return IsDir(Join(dir, "data")); }
 
 bool ParseSize(const std::string& text, int& width, int& height) {
   const size_t x = text.find('x');
@@ -72,6 +65,14 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 }
 
 }  // namespace
+
+std::string AbsolutePath(const std::string& path, const std::string& base) {
+  if (path.empty() || os::IsAbsolutePath(path)) return path;
+  const fs::path joined = os::PathFromUtf8(base) / os::PathFromUtf8(path);
+  // The C++ library would fold a UNC name's two leading separators into one.
+  const bool unc = base.size() >= 2 && (base[0] == '/' || base[0] == '\\') && base[0] == base[1];
+  return os::Utf8FromPath(unc ? fs::path(joined).make_preferred() : joined.lexically_normal());
+}
 
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& out, std::string& reason) {
   out = CommandLine{};
@@ -147,19 +148,48 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& out, std::
   return true;
 }
 
-std::string UsageText() {
-  return "Usage: brimmel [OPTION]...\n"
-         "Play BRIMMEL: a walk through a home and a forest, with a bear in tow.\n"
-         "\n"
-         "      --windowed      play in a window (overrides WINDOW)\n"
-         "      --fullscreen    play full screen on the desktop (overrides WINDOW)\n"
-         "      --size WxH      draw at W x H pixels, e.g. 1280x960 (overrides WIDTH, HEIGHT)\n"
-         "      --config FILE   read the settings from FILE\n"
-         "      --data DIR      take the game's data from DIR/data\n"
-         "      --help          show this help and exit\n"
-         "      --version       show the version and exit\n"
-         "\n"
-         "Where things come from (the first that applies wins):\n"
+std::string UsageText() { return UsageText(os::ProgramFolderDecides()); }
+
+std::string UsageText(bool programFolderDecides) {
+  const std::string options =
+      "      --windowed      play in a window (overrides WINDOW)\n"
+      "      --fullscreen    play full screen on the desktop (overrides WINDOW)\n"
+      "      --size WxH      draw at W x H pixels, e.g. 1280x960 (overrides WIDTH, HEIGHT)\n"
+      "      --config FILE   read the settings from FILE\n"
+      "      --data DIR      take the game's data from DIR/data\n"
+      "      --help          show this help and exit\n"
+      "      --version       show the version and exit\n"
+      "\n"
+      "Where things come from (the first that applies wins):\n";
+  const std::string ending =
+      "\n"
+      "Keys: arrows walk, X runs (and confirms), Z jumps, keypad 8 looks around,\n"
+      "keypad 6/2 circle the camera, Alt+Enter switches full screen, F3 hides the\n"
+      "read-out, F12 takes a screenshot, Esc quits.\n"
+      "\n"
+      "Exit status: 0 when the game ends normally, 1 when it cannot start or its\n"
+      "display goes away, 2 for a wrong option or value.\n";
+  const char* intro = "Play BRIMMEL: a walk through a home and a forest, with a bear in tow.\n\n";
+  if (programFolderDecides)
+    return std::string("Usage: BRIMMEL.exe [OPTION]...\n") + intro + options +
+           "  settings     --config FILE; TORIDEN.ini beside BRIMMEL.exe in a portable\n"
+           "               copy; else %APPDATA%\\BRIMMEL\\TORIDEN.ini, written with the\n"
+           "               defaults and a comment per key on the first run\n"
+           "  display      --windowed/--fullscreen and --size; then the settings file;\n"
+           "               then full screen at 640x480\n"
+           "  data         --data DIR; the data folder beside BRIMMEL.exe\n"
+           "  log          profile.txt beside BRIMMEL.exe in a portable copy; else\n"
+           "               %LOCALAPPDATA%\\BRIMMEL\\profile.txt\n"
+           "  screenshots  (F12) beside BRIMMEL.exe in a portable copy; else\n"
+           "               Pictures\\BRIMMEL\\ in the player's own folders\n"
+           "  shaders      compiled programs kept in %LOCALAPPDATA%\\BRIMMEL\\\n"
+           "  game pads    SDL's own mappings; gamecontrollerdb.txt beside the settings\n"
+           "               file; then %SDL_GAMECONTROLLERCONFIG%\n"
+           "A portable copy is one whose folder holds TORIDEN.ini, as the zip's does.\n"
+           "The setup program puts none there: an installed copy writes only to the\n"
+           "player's own folders.\n" +
+           ending;
+  return std::string("Usage: brimmel [OPTION]...\n") + intro + options +
          "  settings     --config FILE; ./TORIDEN.ini in a game folder;\n"
          "               $XDG_CONFIG_HOME/brimmel/TORIDEN.ini (~/.config/brimmel/), written\n"
          "               with the defaults and a comment per key on the first run\n"
@@ -174,21 +204,17 @@ std::string UsageText() {
          "               (~/.cache/brimmel/)\n"
          "  game pads    SDL's own mappings; gamecontrollerdb.txt beside the settings\n"
          "               file; then $SDL_GAMECONTROLLERCONFIG\n"
-         "A game folder is a working folder that holds data/ or TORIDEN.ini.\n"
-         "\n"
-         "Keys: arrows walk, X runs (and confirms), Z jumps, keypad 8 looks around,\n"
-         "keypad 6/2 circle the camera, Alt+Enter switches full screen, F3 hides the\n"
-         "read-out, F12 takes a screenshot, Esc quits.\n"
-         "\n"
-         "Exit status: 0 when the game ends normally, 1 when it cannot start or its\n"
-         "display goes away, 2 for a wrong option or value.\n";
+         "A game folder is a working folder that holds data/ or TORIDEN.ini.\n" +
+         ending;
 }
 
 namespace {
 // What a wrong command line gets: the forms, and where the rest is.
-const char* kShortUsage =
-    "Usage: brimmel [--windowed | --fullscreen] [--size WxH] [--config FILE] [--data DIR]\n"
-    "Try 'brimmel --help' for more information.\n";
+std::string ShortUsage(bool programFolderDecides) {
+  const std::string name = programFolderDecides ? "BRIMMEL.exe" : "brimmel";
+  return "Usage: " + name + " [--windowed | --fullscreen] [--size WxH] [--config FILE] [--data DIR]\n" +
+         "Try '" + name + " --help' for more information.\n";
+}
 }  // namespace
 
 std::string VersionText() { return std::string("brimmel ") + BRIMMEL_VERSION + "\n"; }
@@ -200,27 +226,33 @@ Environment CurrentEnvironment() {
   env.stateHome = os::StateHome();
   env.picturesDir = os::PicturesDir();
   env.programDir = os::ProgramDir();
+  env.programFolderDecides = os::ProgramFolderDecides();
+  env.ownFolder = os::OwnFolderName();
   return env;
 }
 
 GamePaths ResolvePaths(const CommandLine& line, const Environment& env) {
   GamePaths p;
   const std::string& work = env.workDir;
-  p.gameFolder = HoldsData(work) || IsFile(Join(work, kSettingsName));
+  const bool byProgram = env.programFolderDecides;
+  // The folder whose contents make this copy a game folder (see os::ProgramFolderDecides).
+  const std::string& home = byProgram ? env.programDir : work;
+  p.gameFolder = IsFile(Join(home, kSettingsName)) || (!byProgram && HoldsData(home));
 
-  // Data: the option, the game folder's own, then the installed copy.
+  // Data: the option, the game folder's own (always beside the program where it decides), then
+  // the installed copy.
   if (!line.dataDir.empty()) {
-    const std::string dir = Absolute(line.dataDir, work);
+    const std::string dir = AbsolutePath(line.dataDir, work);
     if (!HoldsData(dir)) {
       p.error = "no data/ folder in '" + line.dataDir + "'";
       return p;
     }
     p.dataDir = dir;
+  } else if (byProgram) {
+    p.dataDir = home.empty() ? work : home;
   } else if (!HoldsData(work)) {
     std::string candidates[2] = {
-        env.programDir.empty()
-            ? std::string()
-            : fs::path(Join(env.programDir, BRIMMEL_DATA_FROM_PROGRAM)).lexically_normal().string(),
+        env.programDir.empty() ? std::string() : AbsolutePath(BRIMMEL_DATA_FROM_PROGRAM, env.programDir),
         BRIMMEL_DATA_INSTALLED};
     p.dataDir = candidates[1];
     for (const std::string& c : candidates)
@@ -231,10 +263,10 @@ GamePaths ResolvePaths(const CommandLine& line, const Environment& env) {
   }
   // Once the game moves into another folder, every other path has to be absolute.
   const bool moves = !p.dataDir.empty();
-  const std::string here = moves ? work : std::string();
+  const std::string here = moves ? home : std::string();
 
   if (!line.configFile.empty()) {
-    p.configFile = Absolute(line.configFile, work);
+    p.configFile = AbsolutePath(line.configFile, work);
     if (!IsFile(p.configFile)) {
       p.error = "cannot read the settings file '" + line.configFile + "'";
       return p;
@@ -242,7 +274,7 @@ GamePaths ResolvePaths(const CommandLine& line, const Environment& env) {
   } else if (p.gameFolder) {
     p.configFile = Join(here, kSettingsName);
   } else if (!env.configHome.empty()) {
-    p.configFile = env.configHome + "/brimmel/" + kSettingsName;
+    p.configFile = Join(Join(env.configHome, env.ownFolder), kSettingsName);
     p.createConfig = true;
   }
 
@@ -251,23 +283,26 @@ GamePaths ResolvePaths(const CommandLine& line, const Environment& env) {
     stateDir = here;
     p.logFile = Join(here, kLogName);
   } else if (!env.stateHome.empty()) {
-    stateDir = env.stateHome + "/brimmel";
-    p.logFile = stateDir + "/" + kLogName;
+    stateDir = Join(env.stateHome, env.ownFolder);
+    p.logFile = Join(stateDir, kLogName);
   }
-  p.screenshotDir = !env.picturesDir.empty() ? env.picturesDir + "/BRIMMEL"
-                    : stateDir.empty()       ? work
-                                             : stateDir;
-  if (moves) p.screenshotDir = Absolute(p.screenshotDir, work);
+  // A portable copy keeps its pictures beside it too.
+  if (byProgram && p.gameFolder)
+    p.screenshotDir = here;
+  else
+    p.screenshotDir = !env.picturesDir.empty() ? Join(env.picturesDir, "BRIMMEL")
+                      : stateDir.empty()       ? work
+                                               : stateDir;
+  if (moves) p.screenshotDir = AbsolutePath(p.screenshotDir, work);
 
-  const size_t slash = p.configFile.rfind('/');
   if (!p.configFile.empty())
-    p.controllerMappings = slash == std::string::npos ? std::string(kPadMappingsName)
-                                                      : p.configFile.substr(0, slash + 1) + kPadMappingsName;
+    p.controllerMappings =
+        os::Utf8FromPath(os::PathFromUtf8(p.configFile).parent_path() / os::PathFromUtf8(kPadMappingsName));
   return p;
 }
 
 bool WriteDefaultSettings(const std::string& path) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(os::PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   if (!out) return false;
   out << "; BRIMMEL settings, read once at start-up. Lines starting with ';' are comments;\n"
          "; delete this file to have it written again with the defaults.\n"
@@ -333,13 +368,12 @@ namespace {
 
 // Makes the folder a file goes in; reports once on stderr when it cannot.
 bool PrepareFolderOf(const std::string& file, const char* what) {
-  const size_t slash = file.rfind('/');
-  if (slash == std::string::npos || slash == 0) return true;
-  const std::string dir = file.substr(0, slash);
-  std::error_code ec;
+  const fs::path dir = os::PathFromUtf8(file).parent_path();
+  if (dir.empty() || dir == dir.root_path()) return true;
+  std::error_code ec, ec2;
   fs::create_directories(dir, ec);
-  if (ec || !IsDir(dir)) {
-    std::fprintf(stderr, "brimmel: cannot make the folder '%s' (%s); %s\n", dir.c_str(),
+  if (ec || !fs::is_directory(dir, ec2)) {
+    std::fprintf(stderr, "brimmel: cannot make the folder '%s' (%s); %s\n", os::Utf8FromPath(dir).c_str(),
                  ec ? ec.message().c_str() : "not a folder", what);
     return false;
   }
@@ -349,25 +383,35 @@ bool PrepareFolderOf(const std::string& file, const char* what) {
 }  // namespace
 
 int Main(int argc, char** argv) {
+  const std::vector<std::string> args = os::CommandLineArguments(argc, argv);
+  std::vector<const char*> argp;
+  for (const std::string& a : args) argp.push_back(a.c_str());
+  const bool byProgram = os::ProgramFolderDecides();
   CommandLine line;
   std::string reason;
-  if (!ParseCommandLine(argc, argv, line, reason)) {
-    std::fprintf(stderr, "brimmel: %s\n%s", reason.c_str(), kShortUsage);
+  if (!ParseCommandLine(static_cast<int>(argp.size()), argp.data(), line, reason)) {
+    os::Tell(os::Stream::kError, "brimmel: " + reason + "\n" + ShortUsage(byProgram));
     return 2;
   }
   if (line.help) {
-    std::fputs(UsageText().c_str(), stdout);
+    os::Tell(os::Stream::kOutput, UsageText(byProgram));
     return 0;
   }
   if (line.version) {
-    std::fputs(VersionText().c_str(), stdout);
+    os::Tell(os::Stream::kOutput, VersionText());
     return 0;
   }
   const Environment env = CurrentEnvironment();
   const GamePaths paths = ResolvePaths(line, env);
   if (!paths.error.empty()) {
-    std::fprintf(stderr, "brimmel: %s\n%s", paths.error.c_str(), kShortUsage);
+    os::Tell(os::Stream::kError, "brimmel: " + paths.error + "\n" + ShortUsage(byProgram));
     return 2;
+  }
+  // Nothing is written for a copy that cannot play.
+  if (!paths.dataDir.empty() && !HoldsData(paths.dataDir)) {
+    os::Tell(os::Stream::kError,
+             "brimmel: no game data in '" + os::DisplayPath(paths.dataDir) + "' (use --data DIR)\n");
+    return 1;
   }
 
   if (paths.createConfig && !IsFile(paths.configFile) &&
@@ -387,10 +431,6 @@ int Main(int argc, char** argv) {
   settings.height = line.height;
 
   if (!paths.dataDir.empty()) {
-    if (!HoldsData(paths.dataDir)) {
-      std::fprintf(stderr, "brimmel: no game data in '%s' (use --data DIR)\n", paths.dataDir.c_str());
-      return 1;
-    }
     if (!os::ChangeWorkingDir(paths.dataDir)) {
       std::fprintf(stderr, "brimmel: cannot enter '%s'\n", paths.dataDir.c_str());
       return 1;

@@ -20,21 +20,29 @@ struct CommandLine {
 // one-line reason for an unknown option, a missing or bad value or a stray argument.
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& out, std::string& reason);
 
+// The edition's own text, or the one whose program folder decides (Windows).
 std::string UsageText();
+std::string UsageText(bool programFolderDecides);
 std::string VersionText();
 
 // What the lookup starts from: the working folder and the user's and the program's folders.
 struct Environment {
   std::string workDir;
-  std::string configHome;   // "" when unknown
-  std::string stateHome;    // "" when unknown
-  std::string picturesDir;  // "" when none
-  std::string programDir;   // "" when unknown
+  std::string configHome;             // "" when unknown
+  std::string stateHome;              // "" when unknown
+  std::string picturesDir;            // "" when none
+  std::string programDir;             // "" when unknown
+  bool programFolderDecides = false;  // see os::ProgramFolderDecides
+  std::string ownFolder = "brimmel";  // the game's folder inside the player's folders
 };
 Environment CurrentEnvironment();
 
+// PATH as it stands when absolute by the system's rules (a drive letter or UNC name on
+// Windows), else joined onto BASE and normalised.
+std::string AbsolutePath(const std::string& path, const std::string& base);
+
 struct GamePaths {
-  bool gameFolder = false;         // the working folder holds data/ or TORIDEN.ini
+  bool gameFolder = false;         // everything beside the deciding folder (os::ProgramFolderDecides)
   std::string dataDir;             // the folder to enter (it holds data/); "" = stay where we are
   std::string configFile;          // the settings file read at start-up
   bool createConfig = false;       // written with the defaults when missing (the player's own)

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/os/files.h"
 #include "platform/os/message_box.h"
 
 namespace app {
@@ -18,7 +19,7 @@ const std::string& LogPath() { return g_logPath; }
 bool OpenLog(const char* path) {
   CloseLog();
   if (!path || !*path) return false;
-  g_logFile = std::fopen(path, "wb");
+  g_logFile = os::OpenFile(path, "wb");
   return g_logFile != nullptr;
 }
 

@@ -4,9 +4,10 @@
 #include <sstream>
 
 #include "core/log.h"
+#include "platform/os/files.h"
 
 CScriptFile::CScriptFile(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
+  std::ifstream in(os::PathFromUtf8(fileName), std::ios::binary);
   if (!in) {
     Log("Not Found %s", fileName.c_str());
     return;

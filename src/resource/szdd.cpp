@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/os/files.h"
+
 namespace {
 
 constexpr uint32_t kWindowSize = 4096;
@@ -143,7 +145,7 @@ class CLzssExpander {
 };
 
 bool ReadWholeFile(const char* fileName, std::vector<uint8_t>& bytes) {
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(fileName, "rb"), &std::fclose);
+  std::unique_ptr<FILE, int (*)(FILE*)> f(os::OpenFile(fileName, "rb"), &std::fclose);
   if (!f) return false;
   // A directory opens too, but reports an end far beyond anything readable.
   struct stat st;

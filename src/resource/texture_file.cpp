@@ -8,6 +8,7 @@
 
 #include "core/graphics.h"
 #include "platform/gfxutil/texture_loader.h"
+#include "platform/os/files.h"
 #include "resource/szdd.h"
 
 namespace {
@@ -21,7 +22,7 @@ bool IsRegularFile(FILE* f) {
 }
 
 bool ReadWholeFile(const char* fileName, std::vector<uint8_t>& bytes) {
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(fileName, "rb"), &std::fclose);
+  std::unique_ptr<FILE, int (*)(FILE*)> f(os::OpenFile(fileName, "rb"), &std::fclose);
   if (!f || !IsRegularFile(f.get()) || std::fseek(f.get(), 0, SEEK_END) != 0) return false;
   const long size = std::ftell(f.get());
   if (size <= 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) return false;
@@ -35,7 +36,7 @@ gfx::TexturePtr LoadTexture(const char* fileName, uint32_t mipLevels) {
   gfx::CDevice* device = app::GetDevice();
   if (!device || !fileName) return nullptr;
   {
-    std::unique_ptr<FILE, int (*)(FILE*)> probe(std::fopen(fileName, "rb"), &std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> probe(os::OpenFile(fileName, "rb"), &std::fclose);
     if (!probe || !IsRegularFile(probe.get())) return nullptr;
   }
   std::vector<uint8_t> bytes;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/log.h"
+#include "platform/os/files.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ int CWaveFile::Open(const char* path) {
   Close();
   reason_ = "";
   if (!path) return Fail("no file name");
-  file_.reset(std::fopen(path, "rb"));
+  file_.reset(os::OpenFile(path, "rb"));
   if (!file_) return Fail("cannot open the file");
   std::FILE* f = file_.get();
   std::setvbuf(f, nullptr, _IOFBF, kIoBuffer);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "platform/os/files.h"
 #include "world/unit_body.h"
 
 using gfxutil::Vector3;
@@ -33,7 +34,7 @@ bool Finite(const Vector4& v) {
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadFile(const std::string& name, std::vector<uint8_t>& out) {
-  FILE* f = std::fopen(name.c_str(), "rb");
+  FILE* f = os::OpenFile(name, "rb");
   if (!f) return false;
   // A directory opens too, but reports an end far beyond anything readable.
   struct stat st;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/os/files.h"
+
 using gfxutil::Vector3;
 using gfxutil::Vector4;
 
@@ -114,7 +116,7 @@ bool WriteCollisionFile(const std::string& path, const std::vector<CollisionGrou
                         std::string& error) {
   std::vector<uint8_t> bytes;
   if (!EncodeCollisionFile(groups, bytes, error)) return false;
-  FILE* f = std::fopen(path.c_str(), "wb");
+  FILE* f = os::OpenFile(path, "wb");
   if (!f) {
     error = "cannot create " + path;
     return false;

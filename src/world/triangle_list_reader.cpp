@@ -6,6 +6,8 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/os/files.h"
+
 namespace {
 
 bool ParseIndex(const std::string& token, size_t vertexCount, uint32_t& out) {
@@ -22,7 +24,7 @@ bool ParseIndex(const std::string& token, size_t vertexCount, uint32_t& out) {
 }  // namespace
 
 bool ReadTriangleList(const std::string& path, CollisionMeshData& mesh, std::string& error) {
-  std::ifstream in(path);
+  std::ifstream in(os::PathFromUtf8(path));
   if (!in) {
     error = "cannot open " + path;
     return false;

@@ -182,6 +182,28 @@ TEST(House, OnlyThePlatformLayerIncludesSdlGlOrAl) {
   EXPECT_TRUE(faults.empty()) << "platform headers outside src/platform/:\n" << Joined(faults);
 }
 
+// Windows reads a narrow file name in the ANSI code page, so a player's folder named in Japanese
+// would not open: the game opens files through os::OpenFile or a path made by os::PathFromUtf8.
+// Exempt: the helper's own back ends, those only Linux or the browser build, and the build-time
+// encoder (a host tool given its paths by the build).
+TEST(House, TheGameOpensFilesByTheirUtf8Names) {
+  static const std::regex narrow(
+      R"(\bfopen\s*\(|png_image_write_to_file|std::[io]?fstream\s+\w+\s*\((?!\s*(os::)?PathFromUtf8\())");
+  static const std::regex exempt(R"(^src/platform/(os/files_\w+|.*_(linux|web)|xfile/encoder/.*)\.cpp$)");
+  std::vector<std::string> faults;
+  for (const fs::path& file : Sources({kRoot / "src"})) {
+    const std::string path = Relative(file, kRoot);
+    if (std::regex_match(path, exempt)) continue;
+    std::istringstream lines(ReadText(file));
+    std::string line;
+    for (int n = 1; std::getline(lines, line); ++n)
+      if (std::regex_search(line, narrow)) faults.push_back(path + ":" + std::to_string(n) + ": " + line);
+  }
+  EXPECT_TRUE(faults.empty()) << "files opened by a narrow name:\n" << Joined(faults);
+  EXPECT_TRUE(std::regex_search("  std::ifstream in(name, std::ios::binary);", narrow));
+  EXPECT_FALSE(std::regex_search("  std::ifstream in(os::PathFromUtf8(name));", narrow));
+}
+
 TEST(House, EverySourceKeepsTheRepositoryFormat) {
   const std::vector<fs::path> files =
       Sources({kRoot / "src", kRoot / "tests", kRoot / "bench", kRoot / "tools", kRoot / "fuzz"});

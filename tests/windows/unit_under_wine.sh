@@ -4,11 +4,13 @@
 # SKIPPABLE names (an extended regular expression: what the Windows build leaves out, such as the
 # peers measured side by side), and, where the Linux build of the same suite is there, as many
 # cases ran as that suite holds.
-# Usage: unit_under_wine.sh WINDOWS_EXE [LINUX_EXE [SKIPPABLE]]
+# FILTER (GoogleTest's) picks the Linux suite's cases that the Windows program holds.
+# Usage: unit_under_wine.sh WINDOWS_EXE [LINUX_EXE [SKIPPABLE [FILTER]]]
 set -uo pipefail
 exe=$1
 linux=${2:-}
 skippable=${3:-}
+filter=${4:-*}
 # Wine hands the Linux environment to the program: SDL's Linux test drivers (offscreen, dummy)
 # would be asked for on Windows too, where the window and OpenGL come from Wine's own driver.
 unset SDL_VIDEODRIVER SDL_AUDIODRIVER
@@ -30,7 +32,7 @@ for name in $skipped; do
 done
 ran=$((passed + $(echo "$skipped" | grep -c .)))
 if [ -n "$linux" ] && [ -x "$linux" ]; then
-  cases=$("$linux" --gtest_list_tests | grep -c '^  ')
+  cases=$("$linux" --gtest_list_tests --gtest_filter="$filter" | grep -c '^  ')
   [ "$ran" = "$cases" ] || { echo "FAIL: $ran cases ran under Wine, the Linux suite holds $cases"; exit 1; }
   echo "$passed passed and $((ran - passed)) skipped of $cases cases, as many as the Linux suite holds"
 else

@@ -282,8 +282,8 @@ std::unique_ptr<CGlDevice> CGlDevice::Make(SDL_Window* window, std::unique_ptr<C
   glBindSampler(1, 0);
   d->gl_ = GlShadow{};
   const std::string cache = os::CacheHome();
-  d->shaders_ =
-      std::make_unique<CShaderCache>(d->token_, cache.empty() ? cache : cache + "/brimmel/gl-programs");
+  d->shaders_ = std::make_unique<CShaderCache>(
+      d->token_, cache.empty() ? cache : cache + "/" + os::OwnFolderName() + "/gl-programs");
   // A texture changing under gathered draws has them drawn first, with what they saw.
   d->token_->flushOwner = d.get();
   d->token_->flushPending = [](void* owner) { static_cast<CGlDevice*>(owner)->Flush(); };

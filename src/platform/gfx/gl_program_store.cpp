@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/gfx/gl_backend.h"
+#include "platform/os/files.h"
 
 namespace gfx {
 namespace {
@@ -62,7 +63,7 @@ std::string CProgramStore::Path(uint64_t key) const {
 bool CProgramStore::Load(uint64_t key, GLuint program) const {
   if (!usable_) return false;
   const std::string path = Path(key);
-  FILE* f = std::fopen(path.c_str(), "rb");
+  FILE* f = os::OpenFile(path, "rb");
   if (!f) return false;
   Header h{};
   std::vector<uint8_t> data;
@@ -95,7 +96,7 @@ void CProgramStore::Save(uint64_t key, GLuint program) const {
   h.size = static_cast<uint32_t>(data.size());
   h.check = Fnv(kFnvStart, data.data(), data.size());
   std::error_code ec;
-  std::filesystem::create_directories(folder_, ec);
+  std::filesystem::create_directories(os::PathFromUtf8(folder_), ec);
   // Written aside and renamed, so that another process starting meanwhile reads a whole file or none.
   const std::string path = Path(key);
   char suffix[32];
@@ -104,17 +105,17 @@ void CProgramStore::Save(uint64_t key, GLuint program) const {
                           reinterpret_cast<uintptr_t>(&h);
   std::snprintf(suffix, sizeof suffix, ".%" PRIx64 ".part", unique);
   const std::string part = path + suffix;
-  FILE* f = std::fopen(part.c_str(), "wb");
+  FILE* f = os::OpenFile(part, "wb");
   if (!f) return;
   const bool written =
       std::fwrite(&h, sizeof h, 1, f) == 1 && std::fwrite(data.data(), 1, data.size(), f) == data.size();
   const bool closed = std::fclose(f) == 0;
   if (!written || !closed) {
-    std::remove(part.c_str());
+    std::filesystem::remove(os::PathFromUtf8(part), ec);
     return;
   }
-  std::filesystem::rename(part, path, ec);
-  if (ec) std::remove(part.c_str());
+  std::filesystem::rename(os::PathFromUtf8(part), os::PathFromUtf8(path), ec);
+  if (ec) std::filesystem::remove(os::PathFromUtf8(part), ec);
 }
 
 }  // namespace gfx

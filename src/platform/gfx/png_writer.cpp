@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/os/files.h"
+
 namespace gfx {
 
 bool WritePng(const std::string& path, const uint32_t* argb, uint32_t width, uint32_t height) {
@@ -15,10 +17,17 @@ bool WritePng(const std::string& path, const uint32_t* argb, uint32_t width, uin
   image.height = height;
   // 0xAARRGGBB in little-endian memory is B, G, R, A.
   image.format = PNG_FORMAT_BGRA;
-  const int ok =
-      png_image_write_to_file(&image, path.c_str(), 0, argb, static_cast<png_int_32>(width * 4), nullptr);
+  // Through our own open, so a folder name outside the ANSI code page works on Windows.
+  std::FILE* f = os::OpenFile(path, "wb");
+  if (!f) return false;
+  const int ok = png_image_write_to_stdio(&image, f, 0, argb, static_cast<png_int_32>(width * 4), nullptr);
   png_image_free(&image);
-  return ok != 0;
+  const bool closed = std::fclose(f) == 0;
+  if (!ok || !closed) {
+    std::error_code ec;
+    std::filesystem::remove(os::PathFromUtf8(path), ec);
+  }
+  return ok != 0 && closed;
 }
 
 }  // namespace gfx

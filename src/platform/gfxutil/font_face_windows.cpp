@@ -42,6 +42,27 @@ std::wstring Wide(const std::string& s) {
   return w;
 }
 
+// The path in the ANSI code page, when it spells every letter.
+bool Ansi(const std::wstring& path, std::string& out) {
+  if (path.empty()) return false;
+  char ansi[MAX_PATH * 2];
+  BOOL lossy = FALSE;
+  if (WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy) <= 0 || lossy)
+    return false;
+  out = ansi;
+  return true;
+}
+
+std::wstring ShortName(const std::wstring& path) {
+  const DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (n == 0) return {};
+  std::wstring s(n, L'\0');
+  const DWORD got = GetShortPathNameW(path.c_str(), s.data(), n);
+  if (got == 0 || got >= n) return {};
+  s.resize(got);
+  return s;
+}
+
 // The face's family names as the font's name table spells them (Windows platform, UTF-16BE).
 bool HasFamilyName(FT_Face face, const std::string& wanted) {
   if (face->family_name && wanted == face->family_name) return true;
@@ -114,14 +135,12 @@ bool SearchSystemFonts(const FontDesc& desc, FaceChoice& out) {
   bool haveFallback = false;
   for (const std::wstring& wpath : RegisteredFontFiles()) {
     // FreeType opens narrow paths through the ANSI code page.
-    char ansi[MAX_PATH * 2];
-    BOOL lossy = FALSE;
-    if (WideCharToMultiByte(CP_ACP, 0, wpath.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy) <= 0 || lossy)
-      continue;
+    std::string ansi;
+    if (!Ansi(wpath, ansi) && !Ansi(ShortName(wpath), ansi)) continue;
     FT_Long faces = 1;
     for (FT_Long index = 0; index < faces; ++index) {
       FT_Face face = nullptr;
-      if (FT_New_Face(ft.lib, ansi, index, &face) != 0) break;
+      if (FT_New_Face(ft.lib, ansi.c_str(), index, &face) != 0) break;
       faces = face->num_faces;
       const bool usable = desc.charSet != 128 || IsJapanese(face);
       const FaceChoice choice{ansi, face->family_name ? face->family_name : "", static_cast<int>(index)};
@@ -145,19 +164,20 @@ bool SearchSystemFonts(const FontDesc& desc, FaceChoice& out) {
 }  // namespace
 
 bool ChooseFace(const FontDesc& desc, FaceChoice& out) {
-  // Beside the program, in the ANSI form the C library opens.
+  // Beside the program, in the ANSI form FreeType opens. A folder name that code page cannot
+  // spell (a player named in Japanese) goes by its short name; where the volume keeps none, by
+  // the name in the working folder, which is the program's own unless --data moved it.
   const std::wstring shipped = Wide(os::ProgramDir() + "/" + kShippedFace);
   if (Exists(shipped)) {
-    char ansi[MAX_PATH * 2];
-    BOOL lossy = FALSE;
-    if (WideCharToMultiByte(CP_ACP, 0, shipped.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy) > 0 &&
-        !lossy) {
+    std::string ansi;
+    if (Ansi(shipped, ansi) || Ansi(ShortName(shipped), ansi)) {
       out = {ansi, "IPAGothic", 0};
       return true;
     }
-    // A folder name the code page cannot spell: the working folder is the program's.
-    out = {kShippedFace, "IPAGothic", 0};
-    return true;
+    if (Exists(Wide(kShippedFace))) {
+      out = {kShippedFace, "IPAGothic", 0};
+      return true;
+    }
   }
   return SearchSystemFonts(desc, out);
 }

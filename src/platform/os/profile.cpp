@@ -12,6 +12,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/os/files.h"
+
 namespace os {
 namespace {
 
@@ -122,7 +124,7 @@ size_t GetPrivateProfileString(const char* section, const char* key, const char*
   std::string value = defaultText ? defaultText : "";
   while (!value.empty() && value.back() == ' ') value.pop_back();  // as the Win32 reader does
   if (section && key && fileName) {
-    std::ifstream f(fileName, std::ios::binary);
+    std::ifstream f(PathFromUtf8(fileName), std::ios::binary);
     if (f) {
       std::stringstream ss;
       ss << f.rdbuf();

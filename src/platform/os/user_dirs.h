@@ -1,6 +1,5 @@
-// Where a desktop user's own files belong (the XDG base and user directories) and where the
-// running program was installed. Only the environment and the user-dirs file are read here;
-// nothing is created.
+// Where a player's own files belong (the XDG base and user directories, or Windows' known
+// folders) and where the running program was installed. Nothing is created here.
 #pragma once
 #include <string>
 
@@ -19,6 +18,15 @@ std::string CacheHome();
 std::string PicturesDir();
 // The folder of the running executable (no trailing slash); "" when it cannot be read.
 std::string ProgramDir();
+
+// Which folder decides whether a copy is a game folder (one that keeps every file of the game
+// beside it) or an installed one (the player's files in the player's folders). False: the
+// working folder, a game folder when it holds data/ or TORIDEN.ini (the desktop). True: the
+// program's own folder, a game folder when it holds TORIDEN.ini, as the zip does and the
+// installer does not; its data/ is always beside the program (Windows).
+bool ProgramFolderDecides();
+// The game's folder inside the player's folders, named as the system's programs name theirs.
+std::string OwnFolderName();
 
 // The working folder, in the form ProgramDir gives it ("" when unreadable).
 std::string WorkingDir();

@@ -1,10 +1,13 @@
-// Windows: the game folder is the program's own folder, whatever folder it was started from (a
-// shortcut or a command prompt elsewhere), so TORIDEN.ini, data/ and profile.txt are found and
-// written beside BRIMMEL.exe. Paths come back in UTF-8 with forward slashes, as the callers join
-// them.
+// Windows: the program's own folder decides. A portable copy (its folder holds TORIDEN.ini, as
+// the zip's does) keeps everything beside BRIMMEL.exe; an installed one writes the player's
+// known folders. Paths come back in UTF-8 with forward slashes, as the callers join them.
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// After windows.h, which they need.
+#include <knownfolders.h>
+#include <objbase.h>
+#include <shlobj.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "platform/os/user_dirs.h"
@@ -32,28 +35,28 @@ std::wstring ToWide(const std::string& s) {
   return w;
 }
 
-std::string EnvFolder(const wchar_t* name) {
-  const wchar_t* v = _wgetenv(name);
-  return v && *v ? ToUtf8(v) : std::string();
+// A known folder as the shell resolves it (moved or redirected ones included); "" when it has
+// none.
+std::string KnownFolder(REFKNOWNFOLDERID id) {
+  PWSTR path = nullptr;
+  std::string out;
+  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path)) && path) out = ToUtf8(path);
+  CoTaskMemFree(path);
+  while (out.size() > 3 && out.back() == '/') out.pop_back();
+  return out;
 }
-
-// Entered before main: the working folder is where the game reads and writes everything.
-struct EnterProgramFolder {
-  EnterProgramFolder() {
-    const std::string dir = ProgramDir();
-    if (!dir.empty()) ChangeWorkingDir(dir);
-  }
-} g_enterProgramFolder;
 
 }  // namespace
 
-// The settings and log folders of a copy that is not run from a game folder.
-std::string ConfigHome() { return EnvFolder(L"APPDATA"); }
-std::string StateHome() { return EnvFolder(L"LOCALAPPDATA"); }
-// Caches (the compiled shader programs) belong to this machine, as LOCALAPPDATA does.
-std::string CacheHome() { return EnvFolder(L"LOCALAPPDATA"); }
-// Screenshots stay beside the log.
-std::string PicturesDir() { return {}; }
+// %APPDATA%: settings roam with the player.
+std::string ConfigHome() { return KnownFolder(FOLDERID_RoamingAppData); }
+// %LOCALAPPDATA%: the log and the compiled shader programs belong to this machine.
+std::string StateHome() { return KnownFolder(FOLDERID_LocalAppData); }
+std::string CacheHome() { return KnownFolder(FOLDERID_LocalAppData); }
+std::string PicturesDir() { return KnownFolder(FOLDERID_Pictures); }
+
+bool ProgramFolderDecides() { return true; }
+std::string OwnFolderName() { return "BRIMMEL"; }
 
 std::string ProgramDir() {
   std::wstring path(MAX_PATH, L'\0');

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/os/files.h"
 #include "platform/os/user_dirs.h"
 
 namespace os {
@@ -29,7 +30,7 @@ std::string StripSlashes(std::string s) {
 
 // One line of user-dirs.dirs: XDG_PICTURES_DIR="$HOME/Pictures" (only $HOME is expanded).
 std::string PicturesFromUserDirsFile(const std::string& file) {
-  std::ifstream in(file);
+  std::ifstream in(PathFromUtf8(file));
   std::string line;
   const std::string key = "XDG_PICTURES_DIR=";
   while (std::getline(in, line)) {
@@ -60,6 +61,9 @@ std::string PicturesDir() {
   if (dir.empty() || dir == StripSlashes(Home())) return {};
   return dir;
 }
+
+bool ProgramFolderDecides() { return false; }
+std::string OwnFolderName() { return "brimmel"; }
 
 std::string ProgramDir() {
   std::error_code ec;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/os/files.h"
 #include "platform/xfile/mszip.h"
 #include "platform/xfile/real_chars.h"
 
@@ -432,7 +433,7 @@ bool CWriter::Write(std::vector<uint8_t>& out) const {
 bool CWriter::WriteFile(const std::string& path) const {
   std::vector<uint8_t> bytes;
   if (!Write(bytes)) return false;
-  FILE* f = std::fopen(path.c_str(), "wb");
+  FILE* f = os::OpenFile(path, "wb");
   if (!f) return false;
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "platform/os/files.h"
 #include "platform/xfile/parser.h"
 #include "platform/xfile/standard_templates.h"
 
@@ -58,7 +59,7 @@ Result CXFile::CreateEnumObject(const std::string& path, std::unique_ptr<CEnumOb
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
   out.clear();
-  FILE* f = std::fopen(path.c_str(), "rb");
+  FILE* f = os::OpenFile(path, "rb");
   if (!f) return false;
   // A directory opens too, but reports an end far beyond anything readable.
   struct stat st;

@@ -290,13 +290,17 @@ std::string EditProfileText(const std::string& raw, const std::vector<ProfileVal
 
 bool WriteProfileValues(const std::string& fileName, const std::vector<ProfileValue>& values,
                         std::string& error) {
+  namespace fs = std::filesystem;
+  const fs::path path = PathFromUtf8(fileName);
+  const std::string temp = fileName + ".new";
+  const fs::path tempPath = PathFromUtf8(temp);
   std::string raw;
   {
-    std::ifstream in(fileName, std::ios::binary);
+    std::ifstream in(PathFromUtf8(fileName), std::ios::binary);
     std::error_code ec;
-    if (!in && std::filesystem::exists(fileName, ec)) {
+    if (!in && fs::exists(path, ec)) {
       // Written from nothing, the player's other lines would be lost.
-      error = "cannot read " + fileName + ": " + std::strerror(errno);
+      error = "cannot read " + DisplayPath(fileName) + ": " + std::strerror(errno);
       return false;
     }
     if (in) {
@@ -307,30 +311,29 @@ bool WriteProfileValues(const std::string& fileName, const std::vector<ProfileVa
   }
   const std::string edited = EditProfileText(raw, values);
   if (edited == raw && !raw.empty()) return true;
-  const std::string temp = fileName + ".new";
+  std::error_code ec;
   {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathFromUtf8(temp), std::ios::binary | std::ios::trunc);
     if (!out) {
-      error = "cannot write " + temp + ": " + std::strerror(errno);
+      error = "cannot write " + DisplayPath(temp) + ": " + std::strerror(errno);
       return false;
     }
     out.write(edited.data(), static_cast<std::streamsize>(edited.size()));
     out.flush();
     if (!out) {
-      error = "cannot write " + temp + ": " + std::strerror(errno);
+      error = "cannot write " + DisplayPath(temp) + ": " + std::strerror(errno);
       out.close();
-      std::remove(temp.c_str());
+      fs::remove(tempPath, ec);
       return false;
     }
   }
-  std::error_code ec;
   // The new file is as private as the old one was.
-  const std::filesystem::file_status old = std::filesystem::status(fileName, ec);
-  if (!ec && std::filesystem::exists(old)) std::filesystem::permissions(temp, old.permissions(), ec);
-  std::filesystem::rename(temp, fileName, ec);
+  const fs::file_status old = fs::status(path, ec);
+  if (!ec && fs::exists(old)) fs::permissions(tempPath, old.permissions(), ec);
+  fs::rename(tempPath, path, ec);
   if (ec) {
-    error = "cannot replace " + fileName + ": " + ec.message();
-    std::remove(temp.c_str());
+    error = "cannot replace " + DisplayPath(fileName) + ": " + ec.message();
+    fs::remove(tempPath, ec);
     return false;
   }
   return true;

@@ -206,7 +206,8 @@
   // The game's own message boxes become the page's words, not a blocking dialog.
   window.alert = (text) => {
     console.log(`game message: ${text}`);
-    fail(String(text).replace(/\s*See profile\.txt\.?/, ''));
+    // The desktop's wording names its own requirements; here the browser's are what count.
+    fail(String(text).replace(/\s*See profile\.txt\.?/, '').replace(/OpenGL 3\.3 is required/, 'WebGL 2 is required'));
   };
   // Nothing is downloaded again: the browser keeps the files, and the page starts over.
   $('again').addEventListener('click', () => {
@@ -283,7 +284,7 @@
     stickDown = [];
     fingers.clear();
     stickFinger = null;
-    $('stick').classList.remove('on');
+    restStick();
     for (const b of document.querySelectorAll('.pad.held')) b.classList.remove('held');
   }
   // A press the game reads once a frame: held long enough to be seen.
@@ -318,6 +319,12 @@
     if (dy / r < -kDiagonal) codes.push('ArrowUp');
     if (dy / r > kDiagonal) codes.push('ArrowDown');
     stickKeys(codes);
+  }
+  function restStick() {
+    const stick = $('stick');
+    stick.classList.remove('on');
+    stick.style.left = stick.style.top = '';
+    $('knob').style.transform = '';
   }
   function padAt(x, y) {
     const el = document.elementFromPoint(x, y);
@@ -379,7 +386,7 @@
       if (f.stick) {
         stickFinger = null;
         stickKeys([]);
-        $('stick').classList.remove('on');
+        restStick();
       }
       if (!f.moved && e.type === 'touchend' && performance.now() - f.t0 < 500) tapKey('KeyX');
     }

@@ -13,6 +13,7 @@
 'use strict';
 const { spawn } = require('child_process');
 const fs = require('fs');
+const http = require('http');
 const net = require('net');
 const os = require('os');
 const path = require('path');
@@ -177,6 +178,33 @@ function serve() {
   });
 }
 
+// What a host is to send, as web/serve.py sends it: files named after their content kept for
+// good, the page and the worker checked each time with a validator, and answered with 304.
+function head(url, headers = {}) {
+  return new Promise((resolve, reject) => {
+    http.get(url, { headers }, (res) => {
+      res.resume();
+      res.on('end', () => resolve({ status: res.statusCode, headers: res.headers }));
+    }).on('error', reject);
+  });
+}
+async function serverHeaders(base) {
+  const html = fs.readFileSync(path.join(site, 'index.html'), 'utf8');
+  const named = /"url":"(brimmel\.[0-9a-f]{12}\.wasm)"/.exec(html)[1];
+  const kept = await head(base + named);
+  check(kept.status === 200 && /max-age=31536000/.test(kept.headers['cache-control']) &&
+    /immutable/.test(kept.headers['cache-control']) && kept.headers['content-type'] === 'application/wasm',
+  `a content-named file is kept for good (${kept.headers['cache-control']}, ${kept.headers['content-type']})`);
+  for (const name of ['', 'sw.js']) {
+    const first = await head(base + name, { 'Accept-Encoding': 'gzip' });
+    const again = await head(base + name, { 'Accept-Encoding': 'gzip', 'If-None-Match': first.headers.etag || '-' });
+    const since = await head(base + name, { 'If-Modified-Since': first.headers['last-modified'] || '-' });
+    check(first.status === 200 && first.headers['cache-control'] === 'no-cache' && again.status === 304 &&
+      since.status === 304, `/${name} is checked each visit and answered 304 when unchanged ` +
+      `(${first.headers['cache-control']}; ${again.status} by ETag, ${since.status} by Last-Modified)`);
+  }
+}
+
 async function main() {
   for (const f of ['index.html', 'sw.js'])
     if (!fs.existsSync(path.join(site, f))) throw new Error(`${site}/${f} is missing: build with scripts/web --build-only`);
@@ -184,6 +212,7 @@ async function main() {
   const { server, port } = await serve();
   const net0 = wire(port);
   await net0.open();
+  await serverHeaders(`http://127.0.0.1:${port}/`);
   const browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,

@@ -437,10 +437,10 @@
     }
     if (page.phase !== 'loading') return;
     page.phase = 'ready';
-    if (sessionStorage.getItem('brimmel.again')) {
-      sessionStorage.removeItem('brimmel.again');
-      $('start-text').textContent = 'Click, tap or press a key to play again';
-    }
+    const touch = document.body.classList.contains('touch');
+    const again = sessionStorage.getItem('brimmel.again');
+    sessionStorage.removeItem('brimmel.again');
+    $('start-text').textContent = `${touch ? 'Tap' : 'Click, tap or press a key'} to ${again ? 'play again' : 'start'}`;
     show('start');
     $('start').addEventListener('click', start);
     window.addEventListener('keydown', start);

@@ -874,7 +874,7 @@ async function soak(browser, url, minutes) {
   const memory = async () => {
     await cdp.send('HeapProfiler.collectGarbage');
     const heap = (await cdp.send('Runtime.getHeapUsage')).usedSize;
-    const program = await page.evaluate(() => window.Module.HEAPU8.length);
+    const program = await page.evaluate(() => window.Module._brimmel_heap_bytes());
     return { heap, program };
   };
   await page.goto(url, { waitUntil: 'domcontentloaded' });

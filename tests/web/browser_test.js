@@ -1,12 +1,21 @@
-// One scripted run of the web edition in Debian's chromium, headless, WebGL 2 on SwiftShader:
-// the page loads with its progress bar to 100 %, a key starts the game, the logo and then the
-// title appear, the page counts 60 game steps a second on the title, the Web Audio context runs,
-// X leads through the telop to the home stage and holding the up arrow moves the picture; no
-// page or console error and no request leaves the server on the way. Screenshots of each scene
-// go to --shots (default: <site>/../web-shots). --measure prints the figures as `name: value unit`.
+// Scripted runs of the web edition in Debian's chromium, headless, WebGL 2 on SwiftShader.
+// First visit: the page loads with its progress bar to 100 % over the bytes that arrive (at most
+// 6 MB), a key starts the game, the logo and then the title appear, the page counts 60 game steps
+// a second on the title, the Web Audio context runs, X leads through the telop to the home stage,
+// holding the up arrow moves the picture; Esc leaves the game running, full screen keeps 4:3, and
+// a game that ends offers "Play again", which starts over without downloading the game again.
+// Offline after that one visit, the page still reaches the title. On emulated phones (landscape
+// and portrait) taps and a drag alone go from the start card through the title into the home
+// stage and walk the player, with nothing hidden. Starts that cannot work say why. No page or
+// console error and no request leaves the server on the way. Screenshots go to --shots (default:
+// <site>/../web-shots). --measure prints the figures as `name: value unit`; --soak MINUTES also
+// plays the forest that long with scripted input and measures the memory.
 'use strict';
 const { spawn } = require('child_process');
 const fs = require('fs');
+const http = require('http');
+const net = require('net');
+const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
 const puppeteer = require('puppeteer-core');
@@ -19,6 +28,9 @@ const opt = (name, fallback) => {
 const site = path.resolve(opt('--site', 'build-web/site'));
 const shots = path.resolve(opt('--shots', path.join(site, '..', 'web-shots')));
 const measure = args.includes('--measure');
+const soakMinutes = Number(opt('--soak', '0'));
+const figures = [];
+const figure = (line) => figures.push(line);
 const repo = path.resolve(__dirname, '..', '..');
 
 const failures = [];
@@ -116,43 +128,161 @@ function serve() {
   });
 }
 
+// The wire between the browser and the server: counts the bytes the server sends, and can be cut
+// (the network off) and joined again on the same port.
+function wire(serverPort) {
+  let bytes = 0;
+  let listener = null;
+  const sockets = new Set();
+  let port = 0;
+  const open = () => new Promise((resolve) => {
+    listener = net.createServer((client) => {
+      const upstream = net.connect(serverPort, '127.0.0.1');
+      sockets.add(client);
+      sockets.add(upstream);
+      client.on('close', () => sockets.delete(client));
+      upstream.on('close', () => sockets.delete(upstream));
+      upstream.on('data', (d) => { bytes += d.length; });
+      client.on('error', () => upstream.destroy());
+      upstream.on('error', () => client.destroy());
+      client.pipe(upstream);
+      upstream.pipe(client);
+    });
+    listener.listen(port, '127.0.0.1', () => {
+      port = listener.address().port;
+      resolve();
+    });
+  });
+  return {
+    open,
+    cut: () => new Promise((resolve) => {
+      for (const s of sockets) s.destroy();
+      listener.close(() => resolve());
+    }),
+    url: () => `http://127.0.0.1:${port}/`,
+    bytes: () => bytes,
+    reset: () => { bytes = 0; },
+  };
+}
+
+function serve() {
+  return new Promise((resolve, reject) => {
+    const server = spawn('python3', [path.join(repo, 'web', 'serve.py'), site, '--port', '0', '--quiet'],
+      { stdio: ['ignore', 'pipe', 'inherit'] });
+    server.on('error', reject);
+    server.stdout.on('data', (d) => {
+      const m = /http:\/\/127\.0\.0\.1:(\d+)\//.exec(String(d));
+      if (m) resolve({ server, port: Number(m[1]) });
+    });
+    setTimeout(() => reject(new Error('the server did not start')), 10000);
+  });
+}
+
+// What a host is to send, as web/serve.py sends it: files named after their content kept for
+// good, the page and the worker checked each time with a validator, and answered with 304.
+function head(url, headers = {}) {
+  return new Promise((resolve, reject) => {
+    http.get(url, { headers }, (res) => {
+      res.resume();
+      res.on('end', () => resolve({ status: res.statusCode, headers: res.headers }));
+    }).on('error', reject);
+  });
+}
+async function serverHeaders(base) {
+  const html = fs.readFileSync(path.join(site, 'index.html'), 'utf8');
+  const named = /"url":"(brimmel\.[0-9a-f]{12}\.wasm)"/.exec(html)[1];
+  const kept = await head(base + named);
+  check(kept.status === 200 && /max-age=31536000/.test(kept.headers['cache-control']) &&
+    /immutable/.test(kept.headers['cache-control']) && kept.headers['content-type'] === 'application/wasm',
+  `a content-named file is kept for good (${kept.headers['cache-control']}, ${kept.headers['content-type']})`);
+  for (const name of ['', 'sw.js']) {
+    const first = await head(base + name, { 'Accept-Encoding': 'gzip' });
+    const again = await head(base + name, { 'Accept-Encoding': 'gzip', 'If-None-Match': first.headers.etag || '-' });
+    const since = await head(base + name, { 'If-Modified-Since': first.headers['last-modified'] || '-' });
+    check(first.status === 200 && first.headers['cache-control'] === 'no-cache' && again.status === 304 &&
+      since.status === 304, `/${name} is checked each visit and answered 304 when unchanged ` +
+      `(${first.headers['cache-control']}; ${again.status} by ETag, ${since.status} by Last-Modified)`);
+  }
+}
+
 async function main() {
-  for (const f of ['index.html', 'brimmel.js', 'brimmel.wasm', 'brimmel.data', 'brimmel-data.js'])
+  for (const f of ['index.html', 'sw.js'])
     if (!fs.existsSync(path.join(site, f))) throw new Error(`${site}/${f} is missing: build with scripts/web --build-only`);
   fs.mkdirSync(shots, { recursive: true });
-  const { server, url } = await serve();
+  const { server, port } = await serve();
+  const net0 = wire(port);
+  await net0.open();
+  await serverHeaders(`http://127.0.0.1:${port}/`);
   const browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
     args: ['--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-sandbox', '--window-size=800,640'],
   });
+  const t0 = Date.now();
+  const lap = (what) => console.log(`     (${what}: ${((Date.now() - t0) / 1000).toFixed(0)} s so far)`);
   try {
-    await run(browser, url);
-    await failedStarts(browser, url);
+    await run(browser, net0);
+    lap('first visit');
+    await offline(browser, net0);
+    lap('offline');
+    for (const [w, h] of [[844, 390], [390, 844]]) {
+      await touchRun(browser, net0.url(), w, h);
+      lap(`touch ${w}x${h}`);
+    }
+    await failedStarts(browser, net0.url());
+    lap('failed starts');
+    if (soakMinutes > 0) await soak(browser, net0.url(), soakMinutes);
   } finally {
     await browser.close();
     server.kill();
   }
+  if (measure || soakMinutes > 0) for (const line of figures) console.log(line);
 }
 
-async function run(browser, url) {
-  const page = await browser.newPage();
-  await page.setViewport({ width: 800, height: 640 });
+// What every page is watched for: errors of any kind, and requests that leave the server.
+function watch(page, url, { offline = false } = {}) {
   const errors = [];
+  const foreign = [];
   page.on('pageerror', (e) => errors.push(`page error: ${e.message}`));
-  page.on('console', (m) => { if (m.type() === 'error') errors.push(`console error: ${m.text()}`); });
-  page.on('requestfailed', (r) => errors.push(`request failed: ${r.url()}`));
+  page.on('console', (m) => {
+    // Offline, the browser's check for a new service worker fails, as it should.
+    if (m.type() === 'error' && !(offline && /sw\.js|Failed to fetch|ERR_CONNECTION_REFUSED/.test(m.text())))
+      errors.push(`console error: ${m.text()}`);
+  });
+  page.on('requestfailed', (r) => { if (!offline) errors.push(`request failed: ${r.url()}`); });
   page.on('response', (r) => { if (r.status() >= 400) errors.push(`HTTP ${r.status()}: ${r.url()}`); });
   // A message box from the game (an alert) is a failure to report, and must not hang the run.
   page.on('dialog', async (d) => {
     errors.push(`dialog: ${d.message()}`);
     await d.dismiss();
   });
-  const foreign = [];
   page.on('request', (r) => {
     const u = r.url();
     if (!u.startsWith(url) && !u.startsWith('data:') && !u.startsWith('blob:')) foreign.push(u);
   });
+  return { errors, foreign };
+}
+
+const status = async (page) => (await page.evaluate(() => window.Module.UTF8ToString(window.Module._brimmel_status())))
+  .split(' ');
+async function waitForPhase(page, phases, timeoutMs) {
+  return page.waitForFunction((p) => window.brimmelPage && p.includes(window.brimmelPage.phase), { timeout: timeoutMs },
+    phases).then(() => page.evaluate(() => window.brimmelPage.phase), async () => page.evaluate(() => window.brimmelPage &&
+    window.brimmelPage.phase));
+}
+async function waitForScene(page, scene, timeoutMs) {
+  for (const end = Date.now() + timeoutMs; Date.now() < end;) {
+    if ((await status(page))[0] === scene) return true;
+    await sleep(100);
+  }
+  return false;
+}
+
+async function run(browser, net0) {
+  const url = net0.url();
+  const page = await browser.newPage();
+  await page.setViewport({ width: 800, height: 640 });
+  const { errors, foreign } = watch(page, url);
   // Every audio context the page makes, to see whether sound is running, and a listener on
   // whatever reaches the speakers, to hear it.
   await page.evaluateOnNewDocument(() => {
@@ -212,6 +342,7 @@ async function run(browser, url) {
   await cdp.send('Network.setCacheDisabled', { cacheDisabled: true });
   let transferred = 0;
   cdp.on('Network.loadingFinished', (e) => { transferred += e.encodedDataLength; });
+  net0.reset();
 
   const canvas = async () => decodePng(Buffer.from(await (await page.$('#canvas')).screenshot({ type: 'png' })));
   const save = async (name) => {
@@ -251,8 +382,24 @@ async function run(browser, url) {
   }
   await save('start-card');
   const readyAt = Date.now() - t0;
+  // The bar counted the game's files as they came: what the browser saw arrive is that and the
+  // page itself.
+  const firstBytes = transferred;
+  const counted = await page.evaluate(() => window.brimmelPage.total);
+  check(firstBytes <= 6 * 1048576, `the first visit transfers at most 6 MB (${(firstBytes / 1048576).toFixed(2)} MB; ` +
+    `${(net0.bytes() / 1048576).toFixed(2)} MB left the server)`);
+  check(counted <= firstBytes && counted > 0.9 * firstBytes,
+    `the progress bar counted the bytes that arrived (${(counted / 1048576).toFixed(2)} MB of ` +
+    `${(firstBytes / 1048576).toFixed(2)} MB)`);
+  const tracks = await page.evaluate(() => window.brimmelPage.music);
+  for (const t of tracks) {
+    check(t.decodedFrames === t.frames && Math.abs(t.rmsDb - t.sourceRmsDb) < 1,
+      `${t.path} comes back from MP3 whole (${t.frames} frames, ${t.decodedFrames} decoded; level ` +
+      `${t.sourceRmsDb.toFixed(2)} dB -> ${t.rmsDb.toFixed(2)} dB)`);
+  }
+  check(tracks.length === 2, `both music tracks were unpacked (${tracks.length})`);
   check(await page.evaluate(() => !document.getElementById('start').hidden &&
-    /click or press a key/i.test(document.getElementById('start').textContent)), 'the card asks for a click or key');
+    /click, tap or press a key/i.test(document.getElementById('start').textContent)), 'the card asks for a click, tap or key');
 
   await page.keyboard.press('Enter');
   const logoSound = page.evaluate(() => window.__loudness(4000));
@@ -349,8 +496,6 @@ async function run(browser, url) {
   check(lines > 0.002 && lines > 3 * idleWire,
     `F2 draws the collision wireframe (${(lines * 100).toFixed(2)} % of pixels turned white, ` +
     `${(idleWire * 100).toFixed(2)} % without)`);
-  const scrolled = await page.evaluate(() => [window.scrollX, window.scrollY]);
-  check(scrolled[0] === 0 && scrolled[1] === 0, 'the game keys did not scroll the page');
 
   // Walk to the goal point, steering by what the page is told of the player and the camera, and
   // on into the forest.
@@ -392,12 +537,121 @@ async function run(browser, url) {
     };
     requestAnimationFrame(f);
   }));
+  const scrolled = await page.evaluate(() => [window.scrollX, window.scrollY]);
+  check(scrolled[0] === 0 && scrolled[1] === 0, 'the game keys did not scroll the page');
+  const load = os.loadavg()[0];
+  figure(`web_time_to_title_ms: ${titleAt} ms (start card after ${readyAt} ms)`);
+  figure(`web_frame_ms: ${frameMs.toFixed(2)} ms`);
+  figure(`web_display_fps: ${shown.toFixed(1)} fps (load average ${load.toFixed(2)})`);
+  figure(`web_transfer_mb: ${(firstBytes / 1048576).toFixed(2)} MB`);
+
+  // The page's keys: Esc is the browser's and leaves the game running; Tab reaches the page's
+  // button; the picture has a name for screen readers.
+  const steps0 = await page.evaluate(() => window.Module._brimmel_steps());
+  await page.keyboard.press('Escape');
+  await sleep(1500);
+  const afterEsc = await page.evaluate(() => [window.brimmelPage.phase, window.Module._brimmel_steps()]);
+  check(afterEsc[0] === 'running' && afterEsc[1] > steps0 + 30,
+    `Esc leaves the game running (page ${afterEsc[0]}, ${afterEsc[1] - steps0} steps in 1.5 s)`);
+  await page.focus('#canvas');
+  await page.keyboard.press('Tab');
+  const focused = await page.evaluate(() => document.activeElement && document.activeElement.id);
+  check(focused === 'fullscreen', `Tab from the picture reaches the full-screen button (${focused})`);
+  const label = await page.evaluate(() => document.getElementById('canvas').getAttribute('aria-label') || '');
+  check(/BRIMMEL/.test(label), `the picture has a label ("${label}")`);
+
+  // Full screen: the canvas's own box keeps 4:3, centred, on a screen of another shape.
+  await page.click('#fullscreen');
+  await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 }).catch(() => {});
+  await sleep(300);
+  const fsBox = await page.evaluate(() => {
+    const r = document.getElementById('canvas').getBoundingClientRect();
+    return { full: !!document.fullscreenElement, w: r.width, h: r.height, x: r.x, y: r.y,
+      vw: window.innerWidth, vh: window.innerHeight };
+  });
+  check(fsBox.full && Math.abs(fsBox.w / fsBox.h - 4 / 3) < 0.01 &&
+    (Math.abs(fsBox.h - fsBox.vh) < 1.5 || Math.abs(fsBox.w - fsBox.vw) < 1.5) &&
+    Math.abs(fsBox.x * 2 + fsBox.w - fsBox.vw) < 2 && Math.abs(fsBox.y * 2 + fsBox.h - fsBox.vh) < 2,
+  `full screen keeps 4:3 with bars (canvas ${fsBox.w.toFixed(0)}x${fsBox.h.toFixed(0)} at ` +
+    `${fsBox.x.toFixed(0)},${fsBox.y.toFixed(0)} on ${fsBox.vw}x${fsBox.vh})`);
+  await save('fullscreen');
+  await page.evaluate(() => document.exitFullscreen().catch(() => {}));
+  await sleep(300);
+
+  // An effect beyond its maximum distance is as loud as at that distance, as OpenAL's clamped
+  // model has it (Web Audio's inverse model alone would keep fading).
+  const clamp = await page.evaluate(() => {
+    const ctx = window.AL && window.AL.currentCtx;
+    const src = ctx && Object.values(ctx.sources).find((s) => s.panner && s.maxDistance > 0 && s.maxDistance < 1e6 &&
+      s.rolloffFactor > 0);
+    if (!src) return null;
+    const saved = src.position.slice();
+    const l = ctx.listener.position;
+    const heard = (k) => {
+      src.position = [l[0] + src.maxDistance * k, l[1], l[2]];
+      window.AL.updateSourceSpace(src);
+      const p = src.panner;
+      const d = Math.hypot(p.positionX.value - l[0], p.positionY.value - l[1], p.positionZ.value - l[2]);
+      return p.refDistance / (p.refDistance + p.rolloffFactor * (Math.max(d, p.refDistance) - p.refDistance));
+    };
+    const at = [heard(0.5), heard(1), heard(2), heard(10)];
+    src.position = saved;
+    window.AL.updateSourceSpace(src);
+    return at;
+  });
+  check(clamp !== null && Math.abs(clamp[2] - clamp[1]) < 1e-6 && Math.abs(clamp[3] - clamp[1]) < 1e-6 && clamp[0] >= clamp[1],
+    `an effect keeps its level beyond its maximum distance (gain at 0.5, 1, 2, 10 x max: ${
+      clamp ? clamp.map((g) => g.toFixed(3)).join(', ') : 'no positional source'})`);
+
+  // The game ends (asked by the page, as the close box would): "Play again" starts it over, and
+  // the browser downloads next to nothing for it.
+  await page.evaluate(() => window.Module._brimmel_request_quit());
+  const ended = await waitForPhase(page, ['ended'], 10000);
+  const again = await page.evaluate(() => !document.getElementById('again').hidden &&
+    document.getElementById('message-text').textContent);
+  check(ended === 'ended' && /ended/.test(again || ''), `a game that ends offers Play again ("${again}")`);
+  await save('ended');
+  await cdp.send('Network.setCacheDisabled', { cacheDisabled: false });
+  transferred = 0;
+  net0.reset();
+  const t1 = Date.now();
+  await Promise.all([page.waitForNavigation({ waitUntil: 'domcontentloaded' }), page.click('#again')]);
+  const replay = await waitForPhase(page, ['ready', 'failed'], 60000);
+  const replayText = await page.evaluate(() => document.getElementById('start-text').textContent);
+  check(replay === 'ready' && /play again/i.test(replayText), `Play again brings back the start card ("${replayText}")`);
+  await page.keyboard.press('Enter');
+  const replayTitle = await waitForScene(page, 'CTitleScene', 30000);
+  check(replayTitle, 'the game starts again and reaches the title');
+  const repeatBytes = net0.bytes();
+  check(repeatBytes < 200 * 1024, `the second visit transfers under 200 KB (${(repeatBytes / 1024).toFixed(1)} KB from ` +
+    `the server, ${(transferred / 1024).toFixed(1)} KB seen by the page)`);
+  figure(`web_repeat_visit_kb: ${(repeatBytes / 1024).toFixed(1)} KB (title after ${Date.now() - t1} ms)`);
   report(errors, foreign);
-  if (measure) {
-    console.log(`web_transfer_mb: ${(transferred / 1048576).toFixed(2)} MB`);
-    console.log(`web_time_to_title_ms: ${titleAt} ms (start card after ${readyAt} ms)`);
-    console.log(`web_frame_ms: ${frameMs.toFixed(2)} ms`);
-    console.log(`web_display_fps: ${shown.toFixed(1)} fps`);
+  await page.close();
+}
+
+// With the network gone after one visit, the page still starts and reaches the title.
+async function offline(browser, net0) {
+  const url = net0.url();
+  await net0.cut();
+  const page = await browser.newPage();
+  await page.setViewport({ width: 800, height: 640 });
+  const { errors, foreign } = watch(page, url, { offline: true });
+  try {
+    await page.goto(url, { waitUntil: 'domcontentloaded' });
+    const phase = await waitForPhase(page, ['ready', 'failed'], 60000);
+    check(phase === 'ready', `offline, the page starts (phase ${phase})`);
+    if (phase === 'ready') {
+      await page.keyboard.press('Enter');
+      check(await waitForScene(page, 'CTitleScene', 30000), 'offline, the game reaches the title');
+      await sleep(1500);
+      await page.screenshot({ path: path.join(shots, 'offline-title.png') });
+      console.log(`     screenshot ${path.join(shots, 'offline-title.png')}`);
+    }
+    report(errors, foreign);
+  } finally {
+    await page.close();
+    await net0.open();
   }
 }
 
@@ -445,14 +699,142 @@ async function walkToForest(page) {
   }
 }
 
+// A phone, landscape and portrait: taps and a drag alone go from the start card through the title
+// into the home stage and walk the player. The controls and the picture all fit on the screen,
+// fingers hold their own controls, and the picture is drawn at the size the renderer can afford
+// (portrait pretends a graphics card: the page then draws at the canvas's device pixels).
+async function touchRun(browser, url, width, height) {
+  const portrait = height > width;
+  const name = `touch-${width}x${height}`;
+  const page = await browser.newPage();
+  const { errors, foreign } = watch(page, url);
+  if (portrait) {
+    await page.evaluateOnNewDocument(() => {
+      const get = WebGL2RenderingContext.prototype.getParameter;
+      WebGL2RenderingContext.prototype.getParameter = function (p) {
+        return p === 0x9246 || p === 0x1f01 ? 'Test GPU' : get.call(this, p);
+      };
+    });
+  }
+  await page.emulate({ userAgent: await browser.userAgent(), viewport: { width, height, deviceScaleFactor: portrait ? 2 : 1,
+    isMobile: true, hasTouch: true, isLandscape: !portrait } });
+  const shot = async (what) => {
+    const file = path.join(shots, `${name}-${what}.png`);
+    await page.screenshot({ path: file });
+    console.log(`     screenshot ${file}`);
+  };
+  try {
+    await page.goto(url, { waitUntil: 'domcontentloaded' });
+    const phase = await waitForPhase(page, ['ready', 'failed'], 90000);
+    if (!check(phase === 'ready', `${name}: the start card shows (phase ${phase})`)) return;
+    const startLayout = await page.evaluate(() => ({
+      touch: document.body.classList.contains('touch'),
+      legend: getComputedStyle(document.getElementById('legend')).display,
+    }));
+    check(startLayout.touch && startLayout.legend === 'none', `${name}: the page knows a touch screen and the key ` +
+      `legend gives way (legend display ${startLayout.legend})`);
+    await shot('start');
+    const card = await page.evaluate(() => {
+      const r = document.getElementById('start').getBoundingClientRect();
+      return [r.x + r.width / 2, r.y + r.height / 2];
+    });
+    await page.touchscreen.tap(card[0], card[1]);
+    const running = await waitForPhase(page, ['running'], 10000);
+    check(running === 'running', `${name}: a tap on the card starts the game`);
+    // Everything on screen, nothing on top of anything else (the picture may lie under the pads
+    // only where a landscape screen leaves no room beside it).
+    const layout = await page.evaluate(() => {
+      const box = (el) => { const r = el.getBoundingClientRect(); return { id: el.id, x: r.x, y: r.y, w: r.width, h: r.height }; };
+      return { pads: [...document.querySelectorAll('.pad')].map(box), screen: box(document.getElementById('screen')),
+        button: box(document.getElementById('fullscreen')), vw: window.innerWidth, vh: window.innerHeight,
+        shown: !document.getElementById('touch').hidden, canvas: [document.getElementById('canvas').width,
+          document.getElementById('canvas').height], pixels: window.brimmelPage.pixels };
+    });
+    const inside = (b) => b.x >= -0.5 && b.y >= -0.5 && b.x + b.w <= layout.vw + 0.5 && b.y + b.h <= layout.vh + 0.5;
+    const overlap = (a, b) => Math.max(0, Math.min(a.x + a.w, b.x + b.w) - Math.max(a.x, b.x)) *
+      Math.max(0, Math.min(a.y + a.h, b.y + b.h) - Math.max(a.y, b.y));
+    const clashes = [];
+    for (let i = 0; i < layout.pads.length; i++) {
+      for (let j = i + 1; j < layout.pads.length; j++)
+        if (overlap(layout.pads[i], layout.pads[j]) > 0) clashes.push(`${layout.pads[i].id}/${layout.pads[j].id}`);
+      if (layout.button.w > 0 && overlap(layout.pads[i], layout.button) > 0) clashes.push(`${layout.pads[i].id}/fullscreen`);
+    }
+    const covered = layout.pads.reduce((n, p) => n + overlap(p, layout.screen), 0) / (layout.screen.w * layout.screen.h);
+    check(layout.shown && layout.pads.length === 6 && layout.pads.every(inside) && inside(layout.screen) &&
+      clashes.length === 0 && layout.pads.every((p) => p.w >= 44) && covered < (portrait ? 0.001 : 0.05),
+    `${name}: the picture and six thumb-sized controls fit on the screen without covering each other ` +
+      `(${clashes.join(', ') || 'no clashes'}; outside: ${layout.pads.filter((p) => !inside(p)).map((p) => p.id).join(', ') ||
+        'none'}; smallest ${Math.min(...layout.pads.map((p) => p.w)).toFixed(0)} px; ` +
+      `${(covered * 100).toFixed(1)} % of the picture under a control)`);
+    const expected = portrait ? [780, 585] : [640, 480];
+    check(layout.pixels[0] === expected[0] && layout.canvas[0] === expected[0] && layout.canvas[1] === expected[1],
+      `${name}: the game draws at ${expected.join('x')} on ${portrait ? 'a graphics card (device pixels)' : 'SwiftShader'} ` +
+      `(canvas ${layout.canvas.join('x')})`);
+
+    check(await waitForScene(page, 'CTitleScene', 30000), `${name}: the title comes up`);
+    await sleep(2500);
+    await shot('title');
+    const spot = await page.evaluate(() => {
+      const r = document.getElementById('screen').getBoundingClientRect();
+      return [r.x + r.width * 0.6, r.y + r.height * 0.4];
+    });
+    await page.touchscreen.tap(spot[0], spot[1]);
+    check(await waitForScene(page, 'CHomeStageScene', 45000), `${name}: a tap on the picture confirms, and the home ` +
+      'stage follows');
+    await sleep(3000);
+
+    // A drag that starts in the left part steers as the arrows do, towards the goal point; a
+    // second finger on X meanwhile runs, and lifting it leaves the first finger's keys alone.
+    const origin = portrait ? [width * 0.25, height * 0.75] : [width * 0.2, height * 0.6];
+    const [, x0, z0] = (await status(page)).map(Number);
+    const finger = await page.touchscreen.touchStart(origin[0], origin[1]);
+    let both = [], after = [];
+    for (let i = 0; i < 30; i++) {
+      const [, x, z, yaw] = (await status(page)).map(Number);
+      const keys = steer(yaw, x, z, kGoal.x, kGoal.z);
+      const dx = keys[0] - keys[1], dy = keys[3] - keys[2];
+      const k = 50 / Math.hypot(dx, dy);
+      await finger.move(origin[0] + dx * k, origin[1] + dy * k);
+      if (i === 10) {
+        const x = await page.evaluate(() => { const r = document.getElementById('pad-x').getBoundingClientRect();
+          return [r.x + r.width / 2, r.y + r.height / 2]; });
+        const second = await page.touchscreen.touchStart(x[0], x[1]);
+        await sleep(100);
+        both = await page.evaluate(() => window.brimmelPage.keysDown());
+        await second.end();
+        after = await page.evaluate(() => window.brimmelPage.keysDown());
+      }
+      await sleep(100);
+    }
+    await shot('home-walking');
+    await finger.end();
+    const [, x1, z1] = (await status(page)).map(Number);
+    const left = await page.evaluate(() => window.brimmelPage.keysDown());
+    const walked = Math.hypot(x1 - x0, z1 - z0);
+    const closer = Math.hypot(kGoal.x - x0, kGoal.z - z0) - Math.hypot(kGoal.x - x1, kGoal.z - z1);
+    check(walked > 20 && closer > 10, `${name}: the drag walks the player towards the goal (${walked.toFixed(0)} units, ` +
+      `${closer.toFixed(0)} closer)`);
+    check(both.includes('KeyX') && both.some((k) => k.startsWith('Arrow')) && !after.includes('KeyX') &&
+      after.some((k) => k.startsWith('Arrow')) && left.length === 0,
+    `${name}: two fingers hold their own controls (both down: ${both.join('+')}; X lifted: ${after.join('+')}; ` +
+      `all lifted: ${left.join('+') || 'nothing'})`);
+    const scrolled = await page.evaluate(() => [window.scrollX, window.scrollY]);
+    check(scrolled[0] === 0 && scrolled[1] === 0, `${name}: touches did not scroll the page`);
+    report(errors, foreign, name);
+  } finally {
+    await page.close();
+  }
+}
+
 // A start that cannot work says so in words on the page: a download that fails, a browser
-// without WebGL 2.
+// without WebGL 2. A browser that refuses to keep the files still plays, and says it cannot keep
+// them. Each in a fresh profile, with no kept copy to fall back on.
 async function failedStarts(browser, url) {
   const cases = [
     ['a failed data download', async (page) => {
       await page.setRequestInterception(true);
-      page.on('request', (r) => (r.url().endsWith('/brimmel.data') ? r.abort() : r.continue()));
-    }, /could not be downloaded/],
+      page.on('request', (r) => (/\.data(\.gz)?$/.test(r.url()) ? r.abort() : r.continue()));
+    }, 'failed', /could not be downloaded/],
     ['a browser without WebGL 2', async (page) => {
       await page.evaluateOnNewDocument(() => {
         const get = HTMLCanvasElement.prototype.getContext;
@@ -460,23 +842,91 @@ async function failedStarts(browser, url) {
           return kind === 'webgl2' ? null : get.call(this, kind, ...rest);
         };
       });
-    }, /needs WebGL 2/],
+    }, 'failed', /needs WebGL 2/],
+    ['storage refused', async (page) => {
+      await page.evaluateOnNewDocument(() => {
+        const no = () => Promise.reject(new DOMException('The operation is insecure.', 'SecurityError'));
+        CacheStorage.prototype.open = no;
+        ServiceWorkerContainer.prototype.register = no;
+      });
+    }, 'ready', /refused to keep the game/],
   ];
-  for (const [what, arrange, words] of cases) {
-    const page = await browser.newPage();
+  for (const [what, arrange, phase, words] of cases) {
+    const context = await browser.createBrowserContext();
+    const page = await context.newPage();
     await arrange(page);
     await page.goto(url, { waitUntil: 'domcontentloaded' });
-    const shown = await page.waitForFunction(() => window.brimmelPage && window.brimmelPage.phase === 'failed' &&
-      !document.getElementById('message').hidden && document.getElementById('message-text').textContent,
-    { timeout: 30000 }).then((h) => h.jsonValue(), () => '');
+    const shown = await page.waitForFunction((want) => window.brimmelPage && window.brimmelPage.phase === want &&
+      [...document.querySelectorAll('.card:not([hidden]) p')].map((p) => p.hidden ? '' : p.textContent).join(' '),
+    { timeout: 60000 }, phase).then((h) => h.jsonValue(), () => '');
     check(words.test(shown), `${what} is told on the page ("${shown}")`);
-    await page.close();
+    await context.close();
   }
 }
 
-function report(errors, foreign) {
-  check(errors.length === 0, `no page or console errors${errors.length ? ':\n  ' + errors.join('\n  ') : ''}`);
-  check(foreign.length === 0, `no third-party requests${foreign.length ? ': ' + foreign.join(', ') : ''}`);
+// The forest for a long while with scripted input: the page's script heap and the program's
+// memory must end within 5 % of where they stood after the first minute, with no console error.
+async function soak(browser, url, minutes) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 800, height: 640 });
+  const { errors, foreign } = watch(page, url);
+  const cdp = await page.createCDPSession();
+  const memory = async () => {
+    await cdp.send('HeapProfiler.collectGarbage');
+    const heap = (await cdp.send('Runtime.getHeapUsage')).usedSize;
+    const program = await page.evaluate(() => window.Module._brimmel_heap_bytes());
+    return { heap, program };
+  };
+  await page.goto(url, { waitUntil: 'domcontentloaded' });
+  await waitForPhase(page, ['ready'], 90000);
+  await page.keyboard.press('Enter');
+  await waitForScene(page, 'CTitleScene', 30000);
+  await sleep(2000);
+  await page.keyboard.down('KeyX');
+  await sleep(250);
+  await page.keyboard.up('KeyX');
+  await waitForScene(page, 'CHomeStageScene', 45000);
+  await sleep(2000);
+  if (!check(await walkToForest(page) !== null, 'soak: the forest is reached')) return;
+  // A round of play: walk and run in every direction, jump, turn and tilt the camera.
+  const moves = [['ArrowUp'], ['ArrowUp', 'KeyX'], ['ArrowLeft'], ['ArrowDown', 'ArrowRight'], ['KeyZ'],
+    ['Numpad6'], ['ArrowUp', 'KeyZ'], ['Numpad2'], ['Numpad8'], ['ArrowRight', 'ArrowUp', 'KeyX'], ['Numpad8']];
+  let round = 0;
+  const play = async (ms) => {
+    for (const end = Date.now() + ms; Date.now() < end; round++) {
+      const keys = moves[round % moves.length];
+      for (const k of keys) await page.keyboard.down(k);
+      await sleep(700);
+      for (const k of keys) await page.keyboard.up(k);
+      await sleep(100);
+    }
+  };
+  await play(60000);
+  const first = await memory();
+  const samples = [first];
+  for (let m = 1; m < minutes; m++) {
+    await play(60000);
+    samples.push(await memory());
+    const last = samples[samples.length - 1];
+    console.log(`     soak minute ${m + 1}: heap ${(last.heap / 1048576).toFixed(2)} MB, program ` +
+      `${(last.program / 1048576).toFixed(1)} MB, scene ${(await status(page))[0]}`);
+  }
+  const last = samples[samples.length - 1];
+  const growth = Math.max((last.heap / first.heap - 1) * 100, (last.program / first.program - 1) * 100);
+  check(growth <= 5, `soak: memory within 5 % of the first minute after ${minutes} minutes (script heap ` +
+    `${(first.heap / 1048576).toFixed(2)} -> ${(last.heap / 1048576).toFixed(2)} MB, program ` +
+    `${(first.program / 1048576).toFixed(1)} -> ${(last.program / 1048576).toFixed(1)} MB)`);
+  report(errors, foreign, 'soak');
+  figure(`web_soak_heap_growth_pct: ${growth.toFixed(2)} % (${minutes} min; script heap ` +
+    `${(first.heap / 1048576).toFixed(2)} -> ${(last.heap / 1048576).toFixed(2)} MB, program ` +
+    `${(first.program / 1048576).toFixed(1)} -> ${(last.program / 1048576).toFixed(1)} MB)`);
+  await page.close();
+}
+
+function report(errors, foreign, where = '') {
+  const at = where ? `${where}: ` : '';
+  check(errors.length === 0, `${at}no page or console errors${errors.length ? ':\n  ' + errors.join('\n  ') : ''}`);
+  check(foreign.length === 0, `${at}no third-party requests${foreign.length ? ': ' + foreign.join(', ') : ''}`);
 }
 
 main().then(() => {

@@ -7,7 +7,7 @@ if [ "${BRIMMEL_WEB:-1}" = "0" ]; then
   echo "the web edition is turned off (BRIMMEL_WEB=0): skipped"
   exit 77
 fi
-if [ ! -f "$root/build-web/site/brimmel.wasm" ] || [ ! -d "$root/tests/web/node_modules/puppeteer-core" ]; then
+if [ ! -f "$root/build-web/site/index.html" ] || [ ! -d "$root/tests/web/node_modules/puppeteer-core" ]; then
   echo "no web build: run scripts/web --build-only first (or set BRIMMEL_WEB=0 to turn the edition off)"
   exit 1
 fi

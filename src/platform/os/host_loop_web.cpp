@@ -2,6 +2,7 @@
 // (sound pump, music refills), then the game's turn; the steps run and what they cost are kept
 // for the page's read-outs.
 #include <emscripten.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <array>
@@ -62,10 +63,16 @@ void ExitNow(int code) {
 
 }  // namespace os
 
-// Read by the page: steps run so far, and the median cost of a one-step frame lately.
+// Read by the page: steps run so far, the game's status line, and the median cost of a one-step
+// frame lately.
 extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_steps() { return static_cast<double>(os::HostLoopSteps()); }
 
 extern "C" EMSCRIPTEN_KEEPALIVE const char* brimmel_status() { return os::g_status.c_str(); }
+
+// The program's memory in use (the heap's allocated bytes), for the page's soak read-out.
+extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_heap_bytes() {
+  return static_cast<double>(mallinfo().uordblks);
+}
 
 extern "C" EMSCRIPTEN_KEEPALIVE double brimmel_frame_ms() {
   const size_t n = std::min(os::g_costCount, os::g_costs.size());

@@ -1,7 +1,7 @@
 // Inside the platform layer: what the desktop session can do to a running game from outside. It
 // may ask the game to end (SIGINT, SIGTERM where there are such signals) or take its display away.
-// One file per back end: quit_signals_posix.cpp or quit_signals_sdl.cpp, display_x11.cpp or
-// display_none.cpp.
+// One file per back end: quit_signals_posix.cpp, quit_signals_sdl.cpp or quit_signals_web.cpp;
+// display_x11.cpp or display_none.cpp.
 #pragma once
 
 namespace os::internal {

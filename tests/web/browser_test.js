@@ -553,6 +553,37 @@ async function run(browser, net0) {
   const afterEsc = await page.evaluate(() => [window.brimmelPage.phase, window.Module._brimmel_steps()]);
   check(afterEsc[0] === 'running' && afterEsc[1] > steps0 + 30,
     `Esc leaves the game running (page ${afterEsc[0]}, ${afterEsc[1] - steps0} steps in 1.5 s)`);
+  // P pauses: no step runs and nothing is heard, the picture is dimmed under "PAUSED"; P again
+  // plays on. M mutes and unmutes.
+  const tap = async (code) => { await page.keyboard.down(code); await sleep(120); await page.keyboard.up(code); };
+  const stepsIn = async (ms) => {
+    const a = await page.evaluate(() => window.Module._brimmel_steps());
+    await sleep(ms);
+    return (await page.evaluate(() => window.Module._brimmel_steps())) - a;
+  };
+  const playing = stats(await canvas());
+  await tap('KeyP');
+  await sleep(300);
+  const pausedSteps = await stepsIn(1000);
+  const pausedSound = await page.evaluate(() => window.__loudness(1000));
+  const pausedPicture = stats(await canvas());
+  await save('paused');
+  check(pausedSteps === 0 && pausedSound < 0.002 && pausedPicture.lum < playing.lum,
+    `P pauses (${pausedSteps} steps in 1 s, RMS ${pausedSound.toFixed(4)}, brightness ` +
+      `${playing.lum.toFixed(0)} -> ${pausedPicture.lum.toFixed(0)})`);
+  await tap('KeyP');
+  await sleep(300);
+  const resumedSteps = await stepsIn(1000);
+  check(resumedSteps > 40, `P again plays on (${resumedSteps} steps in 1 s)`);
+  await tap('KeyM');
+  await sleep(300);
+  const mutedSound = await page.evaluate(() => window.__loudness(1000));
+  await tap('KeyM');
+  await sleep(300);
+  const unmutedSound = await page.evaluate(() => window.__loudness(1500));
+  check(mutedSound < 0.002 && unmutedSound > 0.01,
+    `M mutes and unmutes (RMS ${mutedSound.toFixed(4)}, then ${unmutedSound.toFixed(3)})`);
+
   await page.focus('#canvas');
   await page.keyboard.press('Tab');
   const focused = await page.evaluate(() => document.activeElement && document.activeElement.id);

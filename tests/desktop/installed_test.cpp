@@ -22,13 +22,6 @@ namespace {
 
 const std::string kInstalled = std::string(BRIMMEL_DESKTOP_DESTDIR) + "/usr/games/brimmel";
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 struct Launch {
   std::vector<std::string> args;
   std::string home;       // HOME; the XDG folders below it unless set apart
@@ -135,13 +128,13 @@ TEST_F(Installed, AFirstRunFindsItsDataWritesCommentedSettingsAndItsLogInTheXdgF
 
   const std::string settings = run.home + "/.config/brimmel/TORIDEN.ini";
   ASSERT_TRUE(std::filesystem::exists(settings));
-  EXPECT_TRUE(Has(ReadAll(settings), "; WINDOW: "));
+  EXPECT_TRUE(Has(ReadFileText(settings), "; WINDOW: "));
   CConfig c(settings.c_str());
   EXPECT_EQ(c.window, 0);
   EXPECT_EQ(c.width, 640);
   const std::string log = run.home + "/.local/state/brimmel/profile.txt";
   ASSERT_TRUE(std::filesystem::exists(log));
-  const std::string logText = ReadAll(log);
+  const std::string logText = ReadFileText(log);
   EXPECT_FALSE(Has(logText, "Not Found") || Has(logText, "NotFound")) << logText;
   EXPECT_TRUE(std::filesystem::is_empty(scratch.Path() + "/work")) << "nothing lands in the working folder";
 
@@ -149,7 +142,7 @@ TEST_F(Installed, AFirstRunFindsItsDataWritesCommentedSettingsAndItsLogInTheXdgF
   std::ofstream(settings, std::ios::app) << "; mine\n";
   run.stopAfter = 2;
   Start(run, true);
-  EXPECT_TRUE(Has(ReadAll(settings), "; mine\n"));
+  EXPECT_TRUE(Has(ReadFileText(settings), "; mine\n"));
 }
 
 TEST_F(Installed, AStateFolderThatCannotBeMadeIsReportedOnceAndTheGameStillRuns) {

@@ -23,13 +23,6 @@
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 TEST(PauseOnADisplay, PFreezesThePictureAndPAgainLetsItMoveAndThePictureSizeChangesAtOnce) {
   if (!testgame::OnPath("Xvfb") || !testgame::OnPath("openbox"))
     GTEST_SKIP() << "Xvfb or openbox missing (scripts/deps installs them)";
@@ -105,8 +98,8 @@ TEST(PauseOnADisplay, PFreezesThePictureAndPAgainLetsItMoveAndThePictureSizeChan
 
   std::vector<std::string> files;
   for (int n = 1; n <= 4; ++n) files.push_back(shots + "/" + std::to_string(n) + ".png");
-  const std::string paused1 = ReadAll(files[0]), paused2 = ReadAll(files[1]);
-  const std::string moving1 = ReadAll(files[2]), moving2 = ReadAll(files[3]);
+  const std::string paused1 = ReadFileText(files[0]), paused2 = ReadFileText(files[1]);
+  const std::string moving1 = ReadFileText(files[2]), moving2 = ReadFileText(files[3]);
   ASSERT_GT(paused1.size(), 1000u);
   ASSERT_GT(moving2.size(), 1000u);
   EXPECT_EQ(paused1, paused2) << "the paused picture stands still";
@@ -120,7 +113,7 @@ TEST(PauseOnADisplay, PFreezesThePictureAndPAgainLetsItMoveAndThePictureSizeChan
   const int w = figure("width"), h = figure("height");
   EXPECT_NE(w, 640) << o.report;
   ASSERT_GT(w, 0);
-  const std::string resized = ReadAll(shots + "/resized.png");
+  const std::string resized = ReadFileText(shots + "/resized.png");
   ASSERT_GT(resized.size(), 24u);
   const auto be32 = [&](size_t at) {
     return (uint32_t(uint8_t(resized[at])) << 24) | (uint32_t(uint8_t(resized[at + 1])) << 16) |
@@ -128,7 +121,7 @@ TEST(PauseOnADisplay, PFreezesThePictureAndPAgainLetsItMoveAndThePictureSizeChan
   };
   EXPECT_EQ(be32(16), uint32_t(w));
   EXPECT_EQ(be32(20), uint32_t(h));
-  EXPECT_EQ(ReadAll(scratch.Path() + "/pause.ini"),
+  EXPECT_EQ(ReadFileText(scratch.Path() + "/pause.ini"),
             "[TORIDEN]\nWINDOW=1\nWIDTH=" + std::to_string(w) + "\nHEIGHT=" + std::to_string(h) + "\n");
   const std::string out = BRIMMEL_TEST_OUTPUT_DIR;
   std::filesystem::copy_file(files[0], out + "/pause_screen.png",

@@ -20,13 +20,6 @@
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Bright text pixels in the top-left corner, where the read-out is written.
 int ReadoutPixels() {
   std::vector<uint32_t> argb;
@@ -107,7 +100,7 @@ TEST(Playing, ReboundKeysDriveThePlayerF3HidesTheReadoutAndF12WritesAPicture) {
   EXPECT_GT(run.readoutShown, 150) << "the read-out is shown at start";
   EXPECT_LT(run.readoutHidden * 4, run.readoutShown) << "F3 hides it";
 
-  const std::string log = ReadAll(scratch.Path() + "/profile.txt");
+  const std::string log = ReadFileText(scratch.Path() + "/profile.txt");
   EXPECT_NE(log.find("BUTTON5: no key is called \"Hyperjump\""), std::string::npos) << log;
   ASSERT_TRUE(run.f12Sent);
   std::vector<std::filesystem::path> shots;
@@ -115,7 +108,7 @@ TEST(Playing, ReboundKeysDriveThePlayerF3HidesTheReadoutAndF12WritesAPicture) {
     shots.push_back(e.path());
   ASSERT_EQ(shots.size(), 1u);
   EXPECT_NE(log.find("Screenshot: " + shots[0].string()), std::string::npos) << log;
-  const std::string png = ReadAll(shots[0].string());
+  const std::string png = ReadFileText(shots[0].string());
   ASSERT_GT(png.size(), 24u);
   EXPECT_EQ(png.substr(1, 3), "PNG");
   // The picture is the game's own 640 x 480, not the window's.

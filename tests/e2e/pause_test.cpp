@@ -58,13 +58,6 @@ struct PlayRecord {
   std::string settingsFile;
 };
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 double Energy(const e2e::CGameDriver& game, size_t turns) {
   const auto& e = game.FrameEnergy();
   double sum = 0;
@@ -141,7 +134,7 @@ PlayRecord Play(bool pause, int cameraKey) {
         r.musicLevel = screen->Settings().MusicLevel();
         r.effectsLevel = screen->Settings().EffectsLevel();
         r.muted = screen->Settings().Muted();
-        r.settingsFile = ReadAll(game.Folder() + "/TORIDEN.ini");
+        r.settingsFile = ReadFileText(game.Folder() + "/TORIDEN.ini");
         return false;
       }
     }

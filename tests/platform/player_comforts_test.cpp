@@ -21,13 +21,6 @@ namespace {
 // Key places as SDL numbers them (the USB usage ids): the letters A to Z are 4 to 29.
 int Place(char letter) { return 4 + (letter - 'A'); }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // ASCII text as UTF-16 with a byte-order mark, either way round.
 std::string Utf16(const std::string& text, bool little) {
   std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
@@ -114,15 +107,15 @@ TEST(SettingsWrittenBack, TheFileIsReplacedWholeOrNotAtAll) {
   EXPECT_FALSE(std::filesystem::exists(file + ".new")) << "no temporary file is left";
 
   // Where the temporary file cannot be made, the write fails, says why, and the file stays.
-  const std::string kept = ReadAll(file);
+  const std::string kept = ReadFileText(file);
   std::filesystem::create_directory(file + ".new");
   EXPECT_FALSE(os::WriteProfileValues(file, {{"SOUND", "MUSIC", "10"}}, error));
   EXPECT_NE(error.find(".new"), std::string::npos) << error;
-  EXPECT_EQ(ReadAll(file), kept);
+  EXPECT_EQ(ReadFileText(file), kept);
 
   // A file that is not there yet is made.
   ASSERT_TRUE(os::WriteProfileValues(dir.Path() + "/fresh.ini", {{"SOUND", "EFFECTS", "0"}}, error));
-  EXPECT_EQ(ReadAll(dir.Path() + "/fresh.ini"), "[SOUND]\r\nEFFECTS=0\r\n");
+  EXPECT_EQ(ReadFileText(dir.Path() + "/fresh.ini"), "[SOUND]\r\nEFFECTS=0\r\n");
 }
 
 TEST(SettingsWrittenBack, SoundLevelsAreReadLikeTheOtherSettings) {

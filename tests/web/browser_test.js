@@ -115,19 +115,6 @@ function difference(a, b) {
   return sum / (a.rgba.length / 4) / 3;
 }
 
-function serve() {
-  return new Promise((resolve, reject) => {
-    const server = spawn('python3', [path.join(repo, 'web', 'serve.py'), site, '--port', '0', '--quiet'],
-      { stdio: ['ignore', 'pipe', 'inherit'] });
-    server.on('error', reject);
-    server.stdout.on('data', (d) => {
-      const m = /http:\/\/127\.0\.0\.1:(\d+)\//.exec(String(d));
-      if (m) resolve({ server, url: m[0] });
-    });
-    setTimeout(() => reject(new Error('the server did not start')), 10000);
-  });
-}
-
 // The wire between the browser and the server: counts the bytes the server sends, and can be cut
 // (the network off) and joined again on the same port.
 function wire(serverPort) {

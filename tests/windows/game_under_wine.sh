@@ -12,16 +12,9 @@ shots=$work/shots
 # shellcheck source=wine_display.sh
 . "$(dirname "$0")/wine_display.sh"
 need_tools Xvfb xdotool import convert unzip bc
-[ -f "$zip" ] || fail "no $zip"
-
 # Where a player named in French keeps games, in a folder named in Japanese.
-unpacked="$work/Jeux été/ブリメル"
-rm -rf "$work" && mkdir -p "$unpacked" "$work/elsewhere" "$shots"
-unzip -q "$zip" -d "$unpacked" || fail "unzip"
-folder=$(find "$unpacked" -mindepth 1 -maxdepth 1 -type d | head -1)
-exe=$folder/BRIMMEL.exe
+unpack_zip "$zip" "$work/Jeux été/ブリメル"
 log=$folder/profile.txt
-[ -f "$exe" ] || fail "no BRIMMEL.exe in the zip"
 
 ensure_prefix
 start_display

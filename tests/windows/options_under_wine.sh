@@ -13,14 +13,7 @@ shots=$work/shots
 # shellcheck source=wine_display.sh
 . "$(dirname "$0")/wine_display.sh"
 need_tools Xvfb xdotool import convert unzip bc
-[ -f "$zip" ] || fail "no $zip"
-
-unpacked="$work/Jeux été ブリメル"
-rm -rf "$work" && mkdir -p "$unpacked" "$work/elsewhere" "$shots"
-unzip -q "$zip" -d "$unpacked" || fail "unzip"
-folder=$(find "$unpacked" -mindepth 1 -maxdepth 1 -type d | head -1)
-exe=$folder/BRIMMEL.exe
-[ -f "$exe" ] || fail "no BRIMMEL.exe in the zip"
+unpack_zip "$zip" "$work/Jeux été ブリメル"
 # The name Windows gives a Linux path under Wine (drive Z: is /).
 windows_path() { echo "Z:$1" | tr / '\\'; }
 

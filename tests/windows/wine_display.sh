@@ -55,6 +55,17 @@ start_display() {
   fi
 }
 
+# Unpacks the zip into the folder $1 (made afresh in $work, beside $work/elsewhere and $shots) and
+# sets folder (the game's folder in it) and exe.
+unpack_zip() { # zip folder
+  [ -f "$1" ] || fail "no $1"
+  rm -rf "$work" && mkdir -p "$2" "$work/elsewhere" "$shots"
+  unzip -q "$1" -d "$2" || fail "unzip"
+  folder=$(find "$2" -mindepth 1 -maxdepth 1 -type d | head -1)
+  exe=$folder/BRIMMEL.exe
+  [ -f "$exe" ] || fail "no BRIMMEL.exe in the zip"
+}
+
 seconds_since() { echo "$(date +%s.%N) - $1" | bc; }
 
 # The first window whose name matches PATTERN, within SECONDS, while PID lives: in $window.

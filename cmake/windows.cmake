@@ -86,10 +86,17 @@ function(brimmel_windows_game target)
   # The setup program, from the same folder (packaging/windows/brimmel.nsi says what it does).
   set(setup ${CMAKE_BINARY_DIR}/dist/${name}-setup.exe)
   set(nsi ${CMAKE_SOURCE_DIR}/packaging/windows/brimmel.nsi)
+  # The finish page's picture (164x314, as the wizard takes it): the title's bear under the moon.
+  set(title ${BRIMMEL_HOST_BUILD}/game/data/image/title.jpg)
+  add_custom_command(OUTPUT ${res}/wizard.bmp
+    COMMAND ${BRIMMEL_CONVERT} ${title} -crop 150x287+318+193 +repage -resize 164x314! -type TrueColor
+      BMP3:${res}/wizard.bmp
+    DEPENDS ${BRIMMEL_HOST_BUILD}/game/data/.generated
+    COMMENT "Making the setup program's picture")
   add_custom_command(OUTPUT ${setup}
     COMMAND ${BRIMMEL_MAKENSIS} -V2 -WX -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION} -DSTAGE=${stage}
-      -DICON=${res}/brimmel.ico -DOUTFILE=${setup} ${nsi}
-    DEPENDS ${zip} ${nsi} ${res}/brimmel.ico
+      -DICON=${res}/brimmel.ico -DWIZARD=${res}/wizard.bmp -DOUTFILE=${setup} ${nsi}
+    DEPENDS ${zip} ${nsi} ${res}/brimmel.ico ${res}/wizard.bmp
     COMMENT "Making ${name}-setup.exe")
   add_custom_target(windows_setup ALL DEPENDS ${setup})
 endfunction()

@@ -1,9 +1,10 @@
 ; The Windows setup program, made by Debian's makensis (cmake/windows.cmake passes VERSION, STAGE,
-; the folder the zip is packed from, ICON and OUTFILE). It installs for the player alone (no
-; administrator needed; the default) or for every user of the machine, adds the Start-menu entry
-; and, when asked, a desktop one, and registers an uninstaller that removes the program and its
-; data but keeps the player's own files. No TORIDEN.ini goes beside the program: that is what
-; tells the game it is installed (see the README's Windows section).
+; the folder the zip is packed from, ICON, WIZARD, the finish page's picture, and OUTFILE). It
+; installs for the player alone (no administrator needed; the default) or for every user of the
+; machine, adds the Start-menu entry and, when asked, a desktop one, and registers an uninstaller
+; that removes the program and its data but keeps the player's own files. No TORIDEN.ini goes
+; beside the program: that is what tells the game it is installed (see the README's Windows
+; section).
 ;
 ; Silent use: BRIMMEL-<version>-win64-setup.exe /S [/CurrentUser | /AllUsers] [/DesktopShortcut]
 ;             [/D=C:\Folder With Spaces]   (/D= last, unquoted, absolute)
@@ -43,6 +44,7 @@ BrandingText "${APP} ${VERSION}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\BRIMMEL.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Play ${APP} now"

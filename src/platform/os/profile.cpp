@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +15,16 @@
 
 namespace os {
 namespace {
+
+// The whole file; false when it cannot be opened.
+bool ReadWhole(const std::string& fileName, std::string& text) {
+  std::ifstream in(PathFromUtf8(fileName), std::ios::binary);
+  if (!in) return false;
+  std::stringstream ss;
+  ss << in.rdbuf();
+  text = ss.str();
+  return true;
+}
 
 // CR and Ctrl-Z (the old end-of-file mark some editors still append) are blanks to the Windows
 // reader too.
@@ -124,13 +133,8 @@ size_t GetPrivateProfileString(const char* section, const char* key, const char*
   std::string value = defaultText ? defaultText : "";
   while (!value.empty() && value.back() == ' ') value.pop_back();  // as the Win32 reader does
   if (section && key && fileName) {
-    std::ifstream f(PathFromUtf8(fileName), std::ios::binary);
-    if (f) {
-      std::stringstream ss;
-      ss << f.rdbuf();
-      std::string found;
-      if (FindProfileValue(ss.str(), section, key, found)) value = found;
-    }
+    std::string text, found;
+    if (ReadWhole(fileName, text) && FindProfileValue(text, section, key, found)) value = found;
   }
   const size_t n = std::min(value.size(), size - 1);
   std::memcpy(buffer, value.data(), n);
@@ -138,9 +142,6 @@ size_t GetPrivateProfileString(const char* section, const char* key, const char*
   return n;
 }
 
-}  // namespace os
-
-namespace os {
 namespace {
 
 // The file as code units: bytes, or UTF-16 units after a byte-order mark. The names and values
@@ -295,23 +296,14 @@ bool WriteProfileValues(const std::string& fileName, const std::vector<ProfileVa
   const std::string temp = fileName + ".new";
   const fs::path tempPath = PathFromUtf8(temp);
   std::string raw;
-  {
-    std::ifstream in(PathFromUtf8(fileName), std::ios::binary);
-    std::error_code ec;
-    if (!in && fs::exists(path, ec)) {
-      // Written from nothing, the player's other lines would be lost.
-      error = "cannot read " + DisplayPath(fileName) + ": " + std::strerror(errno);
-      return false;
-    }
-    if (in) {
-      std::stringstream ss;
-      ss << in.rdbuf();
-      raw = ss.str();
-    }
+  std::error_code ec;
+  if (!ReadWhole(fileName, raw) && fs::exists(path, ec)) {
+    // Written from nothing, the player's other lines would be lost.
+    error = "cannot read " + DisplayPath(fileName) + ": " + std::strerror(errno);
+    return false;
   }
   const std::string edited = EditProfileText(raw, values);
   if (edited == raw && !raw.empty()) return true;
-  std::error_code ec;
   {
     std::ofstream out(PathFromUtf8(temp), std::ios::binary | std::ios::trunc);
     if (!out) {

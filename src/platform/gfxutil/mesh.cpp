@@ -426,20 +426,21 @@ const xfile::CXFile* StandardReader() {
   return reader.get();
 }
 
-}  // namespace
-
-std::unique_ptr<CMesh> LoadMeshFromXInMemory(const void* data, size_t size, uint32_t options,
-                                             gfx::CDevice* device, std::vector<uint32_t>* adjacency,
-                                             std::vector<XMaterial>* materials, uint32_t* numMaterials,
-                                             int32_t* result) {
-  int32_t dummy;
-  int32_t& res = result ? *result : dummy;
+std::unique_ptr<xfile::CEnumObject> ParseX(const void* data, size_t size, int32_t& res) {
   const xfile::CXFile* reader = StandardReader();
   std::unique_ptr<xfile::CEnumObject> e;
   if (!reader || reader->CreateEnumObjectFromMemory(data, size, e) != xfile::DXFILE_OK) {
     res = D3DXERR_INVALIDDATA;
     return nullptr;
   }
+  return e;
+}
+
+// Takes the parsed file so that it is gone before the mesh is built: a stage's largest file, its
+// parse and its mesh would otherwise all be held at once, the load's memory peak.
+std::unique_ptr<CMesh> MeshFromX(std::unique_ptr<xfile::CEnumObject> e, uint32_t options,
+                                 gfx::CDevice* device, std::vector<uint32_t>* adjacency,
+                                 std::vector<XMaterial>* materials, uint32_t* numMaterials, int32_t& res) {
   // The top level behaves as one frame with the identity transform.
   XMeshData all;
   all.fvf = gfx::D3DFVF_XYZ;
@@ -464,6 +465,7 @@ std::unique_ptr<CMesh> LoadMeshFromXInMemory(const void* data, size_t size, uint
     res = D3DXERR_LOADEDMESHASNODATA;
     return nullptr;
   }
+  e.reset();
   auto mesh = BuildMesh(all, options, device);
   if (!mesh) {
     res = D3DXERR_INVALIDMESH;
@@ -476,16 +478,32 @@ std::unique_ptr<CMesh> LoadMeshFromXInMemory(const void* data, size_t size, uint
   return mesh;
 }
 
+}  // namespace
+
+std::unique_ptr<CMesh> LoadMeshFromXInMemory(const void* data, size_t size, uint32_t options,
+                                             gfx::CDevice* device, std::vector<uint32_t>* adjacency,
+                                             std::vector<XMaterial>* materials, uint32_t* numMaterials,
+                                             int32_t* result) {
+  int32_t dummy;
+  int32_t& res = result ? *result : dummy;
+  auto e = ParseX(data, size, res);
+  return e ? MeshFromX(std::move(e), options, device, adjacency, materials, numMaterials, res) : nullptr;
+}
+
 std::unique_ptr<CMesh> LoadMeshFromX(const std::string& path, uint32_t options, gfx::CDevice* device,
                                      std::vector<uint32_t>* adjacency, std::vector<XMaterial>* materials,
                                      uint32_t* numMaterials, int32_t* result) {
+  int32_t dummy;
+  int32_t& res = result ? *result : dummy;
   std::vector<uint8_t> bytes;
   if (!xfile::ReadWholeFile(path, bytes)) {
-    if (result) *result = D3DX_E_FAIL;
+    res = D3DX_E_FAIL;
     return nullptr;
   }
-  return LoadMeshFromXInMemory(bytes.data(), bytes.size(), options, device, adjacency, materials,
-                               numMaterials, result);
+  auto e = ParseX(bytes.data(), bytes.size(), res);
+  // The parse holds its own copy of everything: the file's bytes can go before the mesh is built.
+  std::vector<uint8_t>().swap(bytes);
+  return e ? MeshFromX(std::move(e), options, device, adjacency, materials, numMaterials, res) : nullptr;
 }
 
 }  // namespace gfxutil

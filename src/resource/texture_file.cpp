@@ -45,6 +45,11 @@ gfx::TexturePtr LoadTexture(const char* fileName, uint32_t mipLevels) {
   } else if (!ReadWholeFile(fileName, bytes)) {
     return nullptr;
   }
-  return gfxutil::CreateTextureFromFileInMemoryEx(*device, bytes.data(), bytes.size(), gfxutil::D3DX_DEFAULT,
-                                                  gfxutil::D3DX_DEFAULT, mipLevels, kColorKey);
+  std::vector<gfxutil::Image> levels;
+  if (!gfxutil::BuildTextureLevels(bytes.data(), bytes.size(), gfxutil::D3DX_DEFAULT, gfxutil::D3DX_DEFAULT,
+                                   mipLevels, kColorKey, levels))
+    return nullptr;
+  // The file is decoded: its bytes need not wait for the upload.
+  std::vector<uint8_t>().swap(bytes);
+  return gfxutil::CreateTextureFromLevels(*device, std::move(levels));
 }

@@ -162,7 +162,12 @@ bool BuildTextureLevels(const void* data, size_t size, uint32_t width, uint32_t 
   const uint32_t count = (mipLevels == 0 || mipLevels == D3DX_DEFAULT) ? full : std::min(mipLevels, full);
   std::vector<Image> out;
   out.reserve(count);
-  out.push_back(ResampleImage(image, width, height));
+  if (image.width == width && image.height == height) {
+    out.push_back(std::move(image));
+  } else {
+    out.push_back(ResampleImage(image, width, height));
+    image = Image();
+  }
   while (out.size() < count) out.push_back(HalveImage(out.back()));
   levels.swap(out);
   if (srcInfo) *srcInfo = info;
@@ -174,11 +179,18 @@ gfx::TexturePtr CreateTextureFromFileInMemoryEx(gfx::CDevice& device, const void
                                                 Color colorKey, ImageInfo* srcInfo) {
   std::vector<Image> levels;
   if (!BuildTextureLevels(data, size, width, height, mipLevels, colorKey, levels, srcInfo)) return nullptr;
+  return CreateTextureFromLevels(device, std::move(levels));
+}
+
+gfx::TexturePtr CreateTextureFromLevels(gfx::CDevice& device, std::vector<Image>&& levels) {
+  if (levels.empty()) return nullptr;
   gfx::TexturePtr texture =
       device.CreateTexture(levels[0].width, levels[0].height, static_cast<uint32_t>(levels.size()));
   if (!texture) return nullptr;
-  for (uint32_t i = 0; i < levels.size(); ++i)
+  for (uint32_t i = 0; i < levels.size(); ++i) {
     if (!texture->SetLevel(i, levels[i].argb.data())) return nullptr;
+    levels[i] = Image();
+  }
   return texture;
 }
 

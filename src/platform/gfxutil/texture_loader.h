@@ -35,6 +35,9 @@ bool BuildTextureLevels(const void* data, size_t size, uint32_t width, uint32_t 
 
 // The texture itself (managed: it survives a device reset), or nullptr on failure. Its level-0
 // size is the texture's Width()/Height().
+// The texture made from levels as BuildTextureLevels gives them, each let go once the device has
+// it (a load holds the picture once, not twice); nullptr on failure.
+gfx::TexturePtr CreateTextureFromLevels(gfx::CDevice& device, std::vector<Image>&& levels);
 gfx::TexturePtr CreateTextureFromFileInMemoryEx(gfx::CDevice& device, const void* data, size_t size,
                                                 uint32_t width, uint32_t height, uint32_t mipLevels,
                                                 Color colorKey, ImageInfo* srcInfo = nullptr);

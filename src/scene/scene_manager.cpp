@@ -47,6 +47,7 @@ CSceneManager::~CSceneManager() {
 void CSceneManager::Switch() {
   os::SetLoading(true);
   if (current_) current_->Leave();
+  os::ReleaseFreedMemory();
   current_ = next_;
   if (current_) current_->Enter();
   os::SetLoading(false);

@@ -13,5 +13,9 @@ uint64_t AvailablePhysicalMemory();
 // allocates and frees its per-frame blocks, and returning them made every frame fault its pages
 // back in.
 void SetLoading(bool loading);
+// Hands the pages the heap holds free back to the system: between taking down one stage and
+// loading the next, so that the load's large blocks do not sit on top of the last stage's freed
+// memory.
+void ReleaseFreedMemory();
 
 }  // namespace os

@@ -27,8 +27,8 @@ void SetLoading(bool loading) {
   // Fixed thresholds, just above 64 KB so that llvmpipe's 64 KB scene blocks come from the heap.
   mallopt(M_MMAP_THRESHOLD, 72 * 1024);
   mallopt(M_TRIM_THRESHOLD, loading ? 72 * 1024 : 4 * 1024 * 1024);
-  // A load starts from a heap that has handed back what playing kept.
-  if (loading) malloc_trim(0);
 }
+
+void ReleaseFreedMemory() { malloc_trim(0); }
 
 }  // namespace os

@@ -7,5 +7,6 @@ namespace os {
 uint64_t AvailablePhysicalMemory() { return 0; }
 
 void SetLoading(bool) {}
+void ReleaseFreedMemory() {}
 
 }  // namespace os

@@ -13,5 +13,6 @@ uint64_t AvailablePhysicalMemory() {
 }
 
 void SetLoading(bool) {}
+void ReleaseFreedMemory() {}
 
 }  // namespace os

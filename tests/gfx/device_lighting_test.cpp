@@ -98,6 +98,15 @@ TEST_F(DeviceLightingTest, DirectionalLightUsesTheAngleOnly) {
   const float amb = 0.5f * (0x20 / 255.0f + 0.4f);
   const float ndl = std::sqrt(0.5f);
   ExpectCentre({amb + 0.8f * ndl, amb + 0.6f * ndl, amb + 0.4f * ndl}, "directional");
+  // Lights of every type share one program: a change of type between draws must still be seen.
+  light.Type = D3DLIGHT_POINT;
+  device->SetLight(0, light);
+  DrawLitSquare(0, 0, 2, 0.1f);
+  ExpectCentre(PointLit(2, 0.1f), "point after directional");
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  device->SetLight(0, light);
+  DrawLitSquare(0, 0, 2, 0.1f);
+  ExpectCentre({amb + 0.8f * ndl, amb + 0.6f * ndl, amb + 0.4f * ndl}, "directional after point");
 }
 
 TEST_F(DeviceLightingTest, SpotLightCutsOffOutsideItsCone) {

@@ -1061,6 +1061,7 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
   lb.flags[0] = rs_[D3DRS_NORMALIZENORMALS] != 0;
   lb.flags[1] = rs_[D3DRS_SPECULARENABLE] != 0;
   lb.flags[2] = rs_[D3DRS_LOCALVIEWER] != 0;
+  lb.flags[3] = li >= 0 ? static_cast<int32_t>(lights_[li].Type) : 0;
   if (std::memcmp(&lb, &light_, sizeof lb) != 0) {
     light_ = lb;
     Bump(kLightGroup);
@@ -1130,7 +1131,7 @@ void CGlDevice::UploadUniforms(GlProgram& p, uint32_t fvf, const ShaderKey& key)
     glUniform3fv(p.lightDirection, 1, light_.direction);
     glUniform4fv(p.lightAttenuation, 1, light_.attenuation);
     glUniform3fv(p.lightSpot, 1, light_.spot);
-    glUniform3iv(p.lightFlags, 1, light_.flags);
+    glUniform4iv(p.lightFlags, 1, light_.flags);
     p.seen[kLightGroup] = serial_[kLightGroup];
     ++counts_.uniformUploads;
   }
@@ -1161,7 +1162,7 @@ bool CGlDevice::Prepare(uint32_t fvf, const Batch* batch) {
   key.lighting = !key.pretransformed && rs_[D3DRS_LIGHTING] != 0;
   if (key.lighting) {
     const int li = ActiveLight();
-    key.lightType = li >= 0 ? lights_[li].Type : 0;
+    key.light = li >= 0;
     key.hasNormal = (fvf & D3DFVF_NORMAL) != 0;
   }
   if (!key.pretransformed) {

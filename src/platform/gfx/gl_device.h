@@ -118,7 +118,7 @@ class CGlDevice final : public CDevice, public CDeviceTestHooks {
     int32_t source[4];
     float globalAmbient[3];
     float diffuse[4], specular[4], ambient[4], position[3], direction[3], attenuation[4], spot[3];
-    int32_t flags[3];
+    int32_t flags[4];
   };
   struct FogBlock {
     float fog[4], color[3];

@@ -11,7 +11,7 @@ namespace gfx {
 uint32_t ShaderKey::Index() const {
   uint32_t i = pretransformed ? 1 : 0;
   i |= (lighting ? 1u : 0u) << 1;
-  i |= (lightType & 3u) << 2;
+  i |= (light ? 1u : 0u) << 2;
   i |= (hasNormal ? 1u : 0u) << 4;
   i |= (blendCount & 3u) << 5;
   i |= (fogMode & 7u) << 7;
@@ -56,7 +56,7 @@ uniform vec4 u_lightDiffuse, u_lightSpecular, u_lightAmbient;
 uniform vec3 u_lightPosition, u_lightDirection;  // view space; direction normalised
 uniform vec4 u_lightAttenuation;                 // a0, a1, a2, range
 uniform vec3 u_lightSpot;                        // cos(theta/2), cos(phi/2), falloff
-uniform ivec3 u_lightFlags;                      // normalize normals, specular, local viewer
+uniform ivec4 u_lightFlags;                      // normalize normals, specular, local viewer, type
 
 uniform vec4 u_fog;            // start, end, 1/(end - start), density
 uniform bool u_rangeFog;
@@ -123,31 +123,31 @@ void main() {
     n = len > 0.0 ? n / len : n;
   }
   vec3 ambAcc = vec3(0.0), diffAcc = vec3(0.0), specAcc = vec3(0.0);
-#if LIGHT_TYPE != 0
+#if LIGHT
   vec3 L;
   float att = 1.0;
-#if LIGHT_TYPE == 3
-  L = -u_lightDirection;
-#else
-  vec3 toLight = u_lightPosition - pv.xyz;
-  float d = length(toLight);
-  L = d > 0.0 ? toLight / d : vec3(0.0);
-  if (d > u_lightAttenuation.w) {
-    att = 0.0;
+  if (u_lightFlags.w == 3) {  // directional
+    L = -u_lightDirection;
   } else {
-    float den = u_lightAttenuation.x + u_lightAttenuation.y * d + u_lightAttenuation.z * d * d;
-    att = den > 0.0 ? min(1.0 / den, 3.0e38) : 3.0e38;
+    vec3 toLight = u_lightPosition - pv.xyz;
+    float d = length(toLight);
+    L = d > 0.0 ? toLight / d : vec3(0.0);
+    if (d > u_lightAttenuation.w) {
+      att = 0.0;
+    } else {
+      float den = u_lightAttenuation.x + u_lightAttenuation.y * d + u_lightAttenuation.z * d * d;
+      att = den > 0.0 ? min(1.0 / den, 3.0e38) : 3.0e38;
+    }
+    if (u_lightFlags.w == 2) {  // spot
+      float rho = dot(-L, u_lightDirection);
+      if (rho <= u_lightSpot.y) {
+        att = 0.0;
+      } else if (rho <= u_lightSpot.x) {
+        float t = (rho - u_lightSpot.y) / max(u_lightSpot.x - u_lightSpot.y, 1e-6);
+        att *= u_lightSpot.z == 1.0 ? t : pow(t, u_lightSpot.z);
+      }
+    }
   }
-#if LIGHT_TYPE == 2
-  float rho = dot(-L, u_lightDirection);
-  if (rho <= u_lightSpot.y) {
-    att = 0.0;
-  } else if (rho <= u_lightSpot.x) {
-    float t = (rho - u_lightSpot.y) / max(u_lightSpot.x - u_lightSpot.y, 1e-6);
-    att *= u_lightSpot.z == 1.0 ? t : pow(t, u_lightSpot.z);
-  }
-#endif
-#endif
   ambAcc = u_lightAmbient.rgb * att;
   float ndl = clamp(dot(n, L), 0.0, 1.0);
   diffAcc = u_lightDiffuse.rgb * (ndl * att);
@@ -360,11 +360,11 @@ bool CShaderCache::Link(GLuint id, const char* header, uint64_t savedKey) {
 std::unique_ptr<GlProgram> CShaderCache::Build(const ShaderKey& key) {
   char header[1024];
   std::snprintf(header, sizeof header,
-                "%s#define PRETRANSFORMED %d\n#define LIGHTING %d\n#define LIGHT_TYPE %u\n"
+                "%s#define PRETRANSFORMED %d\n#define LIGHTING %d\n#define LIGHT %d\n"
                 "#define HAS_NORMAL %d\n#define BLEND_COUNT %u\n#define FOG_MODE %u\n#define TEXTURED %d\n"
                 "#define ALPHA_TEST %d\n#define SHADE %s\n#define COLOR_FORM %u\n#define ALPHA_FORM %u\n"
                 "#define SPECULAR_FORM %u\n#define BATCHED %d\n",
-                backend::ShaderPrelude(), key.pretransformed ? 1 : 0, key.lighting ? 1 : 0, key.lightType,
+                backend::ShaderPrelude(), key.pretransformed ? 1 : 0, key.lighting ? 1 : 0, key.light ? 1 : 0,
                 key.hasNormal ? 1 : 0, key.blendCount, key.fogMode, key.textured ? 1 : 0,
                 key.alphaTest ? 1 : 0, key.flat ? "flat" : "", key.colorForm, key.alphaForm, key.specularForm,
                 key.batched ? 1 : 0);

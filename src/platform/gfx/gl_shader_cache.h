@@ -16,7 +16,9 @@ namespace gfx {
 struct ShaderKey {
   bool pretransformed = false;
   bool lighting = false;
-  uint32_t lightType = 0;  // 0 none, else D3DLIGHT_POINT/SPOT/DIRECTIONAL
+  // Whether a light is on; its type is a uniform, since each program costs a software renderer
+  // most of a megabyte for as long as it lives.
+  bool light = false;
   bool hasNormal = false;
   uint32_t blendCount = 0;  // 0..3 stored weights read
   uint32_t fogMode = 0;     // 0 off, D3DFOG_EXP/EXP2/LINEAR, 4 = factor from specular alpha

@@ -1197,6 +1197,9 @@ bool CGlDevice::Prepare(uint32_t fvf, const Batch* batch) {
       key.alphaForm = t[D3DTSS_ALPHAOP] == D3DTOP_DISABLE
                           ? kDiffuseStage
                           : PlainStageForm(t[D3DTSS_ALPHAOP], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2]);
+      // Texture alpha alone and modulated share a program (the operation is a uniform): each
+      // program costs a software renderer most of a megabyte.
+      if (key.alphaForm == kTextureStage) key.alphaForm = kModulateStage;
     }
   }
 

@@ -284,10 +284,8 @@ void main() {
 #elif COLOR_FORM == 3
   color.rgb = tex.rgb * diffuse.rgb;
 #endif
-#if ALPHA_FORM == 2
-  color.a = tex.a;
-#elif ALPHA_FORM == 3
-  color.a = tex.a * diffuse.a;
+#if ALPHA_FORM == 3
+  color.a = u_alphaStage.x == 4 ? tex.a * diffuse.a : tex.a;  // modulate, or the texture's alone
 #endif
 #if BATCHED
   if (v_slot < 0.5) color = diffuse;  // no texture: the stage is off

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -34,5 +35,37 @@ bool IsFolder(const std::string& utf8Path);
 // ("\\server\share\...", "\\?\C:\...") on Windows, which the C++ library there does not
 // take for roots.
 bool IsAbsolutePath(const std::string& utf8Path);
+
+// The moments between the steps of RewriteFile, where a test may interrupt it.
+enum class RewriteStep {
+  kRead,    // the old text is read
+  kWritten  // the new text is on the disk in a file of its own beside the target, not yet in its place
+};
+// Called at each moment; false makes the step fail there as an I/O error would.
+using RewriteHook = std::function<bool(RewriteStep)>;
+
+// Gives a file the text edit(old text) so that whatever happens (an error, a crash, a power cut
+// after the return) the file holds either the old or the whole new text. A symbolic link is
+// written through: its target changes and the link stays. A file the player made read-only is
+// left as it is ("NAME is read-only"); a file that is not there yet is made; where the text would
+// not change, nothing is written. False with the reason in `error`, and nothing left behind.
+bool RewriteFile(const std::string& utf8Path, const std::function<std::string(const std::string&)>& edit,
+                 std::string& error, const RewriteHook& hook = nullptr);
+
+// The back ends' part of RewriteFile.
+namespace internal {
+// The file a write to the path lands in: the path itself (there or not), or the file its symbolic
+// links lead to. False for a link that leads nowhere.
+bool WriteTarget(const std::string& utf8Path, std::string& target, std::string& error);
+// Whether the player has locked the existing file against writing.
+bool IsReadOnly(const std::string& utf8Path);
+// Writes the text into a new file (a stale one of the name is removed first) with the access
+// rights of `like` where that is given, flushed to the disk and closed.
+bool WriteNewFile(const std::string& utf8Path, std::string_view text, const std::string& like,
+                  std::string& error);
+// Puts `from` in the place of `to` and flushes that change to the disk.
+bool PutInPlace(const std::string& from, const std::string& to, std::string& error);
+void RemoveFile(const std::string& utf8Path);
+}  // namespace internal
 
 }  // namespace os

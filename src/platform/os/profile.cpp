@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string_view>
-#include <system_error>
 
 #include "platform/os/files.h"
 
@@ -291,44 +288,8 @@ std::string EditProfileText(const std::string& raw, const std::vector<ProfileVal
 
 bool WriteProfileValues(const std::string& fileName, const std::vector<ProfileValue>& values,
                         std::string& error) {
-  namespace fs = std::filesystem;
-  const fs::path path = PathFromUtf8(fileName);
-  const std::string temp = fileName + ".new";
-  const fs::path tempPath = PathFromUtf8(temp);
-  std::string raw;
-  std::error_code ec;
-  if (!ReadWhole(fileName, raw) && fs::exists(path, ec)) {
-    // Written from nothing, the player's other lines would be lost.
-    error = "cannot read " + DisplayPath(fileName) + ": " + std::strerror(errno);
-    return false;
-  }
-  const std::string edited = EditProfileText(raw, values);
-  if (edited == raw && !raw.empty()) return true;
-  {
-    std::ofstream out(PathFromUtf8(temp), std::ios::binary | std::ios::trunc);
-    if (!out) {
-      error = "cannot write " + DisplayPath(temp) + ": " + std::strerror(errno);
-      return false;
-    }
-    out.write(edited.data(), static_cast<std::streamsize>(edited.size()));
-    out.flush();
-    if (!out) {
-      error = "cannot write " + DisplayPath(temp) + ": " + std::strerror(errno);
-      out.close();
-      fs::remove(tempPath, ec);
-      return false;
-    }
-  }
-  // The new file is as private as the old one was.
-  const fs::file_status old = fs::status(path, ec);
-  if (!ec && fs::exists(old)) fs::permissions(tempPath, old.permissions(), ec);
-  fs::rename(tempPath, path, ec);
-  if (ec) {
-    error = "cannot replace " + DisplayPath(fileName) + ": " + ec.message();
-    fs::remove(tempPath, ec);
-    return false;
-  }
-  return true;
+  return RewriteFile(
+      fileName, [&](const std::string& raw) { return EditProfileText(raw, values); }, error);
 }
 
 }  // namespace os

@@ -32,9 +32,10 @@ struct ProfileValue {
 // byte-order mark, or UTF-16 either way round with one).
 std::string EditProfileText(const std::string& raw, const std::vector<ProfileValue>& values);
 
-// EditProfileText on the file, written to a temporary file beside it and renamed over it, so the
-// old file stays whole if anything fails (then `error` says why and false is returned). A file
-// that is not there yet is made; where nothing would change, nothing is written.
+// EditProfileText on the file, through os::RewriteFile: the old file stays whole if anything
+// fails (then `error` says why and false is returned), a symbolic link is written through, a
+// read-only file is left alone. A file that is not there yet is made; where nothing would change,
+// nothing is written.
 bool WriteProfileValues(const std::string& fileName, const std::vector<ProfileValue>& values,
                         std::string& error);
 

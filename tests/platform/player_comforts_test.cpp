@@ -94,6 +94,51 @@ TEST(SettingsWrittenBack, AUtf16FileStaysUtf16EitherWayRound) {
   }
 }
 
+// The writer finds a key where the reader (and Windows' own writer) would: names compared as the
+// reader compares them, letters beyond ASCII and blanks around the names included, in either
+// encoding, and a line of the key's name alone is the key.
+TEST(SettingsWrittenBack, TheWriterFindsAKeyWhereTheReaderDoes) {
+  const struct {
+    const char* how;
+    std::string before, section, key, after;
+  } cases[] = {
+      {"letters beyond ASCII, another case", "[R\xC3\xA9glages]\nVolume=1\n[SOUND]\nMUSIC=40\n",
+       "R\xC3\xA9GLAGES", "VOLUME", "[R\xC3\xA9glages]\nVolume=5\n[SOUND]\nMUSIC=40\n"},
+      {"blanks around the names asked for", "[SOUND]\nMUSIC=40\n", " SOUND\t", " MUSIC ",
+       "[SOUND]\nMUSIC=5\n"},
+      {"the name alone, then the name with a value", "[SOUND]\n  music  \nMUSIC=40\n", "SOUND", "MUSIC",
+       "[SOUND]\n  music=5  \nMUSIC=40\n"},
+      {"a missing key and section, asked for with blanks", "[SOUND]\n", " KEYS ", " BUTTON5 ",
+       "[SOUND]\n[KEYS]\nBUTTON5=5\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string after = os::EditProfileText(c.before, {{c.section, c.key, "5"}});
+    EXPECT_EQ(after, c.after) << c.how;
+    std::string value;
+    EXPECT_TRUE(os::FindProfileValue(after, c.section, c.key, value) && value == "5")
+        << c.how << ": " << after;
+  }
+
+  // UTF-16: a name beyond ASCII in the file is found, and one the file lacks is written as UTF-16.
+  const std::u16string unicode = u"[R\u00E9glages]\r\nVolume=1\r\n";
+  for (bool little : {true, false}) {
+    std::string before = little ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t c : unicode) {
+      before += static_cast<char>(little ? c & 0xFF : c >> 8);
+      before += static_cast<char>(little ? c >> 8 : c & 0xFF);
+    }
+    const std::string after = os::EditProfileText(
+        before, {{"r\xC3\xA9glages", "volume", "5"}, {"\xE8\xA8\xAD\xE5\xAE\x9A", "\xE9\x9F\xB3", "7"}});
+    std::string value;
+    EXPECT_TRUE(os::FindProfileValue(after, "R\xC3\xA9GLAGES", "VOLUME", value) && value == "5") << little;
+    EXPECT_TRUE(os::FindProfileValue(after, "\xE8\xA8\xAD\xE5\xAE\x9A", "\xE9\x9F\xB3", value) &&
+                value == "7")
+        << little;
+    EXPECT_EQ(after.size(), before.size() + 2 * std::u16string(u"[\u8A2D\u5B9A]\r\n\u97F3=7\r\n").size())
+        << "one unit a character: " << little;
+  }
+}
+
 TEST(SettingsWrittenBack, TheFileIsReplacedWholeOrNotAtAll) {
   CScratchGameDir dir("settings_write_back");
   const std::string file = dir.Path() + "/TORIDEN.ini";

@@ -37,6 +37,9 @@ TEST(ProfileReader, FirstMatchWinsAndOtherSectionsAreIgnored) {
   EXPECT_EQ(Read("[A]\nK=a\n[S]\nK=first\nK=second\n[S]\nK=third\n", "S", "K"), "first");
   // Only the first section of a name is searched: a key in a later one is not found.
   EXPECT_EQ(Read("[S]\nK=1\n[T]\nL=t\n[s]\nL=later\n", "S", "L"), "DEF");
+  // A line of the name alone is the key, with no value: the default, not a later line's value.
+  EXPECT_EQ(Read("[S]\n  k \nK=later\n", "S", "K"), "DEF");
+  EXPECT_EQ(Read("[S]\nKEY\nK=this\n", "S", "K"), "this");
 }
 
 std::string Utf16(const std::u16string& text, bool bigEndian) {

@@ -58,6 +58,23 @@ void AppendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
+// UTF-16 units [b, e) as UTF-8; a lone surrogate is U+FFFD.
+std::string Utf8FromUnits(const std::u16string& t, size_t b, size_t e) {
+  std::string out;
+  out.reserve(e - b);
+  for (size_t i = b; i < e; ++i) {
+    uint32_t cp = t[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < e && t[i + 1] >= 0xDC00 && t[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (t[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
 // The text as 8-bit characters. A UTF-8 byte-order mark is dropped; UTF-16 with a mark (either
 // byte order) becomes UTF-8, the narrow character set here. Without a mark the bytes stand as they
 // are: like the Windows reader, no guessing at unmarked UTF-16.
@@ -68,19 +85,11 @@ std::string_view Decode(const std::string& raw, std::string& storage) {
   const bool little = n >= 2 && b[0] == 0xFF && b[1] == 0xFE;
   const bool big = n >= 2 && b[0] == 0xFE && b[1] == 0xFF;
   if (!little && !big) return raw;
-  storage.clear();
-  storage.reserve(n);
-  auto unit = [&](size_t i) -> uint32_t { return little ? b[i] | b[i + 1] << 8 : b[i] << 8 | b[i + 1]; };
-  for (size_t i = 2; i + 1 < n; i += 2) {  // an odd last byte is no character
-    uint32_t cp = unit(i);
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < n && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
-      i += 2;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    AppendUtf8(storage, cp);
-  }
+  std::u16string units;
+  units.reserve(n / 2);
+  for (size_t i = 2; i + 1 < n; i += 2)  // an odd last byte is no character
+    units += static_cast<char16_t>(little ? b[i] | b[i + 1] << 8 : b[i] << 8 | b[i + 1]);
+  storage = Utf8FromUnits(units, 0, units.size());
   return storage;
 }
 
@@ -113,7 +122,11 @@ bool FindProfileValue(const std::string& text, const std::string& section, const
     }
     if (!inSection) continue;
     const size_t eq = t.find('=');
-    if (eq == std::string_view::npos) continue;
+    // A line that is the name alone is the key, with no value: the default stands, as on Windows.
+    if (eq == std::string_view::npos) {
+      if (EqualNoCase(t, wantKey)) return false;
+      continue;
+    }
     if (!EqualNoCase(Trim(t.substr(0, eq)), wantKey)) continue;
     std::string_view v = Trim(t.substr(eq + 1));
     if (v.size() >= 2 && ((v.front() == '"' && v.back() == '"') || (v.front() == '\'' && v.back() == '\'')))
@@ -186,19 +199,50 @@ std::string FromUnits(const Units& u) {
   return out + u.tail;
 }
 
-std::u16string Widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+// UTF-8 text as the file's units: bytes as they are, or UTF-16 (a byte that is not UTF-8 is U+FFFD).
+std::u16string ToFileUnits(const std::string& s, Units::Form form) {
+  if (form == Units::Form::kBytes) return std::u16string(s.begin(), s.end());
+  std::u16string out;
+  const auto* b = reinterpret_cast<const uint8_t*>(s.data());
+  for (size_t i = 0; i < s.size();) {
+    const int length = b[i] < 0x80         ? 1
+                       : (b[i] >> 5) == 6  ? 2
+                       : (b[i] >> 4) == 14 ? 3
+                       : (b[i] >> 3) == 30 ? 4
+                                           : 0;
+    uint32_t cp = length == 1 ? b[i] : length == 2 ? b[i] & 0x1F : length == 3 ? b[i] & 0x0F : b[i] & 0x07;
+    bool valid = length > 0 && i + length <= s.size();
+    for (int k = 1; valid && k < length; ++k) {
+      valid = (b[i + k] & 0xC0) == 0x80;
+      cp = cp << 6 | (b[i + k] & 0x3F);
+    }
+    static constexpr uint32_t kLeast[5] = {0, 0, 0x80, 0x800, 0x10000};
+    valid = valid && cp >= kLeast[length] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    i += valid ? length : 1;
+    if (!valid) cp = 0xFFFD;
+    if (cp >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  }
+  return out;
+}
+
+// The units [b, e) as the reader sees them: bytes, or UTF-16 made UTF-8.
+std::string ReaderText(const Units& u, size_t b, size_t e) {
+  if (u.form != Units::Form::kBytes) return Utf8FromUnits(u.text, b, e);
+  std::string out;
+  for (size_t i = b; i < e; ++i) out += static_cast<char>(u.text[i]);
+  return out;
+}
 
 bool BlankUnit(char16_t c) { return c < 0x80 && IsBlank(static_cast<char>(c)); }
 
-bool SameNameNoCase(const std::u16string& text, size_t b, size_t e, const std::string& name) {
-  while (b < e && BlankUnit(text[b])) ++b;
-  while (e > b && BlankUnit(text[e - 1])) --e;
-  if (e - b != name.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    const char16_t c = text[b + i];
-    if (c >= 0x80 || std::tolower(c) != std::tolower(static_cast<unsigned char>(name[i]))) return false;
-  }
-  return true;
+// The name in [b, e) against the one wanted, compared exactly as the reader compares them.
+bool SameName(const Units& u, size_t b, size_t e, std::string_view wanted) {
+  return EqualNoCase(Trim(ReaderText(u, b, e)), Trim(wanted));
 }
 
 struct Line {
@@ -228,7 +272,8 @@ std::u16string LineEnd(const std::u16string& t) {
   return at + 1 < t.size() && t[at + 1] == u'\n' ? u"\r\n" : u"\r";
 }
 
-void SetValue(std::u16string& t, const ProfileValue& v) {
+void SetValue(Units& u, const ProfileValue& v) {
+  std::u16string& t = u.text;
   const std::vector<Line> lines = SplitLines(t);
   const std::u16string eol = LineEnd(t);
   bool inSection = false, seen = false;
@@ -241,7 +286,7 @@ void SetValue(std::u16string& t, const ProfileValue& v) {
       const size_t close = t.rfind(u']', l.end - 1);
       if (close != std::u16string::npos && close > b && close < l.end) {
         if (inSection) break;  // only the first section of the name counts, as when reading
-        inSection = !seen && SameNameNoCase(t, b + 1, close, v.section);
+        inSection = !seen && SameName(u, b + 1, close, v.section);
         if (inSection) {
           seen = true;
           insertAt = l.next;
@@ -252,14 +297,22 @@ void SetValue(std::u16string& t, const ProfileValue& v) {
     if (!inSection) continue;
     insertAt = l.next;
     const size_t eq = t.find(u'=', b);
-    if (eq == std::u16string::npos || eq >= l.end || !SameNameNoCase(t, b, eq, v.key)) continue;
+    if (eq == std::u16string::npos || eq >= l.end) {
+      // The name alone: the reader stops at this line, so the value goes here.
+      if (!SameName(u, b, l.end, v.key)) continue;
+      size_t ne = l.end;
+      while (ne > b && BlankUnit(t[ne - 1])) --ne;
+      t.insert(ne, ToFileUnits("=" + v.value, u.form));
+      return;
+    }
+    if (!SameName(u, b, eq, v.key)) continue;
     size_t vb = eq + 1, ve = l.end;
     while (vb < ve && BlankUnit(t[vb])) ++vb;
     while (ve > vb && BlankUnit(t[ve - 1])) --ve;
-    t.replace(vb, ve - vb, Widen(v.value));
+    t.replace(vb, ve - vb, ToFileUnits(v.value, u.form));
     return;
   }
-  const std::u16string line = Widen(v.key + "=" + v.value) + eol;
+  const std::u16string line = ToFileUnits(std::string(Trim(v.key)) + "=" + v.value, u.form) + eol;
   if (seen) {
     // The last line of the section may have no line end (the end of the file).
     if (insertAt == t.size() && !t.empty() && t.back() != u'\n' && t.back() != u'\r') {
@@ -274,7 +327,7 @@ void SetValue(std::u16string& t, const ProfileValue& v) {
   while (end > 0 && t[end - 1] == u'\x1a') --end;
   std::u16string add;
   if (end > 0 && t[end - 1] != u'\n' && t[end - 1] != u'\r') add += eol;
-  add += Widen("[" + v.section + "]") + eol + line;
+  add += ToFileUnits("[" + std::string(Trim(v.section)) + "]", u.form) + eol + line;
   t.insert(end, add);
 }
 
@@ -282,7 +335,7 @@ void SetValue(std::u16string& t, const ProfileValue& v) {
 
 std::string EditProfileText(const std::string& raw, const std::vector<ProfileValue>& values) {
   Units u = ToUnits(raw);
-  for (const ProfileValue& v : values) SetValue(u.text, v);
+  for (const ProfileValue& v : values) SetValue(u, v);
   return FromUnits(u);
 }
 

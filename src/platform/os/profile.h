@@ -1,6 +1,7 @@
 // The private-profile (INI) reader with the semantics of GetPrivateProfileStringA: section
 // and key names match case-insensitively, blanks around names and values are dropped, one
-// pair of surrounding quotes is removed, the first match wins and only the first section of a
+// pair of surrounding quotes is removed, the first match wins (a line holding the key's name
+// alone, without '=', is a match with no value: the default) and only the first section of a
 // name is searched. Files saved with a UTF-8 or UTF-16 (either byte order) byte-order mark, with
 // CR, LF or CRLF line ends and with a trailing Ctrl-Z read alike.
 #pragma once
@@ -26,8 +27,9 @@ struct ProfileValue {
 };
 
 // The file's text with each value set: where the key is (its first line in the first section of
-// that name, the one the reader takes) only what follows the '=' changes; a missing key goes after
-// the section's last line, a missing section at the end. Every other byte stays as it was: the
+// that name, the one the reader takes, names compared as the reader compares them) only what
+// follows the '=' changes, and a line of the name alone gets its '=' and the value; a missing key
+// goes after the section's last line, a missing section at the end. Every other byte stays as it was: the
 // comments, the other keys and sections, the line ends, and the encoding (UTF-8 with or without a
 // byte-order mark, or UTF-16 either way round with one).
 std::string EditProfileText(const std::string& raw, const std::vector<ProfileValue>& values);

@@ -169,6 +169,23 @@ TEST_F(AudioDeviceTest, StopKeepsThePositionAndPlayCarriesOn) {
   EXPECT_EQ(later, stopped + 441 * 2);
 }
 
+// The pause's hold ends: what was stopped meanwhile stays stopped where it was.
+TEST_F(AudioDeviceTest, AStopDuringTheHoldStaysAStop) {
+  audio::CBuffer* stopped = Effect(44100);
+  ASSERT_NE(stopped, nullptr);
+  stopped->Play(audio::DSBPLAY_LOOPING);
+  Render(1000);
+  ASSERT_TRUE(audio::HoldOutput(true));
+  stopped->Stop();
+  audio::HoldOutput(false);
+  EXPECT_EQ(Rms(Render(2000), 0, 0, 2000), 0.0) << "the stop made during the hold is heard as a stop";
+  uint32_t status = 1, position = 0;
+  stopped->GetStatus(&status);
+  EXPECT_EQ(status, 0u);
+  stopped->GetCurrentPosition(&position, nullptr);
+  EXPECT_EQ(position, 1000u * 2);
+}
+
 TEST_F(AudioDeviceTest, OncePlaysToTheEndAndLoopingGoesOn) {
   audio::CBuffer* once = Effect(2000);
   audio::CBuffer* looping = Effect(2000);

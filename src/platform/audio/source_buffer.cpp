@@ -76,7 +76,10 @@ void CSourceBuffer::Hold(bool on) {
     if (state == AL_PLAYING) alSourcePause(source_);
   } else if (held_) {
     held_ = false;
-    alSourcePlay(source_);
+    // Only what the hold paused: a source played again meanwhile would start over from its top.
+    ALint state = AL_STOPPED;
+    alGetSourcei(source_, AL_SOURCE_STATE, &state);
+    if (state == AL_PAUSED) alSourcePlay(source_);
   }
 }
 

@@ -37,7 +37,8 @@ class CSourceBuffer : public CBuffer {
   // The listener's rolloff factor changed (it applies to every 3D source).
   void ApplySourceParams();
   // The whole output holds (the game is paused): a playing source pauses where it is, and plays
-  // on from there when the hold ends. Sources that were not playing are left alone.
+  // on from there when the hold ends. Sources that were not playing are left alone, and so is one
+  // stopped or played again meanwhile.
   void Hold(bool on);
 
  protected:
@@ -47,6 +48,8 @@ class CSourceBuffer : public CBuffer {
   void DeleteSource();
   void ApplyDistances();
   bool Is3D() const { return (flags_ & DSBCAPS_CTRL3D) != 0; }
+  // A stop during the hold stays a stop: the end of the hold does not play the source again.
+  void DropHold() { held_ = false; }
 
   std::shared_ptr<CAlContext> context_;
   const SampleFormat format_;

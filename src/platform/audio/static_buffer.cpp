@@ -134,6 +134,7 @@ Result CStaticBuffer::Stop() {
   alGetSourcei(source_, AL_SOURCE_STATE, &state);
   // Pausing, not stopping: OpenAL's stop rewinds, DirectSound's does not.
   if (state == AL_PLAYING) alSourcePause(source_);
+  DropHold();
   return DS_OK;
 }
 

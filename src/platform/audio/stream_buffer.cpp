@@ -254,6 +254,7 @@ Result CStreamBuffer::Play(uint32_t flags) {
 
 Result CStreamBuffer::Stop() {
   std::lock_guard<std::mutex> lock(context_->Mutex());
+  DropHold();
   if (!playing_) return DS_OK;
   Halt();
   playing_ = false;

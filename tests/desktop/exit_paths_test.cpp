@@ -1,7 +1,7 @@
 // Ways out of the game on a real X display (a private Xvfb): a request to end it (SIGTERM, as a
 // session logging out sends) while a message box is up ends it as the box's OK would, box and
 // all; and a display that goes away under a game playing its music ends it with a line in the
-// log, instead of leaving it asleep in exit().
+// log, instead of leaving it asleep in exit(), also while a message box is up.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/os/message_box.h"
 #include "platform/os/window.h"
 #include "scene/home_stage_scene.h"
 #include "sound/music_stream.h"
@@ -173,6 +174,84 @@ TEST_F(ExitPaths, ADisplayThatGoesAwayWhileTheMusicPlaysEndsTheGameWithALogLine)
   ASSERT_NE(at, std::string::npos) << o.Describe() << "\n" << o.report;
   EXPECT_TRUE(o.exited && o.exitCode == 1) << o.Describe() << "\n" << o.report;
   EXPECT_LT(ended - std::stod(o.report.substr(at + 16)), kEndWithin) << o.report;
+  EXPECT_TRUE(Has(ReadFileText(scratch.Path() + "/profile.txt"), "The display went away"))
+      << ReadFileText(scratch.Path() + "/profile.txt");
+}
+
+// The display goes away while a box is up over the playing game: the box's own process (SDL
+// forks one) must end at once, not through exit(), which would run the game's teardown there (the
+// music's worker joined, a thread that process does not have; GL calls without a context); the
+// game then finds the display gone and ends as above.
+int g_reportFd = -1;
+pid_t g_gamePid = 0;
+void ReportExitElsewhere() {
+  if (getpid() != g_gamePid)
+    testgame::Report(g_reportFd, "exit() ran in process %d\n", static_cast<int>(getpid()));
+}
+
+TEST_F(ExitPaths, ADisplayThatGoesAwayUnderAMessageBoxEndsTheGameToo) {
+  const std::string game = BRIMMEL_GAME_DIR;
+  CScratchGameDir scratch("desktop_exit_display_box");
+  scratch.Write("window.ini", "[TORIDEN]\nWINDOW=1\n");
+  const std::string display = xvfb_.Display();
+  const pid_t server = xvfb_.ServerPid();
+  // Takes the display away once the box shows: a process of its own, so that the game's is forked
+  // from a test with no other thread (one inside Xlib then could leave the child a lock held).
+  int times[2];
+  ASSERT_EQ(pipe(times), 0);
+  const pid_t watcher = fork();
+  if (watcher == 0) {
+    close(times[0]);
+    for (int i = 0; i < 1800; ++i) {
+      if (xvfb_.ShowsWindowNamed("Going")) {
+        const double at = SteadySeconds();
+        kill(server, SIGKILL);
+        _exit(write(times[1], &at, sizeof at) == sizeof at ? 0 : 1);
+      }
+      usleep(50000);
+    }
+    _exit(1);
+  }
+  close(times[1]);
+  const testgame::ChildOutcome o = testgame::RunInChild(
+      [&](int fd) {
+        setenv("DISPLAY", display.c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        setenv("ALSOFT_DRIVERS", "null", 1);
+        std::filesystem::current_path(game);
+        testgame::Options options;
+        options.nullDevice = false;
+        options.sound = audio::Output::kDefault;
+        options.launch.configFile = scratch.Path() + "/window.ini";
+        options.launch.logFile = scratch.Path() + "/profile.txt";
+        testgame::CHeadlessGame headless(options);
+        g_reportFd = fd;
+        g_gamePid = getpid();
+        bool shown = false;
+        const int code = headless.Run([&](testgame::CHeadlessGame& g, uint64_t frame) {
+          if (frame == 1) g.RequestScene(g_homeStageScene);
+          if (!shown && StreamIsPlaying()) {
+            shown = true;
+            std::atexit(ReportExitElsewhere);  // the last registered: the first to run in an exit()
+            os::SetMessageBoxHook(nullptr);
+            os::MessageBox("The display goes away now.", "Going");
+          }
+          if (frame > 20000) g.Quit();
+        });
+        testgame::Report(fd, "the game returned %d\n", code);
+        return 100;
+      },
+      60);
+  const double ended = SteadySeconds();
+  kill(watcher, SIGKILL);
+  waitpid(watcher, nullptr, 0);
+  double goneAt = 0;
+  const bool gone = read(times[0], &goneAt, sizeof goneAt) == sizeof goneAt;
+  close(times[0]);
+  ASSERT_TRUE(gone) << "the box never showed: " << o.Describe() << "\n" << o.report;
+  EXPECT_TRUE(o.exited && o.exitCode == 1) << o.Describe() << "\n" << o.report;
+  EXPECT_LT(ended - goneAt, kEndWithin) << o.report;
+  EXPECT_FALSE(Has(o.report, "exit() ran in process")) << o.report;
   EXPECT_TRUE(Has(ReadFileText(scratch.Path() + "/profile.txt"), "The display went away"))
       << ReadFileText(scratch.Path() + "/profile.txt");
 }

@@ -23,10 +23,13 @@ pid_t g_game = 0;
 std::atomic<bool> g_lost{false};
 
 int OnDisplayGone(Display* display) {
-  // Once, and in the game's own process: a process forked from it (SDL shows message boxes from
-  // one) has its own connection and none of the game's threads to stop. If what the game does
-  // then finds the display gone again, Xlib's default ends the process.
-  if (getpid() == g_game && !g_lost.exchange(true) && g_handler) g_handler();
+  // A process forked from the game's (SDL shows message boxes from one) ends at once: Xlib's
+  // default would exit() and so run the game's static destructors there, which wait for threads
+  // that process does not have (the music's worker), and the game would wait for it for ever.
+  if (getpid() != g_game) _exit(1);
+  // Once, in the game's own process. If what the game does then finds the display gone again,
+  // Xlib's default ends the process.
+  if (!g_lost.exchange(true) && g_handler) g_handler();
   return g_previous ? g_previous(display) : 0;
 }
 

@@ -1,5 +1,6 @@
 // Requests to end the game on a POSIX desktop: SIGINT (Ctrl+C in a terminal) and SIGTERM (`kill`,
-// a session logging out) arrive as a close request, as the window's close box does. A message box
+// a session logging out) arrive as a close request, as the window's close box does; a second one
+// ends the process as the signal does by default. A message box
 // up at the time is closed at once, as its OK would be: SDL shows a box from a process of its own
 // and waits for that process, so the process is ended and SDL's wait returns.
 #include <SDL.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <new>
 
 #include "platform/os/session.h"
@@ -34,13 +36,25 @@ std::atomic<int> g_untaken{0};
 bool g_watching = false;
 struct sigaction g_previous[2];
 
-void OnEndRequest(int) {
+void OnEndRequest(int signal) {
+  // The code interrupted may be about to read errno: kill() must not change it under its feet.
+  const int savedErrno = errno;
+  // A second request: the game did not end on the first (a hang, a long teardown), so the signal
+  // ends the process as it does by default.
+  const bool again = g_shared->requested.exchange(1) != 0;
   g_untaken.store(1);
-  g_shared->requested.store(1);
   if (g_boxOpen) {
     const pid_t box = g_shared->boxPid.load();
     if (box > 0) kill(box, SIGKILL);
   }
+  if (again) {
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signal, &fallback, nullptr);
+    raise(signal);  // delivered as this handler returns
+  }
+  errno = savedErrno;
 }
 
 // Runs in every child forked from this process; a child forked while a box opens shows the box.

@@ -1,6 +1,5 @@
 #include "app/launch.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -366,15 +365,17 @@ bool WriteDefaultSettings(const std::string& path) {
 
 namespace {
 
-// Makes the folder a file goes in; reports once on stderr when it cannot.
+// Makes the folder a file goes in; says once why when it cannot (a program without a console
+// shows it in a box).
 bool PrepareFolderOf(const std::string& file, const char* what) {
   const fs::path dir = os::PathFromUtf8(file).parent_path();
   if (dir.empty() || dir == dir.root_path()) return true;
   std::error_code ec, ec2;
   fs::create_directories(dir, ec);
   if (ec || !fs::is_directory(dir, ec2)) {
-    std::fprintf(stderr, "brimmel: cannot make the folder '%s' (%s); %s\n", os::Utf8FromPath(dir).c_str(),
-                 ec ? ec.message().c_str() : "not a folder", what);
+    os::Tell(os::Stream::kError, "brimmel: cannot make the folder '" +
+                                     os::DisplayPath(os::Utf8FromPath(dir)) + "' (" +
+                                     (ec ? ec.message() : "not a folder") + "); " + what + "\n");
     return false;
   }
   return true;
@@ -417,8 +418,8 @@ int Main(int argc, char** argv) {
   if (paths.createConfig && !IsFile(paths.configFile) &&
       PrepareFolderOf(paths.configFile, "the settings stay at their defaults")) {
     if (!WriteDefaultSettings(paths.configFile))
-      std::fprintf(stderr, "brimmel: cannot write '%s'; the settings stay at their defaults\n",
-                   paths.configFile.c_str());
+      os::Tell(os::Stream::kError, "brimmel: cannot write '" + os::DisplayPath(paths.configFile) +
+                                       "'; the settings stay at their defaults\n");
   }
   LaunchSettings settings;
   settings.configFile = paths.configFile;
@@ -432,7 +433,7 @@ int Main(int argc, char** argv) {
 
   if (!paths.dataDir.empty()) {
     if (!os::ChangeWorkingDir(paths.dataDir)) {
-      std::fprintf(stderr, "brimmel: cannot enter '%s'\n", paths.dataDir.c_str());
+      os::Tell(os::Stream::kError, "brimmel: cannot enter '" + os::DisplayPath(paths.dataDir) + "'\n");
       return 1;
     }
   }

@@ -4,7 +4,8 @@
 # --help and a wrong option each show their text in a message box (the program has no console)
 # and end with their exit codes; a copy without its data says so in a box naming the folder it
 # looked in; --config given a drive-letter path and a UNC-style (\\?\) path, in folders named in
-# Japanese, reaches that file (the window takes the size the file asks for).
+# Japanese, reaches that file (the window takes the size the file asks for); a copy at a drive's
+# root, started in another folder of that drive, reads the root's data and settings.
 # Usage: options_under_wine.sh ZIP WORKDIR   (the boxes' screenshots go to WORKDIR/shots/)
 set -uo pipefail
 zip=$(realpath -m "$1")
@@ -88,5 +89,38 @@ printf '[TORIDEN]\r\nWINDOW=1\r\nWIDTH=480\r\nHEIGHT=360\r\n' >"$settings/unc.in
 config_run config_drive "$(windows_path "$settings/drive.ini")" 400 300
 config_run config_unc "\\\\?\\$(windows_path "$settings/unc.ini")" 480 360
 [ -z "$(ls "$work/elsewhere")" ] || fail "files written into the starting folder: $(ls "$work/elsewhere")"
+
+# The copy at a drive's root (X:\BRIMMEL.exe), started in a folder of that drive: its folder is the
+# root, not the drive's current folder ("X:" alone), so it finds its data and its TORIDEN.ini.
+for letter in r s t u v w; do [ -e "$WINEPREFIX/dosdevices/$letter:" ] || break; done
+drive="$work/drive $letter"
+mkdir -p "$drive/sub" && cp -r "$folder"/. "$drive/" || fail "copying to the drive"
+printf '[TORIDEN]\r\nWINDOW=1\r\nWIDTH=320\r\nHEIGHT=240\r\n' >"$drive/TORIDEN.ini"
+ln -s "$drive" "$WINEPREFIX/dosdevices/$letter:" || fail "mapping drive $letter:"
+upper=${letter^^}
+$wine start /wait /d "$upper:\\sub" "$upper:\\BRIMMEL.exe" >"$work/drive_root.out" 2>&1 &
+pid=$!
+pids+=($pid)
+found=0
+wait_for_window 'BRIMMEL|FPS:' 30 $pid && found=1
+size=""
+for _ in $(seq 1 50); do
+  [ $found = 1 ] || break
+  size=$(xdotool getwindowgeometry "$window" 2>/dev/null | sed -n 's/.*Geometry: //p')
+  [ "$size" = 320x240 ] && break
+  sleep 0.1
+done
+[ $found = 1 ] && shot drive_root
+if [ $found = 1 ]; then
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window" 2>/dev/null
+  [ "$size" = 320x240 ] && press Escape || xdotool key Return
+fi
+wait_for_exit $pid 15
+rm -f "$WINEPREFIX/dosdevices/$letter:"
+[ $found = 1 ] || fail "drive root: no window ($(cat "$work/drive_root.out"))"
+[ "$size" = 320x240 ] || fail "drive root: a ${size} window (a box?), not the 320x240 $upper:\\TORIDEN.ini asks for"
+[ "$code" = 0 ] || fail "drive root: exit status $code"
+[ -z "$(ls "$drive/sub")" ] || fail "drive root: files written into the starting folder"
+echo "drive root: $upper:\\BRIMMEL.exe started in $upper:\\sub read $upper:\\TORIDEN.ini (a ${size} window), exit status 0"
 echo "screenshots in $shots/"
 echo "PASS"

@@ -167,7 +167,9 @@ bool ChooseFace(const FontDesc& desc, FaceChoice& out) {
   // Beside the program, in the ANSI form FreeType opens. A folder name that code page cannot
   // spell (a player named in Japanese) goes by its short name; where the volume keeps none, by
   // the name in the working folder, which is the program's own unless --data moved it.
-  const std::wstring shipped = Wide(os::ProgramDir() + "/" + kShippedFace);
+  std::string folder = os::ProgramDir();
+  if (!folder.empty() && folder.back() != '/') folder += '/';  // a drive's root ends in one already
+  const std::wstring shipped = Wide(folder + kShippedFace);
   if (Exists(shipped)) {
     std::string ansi;
     if (Ansi(shipped, ansi) || Ansi(ShortName(shipped), ansi)) {

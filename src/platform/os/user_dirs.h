@@ -16,7 +16,8 @@ std::string CacheHome();
 // user-dirs.dirs in the config home; "" when none is set or it is the home folder itself
 // (which is how a disabled user folder is written).
 std::string PicturesDir();
-// The folder of the running executable (no trailing slash); "" when it cannot be read.
+// The folder of the running executable (no trailing slash, but for a drive's root: "E:/"); ""
+// when it cannot be read.
 std::string ProgramDir();
 
 // Which folder decides whether a copy is a game folder (one that keeps every file of the game

@@ -70,7 +70,11 @@ std::string ProgramDir() {
     path.resize(path.size() * 2);
   }
   const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::string() : ToUtf8(path.c_str(), static_cast<int>(slash));
+  if (slash == std::wstring::npos) return {};
+  // At a drive's root the separator stays: "E:" alone names the drive's current folder, and a
+  // file joined to it ("E:TORIDEN.ini") would be looked up there.
+  const bool driveRoot = slash == 2 && path[1] == L':';
+  return ToUtf8(path.c_str(), static_cast<int>(driveRoot ? slash + 1 : slash));
 }
 
 std::string WorkingDir() {

@@ -80,6 +80,21 @@ bool WaitFor(double seconds, const std::function<bool()>& condition) {
   return true;
 }
 
+// In a child about to run the headless game on a real display with its music: the environment, the
+// build's data as the working folder, and the options (settings window.ini and the log in `dir`).
+testgame::Options OnTheDisplay(const std::string& display, const std::string& dir) {
+  setenv("DISPLAY", display.c_str(), 1);
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  setenv("ALSOFT_DRIVERS", "null", 1);
+  std::filesystem::current_path(BRIMMEL_GAME_DIR);
+  testgame::Options options;
+  options.nullDevice = false;
+  options.sound = audio::Output::kDefault;
+  options.launch.configFile = dir + "/window.ini";
+  options.launch.logFile = dir + "/profile.txt";
+  return options;
+}
+
 class ExitPaths : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -137,24 +152,14 @@ TEST_F(ExitPaths, ATerminationRequestWhileTheNoSoundBoxIsShownLetsTheGameGoOnAnd
 // exit that follows (its music worker waiting for a refill nothing will ask for). It ends with 1
 // and says why in its log.
 TEST_F(ExitPaths, ADisplayThatGoesAwayWhileTheMusicPlaysEndsTheGameWithALogLine) {
-  const std::string game = BRIMMEL_GAME_DIR;
-  ASSERT_TRUE(std::filesystem::exists(game + "/data/scr/stg00_home.txt"));
+  ASSERT_TRUE(std::filesystem::exists(std::string(BRIMMEL_GAME_DIR) + "/data/scr/stg00_home.txt"));
   CScratchGameDir scratch("desktop_exit_display");
   scratch.Write("window.ini", "[TORIDEN]\nWINDOW=1\n");
   const std::string display = xvfb_.Display();
   const pid_t server = xvfb_.ServerPid();
   const testgame::ChildOutcome o = testgame::RunInChild(
       [&](int fd) {
-        setenv("DISPLAY", display.c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("ALSOFT_DRIVERS", "null", 1);
-        std::filesystem::current_path(game);
-        testgame::Options options;
-        options.nullDevice = false;
-        options.sound = audio::Output::kDefault;
-        options.launch.configFile = scratch.Path() + "/window.ini";
-        options.launch.logFile = scratch.Path() + "/profile.txt";
-        testgame::CHeadlessGame headless(options);
+        testgame::CHeadlessGame headless(OnTheDisplay(display, scratch.Path()));
         bool gone = false;
         const int code = headless.Run([&](testgame::CHeadlessGame& g, uint64_t frame) {
           if (frame == 1) g.RequestScene(g_homeStageScene);
@@ -190,7 +195,6 @@ void ReportExitElsewhere() {
 }
 
 TEST_F(ExitPaths, ADisplayThatGoesAwayUnderAMessageBoxEndsTheGameToo) {
-  const std::string game = BRIMMEL_GAME_DIR;
   CScratchGameDir scratch("desktop_exit_display_box");
   scratch.Write("window.ini", "[TORIDEN]\nWINDOW=1\n");
   const std::string display = xvfb_.Display();
@@ -215,16 +219,7 @@ TEST_F(ExitPaths, ADisplayThatGoesAwayUnderAMessageBoxEndsTheGameToo) {
   close(times[1]);
   const testgame::ChildOutcome o = testgame::RunInChild(
       [&](int fd) {
-        setenv("DISPLAY", display.c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("ALSOFT_DRIVERS", "null", 1);
-        std::filesystem::current_path(game);
-        testgame::Options options;
-        options.nullDevice = false;
-        options.sound = audio::Output::kDefault;
-        options.launch.configFile = scratch.Path() + "/window.ini";
-        options.launch.logFile = scratch.Path() + "/profile.txt";
-        testgame::CHeadlessGame headless(options);
+        testgame::CHeadlessGame headless(OnTheDisplay(display, scratch.Path()));
         g_reportFd = fd;
         g_gamePid = getpid();
         bool shown = false;

@@ -93,10 +93,14 @@ function(brimmel_windows_game target)
       BMP3:${res}/wizard.bmp
     DEPENDS ${BRIMMEL_HOST_BUILD}/game/data/.generated
     COMMENT "Making the setup program's picture")
+  # What it installs, file by file: it keeps that list for its uninstaller as it writes.
+  set(files ${res}/setup_files.nsh)
+  set(lister ${CMAKE_SOURCE_DIR}/packaging/windows/setup_files.cmake)
   add_custom_command(OUTPUT ${setup}
+    COMMAND ${CMAKE_COMMAND} -DSTAGE=${stage} -DOUT=${files} -P ${lister}
     COMMAND ${BRIMMEL_MAKENSIS} -V2 -WX -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION} -DSTAGE=${stage}
-      -DICON=${res}/brimmel.ico -DWIZARD=${res}/wizard.bmp -DOUTFILE=${setup} ${nsi}
-    DEPENDS ${zip} ${nsi} ${res}/brimmel.ico ${res}/wizard.bmp
+      -DFILES=${files} -DICON=${res}/brimmel.ico -DWIZARD=${res}/wizard.bmp -DOUTFILE=${setup} ${nsi}
+    DEPENDS ${zip} ${nsi} ${lister} ${res}/brimmel.ico ${res}/wizard.bmp
     COMMENT "Making ${name}-setup.exe")
   add_custom_target(windows_setup ALL DEPENDS ${setup})
 endfunction()

@@ -4,11 +4,19 @@
 # - for the player alone (/S /CurrentUser): the program under the user's Programs folder, the
 #   Start-menu shortcut, the Uninstall key; the game started from the shortcut's target in another
 #   folder shows its logo, takes an F12 screenshot and ends with Esc, and its settings, log and
-#   screenshot are in the player's folders with nothing new beside the program;
+#   screenshot are in the player's folders with nothing new beside the program; where its settings
+#   folder cannot be made, it says so in a box and plays on; the setup run again (/S, no mode)
+#   updates that copy in place, keeping the player's settings and a file of theirs beside it;
 # - for every user (/S /AllUsers /DesktopShortcut /D=<a folder with spaces and an accent>): the
-#   folder given, the shortcuts of all users, the machine's Uninstall key;
-# - each time the registered QuietUninstallString removes the program, its shortcuts and keys,
-#   and the player's settings, log and screenshot stay.
+#   folder given, the shortcuts of all users, the machine's Uninstall key; the setup run again with
+#   /S alone stays for every user, in that folder; the uninstaller started by hand, without a mode,
+#   removes the machine's Apps entry and the shortcuts of all users;
+# - into a folder of the player's: the wizard's mode page and its directory page after Browse,
+#   which adds \BRIMMEL to the folder picked (screenshots), and an install there; then /D= into a
+#   games folder that already holds data\, fonts\, a file and a desktop shortcut of the player's,
+#   all of which the uninstaller leaves;
+# - each time the registered QuietUninstallString (or the uninstaller) removes the program, its
+#   shortcuts and keys, and the player's settings, log and screenshot stay.
 # Usage: installer_under_wine.sh SETUP WORKDIR   (screenshots go to WORKDIR/shots/)
 set -uo pipefail
 setup=$(realpath -m "$1")
@@ -114,6 +122,17 @@ quiet_uninstall() { # root
   run_and_settle "$exe" $args || fail "the uninstaller failed: $(tail -5 "$work/wine.out")"
 }
 
+# In the folder dialog that Browse opens (Wine's: Desktop, /, Documents, My Computer, ...):
+# My Computer, then C:, then Games in it.
+pick_games_folder() {
+  xdotool key Down Down Down Right
+  sleep 0.5
+  xdotool key Down Right
+  sleep 0.5
+  xdotool type --delay 150 Games
+  sleep 0.5
+}
+
 # --- for the player alone ---
 t0=$(date +%s.%N)
 fresh_prefix "$work/prefix-user"
@@ -167,12 +186,52 @@ grep -q "^Screenshot: .*$(basename "$own")" "$log" || fail "the log does not nam
 [ -z "$(ls "$work/elsewhere")" ] || fail "files written into the starting folder"
 echo "settings, log and screenshot in the player's folders; nothing new beside the program"
 
+# A settings folder that cannot be made (a file in its place): the game says why in a box, which
+# a program without a console needs, and plays on with the defaults (full screen).
+mv "$(dirname "$settings")" "$work/settings.kept" && echo >"$(dirname "$settings")" || fail "blocking the settings folder"
+(cd "$work/elsewhere" && exec $wine "$target") >"$work/blocked.out" 2>&1 &
+game=$!
+pids+=($game)
+wait_for_window '^BRIMMEL$' 30 $game || fail "no box and no window: $(cat "$work/blocked.out")"
+for _ in $(seq 1 50); do grep -q "cannot make the folder" "$work/blocked.out" && break; sleep 0.1; done
+grep -q "cannot make the folder '.*BRIMMEL'.*the settings stay at their defaults" "$work/blocked.out" ||
+  fail "no reason given: $(cat "$work/blocked.out")"
+sleep 0.3
+shot 3_settings_folder_blocked
+box_size=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
+# The game's own window is at least its 640x480 default: the first one must be the box.
+[ "${box_size%x*}" -lt 640 ] && [ "${box_size#*x}" -lt 480 ] || fail "no box before the game: a ${box_size} window"
+xdotool windowactivate --sync "$window" 2>/dev/null
+xdotool key Return
+wait_for_window 'BRIMMEL|FPS:' 30 $game || fail "the game did not go on after the box"
+wait_for_picture 4_blocked_plays_on "$folder/data/image/logo.jpg" 40 60
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window" 2>/dev/null
+press Escape
+wait_for_exit $game 10 || fail "the game did not end within 10 s of Esc"
+[ "$code" = 0 ] || fail "exit status $code after the box and Esc"
+rm "$(dirname "$settings")" && mv "$work/settings.kept" "$(dirname "$settings")" || fail "restoring the settings folder"
+echo "settings folder blocked: a box (${box_size}) with the reason, then the game with its defaults, exit status 0"
+
+# The setup again, unattended and without a mode: an update of that copy, in place.
+cp "$settings" "$work/settings.before"
+echo "the player's own" >"$folder/my notes.txt"
+run_and_settle "$setup" /S || fail "the update failed: $(tail -5 "$work/wine.out")"
+[ "$(find "$WINEPREFIX/drive_c" -name BRIMMEL.exe | wc -l)" = 1 ] ||
+  fail "more than one copy after the update: $(find "$WINEPREFIX/drive_c" -name BRIMMEL.exe)"
+check_installed "$folder"
+[ -z "$(reg_values "HKLM\\$uninstall_key")" ] || fail "the update made a second Apps entry, for every user"
+check_uninstall_key HKCU
+cmp -s "$settings" "$work/settings.before" || fail "the update changed the player's settings"
+[ "$(cat "$folder/my notes.txt")" = "the player's own" ] || fail "the update took the player's file"
+echo "updated in place: one copy, one Apps entry (the user's), settings and the player's file kept"
+
 quiet_uninstall HKCU
-[ ! -e "$folder" ] || fail "the program's folder is still there: $(installed_files "$folder")"
+[ "$(installed_files "$folder")" = "$(printf '.\n./my notes.txt')" ] ||
+  fail "the program's folder holds more than the player's file: $(installed_files "$folder")"
 [ ! -e "$start_menu" ] || fail "the Start-menu shortcut is still there"
 [ -z "$(reg_values "HKCU\\$uninstall_key")" ] || fail "the Uninstall key is still there"
 [ -f "$settings" ] && [ -f "$log" ] && [ -f "$own" ] || fail "the uninstaller took the player's files"
-echo "uninstalled: program, shortcut and key gone; settings, log and screenshot kept"
+echo "uninstalled: program, shortcut and key gone; settings, log, screenshot and the player's file kept"
 /usr/lib/wine/wineserver -k 2>/dev/null
 
 # --- for every user, into a folder a script names ---
@@ -199,12 +258,88 @@ check_uninstall_key HKLM
 target=$(shortcut_target "$start_menu")
 [ "$(unix_path "$target")" -ef "$folder/BRIMMEL.exe" ] || fail "the shortcut starts '$target'"
 echo "Start-menu and desktop shortcuts start $target"
-quiet_uninstall HKLM
-[ ! -e "$folder" ] || fail "the program's folder is still there"
-[ ! -e "$start_menu" ] && [ ! -e "$desktop" ] || fail "a shortcut is still there"
-[ -z "$(reg_values "HKLM\\$uninstall_key")" ] || fail "the Uninstall key is still there"
-echo "uninstalled: program, shortcuts and key gone"
+
+# The setup again with /S alone: it stays for every user, in the folder the first one chose.
+run_and_settle "$setup" /S || fail "the update failed: $(tail -5 "$work/wine.out")"
+[ "$(find "$WINEPREFIX/drive_c" -name BRIMMEL.exe | wc -l)" = 1 ] ||
+  fail "more than one copy after the update: $(find "$WINEPREFIX/drive_c" -name BRIMMEL.exe)"
+check_installed "$folder"
+[ -z "$(reg_values "HKCU\\$uninstall_key")" ] || fail "the update made a second Apps entry, the user's"
+[ "$(reg_value "HKLM\\$uninstall_key" InstallLocation)" = 'C:\Program Files\BRIMMEL Jeux été' ] ||
+  fail "after the update InstallLocation is '$(reg_value "HKLM\\$uninstall_key" InstallLocation)'"
+[ -f "$start_menu" ] && [ -f "$desktop" ] || fail "the update lost a shortcut for all users"
+echo "/S over it: still one copy for every user, in the same folder"
+
+# The uninstaller started by hand from the folder (no mode on its command line).
+run_and_settle "$folder/Uninstall.exe" /S || fail "the uninstaller failed: $(tail -5 "$work/wine.out")"
+[ ! -e "$folder" ] || fail "the program's folder is still there: $(installed_files "$folder")"
+[ ! -e "$start_menu" ] && [ ! -e "$desktop" ] || fail "a shortcut for all users is still there"
+[ -z "$(reg_values "HKLM\\$uninstall_key")" ] || fail "the machine's Apps entry is still there"
+echo "uninstalled by hand: program, shortcuts of all users and the machine's Apps entry gone"
 /usr/lib/wine/wineserver -k 2>/dev/null
-rm -rf "$work/prefix-user" "$work/prefix-machine"
+
+# --- into a folder of the player's ---
+fresh_prefix "$work/prefix-folder"
+games="$WINEPREFIX/drive_c/Games"
+mkdir -p "$games/data" "$games/fonts" && echo "saved" >"$games/data/mine.sav" && echo "mine" >"$games/notes.txt" ||
+  fail "making the player's folder"
+
+# The wizard, as a player clicks through it: the mode page, then Browse on the directory page.
+$wine "$setup" >>"$work/wine.out" 2>&1 &
+wizard=$!
+pids+=($wizard)
+wait_for_window '^BRIMMEL Setup' 30 $wizard || fail "no setup window: $(tail -5 "$work/wine.out")"
+sleep 1
+shot 5_wizard_mode_page
+xdotool windowactivate --sync "$window" 2>/dev/null
+xdotool key Return # Next: only for me
+sleep 1
+shot 6_wizard_components_page
+xdotool key Return # Next
+sleep 1
+shot 7_wizard_directory_page
+setup_window=$window
+xdotool key alt+r # Browse...
+wait_for_window '^Browse for Folder$' 15 $wizard || fail "no folder dialog after Browse"
+sleep 1
+pick_games_folder
+shot 8_wizard_browse_dialog
+xdotool key Return # OK
+window=$setup_window
+sleep 1
+shot 9_wizard_directory_after_browse
+xdotool windowactivate --sync "$window" 2>/dev/null
+xdotool key alt+i # Install
+for _ in $(seq 1 300); do
+  [ -f "$games/BRIMMEL/Uninstall.exe" ] && [ -n "$(reg_values "HKCU\\$uninstall_key")" ] && break
+  sleep 0.2
+done
+sleep 1
+shot 10_wizard_finish_page
+kill $wizard 2>/dev/null
+timeout 60 /usr/lib/wine/wineserver -k 2>/dev/null
+check_installed "$games/BRIMMEL"
+[ ! -e "$games/BRIMMEL.exe" ] || fail "Browse put the files loose into the folder picked"
+[ "$(reg_value "HKCU\\$uninstall_key" InstallLocation)" = 'C:\Games\BRIMMEL' ] ||
+  fail "InstallLocation is '$(reg_value "HKCU\\$uninstall_key" InstallLocation)'"
+echo "the wizard: Browse to C:\Games installed into C:\Games\BRIMMEL (screenshots 5 to 10)"
+quiet_uninstall HKCU
+[ ! -e "$games/BRIMMEL" ] || fail "C:\Games\BRIMMEL is still there: $(installed_files "$games/BRIMMEL")"
+
+# /D= names the folder itself: the files go into it, beside the player's, and only they go after.
+desktop="$profile/Desktop/BRIMMEL.lnk"
+echo "the player's shortcut to a portable copy" >"$desktop"
+before=$(installed_files "$games")
+cp "$setup" "$WINEPREFIX/drive_c/setup.exe"
+run_and_settle cmd /c 'C:\setup.exe /S /CurrentUser /D=C:\Games' || fail "the setup program failed: $(tail -5 "$work/wine.out")"
+check_installed "$games"
+quiet_uninstall HKCU
+[ "$(installed_files "$games")" = "$before" ] ||
+  fail "the player's folder is not as it was: $(diff <(echo "$before") <(installed_files "$games"))"
+[ "$(cat "$games/data/mine.sav")" = saved ] && [ "$(cat "$games/notes.txt")" = mine ] || fail "a file of the player's changed"
+[ "$(cat "$desktop")" = "the player's shortcut to a portable copy" ] || fail "the uninstaller took the player's desktop shortcut"
+echo "a games folder with data\\, fonts\\ and a file of the player's: all kept, with the player's desktop shortcut"
+/usr/lib/wine/wineserver -k 2>/dev/null
+rm -rf "$work/prefix-user" "$work/prefix-machine" "$work/prefix-folder"
 echo "screenshots in $shots/"
 echo "PASS"

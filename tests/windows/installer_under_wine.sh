@@ -12,9 +12,10 @@
 #   /S alone stays for every user, in that folder; the uninstaller started by hand, without a mode,
 #   removes the machine's Apps entry and the shortcuts of all users;
 # - into a folder of the player's: the wizard's mode page and its directory page after Browse,
-#   which adds \BRIMMEL to the folder picked (screenshots), and an install there; then /D= into a
-#   games folder that already holds data\, fonts\, a file and a desktop shortcut of the player's,
-#   all of which the uninstaller leaves;
+#   which adds \BRIMMEL to the folder picked (screenshots), an install there, and the game started
+#   by the finish page's "Play BRIMMEL now"; then /D= into a games folder that already holds
+#   data\, fonts\, a file and a desktop shortcut of the player's, all of which the uninstaller
+#   leaves;
 # - each time the registered QuietUninstallString (or the uninstaller) removes the program, its
 #   shortcuts and keys, and the player's settings, log and screenshot stay.
 # Usage: installer_under_wine.sh SETUP WORKDIR   (screenshots go to WORKDIR/shots/)
@@ -316,13 +317,28 @@ for _ in $(seq 1 300); do
 done
 sleep 1
 shot 10_wizard_finish_page
-kill $wizard 2>/dev/null
-timeout 60 /usr/lib/wine/wineserver -k 2>/dev/null
+# Finish, "Play BRIMMEL now" ticked: the game starts (through the shell, the setup being the
+# administrator's under Wine).
+xdotool windowactivate --sync "$window" 2>/dev/null
+xdotool key Return
+game_window=""
+for _ in $(seq 1 300); do
+  game_window=$(xdotool search --name '^(BRIMMEL|FPS:.*)$' 2>/dev/null | head -1)
+  [ -n "$game_window" ] && [ "$(xdotool getwindowname "$game_window")" != "BRIMMEL Setup" ] && break
+  game_window=""
+  sleep 0.1
+done
+[ -n "$game_window" ] || fail "Play BRIMMEL now started no game"
+window=$game_window
+wait_for_picture 11_played_from_the_finish_page "$games/BRIMMEL/data/image/logo.jpg" 40 60
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window" 2>/dev/null
+press Escape
+timeout 60 /usr/lib/wine/wineserver -w
 check_installed "$games/BRIMMEL"
 [ ! -e "$games/BRIMMEL.exe" ] || fail "Browse put the files loose into the folder picked"
 [ "$(reg_value "HKCU\\$uninstall_key" InstallLocation)" = 'C:\Games\BRIMMEL' ] ||
   fail "InstallLocation is '$(reg_value "HKCU\\$uninstall_key" InstallLocation)'"
-echo "the wizard: Browse to C:\Games installed into C:\Games\BRIMMEL (screenshots 5 to 10)"
+echo "the wizard: Browse to C:\Games installed into C:\Games\BRIMMEL, and Finish started the game (screenshots 5 to 11)"
 quiet_uninstall HKCU
 [ ! -e "$games/BRIMMEL" ] || fail "C:\Games\BRIMMEL is still there: $(installed_files "$games/BRIMMEL")"
 

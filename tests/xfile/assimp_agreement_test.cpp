@@ -7,6 +7,7 @@
 
 #include "model_gen.h"
 #include "platform/gfxutil/x_info.h"
+#include "platform/os/files.h"
 #include "xfile_test_util.h"
 
 #ifdef BRIMMEL_HAVE_ASSIMP
@@ -50,7 +51,7 @@ TEST(AssimpAgreement, XinfoMatchesAssimpOnGeneratedModels) {
     ASSERT_TRUE(w.WriteFile(path));
 
     std::vector<uint8_t> bytes;
-    ASSERT_TRUE(xfile::ReadWholeFile(path, bytes));
+    ASSERT_TRUE(os::ReadWholeFile(path, bytes));
     gfxutil::XInfo info;
     std::string error;
     ASSERT_TRUE(gfxutil::DescribeXFile(bytes.data(), bytes.size(), info, error)) << error;

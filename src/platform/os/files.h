@@ -2,10 +2,12 @@
 // code page instead, so every file the game opens or tests goes through a path built from UTF-8
 // (wide on Windows) or through OpenFile.
 #pragma once
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace os {
 
@@ -26,6 +28,10 @@ inline std::string DisplayPath(std::string_view utf8) {
 
 // fopen with a UTF-8 path.
 std::FILE* OpenFile(const std::string& utf8Path, const char* mode);
+// The whole of a regular file into `out`. False (and `out` empty) when it cannot be opened, is not
+// a regular file (a folder opens like one on some systems and reports an end far beyond anything
+// readable) or yields fewer bytes than its size said.
+bool ReadWholeFile(const std::string& utf8Path, std::vector<uint8_t>& out);
 // Whether the path names a file or a folder, by the system's own call (the C library's stat on
 // Windows does not take every form, "\\?\C:\..." among them). False for "".
 bool IsFile(const std::string& utf8Path);

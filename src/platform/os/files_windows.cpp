@@ -3,6 +3,9 @@
 #include <stdio.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "platform/os/files.h"
 
 namespace os {
@@ -11,6 +14,30 @@ std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
   std::wstring wideMode;
   for (const char* m = mode; m && *m; ++m) wideMode.push_back(static_cast<wchar_t>(*m));
   return _wfopen(PathFromUtf8(utf8Path).c_str(), wideMode.c_str());
+}
+
+bool ReadWholeFile(const std::string& utf8Path, std::vector<uint8_t>& out) {
+  out.clear();
+  // A folder does not open without FILE_FLAG_BACKUP_SEMANTICS, and a device is not a disk file.
+  const HANDLE f = CreateFileW(PathFromUtf8(utf8Path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = GetFileType(f) == FILE_TYPE_DISK && GetFileSizeEx(f, &size) && size.QuadPart >= 0 &&
+            static_cast<unsigned long long>(size.QuadPart) <= SIZE_MAX;
+  if (ok) {
+    out.resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (ok && done < out.size()) {
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(out.size() - done, 1u << 30));
+      DWORD got = 0;
+      ok = ReadFile(f, out.data() + done, want, &got, nullptr) && got == want;
+      done += got;
+    }
+  }
+  CloseHandle(f);
+  if (!ok) out.clear();
+  return ok;
 }
 
 namespace {

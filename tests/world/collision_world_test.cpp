@@ -18,15 +18,6 @@ boost::shared_ptr<CCollisionModel> OneFloor(float y) {
   return MakeModel({g});
 }
 
-TEST(CollisionWorldTest, RegistersItselfWhileItLives) {
-  EXPECT_EQ(g_collisionWorld, nullptr);
-  {
-    CCollisionWorld world;
-    EXPECT_EQ(g_collisionWorld, &world);
-  }
-  EXPECT_EQ(g_collisionWorld, nullptr);
-}
-
 TEST(CollisionWorldTest, UnitsKeepTheirModelAlive) {
   auto model = OneFloor(0);
   UnitBody owner;

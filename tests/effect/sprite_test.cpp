@@ -8,8 +8,8 @@
 
 #include "core/graphics.h"
 #include "core/log.h"
-#include "gfx/game_gfx_fixture.h"
 #include "resource/szdd.h"
+#include "support/game_graphics.h"
 #include "support/image_files.h"
 
 using namespace gamegfx;

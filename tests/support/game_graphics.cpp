@@ -1,10 +1,11 @@
-#include "gfx/game_gfx_fixture.h"
+#include "support/game_graphics.h"
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 
+#include "app/frame_services.h"
 #include "platform/os/window.h"
 #include "support/scratch_dir.h"
 
@@ -49,6 +50,8 @@ void GameGfxTest::SetUpTestSuite() {
 // and the leak checker could then no longer tell the driver's own leftovers by library name.
 void GameGfxTest::TearDownTestSuite() { app::ShutdownGraphics(); }
 
+void GameGfxTest::ShutdownGraphics() { app::ShutdownGraphics(); }
+
 void GameGfxTest::SetUp() {
   char buf[4096];
   oldDir_ = getcwd(buf, sizeof buf) ? buf : ".";
@@ -77,12 +80,12 @@ void GameGfxTest::Configure(int window, int width, int height, int format) {
 
 int GameGfxTest::InitRecording(bool desktopReadable) {
   app::SetDeviceCreatorForTests(RecordingCreator, desktopReadable ? Desktop565 : DesktopUnreadable);
-  return app::InitGraphics();
+  return app::InitGraphics(config ? *config : defaults_);
 }
 
 int GameGfxTest::InitReal() {
   app::SetDeviceCreatorForTests(nullptr, nullptr);
-  return app::InitGraphics();
+  return app::InitGraphics(config ? *config : defaults_);
 }
 
 std::string GameGfxTest::ReadLog() const { return ReadFileText(dir + "/profile.txt"); }

@@ -8,7 +8,7 @@
 #include "platform/os/message_box.h"
 #include "sound/music_stream.h"
 #include "sound/sound_device.h"
-#include "sound_test_util.h"
+#include "support/sound_test_util.h"
 
 class GameSoundTest : public ::testing::Test {
  protected:

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "app/pause/player_settings.h"
-#include "game_sound_fixture.h"
 #include "sound/sound_bank.h"
+#include "support/game_sound_fixture.h"
 #include "world/unit_body.h"
 
 namespace {
@@ -44,7 +44,7 @@ class LevelsTest : public GameSoundTest {
   }
   void TearDown() override {
     bank_.reset();
-    SetEffectsVolume(0);
+    SetEffectsVolume(nullptr, 0);
     SetMusicVolume(0);
     GameSoundTest::TearDown();
   }
@@ -99,7 +99,7 @@ TEST_F(LevelsTest, HalfIsHalfTheAmplitudeZeroIsSilenceAndTheFalloffIsKept) {
   EXPECT_EQ(app::LevelToHundredths(0), audio::DSBVOLUME_MIN);
 
   app::CPlayerSettings settings;
-  settings.Load(100, 100, "");
+  settings.Load(100, 100, "", bank_.get());
   const double nearFull = Effect(0.5f), farFull = Effect(5.0f);
   ASSERT_GT(nearFull, 0.1);
   settings.SetEffectsLevel(50);

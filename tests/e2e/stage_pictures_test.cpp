@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/game_services.h"
 #include "core/graphics.h"
 #include "platform/gfx/device_test_hooks.h"
 #include "platform/gfx/png_writer.h"
@@ -43,25 +44,27 @@ void Keep(Picture& p, const char* name) {
   gfx::WritePng(std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/" + name, p.argb.data(), p.width, p.height);
 }
 
-void StageHook(uint64_t frame) {
+void StageHook(app::GameServices& game, uint64_t frame) {
   StageRun& r = *g_stageRun;
-  const CScene* current = g_sceneManager->GetCurrentScene();
+  CSceneManager& scenes = *game.scenes;
+  const CScene* current = scenes.GetCurrentScene();
+  CHomeStageScene& home = scenes.HomeStage();
   if (frame == 1) {
     gfx::TestHooks(app::GetDevice())->CapturePresents(true);
-    g_sceneManager->RequestScene(g_homeStageScene);
+    scenes.RequestScene(&home);
   }
-  if (current == g_homeStageScene) {
+  if (current == &home) {
     if (!r.homeAt) r.homeAt = frame;
     if (frame == r.homeAt + kSettle) Keep(r.home, "wiring-home.png");
     // Stand the player on the goal until the stage notices.
-    if (frame > r.homeAt + kSettle && g_homeStageScene->GetPhase() == 0 && CPlayer::Current())
-      CPlayer::Current()->SetPosition(160, 0, 310, 0);
-    if (!r.goalAt && g_homeStageScene->GetPhase() == 1) r.goalAt = frame;
+    if (frame > r.homeAt + kSettle && home.GetPhase() == 0 && game.Player())
+      game.Player()->SetPosition(160, 0, 310, 0);
+    if (!r.goalAt && home.GetPhase() == 1) r.goalAt = frame;
     // The last frame before the fade-out draws, and half-way through it.
     if (r.goalAt && frame == r.goalAt + 1) Keep(r.atGoal, "wiring-home-goal.png");
     if (r.goalAt && frame == r.goalAt + 1 + 26) Keep(r.fading, "wiring-home-fading.png");
   }
-  if (current == g_forestStageScene) {
+  if (current == &scenes.ForestStage()) {
     if (!r.forestAt) r.forestAt = frame;
     if (frame == r.forestAt + kSettle) {
       Keep(r.forest, "wiring-forest.png");

@@ -164,8 +164,11 @@ TEST_F(PathLookup, TheFirstRunSettingsReadBackAsTheDefaultsAndTheirKeyNamesAreTh
   s.replace(s.find(";[KEYS]"), 7, "[KEYS]");
   const std::string uncommented = root + "/uncommented.ini";
   std::ofstream(uncommented) << s;
-  EXPECT_EQ(CInput::LoadKeyBindings(uncommented.c_str()), 14);
-  for (int b = 0; b < CInput::kButtons; ++b) EXPECT_EQ(CInput::KeyBinding(b), CInput::kKeyCodes[b]) << b;
+  CKeyBindings bindings;
+  EXPECT_EQ(bindings.Load(uncommented.c_str()), 14);
+  const CKeyBindings defaults;
+  for (int b = 0; b < CInput::kButtons; ++b)
+    EXPECT_EQ(os::KeyListName(bindings.Keys(b)), os::KeyListName(defaults.Keys(b))) << b;
 
   EXPECT_FALSE(app::WriteDefaultSettings(root + "/no-such-folder/TORIDEN.ini"));
 }

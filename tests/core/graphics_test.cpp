@@ -1,5 +1,7 @@
-// Graphics start-up and shutdown: the seven device attempts, the presentation parameters, the
-// first frame, the log, the font and black sprite, the cursor.
+// The graphics device's start-up and shutdown: the seven device attempts, the presentation
+// parameters, the first frame, the log, the font, the cursor.
+#include "core/graphics.h"
+
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -7,14 +9,10 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/frame_services.h"
 #include "core/log.h"
-#include "effect/sprite.h"
-#include "gfx/game_gfx_fixture.h"
 #include "platform/os/window.h"
-#include "resource/math_helpers.h"
 #include "support/child_run.h"
-#include "support/image_files.h"
+#include "support/game_graphics.h"
 
 using namespace gamegfx;
 
@@ -91,11 +89,7 @@ TEST_F(GameGfxTest, UnreadableDesktopFailsWithoutALogLine) {
 TEST_F(GameGfxTest, ViewportAndFirstFrame) {
   Configure(1, 800, 600);
   app::SetPreviousClearColor(0x12345678);
-  std::fill_n(const_cast<float*>(SineTable()), kSineTableSize, 0.0f);
   ASSERT_EQ(InitRecording(), 1);
-  // The start-up builds the sine table that units read from the first frame on.
-  EXPECT_NEAR(TableSin(SineIndexOfDegrees(90)), 1.0f, 1e-4f);
-  EXPECT_NEAR(TableCos(SineIndexOfDegrees(180)), -1.0f, 1e-4f);
   testdev::CRecordingDevice& d = recorder();
   EXPECT_EQ(d.viewport.X, 0u);
   EXPECT_EQ(d.viewport.Width, 800u);
@@ -114,30 +108,6 @@ TEST_F(GameGfxTest, LostFirstPresentResets) {
   EXPECT_EQ(recorder().resets, 1);
 }
 
-TEST_F(GameGfxTest, LogIsTruncatedAtStart) {
-  {
-    std::ofstream old(dir + "/profile.txt");
-    old << "an earlier run\n";
-  }
-  Configure(1, 640, 480);
-  ASSERT_EQ(InitRecording(), 1);
-  Log("line %d\n", 1);
-  // The black sprite's image is missing here, so the log holds exactly that and our line.
-  EXPECT_EQ(ReadLog(), "NotFound data/image/black.bmp\nline 1\n");
-}
-
-TEST_F(GameGfxTest, FontAndBlackSprite) {
-  ASSERT_TRUE(testimg::WriteFile(dir + "/data/image/black.bmp",
-                                 testimg::Bmp24(8, 8, std::vector<uint32_t>(64, 0xFF000000))));
-  Configure(1, 640, 480);
-  ASSERT_EQ(InitRecording(), 1);
-  ASSERT_NE(app::GetFont(), nullptr);
-  ASSERT_NE(app::GetBlackSprite(), nullptr);
-  EXPECT_NE(app::GetBlackSprite()->GetTexture(), nullptr);
-  EXPECT_EQ(app::GetBlackSprite()->GetWidth(), 8u);
-  EXPECT_EQ(ReadLog(), "");
-}
-
 // With no face at all (fontconfig set up with no font folders) the text cannot show: the log
 // says which face was asked for.
 TEST_F(GameGfxTest, MissingJapaneseFontIsLogged) {
@@ -149,7 +119,7 @@ TEST_F(GameGfxTest, MissingJapaneseFontIsLogged) {
         Configure(1, 640, 480);
         const int ok = InitRecording();
         testgame::Report(fd, "init %d font %d\n", ok, app::GetFont() != nullptr ? 1 : 0);
-        app::ShutdownGraphics();
+        ShutdownGraphics();
         return 0;
       },
       60);
@@ -158,23 +128,8 @@ TEST_F(GameGfxTest, MissingJapaneseFontIsLogged) {
   EXPECT_NE(log.find("Font \"ＭＳ ゴシック\" (Japanese) not found"), std::string::npos) << log;
 }
 
-TEST_F(GameGfxTest, SecondInitialisationHasFontAndSpriteForItsOwnDevice) {
-  ASSERT_TRUE(testimg::WriteFile(dir + "/data/image/black.bmp",
-                                 testimg::Bmp24(4, 4, std::vector<uint32_t>(16, 0xFF000000))));
-  Configure(1, 640, 480);
-  ASSERT_EQ(InitRecording(), 1);
-  app::ShutdownGraphics();
-  EXPECT_EQ(app::GetDevice(), nullptr);
-  EXPECT_EQ(app::GetFont(), nullptr);
-  EXPECT_EQ(app::GetBlackSprite(), nullptr);
-  ASSERT_EQ(InitRecording(), 1);
-  EXPECT_NE(app::GetFont(), nullptr);
-  ASSERT_NE(app::GetBlackSprite(), nullptr);
-  EXPECT_NE(app::GetBlackSprite()->GetTexture(), nullptr);
-}
-
 TEST_F(GameGfxTest, NoConfigurationMeansDefaults) {
-  ASSERT_EQ(g_config, nullptr);
+  ASSERT_EQ(config, nullptr);
   ASSERT_EQ(InitRecording(), 1);
   EXPECT_EQ(app::GetPresentParameters().BackBufferWidth, 640u);
   EXPECT_EQ(app::GetPresentParameters().BackBufferHeight, 480u);

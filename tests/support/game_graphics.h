@@ -1,6 +1,7 @@
 // Set-up shared by the tests of the game's graphics services: a hidden main window, a scratch
-// working directory (the log and data/ live there), and a device that is either the recording
-// one (attempts counted, failures scripted) or the real one.
+// working directory (the log and data/ live there), and the game's graphics start-up
+// (app::InitGraphics: sine table, device, log, font, black sprite) on a device that is either the
+// recording one (attempts counted, failures scripted) or the real one.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -8,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/frame_services.h"
 #include "core/config.h"
+#include "core/graphics.h"
 #include "support/recording_device.h"
 
 namespace gamegfx {
@@ -36,13 +37,17 @@ class GameGfxTest : public ::testing::Test {
   int InitRecording(bool desktopReadable = true);
   // InitGraphics on the real device.
   int InitReal();
+  // What the game's shutdown does to the graphics: the black sprite, font, log and device go.
+  static void ShutdownGraphics();
   testdev::CRecordingDevice& recorder() { return *Attempts().device; }
 
   std::string ReadLog() const;
   std::string dir;
+  // Null: the defaults.
   std::unique_ptr<CConfig> config;
 
  private:
+  const CConfig defaults_;
   std::string oldDir_;
 };
 

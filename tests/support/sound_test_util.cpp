@@ -1,4 +1,4 @@
-#include "sound_test_util.h"
+#include "support/sound_test_util.h"
 
 #include <unistd.h>
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "app/game_services.h"
 #include "platform/os/clock.h"
 #include "platform/os/window.h"
 #include "scene/home_stage_scene.h"
@@ -31,15 +32,15 @@ struct FlowRun {
 };
 FlowRun* g_run = nullptr;
 
-void Hook(uint64_t frame) {
+void Hook(app::GameServices& game, uint64_t frame) {
   FlowRun& r = *g_run;
-  const CScene* cur = g_sceneManager->GetCurrentScene();
+  const CScene* cur = game.scenes->GetCurrentScene();
   if (cur && !r.firstFrameOf.count(cur->Name())) r.firstFrameOf[cur->Name()] = frame;
   if (frame == 59) r.titleAt60 = os::GetWindowTitle();
   if (frame == 61) r.titleAt61 = os::GetWindowTitle();
   if (frame == 121) r.titleAt121 = os::GetWindowTitle();
   // Press X once the title has faded in, release it two frames later.
-  if (cur == g_titleScene && r.pressAt == 0 && frame > r.firstFrameOf["CTitleScene"] + 60) {
+  if (cur == &game.scenes->Title() && r.pressAt == 0 && frame > r.firstFrameOf["CTitleScene"] + 60) {
     r.input.Press('X');
     r.pressAt = frame;
   }

@@ -3,7 +3,7 @@
 // "name: text" lines and cut lines are joined for the box to wrap.
 #include <gtest/gtest.h>
 
-#include "platform/os/console.h"
+#include "app/launch.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ TEST(BoxText, EntriesBecomeNamedLinesAndCutParagraphsAreJoined) {
       "brimmel: unknown option '--x'\n"
       "Usage: BRIMMEL.exe [--windowed]\n"
       "Try 'BRIMMEL.exe --help' for more information.\n";
-  EXPECT_EQ(os::BoxText(console),
+  EXPECT_EQ(app::BoxText(console),
             "Usage: BRIMMEL.exe [OPTION]...\n"
             "Play it.\n"
             "\n"
@@ -40,7 +40,7 @@ TEST(BoxText, EntriesBecomeNamedLinesAndCutParagraphsAreJoined) {
             "brimmel: unknown option '--x'\n"
             "Usage: BRIMMEL.exe [--windowed]\n"
             "Try 'BRIMMEL.exe --help' for more information.");
-  EXPECT_EQ(os::BoxText("brimmel 1.0.0\n"), "brimmel 1.0.0");
+  EXPECT_EQ(app::BoxText("brimmel 1.0.0\n"), "brimmel 1.0.0");
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 
 #include "core/graphics.h"
 #include "effect/sprite.h"
-#include "gfx/game_gfx_fixture.h"
 #include "platform/gfx/device_test_hooks.h"
+#include "support/game_graphics.h"
 #include "support/image_files.h"
 
 using namespace gamegfx;

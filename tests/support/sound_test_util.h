@@ -6,10 +6,17 @@
 #include <vector>
 
 #include "platform/audio/types.h"
+#include "platform/gfxutil/math.h"
 #include "support/image_files.h"
 #include "support/scratch_dir.h"
 
 namespace soundtest {
+
+// Where an effect sounds from: the part of a unit's body the sound bank reads.
+struct Emitter {
+  gfxutil::Vector4 position;
+  float velocityX = 0, velocityY = 0, velocityZ = 0;
+};
 
 struct WaveLayout {
   uint16_t tag = audio::WAVE_FORMAT_PCM;

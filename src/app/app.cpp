@@ -265,6 +265,10 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       g_loop.active = wParam != 0 ? 1 : 0;
       if (g_loop.active == 0 && g_pauseScreen) g_pauseScreen->FocusLost(Playing());
       return 0;
+    case os::WM_SIZE:
+      // A page that follows its canvas asks for the picture at the canvas's new size.
+      ResizePicture(static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF));
+      return 0;
     case os::WM_KEYDOWN:
       if (wParam == os::VK_ESCAPE)
         os::PostQuitMessage(0);

@@ -9,6 +9,7 @@
 #include "platform/gfx/gl_backend.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/gfx/present_rect.h"
+#include "platform/os/host_loop.h"
 #include "platform/os/sdl_internal.h"
 #include "platform/os/user_dirs.h"
 
@@ -1510,8 +1511,9 @@ bool CGlDevice::ResizeBackBuffer(uint32_t width, uint32_t height) {
 bool CGlDevice::SaveScreenshot(const std::string& pngPath) {
   std::vector<uint32_t> pixels;
   uint32_t w = 0, h = 0;
-  if (!ReadBackBuffer(pixels, w, h)) return false;
-  return WritePng(pngPath, pixels.data(), w, h);
+  if (!ReadBackBuffer(pixels, w, h) || !WritePng(pngPath, pixels.data(), w, h)) return false;
+  os::OfferFile(pngPath);
+  return true;
 }
 
 void CGlDevice::SimulateDeviceLost(bool lost, bool resettable) {

@@ -31,7 +31,7 @@ function(brimmel_web_game target)
     -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864
     -sTOTAL_STACK=8388608
     -sFORCE_FILESYSTEM=1 -sINVOKE_RUN=0 -sEXIT_RUNTIME=0 -sENVIRONMENT=web
-    "-sEXPORTED_RUNTIME_METHODS=['callMain','FS_createPath','FS_createDataFile','FS_createPreloadedFile','addRunDependency','removeRunDependency','UTF8ToString','FS']" -lopenal
+    "-sEXPORTED_RUNTIME_METHODS=['callMain','FS_createPath','FS_createDataFile','FS_createPreloadedFile','addRunDependency','removeRunDependency','UTF8ToString','FS']" -lopenal -lidbfs.js
     --post-js ${CMAKE_SOURCE_DIR}/src/platform/audio/al_distance_web.js)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/audio/al_distance_web.js)
   # The face holds only the glyphs the game can draw (the whole face is most of the download).

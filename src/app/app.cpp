@@ -127,16 +127,17 @@ void AfterPausedTurn() {
   if (g_loop.hook) g_loop.hook(g_loop.framesRun);
 }
 
-// For a hosting page: the scene, where the player stands and where the camera looks.
+// For a hosting page: the scene, where the player stands and where the camera looks, and the
+// player's height (a jump).
 void PublishPageStatus() {
   if (!os::HostDrivesLoop()) return;
   const CScene* scene = g_sceneManager ? g_sceneManager->GetCurrentScene() : nullptr;
   const CPlayer* player = CPlayer::Current();
   const CCamera* camera = g_cameraManager ? g_cameraManager->Current() : nullptr;
   char text[160];
-  std::snprintf(text, sizeof text, "%s %.2f %.2f %.4f", scene ? scene->Name() : "-",
+  std::snprintf(text, sizeof text, "%s %.2f %.2f %.4f %.2f", scene ? scene->Name() : "-",
                 player ? player->GetPosition().x : 0.0f, player ? player->GetPosition().z : 0.0f,
-                camera ? camera->Body().rotation.y : 0.0f);
+                camera ? camera->Body().rotation.y : 0.0f, player ? player->GetPosition().y : 0.0f);
   os::SetPageStatus(text);
 }
 

@@ -321,7 +321,8 @@
     const top = kLadder[kLadder.length - 1];
     let ceiling = top;
     let wanted = start;  // what the frames have earned
-    let tooSlow = Infinity;  // the smallest width seen not to keep time
+    let tooSlow = Infinity;  // the smallest width seen not to keep time, for a minute
+    let tooSlowUntil = 0;
     let frames = [];
     let settleUntil = 0;
     const width = () => Math.min(wanted, ceiling);
@@ -355,10 +356,12 @@
         const w = width();
         frames = [];
         settleUntil = now + 1000;
+        if (now > tooSlowUntil) tooSlow = Infinity;  // the machine may have been busy with something else
         if (median > beat * 1.4) {
           const lower = kLadder.filter((r) => r < w).pop();
           if (lower === undefined) return null;
           tooSlow = Math.min(tooSlow, w);
+          tooSlowUntil = now + 60000;
           wanted = lower;
           return answer();
         }

@@ -1,15 +1,23 @@
-// Scripted runs of the web edition in Debian's chromium, headless, WebGL 2 on SwiftShader.
-// First visit: the page loads with its progress bar to 100 % over the bytes that arrive (at most
-// 6 MB), a key starts the game, the logo and then the title appear, the page counts 60 game steps
-// a second on the title, the Web Audio context runs, X leads through the telop to the home stage,
-// holding the up arrow moves the picture; Esc leaves the game running, full screen keeps 4:3, and
-// a game that ends offers "Play again", which starts over without downloading the game again.
-// Offline after that one visit, the page still reaches the title. On emulated phones (landscape
-// and portrait) taps and a drag alone go from the start card through the title into the home
-// stage and walk the player, with nothing hidden. Starts that cannot work say why. No page or
-// console error and no request leaves the server on the way. Screenshots go to --shots (default:
-// <site>/../web-shots). --measure prints the figures as `name: value unit`; --soak MINUTES also
-// plays the forest that long with scripted input and measures the memory.
+// Scripted runs of the web edition. In Debian's chromium, headless, WebGL 2 on SwiftShader, the
+// whole test: the page loads with its progress bar to 100 % over the bytes that arrive (at most
+// 6 MB) and Chromium finds it installable; the browser's own keys stay the browser's; a key starts
+// the game, the logo and then the title appear, the page counts 60 game steps a second on the
+// title, the Web Audio context runs, X leads through the telop to the home stage, holding the up
+// arrow moves the picture, a layout whose Z is elsewhere (AZERTY) jumps with its Z, F12's picture
+// comes as a download; Esc leaves the game running, a setting changed in the pause screen is kept
+// across a reload, full screen keeps 4:3, a smaller window is drawn at its size, and a game that
+// ends offers "Play again", which starts over without downloading the game again. Offline after
+// that one visit, the page still reaches the title. On emulated phones (landscape and portrait)
+// taps and a drag alone go from the start card through the title into the home stage and walk the
+// player, with nothing hidden, and fingers let go when the page is hidden. A touch-screen laptop
+// follows the pointer in use; a slow renderer that calls itself a GPU gets a smaller drawing; two
+// builds served one after the other keep offline play and an old tab working. Starts that cannot
+// work say why, and one with every storage API throwing still plays. Then Firefox ESR and WebKitGTK
+// go along the core path (engines.js). No page or console error and no request leaves the server
+// on the way. Screenshots go to --shots (default: <site>/../web-shots). --engines names the
+// engines to drive (default chromium,firefox,webkit); --measure prints the figures as
+// `name: value unit`; --soak MINUTES also plays the forest that long with scripted input and
+// measures the memory.
 'use strict';
 const { spawn, spawnSync } = require('child_process');
 const fs = require('fs');
@@ -1079,6 +1087,25 @@ async function slowRenderer(browser, url) {
   try {
     await page.goto(url, { waitUntil: 'domcontentloaded' });
     await waitForPhase(page, ['ready', 'failed'], 60000);
+    // The rule alone, on frame times made up here: up while frames keep their time (never past
+    // the canvas), down when they do not, and not up again to a size that was too slow until a
+    // minute has passed.
+    const rule = await page.evaluate(() => {
+      const sizer = window.brimmelPage.DrawingSizer(640);
+      const beat = 1000 / 60;
+      let t = 0;
+      const feed = (ms, n) => {
+        let got = null;
+        for (let i = 0; i < n; i++) got = sizer.frame(ms, (t += ms), beat) || got;
+        return got && got.join('x');
+      };
+      const shrink = sizer.setCeiling(702);
+      return [shrink, feed(16.7, 300), feed(16.7, 300), feed(40, 150), feed(16.7, 600), (t += 60000, feed(16.7, 300)),
+        sizer.setCeiling(300).join('x')];
+    });
+    check(JSON.stringify(rule) === JSON.stringify([null, '700x525', null, '640x480', null, '700x525', '300x225']),
+      `the drawing size's rule: up to the canvas, down when slow, up again a minute later, down to a smaller ` +
+      `canvas (${rule.join(', ')})`);
     await page.keyboard.press('Enter');
     await waitForScene(page, 'CTitleScene', 30000);
     const end = Date.now() + 40000;

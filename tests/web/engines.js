@@ -102,7 +102,7 @@ async function webkit() {
 
 // The player's path in one engine, against a server that `serve` starts (and whose `stop` takes
 // the network away).
-async function corePath(make, { serve, shots, check, figure }) {
+async function corePath(make, { serve, shots, check, figure, measure }) {
   let server = await serve();
   let b = null;
   try {
@@ -189,8 +189,9 @@ async function corePath(make, { serve, shots, check, figure }) {
     const [, x1, z1] = (await status()).map(Number);
     const walked = Math.hypot(x1 - x0, z1 - z0);
     check(walked > 20, say(`holding the up arrow walks the player (${walked.toFixed(0)} units)`));
-    // The drawing size the page settles on, and what the display shows.
-    await sleep(8000);
+    // The drawing size the page settles on, and what the display shows (given time to settle when
+    // the figures are asked for).
+    if (measure) await sleep(8000);
     const shown = await b.run(() => ({ fps: window.brimmelPage.fps, pixels: window.brimmelPage.pixels,
       sizes: window.brimmelPage.sizes, renderer: window.brimmelPage.renderer }));
     await shot('home');

@@ -214,6 +214,7 @@ async function corePath(make, { serve, shots, check, figure, measure }) {
     if (offline === 'ready') {
       await press('Enter');
       check(!!(await scene('CTitleScene', 60000)), say('offline, the game reaches the title'));
+      await sleep(2000);  // past the fade-in
       await shot('offline-title');
     }
     check(b.errors.length === 0, say(`no page errors${b.errors.length ? ': ' + b.errors.join('; ') : ''}`));

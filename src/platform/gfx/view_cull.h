@@ -17,6 +17,7 @@ bool BoxOutsideView(const Matrix& m, const float box[6], uint32_t viewportWidth,
 
 struct IndexRun {
   uint32_t start, count;
+  bool operator==(const IndexRun&) const = default;
 };
 
 // The box around the vertices that `count` indices from `first` use; false when not known.

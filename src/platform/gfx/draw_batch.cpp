@@ -4,9 +4,7 @@
 
 namespace gfx {
 
-bool CDrawBatch::Gathers(const CStateCache& state, uint32_t fvf, bool triangleList, uint32_t vertices) {
-  if (!triangleList || vertices > kGatherVertices || (fvf & D3DFVF_POSITION_MASK) == 0) return false;
-  const auto& t = state.Stage(0);
+bool CDrawBatch::StageReadsTexture(const CStateCache::StageStates& t) {
   const StageForm color = PlainStageForm(t[D3DTSS_COLOROP], t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2]);
   const StageForm alpha = t[D3DTSS_ALPHAOP] == D3DTOP_DISABLE
                               ? kDiffuseStage
@@ -14,14 +12,8 @@ bool CDrawBatch::Gathers(const CStateCache& state, uint32_t fvf, bool triangleLi
   return (color == kTextureStage || color == kModulateStage) && alpha != kGeneralStage;
 }
 
-bool CDrawBatch::Takes(uint32_t fvf, uint32_t stride, const CTexture* texture) const {
-  if (count_ == 0) return true;
-  if (fvf != fvf_ || stride != stride_) return false;
-  return !texture || !textures_[1] || textures_[0].get() == texture || textures_[1].get() == texture;
-}
-
 void CDrawBatch::Add(const void* vertices, uint32_t count, uint32_t stride, uint32_t fvf,
-                     const std::shared_ptr<CTexture>& texture) {
+                     const TexturePtr& texture) {
   float slot = 0;
   if (texture) {
     uint32_t i = 0;

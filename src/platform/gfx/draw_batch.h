@@ -20,14 +20,20 @@ class CDrawBatch {
   // Whether a draw from memory may be gathered: a small triangle list with a position, whose
   // stage-0 colour reads the texture in a plain form, so a vertex without a texture shows its
   // diffuse colour, as the gathering program draws it.
-  static bool Gathers(const CStateCache& state, uint32_t fvf, bool triangleList, uint32_t vertices);
+  static bool Gathers(const CStateCache& state, uint32_t fvf, bool triangleList, uint32_t vertices) {
+    return triangleList && vertices <= kGatherVertices && (fvf & D3DFVF_POSITION_MASK) != 0 &&
+           StageReadsTexture(state.Stage(0));
+  }
 
   // Whether a draw of this format, stride and texture (nullptr: none) can join what is gathered;
   // if not, what is gathered has to be sent first.
-  bool Takes(uint32_t fvf, uint32_t stride, const CTexture* texture) const;
+  bool Takes(uint32_t fvf, uint32_t stride, const CTexture* texture) const {
+    if (count_ == 0) return true;
+    if (fvf != fvf_ || stride != stride_) return false;
+    return !texture || !textures_[1] || textures_[0].get() == texture || textures_[1].get() == texture;
+  }
   // Gathers the vertices, each followed by its texture slot as a float; only when Takes.
-  void Add(const void* vertices, uint32_t count, uint32_t stride, uint32_t fvf,
-           const std::shared_ptr<CTexture>& texture);
+  void Add(const void* vertices, uint32_t count, uint32_t stride, uint32_t fvf, const TexturePtr& texture);
   bool Full() const { return count_ >= kBatchVertices; }
   bool Empty() const { return count_ == 0; }
   void Clear();
@@ -41,9 +47,11 @@ class CDrawBatch {
   CTexture* Texture(uint32_t index) const { return textures_[index].get(); }
 
  private:
+  static bool StageReadsTexture(const CStateCache::StageStates& stage);
+
   std::vector<unsigned char> vertices_;
   uint32_t fvf_ = 0, stride_ = 0, count_ = 0;
-  std::shared_ptr<CTexture> textures_[2];
+  TexturePtr textures_[2];
 };
 
 }  // namespace gfx

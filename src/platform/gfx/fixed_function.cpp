@@ -44,23 +44,6 @@ bool StageOff(const CStateCache::StageStates& t, bool textured) {
 
 }  // namespace
 
-// At stage 0 CURRENT is the diffuse colour; an argument with a modifier is left to the general
-// stage.
-StageForm PlainStageForm(uint32_t op, uint32_t arg1, uint32_t arg2) {
-  auto form = [](uint32_t arg) {
-    if (arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT) return kDiffuseStage;
-    return arg == D3DTA_TEXTURE ? kTextureStage : kGeneralStage;
-  };
-  if (op == D3DTOP_SELECTARG1) return form(arg1);
-  if (op == D3DTOP_SELECTARG2) return form(arg2);
-  if (op == D3DTOP_MODULATE) {
-    const StageForm a = form(arg1), b = form(arg2);
-    if ((a == kTextureStage && b == kDiffuseStage) || (a == kDiffuseStage && b == kTextureStage))
-      return kModulateStage;
-  }
-  return kGeneralStage;
-}
-
 ShaderKey CFixedFunction::Key(const CStateCache& state, uint32_t fvf, bool textured, bool batched,
                               bool shortcuts) {
   ShaderKey key;

@@ -11,8 +11,22 @@
 
 namespace gfx {
 
-// The plain form of one stage-0 operation (colour or alpha), or the general stage.
-StageForm PlainStageForm(uint32_t op, uint32_t arg1, uint32_t arg2);
+// The plain form of one stage-0 operation (colour or alpha), or the general stage. At stage 0
+// CURRENT is the diffuse colour; an argument with a modifier is left to the general stage.
+inline StageForm PlainStageForm(uint32_t op, uint32_t arg1, uint32_t arg2) {
+  auto form = [](uint32_t arg) {
+    if (arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT) return kDiffuseStage;
+    return arg == D3DTA_TEXTURE ? kTextureStage : kGeneralStage;
+  };
+  if (op == D3DTOP_SELECTARG1) return form(arg1);
+  if (op == D3DTOP_SELECTARG2) return form(arg2);
+  if (op == D3DTOP_MODULATE) {
+    const StageForm a = form(arg1), b = form(arg2);
+    if ((a == kTextureStage && b == kDiffuseStage) || (a == kDiffuseStage && b == kTextureStage))
+      return kModulateStage;
+  }
+  return kGeneralStage;
+}
 
 class CFixedFunction {
  public:

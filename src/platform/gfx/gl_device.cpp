@@ -370,8 +370,9 @@ bool CGlDevice::Prepare(uint32_t fvf, bool batched) {
     pipeline_.BindTexture(0, first, stage, shortcuts_);
     pipeline_.BindTexture(1, second, stage, shortcuts_);
   } else if (key.textured) {
-    pipeline_.SetBaseLevel(textures_[0].get(), stage, shortcuts_);
-    pipeline_.BindTexture(0, textures_[0].get(), stage, shortcuts_);
+    auto* const texture = static_cast<CGlTexture*>(textures_[0].get());
+    pipeline_.SetBaseLevel(texture, stage, shortcuts_);
+    pipeline_.BindTexture(0, texture, stage, shortcuts_);
   }
   return true;
 }

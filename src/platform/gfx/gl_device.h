@@ -119,8 +119,8 @@ class CGlDevice final : public CDevice, public CDeviceTestHooks {
   GlObject vao_;
   std::unique_ptr<CShaderCache> shaders_;
 
-  // What is bound to draw with.
-  std::array<std::shared_ptr<CGlTexture>, CStateCache::kStages> textures_{};
+  // What is bound to draw with; the textures are all CGlTexture (SetTexture sees to that).
+  std::array<TexturePtr, CStateCache::kStages> textures_{};
   std::shared_ptr<CGlVertexBuffer> stream_;
   std::shared_ptr<CGlIndexBuffer> indices_;
   uint32_t baseVertex_ = 0;

@@ -129,7 +129,8 @@ void AfterPausedTurn() {
   if (g_loop.hook) g_loop.hook(*g_loop.game, g_loop.framesRun);
 }
 
-// For a hosting page: the scene, where the player stands and where the camera looks.
+// For a hosting page: the scene, where the player stands and where the camera looks, and the
+// player's height (a jump).
 void PublishPageStatus() {
   if (!os::HostDrivesLoop()) return;
   const CSceneManager& scenes = *g_loop.game->scenes;
@@ -139,9 +140,9 @@ void PublishPageStatus() {
   const CCameraManager* cameras = world ? world->Context().cameras : nullptr;
   const CCamera* camera = cameras ? cameras->Current() : nullptr;
   char text[160];
-  std::snprintf(text, sizeof text, "%s %.2f %.2f %.4f", scene ? scene->Name() : "-",
+  std::snprintf(text, sizeof text, "%s %.2f %.2f %.4f %.2f", scene ? scene->Name() : "-",
                 player ? player->GetPosition().x : 0.0f, player ? player->GetPosition().z : 0.0f,
-                camera ? camera->Body().rotation.y : 0.0f);
+                camera ? camera->Body().rotation.y : 0.0f, player ? player->GetPosition().y : 0.0f);
   os::SetPageStatus(text);
 }
 
@@ -274,6 +275,10 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     case os::WM_ACTIVATE:
       g_loop.active = wParam != 0 ? 1 : 0;
       if (g_loop.active == 0 && g_loop.game && g_loop.game->pause) g_loop.game->pause->FocusLost(Playing());
+      return 0;
+    case os::WM_SIZE:
+      // A page that follows its canvas asks for the picture at the canvas's new size.
+      ResizePicture(static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF));
       return 0;
     case os::WM_KEYDOWN:
       if (wParam == os::VK_ESCAPE)

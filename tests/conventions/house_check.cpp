@@ -42,7 +42,8 @@ std::vector<std::string> Block(const std::string& map, const std::string& marker
   const size_t open = map.find("```", at);
   const size_t start = open == std::string::npos ? open : map.find('\n', open);
   const size_t close = start == std::string::npos ? start : map.find("\n```", start);
-  if (close == std::string::npos) return lines;
+  // An empty block closes on the line right after its fence.
+  if (close == std::string::npos || close == start) return lines;
   std::istringstream in(map.substr(start + 1, close - start - 1));
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;

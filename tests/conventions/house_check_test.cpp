@@ -242,6 +242,10 @@ TEST(HouseMap, BlocksAreReadFromTheMapsText) {
   EXPECT_EQ(map.places, (std::map<std::string, std::string>{
                             {"tests/a", "world"}, {"tests/b", "world"}, {"bench", "top"}}));
   EXPECT_EQ(map.globals, (std::set<std::string>{"src/app/app.h g_app"}));
+
+  // A list with nothing in it is empty, not the rest of the page.
+  const Map none = ReadMap("<!-- exported globals -->\n```text\n```\n\n## Scripts\n- `scripts/x`\n");
+  EXPECT_TRUE(none.globals.empty());
 }
 
 }  // namespace

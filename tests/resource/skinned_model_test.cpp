@@ -8,7 +8,7 @@
 #include "resource/model.h"
 #include "support/expect_matrix.h"
 #include "support/model_files.h"
-#include "xfile/model_gen.h"
+#include "support/model_gen.h"
 
 namespace modeltest {
 namespace {

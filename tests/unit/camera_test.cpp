@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/input.h"
+#include "support/collision_fixtures.h"
 #include "support/expect_matrix.h"
 #include "support/fake_input.h"
 #include "support/recording_graphics.h"
@@ -12,7 +13,6 @@
 #include "unit/camera_normal.h"
 #include "unit/camera_player.h"
 #include "unit/world_context.h"
-#include "world/collision_fixtures.h"
 #include "world/collision_world.h"
 #include "world/view_distance.h"
 

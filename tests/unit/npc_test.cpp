@@ -15,6 +15,7 @@
 #include "resource/model.h"
 #include "resource/resource_cache.h"
 #include "sound/sound_bank.h"
+#include "support/collision_fixtures.h"
 #include "support/model_files.h"
 #include "support/scratch_dir.h"
 #include "unit/motion.h"
@@ -22,7 +23,6 @@
 #include "unit/player.h"
 #include "unit/unit_registry.h"
 #include "unit/world_context.h"
-#include "world/collision_fixtures.h"
 #include "world/collision_world.h"
 
 using gfxutil::Vector4;

@@ -9,9 +9,9 @@
 #include "platform/os/message_box.h"
 #include "sound/sound_bank.h"
 #include "sound/sound_device.h"
+#include "support/collision_fixtures.h"
 #include "support/wave_files.h"
 #include "unit/player.h"
-#include "world/collision_fixtures.h"
 
 namespace playtest {
 

@@ -6,10 +6,10 @@
 #include <boost/make_shared.hpp>
 #include <boost/weak_ptr.hpp>
 
+#include "support/probe_unit.h"
 #include "support/recording_graphics.h"
 #include "unit/camera.h"
 #include "unit/camera_manager.h"
-#include "unit/probe_unit.h"
 #include "unit/world_context.h"
 #include "world/view_distance.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "collision_fixtures.h"
+#include "support/collision_fixtures.h"
 #include "support/recording_device.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <map>
 #include <set>
 
-#include "model_gen.h"
 #include "platform/gfxutil/x_info.h"
 #include "platform/os/files.h"
-#include "xfile_test_util.h"
+#include "support/model_gen.h"
+#include "support/xfile_test_util.h"
 
 #ifdef BRIMMEL_HAVE_ASSIMP
 #include <assimp/postprocess.h>

@@ -10,8 +10,8 @@
 #include <random>
 #include <set>
 
-#include "sample_models.h"
-#include "xfile_test_util.h"
+#include "support/sample_models.h"
+#include "support/xfile_test_util.h"
 
 using namespace gfxutil;
 

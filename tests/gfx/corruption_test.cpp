@@ -7,8 +7,8 @@
 #include "platform/gfxutil/mesh.h"
 #include "platform/gfxutil/skin_mesh.h"
 #include "platform/gfxutil/x_info.h"
-#include "sample_models.h"
-#include "xfile_test_util.h"
+#include "support/sample_models.h"
+#include "support/xfile_test_util.h"
 
 using namespace xfile;
 

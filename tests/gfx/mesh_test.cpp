@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "sample_models.h"
 #include "support/recording_device.h"
-#include "xfile_test_util.h"
+#include "support/sample_models.h"
+#include "support/xfile_test_util.h"
 
 using namespace gfxutil;
 

@@ -305,6 +305,8 @@ std::string TakeScreenshot() {
     return {};
   }
   Log("Screenshot: %s\n", path.c_str());
+  // In a browser the file lands in the page's memory: the page hands it to the player.
+  os::OfferFile(path);
   return path;
 }
 bool IsActive() { return g_loop.active == 1; }

@@ -8,7 +8,6 @@
 #include "platform/gfx/gl_backend.h"
 #include "platform/gfx/gl_fixed_function.h"
 #include "platform/gfx/png_writer.h"
-#include "platform/os/host_loop.h"
 #include "platform/os/user_dirs.h"
 
 namespace gfx {
@@ -503,9 +502,7 @@ bool CGlDevice::ResizeBackBuffer(uint32_t width, uint32_t height) {
 bool CGlDevice::SaveScreenshot(const std::string& pngPath) {
   std::vector<uint32_t> pixels;
   uint32_t w = 0, h = 0;
-  if (!ReadBackBuffer(pixels, w, h) || !WritePng(pngPath, pixels.data(), w, h)) return false;
-  os::OfferFile(pngPath);
-  return true;
+  return ReadBackBuffer(pixels, w, h) && WritePng(pngPath, pixels.data(), w, h);
 }
 
 void CGlDevice::SimulateDeviceLost(bool lost, bool resettable) {

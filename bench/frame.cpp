@@ -65,10 +65,10 @@ class CGameServices {
     ok_ = os::InitSystem() && os::RegisterWindowClass("Ostrevant", Proc) &&
           os::CreateMainWindow("BRIMMEL", config_.width, config_.height, config_.window != 0);
     if (!ok_) return;
-    ok_ = app::InitGraphics() == 1;
+    ok_ = app::InitGraphics(config_) == 1;
     if (ok_ && plain) gfx::TestHooks(app::GetDevice())->SetShortcuts(false);
     InitSound();
-    manager_ = std::make_unique<CSceneManager>();
+    manager_ = std::make_unique<CSceneManager>(config_, keys_);
   }
   ~CGameServices() {
     manager_.reset();
@@ -84,12 +84,12 @@ class CGameServices {
 
   void Frame() {
     play_.Step(input_);
-    if (g_input) g_input->Update();
+    if (CInput* input = manager_->Input()) input->Update();
     manager_->Frame();
   }
   // Enter to the end of the first frame, coming from the (cheap) title scene.
   double Enter(CScene* stage) {
-    manager_->SetNextScene(g_titleScene);
+    manager_->SetNextScene(&manager_->Title());
     manager_->Switch();
     manager_->SetNextScene(stage);
     const auto t0 = Clock::now();
@@ -152,7 +152,8 @@ class CGameServices {
 
  private:
   bool nullDevice_;
-  CConfig config_;
+  CConfig config_{settings::kFileName};
+  const CKeyBindings keys_;
   CFakeInput input_;
   testgame::CRandomPlay play_{777};
   bool ok_ = false;
@@ -172,8 +173,8 @@ int main(int argc, char** argv) {
     if (!game.Ok()) return 1;
     std::vector<double> loads;
     for (int i = 0; i < frames; ++i) {
-      loads.push_back(game.Enter(g_homeStageScene));
-      loads.push_back(game.Enter(g_forestStageScene));
+      loads.push_back(game.Enter(&game.Manager().HomeStage()));
+      loads.push_back(game.Enter(&game.Manager().ForestStage()));
     }
     std::printf("stage_load_ms: %.1f ms\n", Median(loads));
     return 0;
@@ -184,8 +185,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "frame: the game services did not start\n");
       return 1;
     }
-    const double h = game.MedianFrame(g_homeStageScene, frames);
-    const double f = game.MedianFrame(g_forestStageScene, frames);
+    const double h = game.MedianFrame(&game.Manager().HomeStage(), frames);
+    const double f = game.MedianFrame(&game.Manager().ForestStage(), frames);
     std::printf("frame_logic_home_pct: %.3f %%\n", 100 * h / kFrameMs);
     std::printf("frame_logic_forest_pct: %.3f %%\n", 100 * f / kFrameMs);
     std::printf("frame_logic_pct: %.3f %%\n", 100 * std::max(h, f) / kFrameMs);
@@ -198,12 +199,12 @@ int main(int argc, char** argv) {
     }
     std::vector<double> loads;
     for (int i = 0; i < 5; ++i) {
-      loads.push_back(game.Enter(g_homeStageScene));
-      loads.push_back(game.Enter(g_forestStageScene));
+      loads.push_back(game.Enter(&game.Manager().HomeStage()));
+      loads.push_back(game.Enter(&game.Manager().ForestStage()));
     }
     double hCpu = 0, fCpu = 0;
-    const double h = game.MedianFrame(g_homeStageScene, frames / 2, &hCpu);
-    const double f = game.MedianFrame(g_forestStageScene, frames / 2, &fCpu);
+    const double h = game.MedianFrame(&game.Manager().HomeStage(), frames / 2, &hCpu);
+    const double f = game.MedianFrame(&game.Manager().ForestStage(), frames / 2, &fCpu);
     std::printf("frame_llvmpipe_home_pct: %.2f %%\n", 100 * h / kFrameMs);
     std::printf("frame_llvmpipe_forest_pct: %.2f %%\n", 100 * f / kFrameMs);
     std::printf("frame_llvmpipe_pct: %.2f %%\n", 100 * std::max(h, f) / kFrameMs);
@@ -213,8 +214,8 @@ int main(int argc, char** argv) {
     // The game's peak, taken before the counting below: its fragment queries make llvmpipe build
     // shader variants of their own, which the game never needs.
     std::printf("peak_rss_mb: %.1f MB\n", testgame::PeakResidentKiB() / 1024.0);
-    game.PrintWork(g_homeStageScene, "home", 120);
-    game.PrintWork(g_forestStageScene, "forest", 120);
+    game.PrintWork(&game.Manager().HomeStage(), "home", 120);
+    game.PrintWork(&game.Manager().ForestStage(), "forest", 120);
   }
   return 0;
 }

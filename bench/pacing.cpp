@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/game_services.h"
 #include "platform/audio/device.h"
 #include "platform/os/window.h"
 #include "scene/home_stage_scene.h"
@@ -33,11 +34,12 @@ struct Run {
 };
 Run g_run;
 
-void Hook(uint64_t) {
+void Hook(app::GameServices& game, uint64_t) {
   const Clock::time_point now = Clock::now();
-  const CScene* scene = g_sceneManager ? g_sceneManager->GetCurrentScene() : nullptr;
+  CSceneManager& scenes = *game.scenes;
+  const CScene* scene = scenes.GetCurrentScene();
   if (!g_run.started) {
-    if (scene != g_titleScene) return;  // the logo plays first
+    if (scene != &scenes.Title()) return;  // the logo plays first
     g_run.started = true;
     g_run.start = g_run.last = now;
     g_run.lastScene = scene;
@@ -49,9 +51,9 @@ void Hook(uint64_t) {
   }
   g_run.last = now;
   g_run.lastScene = scene;
-  if (scene == g_titleScene && since >= g_run.titleSeconds &&
-      g_sceneManager->GetNextScene() != g_homeStageScene) {
-    g_sceneManager->RequestScene(g_homeStageScene);
+  if (scene == &scenes.Title() && since >= g_run.titleSeconds &&
+      scenes.GetNextScene() != &scenes.HomeStage()) {
+    scenes.RequestScene(&scenes.HomeStage());
   }
   if (since >= g_run.seconds) os::PostQuitMessage(0);
 }

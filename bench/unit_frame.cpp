@@ -11,6 +11,7 @@
 #include "unit/camera_player.h"
 #include "unit/particle_unit.h"
 #include "unit/unit_registry.h"
+#include "unit/world_context.h"
 
 namespace {
 
@@ -26,19 +27,24 @@ class CWalker : public CUnit {
 
 // Mean microseconds per frame with `particles` particles kept alive.
 double Measure(int particles, int frames) {
-  CUnitRegistry registry;
-  CCameraManager cameras;
+  CarriedOver carried;
+  WorldContext world{.carried = &carried};
+  CUnitRegistry registry(world);
+  CCameraManager cameras(world);
+  world.registry = &registry;
+  world.cameras = &cameras;
   auto walker = boost::make_shared<CWalker>();
   registry.Insert("CPlayer", walker);
   registry.Insert("CCameraMask", boost::make_shared<CCameraMask>());
-  cameras.Add(2, boost::make_shared<CCamera_Player>(&walker->Body()));
+  cameras.Add(2, boost::make_shared<CCamera_Player>(world, &walker->Body()));
   cameras.SetCurrent(2);
   const CParticleFile def(
       CScriptFile::FromText("#kill\n30000\n#end\n#speed\n0\n10\n0\n#end\n#rand\n100\n100\n100\n#end\n#"
-                            "frict\n99\n99\n99\n#end\n#EOF\n"));
+                            "frict\n99\n99\n99\n#end\n#EOF\n"),
+      nullptr);
   for (int i = 0; i < particles; ++i)
     registry.Insert(CParticleUnit::kRegistryName,
-                    boost::make_shared<CParticleUnit>(i % 50, 0, i / 50, 0, def));
+                    boost::make_shared<CParticleUnit>(world, i % 50, 0, i / 50, 0, def));
   auto frame = [&] {
     registry.RemoveFinished();
     cameras.Update();

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/xfile/model_gen.h"
+#include "../tests/support/model_gen.h"
 #include "platform/gfxutil/mesh.h"
 #include "platform/gfxutil/skin_mesh.h"
 #include "platform/xfile/writer.h"

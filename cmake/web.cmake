@@ -31,7 +31,7 @@ function(brimmel_web_game target)
     -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864
     -sTOTAL_STACK=8388608
     -sFORCE_FILESYSTEM=1 -sINVOKE_RUN=0 -sEXIT_RUNTIME=0 -sENVIRONMENT=web
-    "-sEXPORTED_RUNTIME_METHODS=['callMain','FS_createPath','FS_createDataFile','FS_createPreloadedFile','addRunDependency','removeRunDependency','UTF8ToString','FS']" -lopenal
+    "-sEXPORTED_RUNTIME_METHODS=['callMain','FS_createPath','FS_createDataFile','FS_createPreloadedFile','addRunDependency','removeRunDependency','UTF8ToString','FS']" -lopenal -lidbfs.js
     --post-js ${CMAKE_SOURCE_DIR}/src/platform/audio/al_distance_web.js)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/audio/al_distance_web.js)
   # The face holds only the glyphs the game can draw (the whole face is most of the download).
@@ -60,15 +60,15 @@ function(brimmel_web_game target)
     DEPENDS ${BRIMMEL_HOST_BUILD}/game/data/.generated ${CMAKE_SOURCE_DIR}/web/pack_music.py
     COMMENT "Packing the music for the browser")
   # The page's icons are the desktop icon, drawn by the host's content generator.
-  add_custom_command(OUTPUT ${stage}/icons/48x48/brimmel.png
-    COMMAND ${BRIMMEL_HOST_BUILD}/tools/assetgen --icons ${stage}/icons
+  add_custom_command(OUTPUT ${stage}/icons/48x48/brimmel.png ${stage}/icons/512x512/brimmel.png
+    COMMAND ${BRIMMEL_HOST_BUILD}/tools/assetgen --icons ${stage}/icons 48 128 192 256 512
     DEPENDS ${BRIMMEL_HOST_BUILD}/tools/assetgen
     COMMENT "Drawing the page's icons")
   set(pages ${CMAKE_SOURCE_DIR}/web/index.html ${CMAKE_SOURCE_DIR}/web/page.js ${CMAKE_SOURCE_DIR}/web/page.css
     ${CMAKE_SOURCE_DIR}/web/sw.js ${CMAKE_SOURCE_DIR}/web/make_site.py)
   add_custom_command(OUTPUT ${site}/index.html ${site}/sw.js
     COMMAND ${BRIMMEL_PYTHON} ${CMAKE_SOURCE_DIR}/web/make_site.py ${stage} ${CMAKE_SOURCE_DIR}/web ${site}
-    DEPENDS ${target} ${pack} ${music_dir}/index.json ${stage}/icons/48x48/brimmel.png ${pages}
+    DEPENDS ${target} ${pack} ${music_dir}/index.json ${stage}/icons/512x512/brimmel.png ${pages}
     COMMENT "Assembling the site")
   add_custom_target(web_site ALL DEPENDS ${site}/index.html)
 endfunction()

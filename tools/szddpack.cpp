@@ -6,18 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "platform/os/files.h"
 #include "resource/szdd.h"
 
 namespace {
-
-bool ReadFile(const char* path, std::vector<uint8_t>& bytes) {
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path, "rb"), &std::fclose);
-  if (!f) return false;
-  uint8_t chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  return !std::ferror(f.get());
-}
 
 bool WriteFile(const char* path, const std::vector<uint8_t>& bytes) {
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path, "wb"), &std::fclose);
@@ -38,7 +30,7 @@ int main(int argc, char** argv) {
   const bool pack = std::strcmp(argv[1], "pack") == 0;
   if (!pack && std::strcmp(argv[1], "unpack") != 0) return Usage();
   std::vector<uint8_t> in;
-  if (!ReadFile(argv[2], in)) {
+  if (!os::ReadWholeFile(argv[2], in)) {
     std::fprintf(stderr, "szddpack: cannot read %s\n", argv[2]);
     return 1;
   }

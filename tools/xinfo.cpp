@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/gfxutil/x_info.h"
-#include "platform/xfile/xfile.h"
+#include "platform/os/files.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<uint8_t> bytes;
-  if (!xfile::ReadWholeFile(argv[1], bytes)) {
+  if (!os::ReadWholeFile(argv[1], bytes)) {
     std::fprintf(stderr, "xinfo: cannot read %s\n", argv[1]);
     return 1;
   }

@@ -2,7 +2,9 @@
 """Assembles the web edition's site from the build's outputs. Every file but index.html and sw.js
 is named after its content (name.<hash>.ext), so a host may let browsers keep it for good and a
 new build never meets an old file under the same name; the page learns the names from a list in
-index.html, and the service worker's cache is named after the whole build.
+index.html. The service worker lists every file the page needs and carries a digest of every byte
+the site serves, so any change (the page's own text included) installs a new worker; its cache is
+named after the content-named files, which is the page's cache too.
 
 usage: make_site.py STAGE PAGES SITE
   STAGE  brimmel.js, brimmel.wasm, brimmel.data, brimmel-data.js, music/index.json (+ tracks),
@@ -20,6 +22,8 @@ import sys
 # Worth sending compressed: the page fetches the .gz copy itself and unpacks it, so the bytes it
 # counts are the bytes that travel. Hosts may also send the .gz copy of index.html and sw.js.
 COMPRESS = (".js", ".wasm", ".data", ".css", ".html", ".webmanifest")
+# The page's icons: the browsers' install prompts ask for 192 and 512 pixels.
+ICONS = (48, 128, 192, 256, 512)
 
 
 def digest(data: bytes) -> str:
@@ -79,7 +83,7 @@ def main() -> int:
             entry = site.write("music/" + track["file"], read(os.path.join(stage, "music", track["file"])))
             music.append({k: v for k, v in track.items() if k != "file"} | entry)
     icons = {n: site.write(f"icon-{n}.png", read(os.path.join(stage, "icons", f"{n}x{n}", "brimmel.png")))
-             for n in (48, 128, 256)}
+             for n in ICONS}
     manifest = {
         "name": "BRIMMEL",
         "short_name": "BRIMMEL",
@@ -91,12 +95,14 @@ def main() -> int:
         "orientation": "any",
         "background_color": "#111111",
         "theme_color": "#111111",
-        "icons": [{"src": icons[n]["url"], "sizes": f"{n}x{n}", "type": "image/png"} for n in (48, 128, 256)],
+        "icons": [{"src": icons[n]["url"], "sizes": f"{n}x{n}", "type": "image/png", "purpose": "any"}
+                  for n in ICONS],
     }
     manifest_entry = site.write("manifest.webmanifest", json.dumps(manifest, indent=1).encode())
     css = site.write("page.css", read(os.path.join(pages, "page.css")))
     js = site.write("page.js", read(os.path.join(pages, "page.js")))
 
+    # The cache's name: two builds with the same content-named files may share their kept copies.
     version = digest("\n".join(sorted(site.names)).encode())
     build = {"version": version, "files": files, "music": music}
     html = read(os.path.join(pages, "index.html")).decode()
@@ -111,12 +117,22 @@ def main() -> int:
             return 1
         html = html.replace(old, new)
     site.write("index.html", html.encode(), stable=True)
-    shell = ["./", css["url"], js["url"], manifest_entry["url"]] + [icons[n]["url"] for n in (48, 128, 256)]
+    shell = ["./", css["url"], js["url"], manifest_entry["url"]] + [icons[n]["url"] for n in ICONS]
+    game = [{k: f[k] for k in ("url", "gz") if k in f} for f in list(files.values()) + music]
+    # Every byte served: the worker's own text changes with any file, index.html included, so the
+    # browser installs it (it compares the worker byte for byte).
+    served = digest(b"".join(name.encode() + b"\0" + hashlib.sha256(read(os.path.join(root, name))).digest()
+                             for name in sorted(site.names)))
     worker = read(os.path.join(pages, "sw.js")).decode()
-    worker = worker.replace("'__VERSION__'", json.dumps(version)).replace("__SHELL__", json.dumps(shell))
+    for old, new in (("'__BUILD__'", json.dumps(served)), ("'__CACHE__'", json.dumps(f"brimmel-{version}")),
+                     ("__SHELL__", json.dumps(shell)), ("__GAME__", json.dumps(game))):
+        if old not in worker:
+            print(f"make_site.py: sw.js lacks {old}", file=sys.stderr)
+            return 1
+        worker = worker.replace(old, new)
     site.write("sw.js", worker.encode(), stable=True)
     total = sum(f.get("gzSize", f["size"]) for f in list(files.values()) + music)
-    print(f"make_site.py: build {version}, first visit about {total / 1048576:.2f} MB of game files")
+    print(f"make_site.py: build {served} (files {version}), first visit about {total / 1048576:.2f} MB of game files")
     return 0
 
 

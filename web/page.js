@@ -1,15 +1,17 @@
 // The page around the game: checks for WebGL 2, downloads the program, the packed data and the
 // music with a progress bar over the bytes that arrive (kept by the browser for the next visit and
 // for offline play), waits for a click, tap or key (browsers start sound only after one), then
-// starts the game. On touch screens it draws controls that press the same keys a keyboard would.
-// Reports the game steps it sees per second of wall time, and shows failures as plain text.
+// starts the game with its settings kept in the browser's storage. It chooses the drawing size
+// from the frames the display manages, and on touch screens draws controls that press the same
+// keys a keyboard would. Reports the game steps and pictures it sees per second of wall time, and
+// shows failures as plain text.
 'use strict';
 (function () {
   const $ = (id) => document.getElementById(id);
   const canvas = $('canvas');
   const build = JSON.parse(($('build') || { textContent: '{}' }).textContent);
-  const page = { phase: 'loading', loaded: 0, total: 0, rate: 0, error: '', storage: 'unknown', music: [],
-    pixels: [0, 0], renderer: '' };
+  const page = { phase: 'loading', loaded: 0, total: 0, rate: 0, fps: 0, error: '', storage: 'unknown', music: [],
+    pixels: [0, 0], renderer: '', settings: 'unknown', sizes: [] };
   window.brimmelPage = page;
 
   function show(id) {
@@ -23,17 +25,35 @@
     show('message');
   }
 
+  // Storage the browser may refuse (site data blocked): every use of it goes through here.
+  function safely(use, fallback) {
+    try {
+      return use();
+    } catch (e) {
+      return fallback;
+    }
+  }
+
   // Esc belongs to the browser (it leaves full screen); the game never sees it here. Tab moves
   // between the page's buttons, so the game must not take it either.
   const pageKeys = new Set(['Escape', 'Tab']);
+  // Keys the game has no use for are the browser's too, on the start card and in play: function
+  // keys but the game's own (F5 reloads, F11 goes full screen) and every combination with Ctrl,
+  // Alt or Meta (Ctrl+R, Ctrl+F, Ctrl+L, zoom). SDL's handler would cancel them all.
+  const gameFunctionKeys = new Set(['F2', 'F3', 'F12']);
+  const browserKey = (e) => pageKeys.has(e.code) || e.ctrlKey || e.altKey || e.metaKey ||
+    (/^F\d+$/.test(e.code) && !gameFunctionKeys.has(e.code));
   window.addEventListener('keydown', guardKeys, true);
+  window.addEventListener('keypress', guardKeys, true);
   window.addEventListener('keyup', guardKeys, true);
   // Keys the game uses must not scroll or otherwise act on the page (Space and Enter still press
   // a focused button).
   const gameKeys = new Set(['ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight', 'KeyX', 'KeyZ', 'KeyP',
-    'Numpad8', 'Numpad6', 'Numpad4', 'Numpad2', 'F2', 'F3', 'Space', 'Enter', 'PageUp', 'PageDown', 'Home', 'End']);
+    'Numpad8', 'Numpad6', 'Numpad4', 'Numpad2', 'F2', 'F3', 'F12', 'Space', 'Enter', 'PageUp', 'PageDown', 'Home',
+    'End']);
   function guardKeys(e) {
-    if (pageKeys.has(e.code)) {
+    // A key let go always reaches the game, so one held when Ctrl went down is not left held.
+    if (pageKeys.has(e.code) || (e.type !== 'keyup' && browserKey(e))) {
       e.stopImmediatePropagation();
       return;
     }
@@ -54,12 +74,10 @@
     fail('This game needs WebGL 2, which this browser does not offer or has switched off.');
     return;
   }
-  // Software renderers (SwiftShader, llvmpipe) keep the game's own 640x480; a graphics card
-  // draws at the size the canvas takes on the screen, up to the page's cap.
-  const kMaxPixels = [1920, 1440];
-  const debugInfo = probe.getExtension('WEBGL_debug_renderer_info');
+  // The renderer's name is kept for the read-outs only: WebKit calls every renderer "Apple GPU",
+  // software ones included, so the drawing size follows the frames the display manages instead.
+  const debugInfo = safely(() => probe.getExtension('WEBGL_debug_renderer_info'), null);
   page.renderer = String(debugInfo ? probe.getParameter(debugInfo.UNMASKED_RENDERER_WEBGL) : probe.getParameter(probe.RENDERER));
-  const software = /swiftshader|llvmpipe|softpipe|software|basic render/i.test(page.renderer);
   const loseProbe = probe.getExtension('WEBGL_lose_context');
   if (loseProbe) loseProbe.loseContext();
 
@@ -68,8 +86,9 @@
   let cache = null;
   async function openCache() {
     try {
-      if (!window.caches) throw new Error('no Cache API');
-      cache = await caches.open(cacheName);
+      const storage = window.caches;  // the getter itself throws where site data is blocked
+      if (!storage) throw new Error('no Cache API');
+      cache = await storage.open(cacheName);
       page.storage = 'kept';
     } catch (e) {
       storageRefused(e);
@@ -79,12 +98,22 @@
     cache = null;
     page.storage = 'refused';
     const note = $('storage-note');
-    note.textContent = `This browser refused to keep the game (${e.message || e.name}): it plays now, but ` +
-      'downloads again on the next visit and cannot start offline.';
+    note.textContent = `This browser refused to keep the game (${(e && (e.message || e.name)) || 'no storage'}): it ` +
+      'plays now, but downloads again on the next visit and cannot start offline.';
     note.hidden = false;
   }
-  if ('serviceWorker' in navigator && build.version) {
-    navigator.serviceWorker.register('sw.js').catch(storageRefused);
+  // The worker comes once the page has its files (in the cache it shares with the worker), so a
+  // first visit does not download them twice; on a later visit this is the check for a new build.
+  function registerWorker() {
+    try {
+      const workers = navigator.serviceWorker;
+      if (!workers || !build.version) return;
+      workers.register('sw.js').then(() => {
+        if (workers.controller) workers.controller.postMessage('tidy');
+      }, storageRefused);
+    } catch (e) {
+      storageRefused(e);
+    }
   }
 
   const mb = (n) => (n / 1048576).toFixed(1);
@@ -102,27 +131,41 @@
   const travelled = (f) => (f.gz && unzips ? { url: f.gz, size: f.gzSize } : { url: f.url, size: f.size });
   async function download(f, tick) {
     const { url, size } = travelled(f);
-    let response = cache ? await cache.match(url) : undefined;
+    let response = cache ? await cache.match(url).catch(() => undefined) : undefined;
     const kept = !!response;
     if (!response) response = await fetch(url);
     if (!response.ok || !response.body) throw new Error(`${url}: HTTP ${response.status}`);
-    const data = new Uint8Array(size);
     const reader = response.body.getReader();
+    const parts = [];
     let loaded = 0;
+    // A host that sends the .gz copy with Content-Encoding: gzip has the browser unpack it on the
+    // way: then the file arrives at its plain size (and the bar counts it at its packed one).
+    let expected = size;
+    let scale = 1;
     for (;;) {
       const { done, value } = await reader.read();
       if (done) break;
-      if (loaded + value.length > size) throw new Error(`${url} is larger than this page expects`);
-      data.set(value, loaded);
+      if (loaded === 0 && url === f.gz && !(value[0] === 0x1f && (value.length < 2 || value[1] === 0x8b))) {
+        expected = f.size;
+        scale = size / f.size;
+      }
+      if (loaded + value.length > expected) throw new Error(`${url} is larger than this page expects`);
+      parts.push(value);
       loaded += value.length;
-      tick(value.length);
+      tick(value.length * scale);
     }
-    if (loaded !== size) throw new Error(`${url} ended after ${loaded} of ${size} bytes`);
+    if (loaded !== expected) throw new Error(`${url} ended after ${loaded} of ${expected} bytes`);
+    const data = new Uint8Array(loaded);
+    let at = 0;
+    for (const part of parts) {
+      data.set(part, at);
+      at += part.length;
+    }
     if (cache && !kept) {
       await cache.put(url, new Response(data, { headers: { 'Content-Type': 'application/octet-stream' } }))
         .catch(storageRefused);
     }
-    if (url !== f.gz) return data;
+    if (url !== f.gz || expected !== size) return data;
     const plain = await new Response(new Blob([data]).stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer();
     return new Uint8Array(plain);
   }
@@ -201,7 +244,7 @@
     onAbort: (what) => fail(`The game stopped with an error (${what}). Reloading the page starts it again.`),
     onExit: () => gameEnded('The game has ended.'),
     onGameEnded: () => gameEnded('The game has ended.'),
-    brimmelDrawingSize: () => drawingSize(),
+    onGameFile: (path) => offerFile(path),
   };
   // The game's own message boxes become the page's words, not a blocking dialog.
   window.alert = (text) => {
@@ -211,43 +254,191 @@
   };
   // Nothing is downloaded again: the browser keeps the files, and the page starts over.
   $('again').addEventListener('click', () => {
-    sessionStorage.setItem('brimmel.again', '1');
+    safely(() => sessionStorage.setItem('brimmel.again', '1'));
     location.reload();
   });
 
-  // The size the game draws at: the canvas's box in device pixels on a graphics card (4:3, capped),
-  // its own 640x480 on a software renderer.
-  function drawingSize() {
-    if (software) return [640, 480];
-    const box = canvas.getBoundingClientRect();
-    const scale = window.devicePixelRatio || 1;
-    let w = Math.round(box.width * scale);
-    w = Math.max(640, Math.min(kMaxPixels[0], w - (w % 4)));
-    return [w, (w / 4) * 3];
+  // A picture the game made for the player (F12) stays inside the browser's memory: it is offered
+  // as a download instead.
+  function offerFile(path) {
+    const bytes = safely(() => window.Module.FS.readFile(path), null);
+    if (!bytes) return;
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([bytes], { type: 'image/png' }));
+    link.download = path.slice(path.lastIndexOf('/') + 1);
+    page.offered = (page.offered || 0) + 1;
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
   }
 
-  // The game draws at the size its settings file names: written here, before it starts.
-  function setDrawingSize() {
-    const [w, h] = drawingSize();
-    page.pixels = [w, h];
-    if (w === 640 && h === 480) return;
+  // --- The settings: kept in the browser's storage (IndexedDB) from one visit to the next. -----
+  const kKept = '/kept';
+  let settingsFile = '/TORIDEN.ini';
+  const kSettings = `${kKept}/TORIDEN.ini`;
+  const sync = (load) => new Promise((resolve, reject) => window.Module.FS.syncfs(load, (e) => (e ? reject(e) : resolve())));
+  // Mounts the kept folder and reads it: the settings the game wrote last time, or (first visit,
+  // or storage refused) the packed defaults. Answers the settings file the game is to use.
+  async function keptSettings() {
     const FS = window.Module.FS;
-    const text = FS.readFile('/TORIDEN.ini', { encoding: 'utf8' });
-    FS.writeFile('/TORIDEN.ini', text.replace(/^WIDTH=.*$/m, `WIDTH=${w}`).replace(/^HEIGHT=.*$/m, `HEIGHT=${h}`));
+    try {
+      FS.mkdir(kKept);
+      FS.mount(FS.filesystems.IDBFS, {}, kKept);
+      await sync(true);
+      page.settings = 'kept';
+    } catch (e) {
+      page.settings = 'refused';
+      const note = $('storage-note');
+      if (note.hidden) {
+        note.textContent = `This browser refused to keep the settings (${(e && (e.message || e.name)) || 'no storage'}): ` +
+          'changes last until the page closes.';
+        note.hidden = false;
+      }
+      return '/TORIDEN.ini';
+    }
+    if (!FS.analyzePath(kSettings).exists) FS.writeFile(kSettings, FS.readFile('/TORIDEN.ini'));
+    // The game writes the file back whenever a setting changes; what it wrote goes to storage.
+    let written = FS.stat(kSettings).mtime.getTime();
+    const save = () => {
+      const now = safely(() => FS.stat(kSettings).mtime.getTime(), written);
+      if (now === written) return;
+      written = now;
+      sync(false).catch((e) => console.log(`settings not kept: ${e.message || e}`));
+    };
+    setInterval(save, 500);
+    window.addEventListener('pagehide', save);
+    return kSettings;
+  }
+
+  // --- The drawing size: chosen from the frames the display manages. -------------------------
+  // It starts at the game's own 640x480 (or the canvas's size in device pixels, where that is
+  // less), steps up while the display's frames keep their time and down when they do not, and
+  // never goes above the canvas's size in device pixels (4:3, at most 1920x1440). The game's 60
+  // steps a second never depend on it. page.DrawingSizer is the rule alone, for the tests.
+  const kLadder = [400, 480, 560, 640, 800, 960, 1120, 1280, 1600, 1920];
+  function DrawingSizer(start = 640) {
+    const top = kLadder[kLadder.length - 1];
+    let ceiling = top;
+    let wanted = start;  // what the frames have earned
+    let tooSlow = Infinity;  // the smallest width seen not to keep time, for a minute
+    let tooSlowUntil = 0;
+    let frames = [];
+    let settleUntil = 0;
+    const width = () => Math.min(wanted, ceiling);
+    const answer = () => {
+      frames = [];
+      const w = width();
+      return [w, (w / 4) * 3];
+    };
+    return {
+      size: () => [width(), (width() / 4) * 3],
+      // The canvas's width in device pixels: never draw more than it shows.
+      setCeiling(deviceWidth) {
+        const before = width();
+        ceiling = Math.max(160, Math.min(top, deviceWidth - (deviceWidth % 4)));
+        return width() !== before ? answer() : null;
+      },
+      // One picture shown, `ms` after the one before, at `now`; `beat` is the display's own
+      // interval (never under 1/60 s: the game draws at most one picture a step). Answers the new
+      // size when there is one.
+      frame(ms, now, beat) {
+        if (now < settleUntil) return null;
+        if (ms > 250) {  // a hidden tab or a stage loading: not the renderer's doing
+          frames = [];
+          return null;
+        }
+        frames.push(ms);
+        if (frames.length < 90) return null;
+        const sorted = [...frames].sort((x, y) => x - y);
+        const median = sorted[sorted.length >> 1];
+        const late = sorted[Math.floor(sorted.length * 0.9)];
+        const w = width();
+        frames = [];
+        settleUntil = now + 1000;
+        if (now > tooSlowUntil) tooSlow = Infinity;  // the machine may have been busy with something else
+        if (median > beat * 1.4) {
+          const lower = kLadder.filter((r) => r < w).pop();
+          if (lower === undefined) return null;
+          tooSlow = Math.min(tooSlow, w);
+          tooSlowUntil = now + 60000;
+          wanted = lower;
+          return answer();
+        }
+        if (late <= beat * 1.25 + 1 && w < ceiling) {
+          const higher = Math.min(ceiling, kLadder.find((r) => r > w) || top);
+          if (higher >= tooSlow) return null;
+          wanted = higher;
+          return answer();
+        }
+        return null;
+      },
+    };
+  }
+  page.DrawingSizer = DrawingSizer;
+  const deviceWidth = () => {
+    const box = canvas.getBoundingClientRect();
+    return Math.round(box.width * (window.devicePixelRatio || 1));
+  };
+  let sizer = null;
+  function drawAt(size) {
+    if (!size || page.phase !== 'running') return;
+    page.pixels = size;
+    page.sizes.push(size[0]);
+    window.Module._brimmel_draw_at(size[0], size[1]);
+  }
+  // The display's own beat, measured while the page waits (nothing else is drawn then).
+  let beat = 1000 / 60;
+  function measureBeat() {
+    const times = [];
+    const tick = (t) => {
+      times.push(t);
+      if (times.length < 40 && page.phase !== 'running') requestAnimationFrame(tick);
+      else if (times.length > 10) {
+        const gaps = times.slice(1).map((t1, i) => t1 - times[i]).sort((a, b) => a - b);
+        beat = Math.max(1000 / 60, gaps[gaps.length >> 1]);
+      }
+    };
+    requestAnimationFrame(tick);
+  }
+  // Follows the pictures the game shows (a turn that ran a step drew one) and the canvas's size.
+  function followDisplay() {
+    sizer = DrawingSizer(page.pixels[0]);
+    new ResizeObserver(() => drawAt(sizer.setCeiling(deviceWidth()))).observe(canvas);
+    drawAt(sizer.setCeiling(deviceWidth()));
+    let last = 0;
+    let steps = window.Module._brimmel_steps();
+    let shown = [];
+    const tick = (t) => {
+      if (page.phase !== 'running') return;
+      const now = window.Module._brimmel_steps();
+      if (now !== steps) {
+        steps = now;
+        if (last) drawAt(sizer.frame(t - last, t, beat));
+        last = t;
+        shown.push(t);
+      }
+      while (shown.length && shown[0] < t - 2000) shown.shift();
+      page.fps = shown.length / 2;
+      requestAnimationFrame(tick);
+    };
+    requestAnimationFrame(tick);
   }
 
   function start(event) {
     if (page.phase !== 'ready') return;
-    if (event.type === 'keydown' && pageKeys.has(event.code)) return;
+    if (event.type === 'keydown' && browserKey(event)) return;
     event.preventDefault();
     page.phase = 'running';
     show(null);
     canvas.focus();
-    setDrawingSize();
+    const w = Math.min(640, Math.max(160, deviceWidth() - (deviceWidth() % 4)));
+    page.pixels = [w, (w / 4) * 3];
     // Within the gesture, so the game's audio context may start at once.
-    window.Module.callMain([]);
+    window.Module.callMain(['--config', settingsFile, '--size', `${w}x${page.pixels[1]}`]);
     if (page.phase === 'running') {
       watchRate();
+      followDisplay();
       if (document.body.classList.contains('touch')) $('touch').hidden = false;
     }
   }
@@ -262,7 +453,8 @@
       const [t0, s0] = samples[0];
       const [t1, s1] = samples[samples.length - 1];
       page.rate = ((s1 - s0) * 1000) / (t1 - t0);
-      $('rate').textContent = `${page.rate.toFixed(1)} steps/s`;
+      $('rate').textContent = `${page.rate.toFixed(1)} steps/s, ${page.fps.toFixed(0)} pictures/s at ` +
+        `${page.pixels[0]}x${page.pixels[1]}`;
     }, 500);
   }
 
@@ -404,14 +596,25 @@
     key(pad.dataset.code, true);
     window.addEventListener('mouseup', () => key(pad.dataset.code, false), { once: true });
   });
-  function touchMode() {
-    if (document.body.classList.contains('touch')) return;
-    document.body.classList.add('touch');
-    if (page.phase === 'running') $('touch').hidden = false;
+  // The layout follows the pointer in use, not what the machine could do: a laptop with a touch
+  // screen and a keyboard starts with the keyboard's; a touch brings the controls, and typing or a
+  // mouse takes them away.
+  function touchMode(on) {
+    if (document.body.classList.contains('touch') === on) return;
+    if (!on) releaseAll();
+    document.body.classList.toggle('touch', on);
+    $('touch').hidden = !(on && page.phase === 'running');
   }
-  if (navigator.maxTouchPoints > 0 || matchMedia('(any-pointer: coarse)').matches) touchMode();
-  window.addEventListener('touchstart', touchMode, { passive: true, capture: true });
+  touchMode(matchMedia('(pointer: coarse)').matches);
+  window.addEventListener('touchstart', () => touchMode(true), { passive: true, capture: true });
+  window.addEventListener('pointerdown', (e) => { if (e.pointerType === 'mouse') touchMode(false); }, true);
+  // The controls' own key events are the page's (not trusted); a keyboard's are the player's.
+  window.addEventListener('keydown', (e) => { if (e.isTrusted && !browserKey(e)) touchMode(false); }, true);
+  // Whatever the fingers held is let go when the page loses the player: another window, another
+  // tab, a phone's app switcher.
   window.addEventListener('blur', () => releaseAll());
+  document.addEventListener('visibilitychange', () => { if (document.hidden) releaseAll(); });
+  window.addEventListener('pagehide', () => releaseAll());
 
   (async () => {
     try {
@@ -436,10 +639,13 @@
       return;
     }
     if (page.phase !== 'loading') return;
+    settingsFile = await keptSettings();
+    registerWorker();
     page.phase = 'ready';
+    measureBeat();
     const touch = document.body.classList.contains('touch');
-    const again = sessionStorage.getItem('brimmel.again');
-    sessionStorage.removeItem('brimmel.again');
+    const again = safely(() => sessionStorage.getItem('brimmel.again'), null);
+    safely(() => sessionStorage.removeItem('brimmel.again'));
     $('start-text').textContent = `${touch ? 'Tap' : 'Click, tap or press a key'} to ${again ? 'play again' : 'start'}`;
     show('start');
     $('start').addEventListener('click', start);

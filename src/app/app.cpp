@@ -9,10 +9,8 @@
 #include <system_error>
 
 #include "app/frame_services.h"
-#include "app/pause/pause_screen.h"
+#include "app/game_services.h"
 #include "app/reason.h"
-#include "core/config.h"
-#include "core/input.h"
 #include "core/log.h"
 #include "platform/gfx/device.h"
 #include "platform/os/clock.h"
@@ -23,7 +21,6 @@
 #include "platform/os/system_info.h"
 #include "platform/os/window.h"
 #include "scene/scene.h"
-#include "scene/scene_manager.h"
 #include "scene/team_logo_scene.h"
 #include "sound/music_stream.h"
 #include "sound/sound_device.h"
@@ -49,6 +46,9 @@ struct LoopState {
   bool drawing = true;           // false for the steps a browser turn runs but does not draw
   CFramePacer pacer;             // kept here: a host-driven loop outlives MessageLoop's stack frame
   FrameHook hook = nullptr;
+  // The running game: the window procedure is called without one, and a host-driven loop
+  // outlives RunGame's stack frame.
+  GameServices* game = nullptr;
 };
 LoopState g_loop;
 std::string g_screenshotDir = ".";
@@ -101,20 +101,22 @@ void BeforePresent() {
 }
 
 void RunOneFrame() {
-  if (g_input) g_input->Update();
+  CSceneManager& scenes = *g_loop.game->scenes;
+  if (CInput* input = scenes.Input()) input->Update();
   os::ForgetKeyTaps();
-  if (g_sceneManager) g_sceneManager->Frame();
+  scenes.Frame();
   ++g_loop.stepsRun;
 }
 
 // A stage is being played (not a picture scene before it).
-bool Playing() { return CPlayer::Current() != nullptr; }
+bool Playing() { return g_loop.game && g_loop.game->Player() != nullptr; }
 
 // The pause screen's turn: true when the game is paused and the turn drew the paused picture
 // instead of a step. The frame counter of the read-out starts a new second after the pause.
 bool PausedTurn() {
-  if (!g_pauseScreen || !g_pauseScreen->Turn()) return false;
-  g_pauseScreen->DrawFrame();
+  CPauseScreen& pause = *g_loop.game->pause;
+  if (!pause.Turn()) return false;
+  pause.DrawFrame();
   os::ForgetKeyTaps();
   g_loop.firstFrame = true;
   g_loop.frameCounter = 0;
@@ -124,19 +126,23 @@ bool PausedTurn() {
 // After a paused turn: tests still see it, the read-out and the page's status do not change.
 void AfterPausedTurn() {
   ++g_loop.framesRun;
-  if (g_loop.hook) g_loop.hook(g_loop.framesRun);
+  if (g_loop.hook) g_loop.hook(*g_loop.game, g_loop.framesRun);
 }
 
-// For a hosting page: the scene, where the player stands and where the camera looks.
+// For a hosting page: the scene, where the player stands and where the camera looks, and the
+// player's height (a jump).
 void PublishPageStatus() {
   if (!os::HostDrivesLoop()) return;
-  const CScene* scene = g_sceneManager ? g_sceneManager->GetCurrentScene() : nullptr;
-  const CPlayer* player = CPlayer::Current();
-  const CCamera* camera = g_cameraManager ? g_cameraManager->Current() : nullptr;
+  const CSceneManager& scenes = *g_loop.game->scenes;
+  const CScene* scene = scenes.GetCurrentScene();
+  const CPlayer* player = g_loop.game->Player();
+  const CStageWorld* world = scenes.CurrentWorld();
+  const CCameraManager* cameras = world ? world->Context().cameras : nullptr;
+  const CCamera* camera = cameras ? cameras->Current() : nullptr;
   char text[160];
-  std::snprintf(text, sizeof text, "%s %.2f %.2f %.4f", scene ? scene->Name() : "-",
+  std::snprintf(text, sizeof text, "%s %.2f %.2f %.4f %.2f", scene ? scene->Name() : "-",
                 player ? player->GetPosition().x : 0.0f, player ? player->GetPosition().z : 0.0f,
-                camera ? camera->Body().rotation.y : 0.0f);
+                camera ? camera->Body().rotation.y : 0.0f, player ? player->GetPosition().y : 0.0f);
   os::SetPageStatus(text);
 }
 
@@ -144,7 +150,7 @@ void AfterFrame() {
   UpdateTitle();
   PublishPageStatus();
   ++g_loop.framesRun;
-  if (g_loop.hook) g_loop.hook(g_loop.framesRun);
+  if (g_loop.hook) g_loop.hook(*g_loop.game, g_loop.framesRun);
 }
 
 int MessageLoop() {
@@ -215,8 +221,8 @@ std::string GraphicsFailure(const CConfig& config) {
   if (config.window == 0 && !gfx::CDevice::IsBackBufferFormat(static_cast<uint32_t>(config.format))) {
     const char* what = config.format == 0 ? "is not a format name this game knows"
                                           : "cannot be the format of a full-screen picture";
-    return "FORMAT=" + config.formatName + " in TORIDEN.ini " + what +
-           "; use a colour format such as R5G6B5 or X8R8G8B8, or WINDOW=1.";
+    return std::string(settings::kFormat.name) + "=" + config.formatName + " in " + settings::kFileName +
+           " " + what + "; use a colour format such as R5G6B5 or X8R8G8B8, or WINDOW=1.";
   }
   return "The graphics device could not be created (OpenGL 3.3 is required).";
 }
@@ -233,6 +239,11 @@ void DisplayLost() {
 }
 
 }  // namespace
+
+CPlayer* GameServices::Player() const {
+  const CStageWorld* world = scenes ? scenes->CurrentWorld() : nullptr;
+  return world ? world->Context().player : nullptr;
+}
 
 void CFramePacer::Pace() {
   uint32_t now = os::TimeGetTime();
@@ -263,7 +274,11 @@ intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return 0;
     case os::WM_ACTIVATE:
       g_loop.active = wParam != 0 ? 1 : 0;
-      if (g_loop.active == 0 && g_pauseScreen) g_pauseScreen->FocusLost(Playing());
+      if (g_loop.active == 0 && g_loop.game && g_loop.game->pause) g_loop.game->pause->FocusLost(Playing());
+      return 0;
+    case os::WM_SIZE:
+      // A page that follows its canvas asks for the picture at the canvas's new size.
+      ResizePicture(static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF));
       return 0;
     case os::WM_KEYDOWN:
       if (wParam == os::VK_ESCAPE)
@@ -290,6 +305,8 @@ std::string TakeScreenshot() {
     return {};
   }
   Log("Screenshot: %s\n", path.c_str());
+  // In a browser the file lands in the page's memory: the page hands it to the player.
+  os::OfferFile(path);
   return path;
 }
 bool IsActive() { return g_loop.active == 1; }
@@ -303,45 +320,43 @@ int RunGame(const LaunchSettings& settings) {
   ResetLoopState();
   SetBeforePresentHook(BeforePresent);
   g_screenshotDir = settings.screenshotDir;
-  CConfig* config = new CConfig(settings.configFile.c_str());
-  if (settings.window >= 0) config->window = settings.window;
+  auto game = std::make_unique<GameServices>(settings.configFile.c_str());
+  CConfig& config = game->config;
+  if (settings.window >= 0) config.window = settings.window;
   if (settings.width > 0 && settings.height > 0) {
-    config->width = settings.width;
-    config->height = settings.height;
+    config.width = settings.width;
+    config.height = settings.height;
   }
   SetLogPath(settings.logFile);
   os::SetDisplayLostHandler(DisplayLost);
 
   // Before the graphics start-up, which opens the log, a failure opens it itself, so the reason
   // replaces the previous run's log.
-  auto failBeforeGraphics = [config](const std::string& reason) {
+  auto failBeforeGraphics = [&config](const std::string& reason) {
     OpenLog(LogPath().c_str());
-    if (!config->notes.empty()) Log("%s", config->notes.c_str());
+    if (!config.notes.empty()) Log("%s", config.notes.c_str());
     ReportStartFailure(reason);
     CloseLog();
   };
   if (!os::RegisterWindowClass(kClassName, WindowProc) || !os::InitSystem()) {
     failBeforeGraphics(WithReason("The video system could not be started", os::SystemError()));
-    delete config;
     os::UnregisterWindowClass();
     return 1;
   }
   if (!settings.controllerMappings.empty()) os::AddControllerMappings(settings.controllerMappings.c_str());
-  if (!os::CreateMainWindow(kTitle, config->width, config->height, config->window != 0)) {
+  if (!os::CreateMainWindow(kTitle, config.width, config.height, config.window != 0)) {
     failBeforeGraphics(WithReason("The game window could not be opened", os::SystemError()));
-    delete config;
     os::ShutdownSystem();
     return 1;
   }
   os::ShowMainWindow();
 
-  if (!InitGraphics()) {
+  if (!InitGraphics(config)) {
     // Nothing could be drawn: say so and fail, rather than run blind and report success. The
     // device's own log line has no line end.
     Log("\n");
-    ReportStartFailure(GraphicsFailure(*config));
+    ReportStartFailure(GraphicsFailure(config));
     ShutdownGraphics();
-    delete config;
     os::DestroyMainWindow();
     os::ShutdownSystem();
     return 1;
@@ -349,27 +364,32 @@ int RunGame(const LaunchSettings& settings) {
   if (!settings.logFile.empty() && !LogIsOpen())
     std::fprintf(stderr, "brimmel: cannot write the log '%s'; playing without one\n",
                  settings.logFile.c_str());
-  CInput::LoadKeyBindings(settings.configFile.c_str());
+  game->keys.Load(settings.configFile.c_str());
   InitSound();
+  game->scenes = std::make_unique<CSceneManager>(config, game->keys);
   // The web edition's page is the window: it has no display mode or size of its own to set.
-  CPauseScreen* pauseScreen =
-      new CPauseScreen(config->musicVolume, config->effectsVolume, config->fileName, !os::HostDrivesLoop());
+  game->pause = std::make_unique<CPauseScreen>(config.musicVolume, config.effectsVolume, config.fileName,
+                                               game->keys, &game->scenes->Sounds(), !os::HostDrivesLoop());
+  g_loop.game = game.get();
 
-  CSceneManager* manager = new CSceneManager();
-  manager->SetNextScene(g_teamLogoScene);
-  manager->Switch();
+  game->scenes->SetNextScene(&game->scenes->TeamLogo());
+  game->scenes->Switch();
 
   if (os::HostDrivesLoop()) {
-    // The host keeps calling HostTurn; where it returns, the page is ending and keeps nothing.
+    // The host keeps calling HostTurn; where it returns, the page is ending and keeps nothing, so
+    // the game is never taken down.
     g_loop.pacer = CFramePacer{};
+    game.release();
     os::RunHostLoop(HostTurn);
     return 0;
   }
   const int exitCode = MessageLoop();
 
-  delete manager;
-  delete pauseScreen;
-  delete config;
+  g_loop.game = nullptr;
+  // The scenes go first: the pause screen lets held sound go only once the music has stopped.
+  game->scenes.reset();
+  game->pause.reset();
+  game.reset();
   ShutdownSound();
   ShutdownGraphics();
   os::DestroyMainWindow();

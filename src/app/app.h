@@ -3,12 +3,16 @@
 #include <cstdint>
 #include <string>
 
+#include "core/settings_file.h"
+
 namespace app {
+
+struct GameServices;
 
 // Where the game finds its files and what the command line overrides. The defaults are the game
 // folder's: everything in the working folder.
 struct LaunchSettings {
-  std::string configFile = "TORIDEN.ini";
+  std::string configFile = settings::kFileName;
   std::string logFile = "profile.txt";  // "" = no log
   std::string screenshotDir = ".";
   std::string controllerMappings = "gamecontrollerdb.txt";  // read when present
@@ -52,8 +56,9 @@ class CFramePacer {
   uint32_t carry_ = 0;
 };
 
-// Tests drive the real loop through this: called after every frame with the frame's number.
-using FrameHook = void (*)(uint64_t frame);
+// Tests drive the real loop through this: called after every frame with the running game and the
+// frame's number.
+using FrameHook = void (*)(GameServices& game, uint64_t frame);
 void SetFrameHook(FrameHook hook);
 
 // Frames run since start-up (inactive time does not count), paused ones included.

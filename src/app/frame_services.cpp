@@ -5,9 +5,9 @@
 
 namespace app {
 
-int InitGraphics() {
+int InitGraphics(const CConfig& config) {
   BuildSineTable();
-  if (!OpenGraphicsDevice()) return 0;
+  if (!OpenGraphicsDevice(config)) return 0;
   if (!GetBlackSprite()) SetBlackSprite(boost::shared_ptr<CSprite>(new CSprite("data/image/black.bmp")));
   return 1;
 }

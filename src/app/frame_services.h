@@ -7,8 +7,8 @@
 
 namespace app {
 
-// 1 on success, 0 on failure (see the log).
-int InitGraphics();
+// For the configured display: 1 on success, 0 on failure (see the log).
+int InitGraphics(const CConfig& config);
 // Always 1.
 int ShutdownGraphics();
 

@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 #include <vector>
 
 #include "app/app.h"
+#include "core/settings_file.h"
 #include "platform/os/console.h"
 #include "platform/os/files.h"
 #include "platform/os/user_dirs.h"
@@ -29,7 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kSettingsName = "TORIDEN.ini";
 constexpr const char* kLogName = "profile.txt";
 constexpr const char* kPadMappingsName = "gamecontrollerdb.txt";
 constexpr int kLargestSide = 16384;
@@ -216,6 +217,63 @@ std::string ShortUsage(bool programFolderDecides) {
 }
 }  // namespace
 
+namespace {
+
+size_t Indent(const std::string& line) {
+  const size_t first = line.find_first_not_of(' ');
+  return first == std::string::npos ? line.size() : first;
+}
+
+// A line of ours that begins a paragraph of its own rather than going on with the one before.
+bool Opens(const std::string& line) { return line.rfind("Usage:", 0) == 0 || line.rfind("Try ", 0) == 0; }
+
+// What a message box or the console shows, from the same text.
+void Say(os::Stream stream, const std::string& text) { os::Tell(stream, text, BoxText(text), "BRIMMEL"); }
+
+}  // namespace
+
+std::string BoxText(const std::string& consoleText) {
+  std::vector<std::string> out;
+  bool inEntry = false;  // the last line out is an indented entry
+  std::istringstream lines(consoleText);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t indent = Indent(line);
+    const std::string text = line.substr(indent);
+    if (text.empty()) {
+      out.emplace_back();
+      inEntry = false;
+      continue;
+    }
+    // An entry's own lines are indented further than any entry starts.
+    if (inEntry && indent >= 8) {
+      out.back() += " " + text;
+      continue;
+    }
+    if (indent > 0) {
+      // "name    text" becomes "name: text"; an entry without a second column stays as it is.
+      std::string entry = text;
+      const size_t gap = entry.find("  ");
+      if (gap != std::string::npos) {
+        const size_t rest = entry.find_first_not_of(' ', gap);
+        entry = entry.substr(0, gap) + ": " + entry.substr(rest);
+      }
+      out.push_back(entry);
+      inEntry = true;
+      continue;
+    }
+    const bool goesOn = !out.empty() && !inEntry && !out.back().empty() && !Opens(text) &&
+                        out.back().back() != '.' && out.back().back() != ':';
+    if (goesOn)
+      out.back() += " " + text;
+    else
+      out.push_back(text);
+    inEntry = false;
+  }
+  std::string joined;
+  for (size_t i = 0; i < out.size(); ++i) joined += (i ? "\n" : "") + out[i];
+  return joined;
+}
+
 std::string VersionText() { return std::string("brimmel ") + BRIMMEL_VERSION + "\n"; }
 
 Environment CurrentEnvironment() {
@@ -236,7 +294,7 @@ GamePaths ResolvePaths(const CommandLine& line, const Environment& env) {
   const bool byProgram = env.programFolderDecides;
   // The folder whose contents make this copy a game folder (see os::ProgramFolderDecides).
   const std::string& home = byProgram ? env.programDir : work;
-  p.gameFolder = IsFile(Join(home, kSettingsName)) || (!byProgram && HoldsData(home));
+  p.gameFolder = IsFile(Join(home, settings::kFileName)) || (!byProgram && HoldsData(home));
 
   // Data: the option, the game folder's own (always beside the program where it decides), then
   // the installed copy.
@@ -271,9 +329,9 @@ GamePaths ResolvePaths(const CommandLine& line, const Environment& env) {
       return p;
     }
   } else if (p.gameFolder) {
-    p.configFile = Join(here, kSettingsName);
+    p.configFile = Join(here, settings::kFileName);
   } else if (!env.configHome.empty()) {
-    p.configFile = Join(Join(env.configHome, env.ownFolder), kSettingsName);
+    p.configFile = Join(Join(env.configHome, env.ownFolder), settings::kFileName);
     p.createConfig = true;
   }
 
@@ -303,62 +361,7 @@ GamePaths ResolvePaths(const CommandLine& line, const Environment& env) {
 bool WriteDefaultSettings(const std::string& path) {
   std::ofstream out(os::PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   if (!out) return false;
-  out << "; BRIMMEL settings, read once at start-up. Lines starting with ';' are comments;\n"
-         "; delete this file to have it written again with the defaults.\n"
-         "[TORIDEN]\n"
-         "; WINDOW: 0 = full screen on the desktop, any other number = in a window.\n"
-         "; The picture is scaled to the screen or window with its aspect kept.\n"
-         "WINDOW=0\n"
-         "; WIDTH, HEIGHT: the size the game draws at, and the window's first size.\n"
-         "WIDTH=640\n"
-         "HEIGHT=480\n"
-         "; FORMAT: the full-screen colour format (R5G6B5, X8R8G8B8, ...). An unknown name\n"
-         "; keeps the game from starting in full screen.\n"
-         "FORMAT=R5G6B5\n"
-         "; DISPLAYNO: kept for older files; the game always opens on the first display.\n"
-         "DISPLAYNO=0\n"
-         "; QUALITY: kept for older files; it changes nothing.\n"
-         "QUALITY=1\n"
-         "; FPS: kept for older files; the game always runs at 60 frames a second.\n"
-         "FPS=60\n"
-         "\n"
-         "[SOUND]\n"
-         "; MUSIC, EFFECTS: from 0 (silent) to 100 (as recorded). The pause screen (P) sets them.\n"
-         "MUSIC=100\n"
-         "EFFECTS=100\n"
-         "\n"
-         "; Keys: remove the ';' before [KEYS] and before a BUTTON line to give that button\n"
-         "; another key, by its SDL name (Left, Right, Up, Down, A to Z, 0 to 9, Space,\n"
-         "; Return, Tab, Left Shift, Right Ctrl, Keypad 8, ...). A name that SDL does not know\n"
-         "; is written to the log and left out. Several keys for one button are separated by\n"
-         "; commas. Letters follow the keyboard layout (or the key's place where it has none).\n"
-         ";[KEYS]\n"
-         "; BUTTON0: walk right; circles the camera slowly while looking around.\n"
-         ";BUTTON0=Right\n"
-         "; BUTTON1: walk left; circles the camera slowly the other way.\n"
-         ";BUTTON1=Left\n"
-         "; BUTTON2: walk forward.\n"
-         ";BUTTON2=Up\n"
-         "; BUTTON3: walk back.\n"
-         ";BUTTON3=Down\n"
-         "; BUTTON4: run while held; confirm on the title.\n"
-         ";BUTTON4=X\n"
-         "; BUTTON5: jump.\n"
-         ";BUTTON5=Z\n"
-         "; BUTTON6 to BUTTON9: not used by the game.\n"
-         ";BUTTON6=S\n"
-         ";BUTTON7=A\n"
-         ";BUTTON8=Right Shift\n"
-         ";BUTTON9=Left Shift\n"
-         "; BUTTON10: circle the camera one way.\n"
-         ";BUTTON10=Keypad 6, 6\n"
-         "; BUTTON11: not used by the game.\n"
-         ";BUTTON11=Keypad 4, 4\n"
-         "; BUTTON12: look around (on and off).\n"
-         ";BUTTON12=Keypad 8, 8\n"
-         "; BUTTON13: circle the camera the other way.\n"
-         ";BUTTON13=Keypad 2, 2\n"
-         "; BUTTON14, BUTTON15: no key; not used by the game.\n";
+  out << settings::DefaultText();
   out.flush();
   return static_cast<bool>(out);
 }
@@ -391,27 +394,27 @@ int Main(int argc, char** argv) {
   CommandLine line;
   std::string reason;
   if (!ParseCommandLine(static_cast<int>(argp.size()), argp.data(), line, reason)) {
-    os::Tell(os::Stream::kError, "brimmel: " + reason + "\n" + ShortUsage(byProgram));
+    Say(os::Stream::kError, "brimmel: " + reason + "\n" + ShortUsage(byProgram));
     return 2;
   }
   if (line.help) {
-    os::Tell(os::Stream::kOutput, UsageText(byProgram));
+    Say(os::Stream::kOutput, UsageText(byProgram));
     return 0;
   }
   if (line.version) {
-    os::Tell(os::Stream::kOutput, VersionText());
+    Say(os::Stream::kOutput, VersionText());
     return 0;
   }
   const Environment env = CurrentEnvironment();
   const GamePaths paths = ResolvePaths(line, env);
   if (!paths.error.empty()) {
-    os::Tell(os::Stream::kError, "brimmel: " + paths.error + "\n" + ShortUsage(byProgram));
+    Say(os::Stream::kError, "brimmel: " + paths.error + "\n" + ShortUsage(byProgram));
     return 2;
   }
   // Nothing is written for a copy that cannot play.
   if (!paths.dataDir.empty() && !HoldsData(paths.dataDir)) {
-    os::Tell(os::Stream::kError,
-             "brimmel: no game data in '" + os::DisplayPath(paths.dataDir) + "' (use --data DIR)\n");
+    Say(os::Stream::kError,
+        "brimmel: no game data in '" + os::DisplayPath(paths.dataDir) + "' (use --data DIR)\n");
     return 1;
   }
 

@@ -24,6 +24,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& out, std::
 std::string UsageText();
 std::string UsageText(bool programFolderDecides);
 std::string VersionText();
+// Console text (columns of spaces, lines cut at 80) as a box with a proportional font shows it
+// well: an indented entry becomes "name: text" on one line, its continuation lines joined to it,
+// and a paragraph's lines joined, so that the box wraps them at its own width.
+std::string BoxText(const std::string& consoleText);
 
 // What the lookup starts from: the working folder and the user's and the program's folders.
 struct Environment {

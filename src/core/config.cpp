@@ -4,9 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/settings_file.h"
 #include "platform/os/profile.h"
-
-CConfig* g_config = nullptr;
 
 namespace {
 
@@ -20,38 +19,38 @@ constexpr struct {
     {"D15S1", 73},    {"D24S8", 75},    {"D16", 80},      {"D24X8", 77},        {"D24X4S4", 79},
 };
 
-int ReadInt(const char* key, const char* def, const char* file) {
+std::string ReadText(const settings::Key& key, const char* file) {
   char buf[256];
-  os::GetPrivateProfileString("TORIDEN", key, def, buf, sizeof buf, file);
-  return std::atoi(buf);
+  os::GetPrivateProfileString(key.section, key.name, key.value, buf, sizeof buf, file);
+  return buf;
 }
+
+int ReadInt(const settings::Key& key, const char* file) { return std::atoi(ReadText(key, file).c_str()); }
 
 // No window can be 0 or fewer pixels wide or high ("WIDTH=" reads as 0): such a size keeps its
 // default, and the line is kept for the log, which opens later.
-int ReadSize(const char* key, int fallback, const char* file, std::string& notes) {
-  char def[16], buf[256];
-  std::snprintf(def, sizeof def, "%d", fallback);
-  os::GetPrivateProfileString("TORIDEN", key, def, buf, sizeof buf, file);
-  const int value = std::atoi(buf);
+int ReadSize(const settings::Key& key, const char* file, std::string& notes) {
+  const std::string text = ReadText(key, file);
+  const int value = std::atoi(text.c_str());
   if (value > 0) return value;
+  const int fallback = key.DefaultNumber();
   char line[400];
   std::snprintf(line, sizeof line, "%s: %s=\"%s\" gives %d, which no window can have; keeping %d\n", file,
-                key, buf, value, fallback);
+                key.name, text.c_str(), value, fallback);
   notes += line;
   return fallback;
 }
 
 // A level from 0 to 100; text without a number keeps the default, numbers beyond the ends stop
 // there.
-int ReadLevel(const char* key, const char* file, std::string& notes) {
-  char buf[256];
-  os::GetPrivateProfileString("SOUND", key, "100", buf, sizeof buf, file);
+int ReadLevel(const settings::Key& key, const char* file, std::string& notes) {
+  const std::string text = ReadText(key, file);
   char* end = nullptr;
-  const long value = std::strtol(buf, &end, 10);
-  if (end == buf) {
-    notes +=
-        std::string(file) + ": [SOUND] " + key + "=\"" + buf + "\" is no level from 0 to 100; keeping 100\n";
-    return 100;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (end == text.c_str()) {
+    notes += std::string(file) + ": [" + key.section + "] " + key.name + "=\"" + text +
+             "\" is no level from 0 to 100; keeping " + key.value + "\n";
+    return key.DefaultNumber();
   }
   return value < 0 ? 0 : value > 100 ? 100 : static_cast<int>(value);
 }
@@ -65,22 +64,15 @@ int CConfig::FormatFromName(const char* name) {
 }
 
 CConfig::CConfig(const char* fileName) {
-  g_config = this;
-  displayNo = ReadInt("DISPLAYNO", "0", fileName);
-  width = ReadSize("WIDTH", 640, fileName, notes);
-  height = ReadSize("HEIGHT", 480, fileName, notes);
-  window = ReadInt("WINDOW", "0", fileName);
-  char buf[256];
-  os::GetPrivateProfileString("TORIDEN", "FORMAT", "R5G6B5", buf, sizeof buf, fileName);
-  formatName = buf;
-  format = FormatFromName(buf);
-  quality = ReadInt("QUALITY", "1", fileName);
-  fps = ReadInt("FPS", "60", fileName);
-  musicVolume = ReadLevel("MUSIC", fileName, notes);
-  effectsVolume = ReadLevel("EFFECTS", fileName, notes);
+  displayNo = ReadInt(settings::kDisplayNo, fileName);
+  width = ReadSize(settings::kWidth, fileName, notes);
+  height = ReadSize(settings::kHeight, fileName, notes);
+  window = ReadInt(settings::kWindow, fileName);
+  formatName = ReadText(settings::kFormat, fileName);
+  format = FormatFromName(formatName.c_str());
+  quality = ReadInt(settings::kQuality, fileName);
+  fps = ReadInt(settings::kFps, fileName);
+  musicVolume = ReadLevel(settings::kMusic, fileName, notes);
+  effectsVolume = ReadLevel(settings::kEffects, fileName, notes);
   this->fileName = fileName ? fileName : "";
-}
-
-CConfig::~CConfig() {
-  if (g_config == this) g_config = nullptr;
 }

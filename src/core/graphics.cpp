@@ -56,10 +56,10 @@ constexpr Attempt kAttempts[7] = {
 
 }  // namespace
 
-int OpenGraphicsDevice() {
+int OpenGraphicsDevice(const CConfig& config) {
   GraphicsState& s = State();
   OpenLog(LogPath().c_str());
-  if (g_config && !g_config->notes.empty()) Log("%s", g_config->notes.c_str());
+  if (!config.notes.empty()) Log("%s", config.notes.c_str());
   s.pp = gfx::PresentParameters{};
 
   // Stands in for creating the Direct3D object: nothing can be drawn without the main window.
@@ -68,11 +68,10 @@ int OpenGraphicsDevice() {
     return 0;
   }
 
-  // Without a loaded configuration, the configuration's own defaults.
-  const int window = g_config ? g_config->window : 0;
-  const int width = g_config ? g_config->width : 640;
-  const int height = g_config ? g_config->height : 480;
-  const int format = g_config ? g_config->format : int(gfx::D3DFMT_R5G6B5);
+  const int window = config.window;
+  const int width = config.width;
+  const int height = config.height;
+  const int format = config.format;
   s.pp.Windowed = window != 0;
   s.pp.BackBufferWidth = static_cast<uint32_t>(width);
   s.pp.BackBufferHeight = static_cast<uint32_t>(height);

@@ -8,11 +8,14 @@
 #include "platform/gfx/device.h"
 #include "platform/gfxutil/font.h"
 
+class CConfig;
+
 namespace app {
 
-// Opens the log, creates the device (the first kind that can be made) and the font: 1 on
-// success, 0 on failure (see the log). The game's start-up builds on it (InitGraphics).
-int OpenGraphicsDevice();
+// Opens the log (writing the configuration's notes into it), creates the device (the first kind
+// that can be made) for the configured display and the font: 1 on success, 0 on failure (see the
+// log). The game's start-up builds on it (InitGraphics).
+int OpenGraphicsDevice(const CConfig& config);
 // The font, the log and the device, in that order.
 void CloseGraphicsDevice();
 

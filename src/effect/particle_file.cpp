@@ -30,22 +30,19 @@ class Values {
 
 }  // namespace
 
-CParticleFile::CParticleFile(const std::string& fileName) {
+CParticleFile::CParticleFile(const std::string& fileName, const ResourceCache<CSprite>* sprites) {
   const CScriptFile script(fileName);
-  if (script.Loaded()) Parse(script);
+  if (script.Loaded()) Parse(script, sprites);
 }
 
-CParticleFile::CParticleFile(const CScriptFile& script) {
-  if (script.Loaded()) Parse(script);
+CParticleFile::CParticleFile(const CScriptFile& script, const ResourceCache<CSprite>* sprites) {
+  if (script.Loaded()) Parse(script, sprites);
 }
 
-void CParticleFile::Parse(const CScriptFile& script) {
+void CParticleFile::Parse(const CScriptFile& script, const ResourceCache<CSprite>* sprites) {
   loaded_ = true;
   const Values spriteLines(script, "#sprite");
-  if (!spriteLines.Lines().empty()) {
-    if (const ResourceCache<CSprite>* sprites = ResourceCache<CSprite>::Current())
-      sprite = sprites->Find(spriteLines.Lines().front());
-  }
+  if (!spriteLines.Lines().empty()) sprite = FindIn(sprites, spriteLines.Lines().front());
   speed = Values(script, "#speed").Vector();
   acceleration = Values(script, "#acceleration").Vector();
   rand = Values(script, "#rand").Vector();

@@ -10,18 +10,20 @@
 
 class CScriptFile;
 class CSprite;
+template <class T>
+class ResourceCache;
 
 class CParticleFile {
  public:
-  // Reads the file; a missing file is logged by the script reader and leaves an empty definition
-  // whose particles draw nothing.
-  explicit CParticleFile(const std::string& fileName);
-  explicit CParticleFile(const CScriptFile& script);
+  // Reads the file, taking its sprite from `sprites` (may be null); a missing file is logged by
+  // the script reader and leaves an empty definition whose particles draw nothing.
+  CParticleFile(const std::string& fileName, const ResourceCache<CSprite>* sprites);
+  CParticleFile(const CScriptFile& script, const ResourceCache<CSprite>* sprites);
 
   // False when the file could not be read.
   bool Loaded() const { return loaded_; }
 
-  boost::shared_ptr<CSprite> sprite;  // from the current sprite cache; empty when not listed there
+  boost::shared_ptr<CSprite> sprite;  // from the world's sprite cache; empty when not listed there
   gfxutil::Vector4 speed;             // world units per frame; w is 0
   gfxutil::Vector4 rand;              // half-width of the spread added to the speed
   gfxutil::Vector4 acceleration;      // added to the velocity every frame
@@ -32,7 +34,7 @@ class CParticleFile {
   float scale = 0;  // added to the scale on every axis every frame
 
  private:
-  void Parse(const CScriptFile& script);
+  void Parse(const CScriptFile& script, const ResourceCache<CSprite>* sprites);
 
   bool loaded_ = false;
 };

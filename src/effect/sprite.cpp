@@ -11,13 +11,6 @@
 
 namespace {
 
-struct ScreenVertex {  // D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1
-  float x, y, z, rhw;
-  uint32_t diffuse;
-  float u, v;
-};
-static_assert(sizeof(ScreenVertex) == 28);
-
 struct WorldVertex {  // D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1
   float x, y, z;
   uint32_t diffuse;
@@ -25,7 +18,6 @@ struct WorldVertex {  // D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1
 };
 static_assert(sizeof(WorldVertex) == 24);
 
-constexpr uint32_t kScreenFvf = gfx::D3DFVF_XYZRHW | gfx::D3DFVF_DIFFUSE | gfx::D3DFVF_TEX1;
 constexpr uint32_t kWorldFvf = gfx::D3DFVF_XYZ | gfx::D3DFVF_DIFFUSE | gfx::D3DFVF_TEX1;
 
 boost::shared_ptr<CSprite> g_blackSprite;

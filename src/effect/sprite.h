@@ -35,6 +35,15 @@ class CSprite {
   uint32_t width_ = 0, height_ = 0;
 };
 
+// A corner of a quad drawn in screen pixels: the vertex format kScreenFvf.
+struct ScreenVertex {
+  float x, y, z, rhw;
+  uint32_t diffuse;
+  float u, v;
+};
+static_assert(sizeof(ScreenVertex) == 28);
+inline constexpr uint32_t kScreenFvf = gfx::D3DFVF_XYZRHW | gfx::D3DFVF_DIFFUSE | gfx::D3DFVF_TEX1;
+
 // The 2D states of the fader, the front-end frames and the camera mask: no depth, no lighting,
 // no fog, stage 0 texture x current for colour and alpha, source-alpha blending, CCW culling.
 void Set2DRenderStates(gfx::CDevice& device);

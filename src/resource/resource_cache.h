@@ -1,5 +1,6 @@
-// Shared resources of one class, loaded once per scene from a script section and found by their
-// exact data-file path. One live cache per class, reachable through Current().
+// Shared resources of one class, loaded once per world from a script section and found by their
+// exact data-file path. The stage world owns one cache per class and lends it to what loads from
+// it (see unit/world_context.h).
 #pragma once
 #include <boost/shared_ptr.hpp>
 #include <list>
@@ -10,19 +11,16 @@
 template <class T>
 class ResourceCache {
  public:
-  // Becomes the current cache of its class, then loads every listed path in order; a path
-  // listed again loads again but the first resource stays.
-  explicit ResourceCache(std::list<std::string> paths) {
-    current_ = this;
+  // Loads every listed path in order, each as T(path, extra...); a path listed again loads again
+  // but the first resource stays.
+  template <class... Extra>
+  explicit ResourceCache(std::list<std::string> paths, const Extra&... extra) {
     for (const std::string& path : paths) {
-      boost::shared_ptr<T> resource(Load(path));
+      boost::shared_ptr<T> resource(Load(path, extra...));
       entries_.emplace(path, resource);
     }
   }
-  ~ResourceCache() {
-    if (current_ == this) current_ = nullptr;
-    entries_.clear();
-  }
+  ~ResourceCache() { entries_.clear(); }
   ResourceCache(const ResourceCache&) = delete;
   ResourceCache& operator=(const ResourceCache&) = delete;
 
@@ -33,20 +31,20 @@ class ResourceCache {
   }
   size_t Size() const { return entries_.size(); }
 
-  static ResourceCache* Current() { return current_; }
-  // Find in the current cache; an empty pointer when there is none.
-  static boost::shared_ptr<T> FindCurrent(const std::string& path) {
-    return current_ ? current_->Find(path) : boost::shared_ptr<T>();
-  }
-
  private:
-  static T* Load(const std::string& path) {
-    if constexpr (std::is_constructible_v<T, const std::string&>)
-      return new T(path);
+  template <class... Extra>
+  static T* Load(const std::string& path, const Extra&... extra) {
+    if constexpr (std::is_constructible_v<T, const std::string&, const Extra&...>)
+      return new T(path, extra...);
     else
-      return new T(path.c_str());
+      return new T(path.c_str(), extra...);
   }
 
   std::map<std::string, boost::shared_ptr<T>> entries_;
-  static inline ResourceCache* current_ = nullptr;
 };
+
+// Find in `cache`; an empty pointer where there is no cache.
+template <class T>
+boost::shared_ptr<T> FindIn(const ResourceCache<T>* cache, const std::string& path) {
+  return cache ? cache->Find(path) : boost::shared_ptr<T>();
+}

@@ -1,7 +1,5 @@
 #include "resource/szdd.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -144,21 +142,6 @@ class CLzssExpander {
   uint8_t window_[kWindowSize];
 };
 
-bool ReadWholeFile(const char* fileName, std::vector<uint8_t>& bytes) {
-  std::unique_ptr<FILE, int (*)(FILE*)> f(os::OpenFile(fileName, "rb"), &std::fclose);
-  if (!f) return false;
-  // A directory opens too, but reports an end far beyond anything readable.
-  struct stat st;
-  if (fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  if (std::fseek(f.get(), 0, SEEK_END) != 0) return false;
-  const long size = std::ftell(f.get());
-  if (size < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) return false;
-  bytes.resize(static_cast<size_t>(size));
-  const size_t got = size ? std::fread(bytes.data(), 1, bytes.size(), f.get()) : 0;
-  bytes.resize(got);
-  return true;
-}
-
 }  // namespace
 
 bool IsCompressedName(const char* fileName) {
@@ -192,7 +175,7 @@ bool ExpandSzdd(const uint8_t* file, size_t fileSize, std::vector<uint8_t>& out)
 
 uint32_t LoadCompressedFile(const char* fileName, std::vector<uint8_t>& buffer) {
   std::vector<uint8_t> file;
-  if (!fileName || !ReadWholeFile(fileName, file)) return 0;
+  if (!fileName || !os::ReadWholeFile(fileName, file)) return 0;
   std::vector<uint8_t> expanded;
   if (!ExpandSzdd(file.data(), file.size(), expanded)) return 0;
   buffer.swap(expanded);

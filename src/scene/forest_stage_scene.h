@@ -5,11 +5,8 @@
 
 class CForestStageScene : public CScene {
  public:
-  CForestStageScene();
-  ~CForestStageScene() override;
+  explicit CForestStageScene(CSceneManager& manager) : CScene(manager) {}
   void Enter() override;
   void Frame() override;
   const char* Name() const override { return "CForestStageScene"; }
 };
-
-extern CForestStageScene* g_forestStageScene;

@@ -10,9 +10,9 @@ void CFrontEndScene::Frame() {
   gfx::CDevice* device = app::GetDevice();
   // The picture scenes draw in 2D, but leave the device with their camera's view and projection
   // as every world frame does.
-  if (g_cameraManager) {
-    if (device) device->SetTransform(gfx::D3DTS_PROJECTION, g_cameraManager->Projection());
-    g_cameraManager->Update();
+  if (CCameraManager* cameras = World().Context().cameras) {
+    if (device) device->SetTransform(gfx::D3DTS_PROJECTION, cameras->Projection());
+    cameras->Update();
   }
   if (device) {
     device->BeginScene();
@@ -22,7 +22,7 @@ void CFrontEndScene::Frame() {
   Step();
   if (device) Set2DRenderStates(*device);
   DrawImages();
-  if (g_sceneManager) g_sceneManager->Fader().Draw();
+  Manager().Fader().Draw();
   AfterDraw();
   if (device) {
     device->EndScene();
@@ -30,7 +30,6 @@ void CFrontEndScene::Frame() {
   }
 }
 
-boost::shared_ptr<CSprite> CFrontEndScene::FindSprite(const char* path) {
-  ResourceCache<CSprite>* cache = ResourceCache<CSprite>::Current();
-  return cache ? cache->Find(path) : boost::shared_ptr<CSprite>();
+boost::shared_ptr<CSprite> CFrontEndScene::FindSprite(const char* path) const {
+  return FindIn(World().Context().sprites, path);
 }

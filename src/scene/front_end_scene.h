@@ -9,6 +9,7 @@
 
 class CFrontEndScene : public CScene {
  public:
+  using CScene::CScene;
   void Frame() override;
 
  protected:
@@ -16,6 +17,6 @@ class CFrontEndScene : public CScene {
   virtual void DrawImages() {}
   // Runs after the fader has drawn, before present.
   virtual void AfterDraw() {}
-  // The scene's image from the sprite cache; empty when its script did not list it.
-  static boost::shared_ptr<CSprite> FindSprite(const char* path);
+  // The scene's image from its world's sprite cache; empty when its script did not list it.
+  boost::shared_ptr<CSprite> FindSprite(const char* path) const;
 };

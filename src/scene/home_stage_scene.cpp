@@ -12,8 +12,6 @@
 #include "unit/player.h"
 #include "unit/unit_registry.h"
 
-CHomeStageScene* g_homeStageScene = nullptr;
-
 namespace {
 constexpr float kGoalX = 160.0f;
 constexpr float kGoalZ = 310.0f;
@@ -25,11 +23,6 @@ const gfxutil::Vector4 kButterflyPositions[] = {
     {100.0f, 50.0f, 0.0f, 0.0f}, {-150.0f, 50.0f, 0.0f, 0.0f}, {-200.0f, 10.0f, 0.0f, 0.0f}};
 }  // namespace
 
-CHomeStageScene::CHomeStageScene() { g_homeStageScene = this; }
-CHomeStageScene::~CHomeStageScene() {
-  if (g_homeStageScene == this) g_homeStageScene = nullptr;
-}
-
 bool CHomeStageScene::AtGoal(const gfxutil::Vector4& p) {
   // The height is measured from the ground the goal lies on, not from the player's feet.
   const float dx = p.x - kGoalX, dz = p.z - kGoalZ;
@@ -38,13 +31,14 @@ bool CHomeStageScene::AtGoal(const gfxutil::Vector4& p) {
 
 void CHomeStageScene::Enter() {
   LoadStageScript("data/scr/stg00_home.txt");
-  if (g_unitRegistry) {
-    g_unitRegistry->Insert("CDoor", boost::shared_ptr<CUnit>(new CDoor(kDoorPosition)));
+  const WorldContext& world = World().Context();
+  if (CUnitRegistry* registry = world.registry) {
+    registry->Insert("CDoor", boost::shared_ptr<CUnit>(new CDoor(world, kDoorPosition)));
     for (const gfxutil::Vector4& p : kButterflyPositions)
-      g_unitRegistry->Insert("CButterfly", boost::shared_ptr<CUnit>(new CButterfly(p)));
+      registry->Insert("CButterfly", boost::shared_ptr<CUnit>(new CButterfly(world, p)));
   }
-  SetHomeStageLight();
-  ApplyStageLight();
+  SetHomeStageLight(Manager().StageLight());
+  ApplyStageLight(Manager().StageLight());
 }
 
 void CHomeStageScene::Frame() {
@@ -53,10 +47,10 @@ void CHomeStageScene::Frame() {
     WorldUpdate();
     LateUpdate();
     RenderWorld();
-    if (const CPlayer* player = CPlayer::Current())
-      if (AtGoal(player->GetPosition())) g_stageEnd = 1;
+    if (const CPlayer* player = World().Context().player)
+      if (AtGoal(player->GetPosition())) World().EndStage();
     if (StageEndFlag()) {
-      if (g_soundBank) g_soundBank->PlaySE2D(kGoalEffect);
+      Manager().Sounds().PlaySE2D(kGoalEffect);
       StopStream();
       SetPhase(1);
     }
@@ -66,8 +60,8 @@ void CHomeStageScene::Frame() {
     LateUpdate();
     RenderWorld();
     CountPhaseFrame();
-    if (g_sceneManager && g_sceneManager->GetNextScene() != g_forestStageScene)
-      g_sceneManager->RequestScene(g_forestStageScene);
+    CSceneManager& manager = Manager();
+    if (manager.GetNextScene() != &manager.ForestStage()) manager.RequestScene(&manager.ForestStage());
   }
   Present();
 }

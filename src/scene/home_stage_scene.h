@@ -6,8 +6,7 @@
 
 class CHomeStageScene : public CScene {
  public:
-  CHomeStageScene();
-  ~CHomeStageScene() override;
+  explicit CHomeStageScene(CSceneManager& manager) : CScene(manager) {}
   void Enter() override;
   void Frame() override;
   const char* Name() const override { return "CHomeStageScene"; }
@@ -15,5 +14,3 @@ class CHomeStageScene : public CScene {
   // Whether a player at `position` has reached the goal.
   static bool AtGoal(const gfxutil::Vector4& position);
 };
-
-extern CHomeStageScene* g_homeStageScene;

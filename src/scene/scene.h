@@ -1,25 +1,17 @@
-// Base of every scene: phase bookkeeping plus the world services shared by the scenes that show a
-// 3D world (stage-script load, teardown, update, late update, render, present).
+// Base of every scene: its phase bookkeeping and its world (stage-script load, teardown, update,
+// late update, render), which it owns and delegates to, and the present that ends each frame. The
+// scene manager makes every scene once and each scene names the others through it.
 #pragma once
 #include <cstdint>
 
-#include "platform/gfxutil/math.h"
-#include "world/view_distance.h"
+#include "scene/stage_world.h"
 
-// World-wide values every stage-script load resets and the render reads.
-struct WorldValues {
-  gfxutil::Color clearColor = 0xFFB4B4FF;
-  float fogStart = 2000.0f;
-  float fogEnd = 4800.0f;
-  float fogDensity = 0.4f;
-};
-extern WorldValues g_world;
-// Set to 1 by stage logic when a stage is over; cleared by every stage-script load.
-extern int g_stageEnd;
+class CSceneManager;
 
 class CScene {
  public:
-  CScene() = default;
+  // `manager` makes the scene and outlives it; its world borrows the manager's services.
+  explicit CScene(CSceneManager& manager);
   virtual ~CScene();
   CScene(const CScene&) = delete;
   CScene& operator=(const CScene&) = delete;
@@ -31,6 +23,7 @@ class CScene {
   virtual void Enter() {}
   virtual void Leave();
   virtual void Frame() {}
+  // The world's load, then phase 0.
   virtual void LoadStageScript(const char* fileName);
   virtual void WorldTeardown();
   virtual void PlayerStep();
@@ -40,20 +33,21 @@ class CScene {
   virtual void Present();
   virtual int StageEndFlag() const;
 
+  CStageWorld& World() { return world_; }
+  const CStageWorld& World() const { return world_; }
+
   // Tests watch scene lifetimes through this; nullptr when nobody listens.
   using TraceHook = void (*)(const char* event, const CScene* scene);
   static void SetTraceHook(TraceHook hook);
   static void Trace(const char* event, const CScene* scene);
   virtual const char* Name() const { return "CScene"; }
-  // Tests follow the world's construction and teardown step by step through this.
-  using WorldStepHook = void (*)(const char* step);
-  static void SetWorldStepHook(WorldStepHook hook);
+
+ protected:
+  CSceneManager& Manager() const { return manager_; }
 
  private:
+  CSceneManager& manager_;
+  CStageWorld world_;
   int16_t phase_ = 0;
   int32_t phaseCounter_ = 0;
 };
-
-// The two render-state helpers every scene shares.
-void SetDepthState(bool test, bool write);
-void SetCullState(bool cullCounterClockwise);

@@ -10,38 +10,38 @@
 #include "scene/title_scene.h"
 #include "sound/sound_bank.h"
 
-CSceneManager* g_sceneManager = nullptr;
-
 namespace {
-void Destroy(CScene* scene) {
+template <class Scene>
+void Destroy(std::unique_ptr<Scene>& scene) {
   if (!scene) return;
-  CScene::Trace("destroy", scene);
-  delete scene;
+  CScene::Trace("destroy", scene.get());
+  scene.reset();
 }
 }  // namespace
 
-CSceneManager::CSceneManager() {
-  g_sceneManager = this;
-  new CTitleScene();
-  new CTeamLogoScene();
-  new CHomeStageScene();
-  new CForestStageScene();
-  new CTelopScene();
+CSceneManager::CSceneManager(const CConfig& config, const CKeyBindings& keys) {
+  title_ = std::make_unique<CTitleScene>(*this);
+  teamLogo_ = std::make_unique<CTeamLogoScene>(*this);
+  homeStage_ = std::make_unique<CHomeStageScene>(*this);
+  forestStage_ = std::make_unique<CForestStageScene>(*this);
+  telop_ = std::make_unique<CTelopScene>(*this);
   soundBank_ = std::make_unique<SoundBank>();
-  fader_ = std::make_unique<CScreenFader>();
+  fader_ = std::make_unique<CScreenFader>(*this);
+  services_ = StageServices{fader_.get(), &keys, &config, soundBank_.get(), &carried_};
 }
 
 CSceneManager::~CSceneManager() {
   if (current_) current_->Leave();
   current_ = nullptr;
+  services_.fader = nullptr;
   fader_.reset();
-  Destroy(g_teamLogoScene);
+  Destroy(teamLogo_);
+  services_.sounds = nullptr;
   soundBank_.reset();
-  Destroy(g_telopScene);
-  Destroy(g_forestStageScene);
-  Destroy(g_homeStageScene);
-  Destroy(g_titleScene);
-  if (g_sceneManager == this) g_sceneManager = nullptr;
+  Destroy(telop_);
+  Destroy(forestStage_);
+  Destroy(homeStage_);
+  Destroy(title_);
 }
 
 void CSceneManager::Switch() {
@@ -60,4 +60,11 @@ void CSceneManager::Frame() {
 void CSceneManager::RequestScene(CScene* scene) {
   SetNextScene(scene);
   fader_->Start(CScreenFader::kFadeOut);
+}
+
+CStageWorld* CSceneManager::CurrentWorld() const { return current_ ? &current_->World() : nullptr; }
+
+CInput* CSceneManager::Input() const {
+  const CStageWorld* world = CurrentWorld();
+  return world ? world->Context().input : nullptr;
 }

@@ -2,7 +2,6 @@
 
 #include "core/graphics.h"
 #include "effect/sprite.h"
-#include "scene/scene.h"
 #include "scene/scene_manager.h"
 
 void CScreenFader::Start(int index) {
@@ -37,7 +36,7 @@ void CScreenFader::Draw() {
     if (out_.alpha == 255) {
       // The switch runs inside this draw: the rest of the frame only touches device state.
       out_.active = false;
-      if (g_sceneManager) g_sceneManager->Switch();
+      manager_.Switch();
       Start(kFadeIn);
     }
   }

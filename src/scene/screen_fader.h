@@ -2,10 +2,15 @@
 // The fade-out performs the scene switch on the frame the screen becomes fully black.
 #pragma once
 
+class CSceneManager;
+
 class CScreenFader {
  public:
   enum { kFadeIn = 0, kFadeOut = 1 };
   static constexpr int kStep = 5;
+
+  // The fade-out switches `manager`'s scenes.
+  explicit CScreenFader(CSceneManager& manager) : manager_(manager) {}
 
   // A start while that fade is active is ignored; other indices do nothing.
   void Start(int index);
@@ -21,5 +26,6 @@ class CScreenFader {
     int alpha = 0;
   };
   void DrawBlack(int alpha);
+  CSceneManager& manager_;
   Fade in_, out_;
 };

@@ -3,8 +3,6 @@
 #include "core/graphics.h"
 #include "platform/gfxutil/math.h"
 
-gfx::Light g_stageLight;
-
 namespace {
 void SetCommonColours(gfx::Light& l) {
   l.Diffuse = {0.8f, 0.8f, 0.8f, 1.0f};
@@ -13,8 +11,7 @@ void SetCommonColours(gfx::Light& l) {
 }
 }  // namespace
 
-void SetHomeStageLight() {
-  gfx::Light& l = g_stageLight;
+void SetHomeStageLight(gfx::Light& l) {
   l.Type = gfx::D3DLIGHT_POINT;
   SetCommonColours(l);
   l.Position = {0.0f, 200.0f, 0.0f};
@@ -28,18 +25,17 @@ void SetHomeStageLight() {
   l.Phi = 3.14f;
 }
 
-void SetForestStageLight() {
-  gfx::Light& l = g_stageLight;
+void SetForestStageLight(gfx::Light& l) {
   l.Type = gfx::D3DLIGHT_DIRECTIONAL;
   SetCommonColours(l);
   l.Position = {0.0f, 0.0f, 0.0f};
   l.Direction = gfxutil::Vec3Normalize(gfxutil::Vector3(0.0f, -1.0f, 0.0f));
 }
 
-void ApplyStageLight() {
+void ApplyStageLight(const gfx::Light& light) {
   gfx::CDevice* device = app::GetDevice();
   if (!device) return;
-  device->SetLight(0, g_stageLight);
+  device->SetLight(0, light);
   device->LightEnable(0, true);
   device->SetRenderState(gfx::D3DRS_LIGHTING, 1);
   device->SetRenderState(gfx::D3DRS_DITHERENABLE, 1);

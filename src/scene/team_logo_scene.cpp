@@ -4,15 +4,8 @@
 #include "scene/title_scene.h"
 #include "sound/sound_bank.h"
 
-CTeamLogoScene* g_teamLogoScene = nullptr;
-
 namespace {
 int g_logoCounter = 0;
-}
-
-CTeamLogoScene::CTeamLogoScene() { g_teamLogoScene = this; }
-CTeamLogoScene::~CTeamLogoScene() {
-  if (g_teamLogoScene == this) g_teamLogoScene = nullptr;
 }
 
 int CTeamLogoScene::FrameCounter() { return g_logoCounter; }
@@ -27,9 +20,9 @@ void CTeamLogoScene::Step() {
   ++g_logoCounter;
   if (g_logoCounter > 256) {
     // Repeated every later frame; the fader ignores a start while it runs.
-    if (g_sceneManager) g_sceneManager->RequestScene(g_titleScene);
+    Manager().RequestScene(&Manager().Title());
   } else if (g_logoCounter == 16) {
-    if (g_soundBank) g_soundBank->PlaySE2D(8);
+    Manager().Sounds().PlaySE2D(8);
   }
 }
 

@@ -4,8 +4,7 @@
 // The team's logo card, the first scene of the process; hands over to the title after 257 frames.
 class CTeamLogoScene : public CFrontEndScene {
  public:
-  CTeamLogoScene();
-  ~CTeamLogoScene() override;
+  explicit CTeamLogoScene(CSceneManager& manager) : CFrontEndScene(manager) {}
   void Enter() override;
   const char* Name() const override { return "CTeamLogoScene"; }
   static int FrameCounter();
@@ -17,5 +16,3 @@ class CTeamLogoScene : public CFrontEndScene {
   void Step() override;
   void DrawImages() override;
 };
-
-extern CTeamLogoScene* g_teamLogoScene;

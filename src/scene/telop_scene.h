@@ -4,8 +4,7 @@
 // The caption card shown before the home stage, for 129 frames.
 class CTelopScene : public CFrontEndScene {
  public:
-  CTelopScene();
-  ~CTelopScene() override;
+  explicit CTelopScene(CSceneManager& manager) : CFrontEndScene(manager) {}
   void Enter() override;
   const char* Name() const override { return "CTelopScene"; }
   static int FrameCounter();
@@ -17,5 +16,3 @@ class CTelopScene : public CFrontEndScene {
  private:
   boost::shared_ptr<CSprite> card_;
 };
-
-extern CTelopScene* g_telopScene;

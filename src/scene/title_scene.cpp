@@ -7,17 +7,10 @@
 #include "scene/telop_scene.h"
 #include "sound/sound_bank.h"
 
-CTitleScene* g_titleScene = nullptr;
-
 namespace {
 // Drives the caption's pulse; never reset, so the pulse stays smooth across visits.
 float g_pulse = 0.0f;
 }  // namespace
-
-CTitleScene::CTitleScene() { g_titleScene = this; }
-CTitleScene::~CTitleScene() {
-  if (g_titleScene == this) g_titleScene = nullptr;
-}
 
 void CTitleScene::Enter() {
   LoadStageScript("data/scr/title.txt");
@@ -26,9 +19,10 @@ void CTitleScene::Enter() {
 }
 
 void CTitleScene::Step() {
-  if (g_input && g_input->Trigger(4)) {
-    if (g_soundBank) g_soundBank->PlaySE2D(1);
-    if (g_sceneManager) g_sceneManager->RequestScene(g_telopScene);
+  CInput* input = World().Context().input;
+  if (input && input->Trigger(4)) {
+    Manager().Sounds().PlaySE2D(1);
+    Manager().RequestScene(&Manager().Telop());
   }
 }
 

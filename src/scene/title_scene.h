@@ -4,8 +4,7 @@
 // The title picture with its pulsing "press the button" caption; confirm leads to the telop.
 class CTitleScene : public CFrontEndScene {
  public:
-  CTitleScene();
-  ~CTitleScene() override;
+  explicit CTitleScene(CSceneManager& manager) : CFrontEndScene(manager) {}
   void Enter() override;
   const char* Name() const override { return "CTitleScene"; }
 
@@ -17,5 +16,3 @@ class CTitleScene : public CFrontEndScene {
   boost::shared_ptr<CSprite> title_;
   boost::shared_ptr<CSprite> caption_;
 };
-
-extern CTitleScene* g_titleScene;

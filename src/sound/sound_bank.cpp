@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-SoundBank* g_soundBank = nullptr;
-
 namespace {
 const char* const kFiles[SoundBank::kUsedEffects] = {
     "SE001.wav", "SE002.wav", "SE003.wav", "SE004.wav", "SE005.wav", "SE006.wav", "SE007.wav",
@@ -15,7 +13,6 @@ bool Valid(int n) { return n >= 0 && n < SoundBank::kEffects; }
 }  // namespace
 
 SoundBank::SoundBank() {
-  g_soundBank = this;
   for (int n = 0; n < kUsedEffects; ++n) {
     char path[64];
     std::snprintf(path, sizeof path, "data/wav/%s", kFiles[n]);
@@ -33,7 +30,6 @@ SoundBank::SoundBank() {
 SoundBank::~SoundBank() {
   for (int n = 0; n < kEffects; ++n)
     for (int v = 0; v < 2; ++v) voices_[v][n].Release();
-  if (g_soundBank == this) g_soundBank = nullptr;
 }
 
 int SoundBank::ChooseVoice(int n) {
@@ -60,9 +56,9 @@ void SoundBank::PlaySE2D(int n) {
   voice.Play(0);
 }
 
-void SetEffectsVolume(int32_t hundredths) {
+void SetEffectsVolume(SoundBank* bank, int32_t hundredths) {
   SetEffectsVolumeLevel(hundredths);
-  if (!g_soundBank) return;
+  if (!bank) return;
   for (int n = 0; n < SoundBank::kEffects; ++n)
-    for (int v = 0; v < 2; ++v) g_soundBank->Voice(n, v).SetVolume(hundredths);
+    for (int v = 0; v < 2; ++v) bank->Voice(n, v).SetVolume(hundredths);
 }

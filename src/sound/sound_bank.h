@@ -1,5 +1,6 @@
 // The numbered sound effects, loaded once into two voices each. The voices take turns, so an
-// effect triggered again while it still sounds does not cut itself off.
+// effect triggered again while it still sounds does not cut itself off. The scene manager owns
+// the run's bank and lends it to the worlds.
 #pragma once
 #include <cstdint>
 
@@ -37,8 +38,7 @@ class SoundBank {
   uint8_t lastVoice_[kEffects] = {};
 };
 
-extern SoundBank* g_soundBank;
-
-// Sets the effects' level (hundredths of a decibel, see EffectsVolume) on every voice of the bank
-// at once and on every effect loaded later. Each effect keeps its own 3D position and falloff.
-void SetEffectsVolume(int32_t hundredths);
+// Sets the effects' level (hundredths of a decibel, see EffectsVolume) on every voice of `bank`
+// (when there is one) at once and on every effect loaded later. Each effect keeps its own 3D
+// position and falloff.
+void SetEffectsVolume(SoundBank* bank, int32_t hundredths);

@@ -7,6 +7,7 @@
 #include "resource/model.h"
 #include "resource/resource_cache.h"
 #include "unit/motion.h"
+#include "unit/world_context.h"
 
 namespace {
 constexpr float kRadiansToDegrees = 57.29f;
@@ -14,9 +15,9 @@ constexpr float kRadiansToDegrees = 57.29f;
 float Table(uint32_t index) { return SineTable()[static_cast<uint16_t>(index)]; }
 }  // namespace
 
-CButterfly::CButterfly(const gfxutil::Vector4& position) {
+CButterfly::CButterfly(const WorldContext& world, const gfxutil::Vector4& position) {
   body_.position = position;
-  model_ = ResourceCache<CModel>::FindCurrent("data/mdl/creature/butterfly/butterfly.mdl");
+  model_ = FindIn(world.models, "data/mdl/creature/butterfly/butterfly.mdl");
   body_.motion = boost::make_shared<CMotion>(kButterflyMotionTable);
 }
 

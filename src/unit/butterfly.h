@@ -6,10 +6,12 @@
 #include "unit/unit.h"
 
 class CModel;
+struct WorldContext;
 
 class CButterfly : public CUnit {
  public:
-  explicit CButterfly(const gfxutil::Vector4& position);
+  // The model comes from the world's model cache.
+  CButterfly(const WorldContext& world, const gfxutil::Vector4& position);
   ~CButterfly() override;
 
   void Update() override;

@@ -5,14 +5,13 @@
 #include "core/config.h"
 #include "core/graphics.h"
 #include "unit/camera.h"
+#include "unit/world_context.h"
 #include "world/collision_world.h"
 #include "world/unit_body.h"
 #include "world/view_distance.h"
 
 using gfxutil::Matrix;
 using gfxutil::Vector4;
-
-CCameraManager* g_cameraManager = nullptr;
 
 namespace {
 
@@ -37,15 +36,11 @@ Matrix CCameraManager::BuildProjection() {
   return m;
 }
 
-CCameraManager::CCameraManager() : projection_(BuildProjection()) {
-  g_cameraManager = this;
+CCameraManager::CCameraManager(const WorldContext& world) : world_(world), projection_(BuildProjection()) {
   if (gfx::CDevice* device = app::GetDevice()) device->SetTransform(gfx::D3DTS_PROJECTION, projection_);
 }
 
-CCameraManager::~CCameraManager() {
-  if (g_cameraManager == this) g_cameraManager = nullptr;
-  cameras_.clear();
-}
+CCameraManager::~CCameraManager() { cameras_.clear(); }
 
 void CCameraManager::Add(int32_t number, const boost::shared_ptr<CCamera>& camera) {
   cameras_[number] = camera;
@@ -67,7 +62,8 @@ void CCameraManager::Update() {
 
 void CCameraManager::Collide() {
   CCamera* camera = Current();
-  if (camera && g_collisionWorld) g_collisionWorld->Collide(camera->Body(), CCollisionWorld::kCameraMode);
+  if (camera && world_.collisionWorld)
+    world_.collisionWorld->Collide(camera->Body(), CCollisionWorld::kCameraMode);
 }
 
 Vector4 CCameraManager::GetEyePosition() const {
@@ -94,8 +90,9 @@ Vector4 CCameraManager::ProjectPoint(float x, float y, float z) const {
   const Matrix view = device ? device->GetTransform(gfx::D3DTS_VIEW) : camera ? camera->View() : Matrix();
   const Matrix projection = device ? device->GetTransform(gfx::D3DTS_PROJECTION) : projection_;
   const Vector4 p = gfxutil::Vec3Transform(gfxutil::Vector3(x, y, z), view * projection);
-  const int w = g_config ? g_config->width : 640;
-  const int h = g_config ? g_config->height : 480;
+  const CConfig& config = ConfigOf(world_);
+  const int w = config.width;
+  const int h = config.height;
   const float halfW = static_cast<float>(w / 2);
   const float halfH = static_cast<float>(h / 2);
   return Vector4((p.x / p.w + 1.0f) * halfW, halfH - halfH * (p.y / p.w), 0.0f, p.w);

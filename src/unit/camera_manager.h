@@ -9,11 +9,13 @@
 
 class CCamera;
 struct UnitBody;
+struct WorldContext;
 
 class CCameraManager {
  public:
-  // Builds the projection, sets it on the device and becomes the process-wide camera manager.
-  CCameraManager();
+  // Builds the projection and sets it on the device. The eye is kept out of the world's collision
+  // world; points are projected onto its configured screen.
+  explicit CCameraManager(const WorldContext& world);
   ~CCameraManager();
   CCameraManager(const CCameraManager&) = delete;
   CCameraManager& operator=(const CCameraManager&) = delete;
@@ -42,9 +44,8 @@ class CCameraManager {
   const gfxutil::Matrix& Projection() const { return projection_; }
 
  private:
+  const WorldContext& world_;
   std::map<int32_t, boost::shared_ptr<CCamera>> cameras_;
   int32_t current_ = 0;
   gfxutil::Matrix projection_;
 };
-
-extern CCameraManager* g_cameraManager;

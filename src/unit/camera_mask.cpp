@@ -3,18 +3,6 @@
 #include "core/graphics.h"
 #include "effect/sprite.h"
 
-float g_barHeight = 0.0f;
-CCameraMask* g_cameraMask = nullptr;
-
-CCameraMask::CCameraMask() {
-  g_barHeight = 0.0f;
-  g_cameraMask = this;
-}
-
-CCameraMask::~CCameraMask() {
-  if (g_cameraMask == this) g_cameraMask = nullptr;
-}
-
 void CCameraMask::Update() {
   float target;
   switch (state_) {
@@ -27,7 +15,7 @@ void CCameraMask::Update() {
     default:
       return;
   }
-  g_barHeight += (target - g_barHeight) * 0.1f;
+  barHeight_ += (target - barHeight_) * 0.1f;
 }
 
 void CCameraMask::DrawScreen() {
@@ -38,7 +26,7 @@ void CCameraMask::DrawScreen() {
   device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
   device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
   device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  const float h = g_barHeight;
+  const float h = barHeight_;
   black->Draw2D(0.0f, 0.0f, 640.0f, h, 0.0f, 0.0f, 1.0f, 1.0f, 0x80000000u);
   black->Draw2D(0.0f, 480.0f - h, 640.0f, 480.0f, 0.0f, 0.0f, 1.0f, 1.0f, 0x80000000u);
   device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);

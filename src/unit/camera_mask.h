@@ -3,16 +3,12 @@
 #pragma once
 #include "unit/unit.h"
 
-// Current height of each bar on the 640x480 virtual screen.
-extern float g_barHeight;
-
 class CCameraMask : public CUnit {
  public:
   enum Mode : int16_t { kHidden = 0, kShown = 1 };
 
-  // Starts hidden with the bars at 0; becomes the process-wide camera mask until destroyed.
-  CCameraMask();
-  ~CCameraMask() override;
+  // Starts hidden with the bars at 0.
+  CCameraMask() = default;
 
   void Show() { ChangeState(kShown); }
   void Hide() { ChangeState(kHidden); }
@@ -20,6 +16,10 @@ class CCameraMask : public CUnit {
   // Eases the bars toward 32 when shown and -5 when hidden (off screen, not creeping to 0).
   void Update() override;
   void DrawScreen() override;
-};
 
-extern CCameraMask* g_cameraMask;
+  // Current height of each bar on the 640x480 virtual screen.
+  float BarHeight() const { return barHeight_; }
+
+ private:
+  float barHeight_ = 0;
+};

@@ -4,13 +4,11 @@
 
 #include "core/input.h"
 #include "resource/math_helpers.h"
+#include "unit/world_context.h"
 
 using gfxutil::Matrix;
 using gfxutil::Vector3;
 using gfxutil::Vector4;
-
-float g_cameraFollowDistance = 280.0f;
-float g_cameraHeightLag = 0.0f;
 
 namespace {
 
@@ -20,15 +18,15 @@ constexpr int kTurnFastPlus = 13;
 constexpr int kTurnSlowPlus = 0;
 constexpr int kTurnSlowMinus = 1;
 
-bool Held(int button) { return g_input != nullptr && g_input->Pressed(button); }
-
 }  // namespace
 
-CCamera_Player::CCamera_Player(UnitBody* target) : target_(target) {
+CCamera_Player::CCamera_Player(const WorldContext& world, UnitBody* target) : world_(world), target_(target) {
   const Vector4& p = target_->position;
   body_.position = Vector4(p.x, p.y + 160.0f, p.z - 20.0f, p.w);
   body_.rotation = Vector4(0.0f, target_->rotation.y, 0.0f, 0.0f);
 }
+
+bool CCamera_Player::Held(int button) const { return world_.input && world_.input->Pressed(button); }
 
 Matrix CCamera_Player::LookAtRotation(const Vector3& eye, const Vector3& at, const Vector3& up) {
   const Vector3 z = gfxutil::Vec3Normalize(at - eye);
@@ -52,12 +50,12 @@ void CCamera_Player::Update() {
   if (Held(kTurnSlowMinus)) a -= 0.015f;
 
   const UnitBody& t = *target_;
-  float& lag = g_cameraHeightLag;
+  float& lag = world_.carried->cameraHeightLag;
   const float goal = t.landingNormal.y;
   if (std::fabs(lag - goal) > 0.3f) lag += lag < goal ? 0.5f : -0.5f;
 
-  const Vector4 ideal(t.position.x + g_cameraFollowDistance * s, t.position.y + lag + 100.0f,
-                      t.position.z + g_cameraFollowDistance * c, 0.0f);
+  const Vector4 ideal(t.position.x + kFollowDistance * s, t.position.y + lag + 100.0f,
+                      t.position.z + kFollowDistance * c, 0.0f);
   const float targetVelocity[3] = {t.velocityX, t.velocityY, t.velocityZ};
   Vector4& eye = body_.position;
   const Vector4 next = PointAlongWithOffset(targetVelocity, eye, ideal, 0.1f, 0.005f, 0.1f);

@@ -3,17 +3,17 @@
 #pragma once
 #include "unit/camera.h"
 
-// Radius of the player camera's circle.
-extern float g_cameraFollowDistance;
-// Smoothed height correction of the player camera, shared by every instance and kept from one
-// stage to the next; it moves only in steps of 0.5.
-extern float g_cameraHeightLag;
+struct WorldContext;
 
 class CCamera_Player : public CCamera {
  public:
+  // Radius of the circle.
+  static constexpr float kFollowDistance = 280.0f;
+
   // `target` is the player's body; it must outlive the camera (the camera manager goes first in
-  // the world teardown).
-  explicit CCamera_Player(UnitBody* target);
+  // the world teardown). The camera buttons come from the world's input; the smoothed height
+  // correction is the run's (world.carried), kept from one stage to the next.
+  CCamera_Player(const WorldContext& world, UnitBody* target);
   void Update() override;
 
   // Look-at rotation from `eye` toward `at`, with the fourth row (1, 1, 1, 1) that gives the view
@@ -22,5 +22,8 @@ class CCamera_Player : public CCamera {
                                         const gfxutil::Vector3& up);
 
  private:
+  bool Held(int button) const;
+
+  const WorldContext& world_;
   UnitBody* target_;
 };

@@ -3,23 +3,24 @@
 #include "resource/model.h"
 #include "resource/resource_cache.h"
 #include "unit/player.h"
+#include "unit/world_context.h"
 
 namespace {
 constexpr float kOpenDistanceSq = 10000.0f;  // 100 units from the closed position, in x and z
 constexpr float kEase = 0.1f;
 }  // namespace
 
-CDoor::CDoor(const gfxutil::Vector4& position) {
+CDoor::CDoor(const WorldContext& world, const gfxutil::Vector4& position) : world_(world) {
   body_.position = position;
   closedX_ = position.x;
   openX_ = position.x - 150.0f;
-  model_ = ResourceCache<CModel>::FindCurrent("data/mdl/object/door/door.mdl");
+  model_ = FindIn(world.models, "data/mdl/object/door/door.mdl");
 }
 
 CDoor::~CDoor() = default;
 
 void CDoor::Update() {
-  CPlayer* player = CPlayer::Current();
+  const CPlayer* player = world_.player;
   if (!player) return;
   const gfxutil::Vector4 p = player->GetPosition();
   const float dx = p.x - closedX_;

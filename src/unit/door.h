@@ -6,10 +6,12 @@
 #include "unit/unit.h"
 
 class CModel;
+struct WorldContext;
 
 class CDoor : public CUnit {
  public:
-  explicit CDoor(const gfxutil::Vector4& position);
+  // The model comes from the world's model cache; the door opens for the world's player.
+  CDoor(const WorldContext& world, const gfxutil::Vector4& position);
   ~CDoor() override;
 
   void Update() override;
@@ -19,6 +21,7 @@ class CDoor : public CUnit {
   float ClosedX() const { return closedX_; }
 
  private:
+  const WorldContext& world_;
   boost::shared_ptr<CModel> model_;
   float openX_ = 0, closedX_ = 0;
 };

@@ -6,6 +6,7 @@
 
 #include "resource/model.h"
 #include "resource/resource_cache.h"
+#include "unit/world_context.h"
 
 const char* const g_leafModelPaths[6] = {
     "data/mdl/object/leaf/leaf00.mdl", "data/mdl/object/leaf/leaf01.mdl", "data/mdl/object/leaf/leaf02.mdl",
@@ -25,10 +26,10 @@ int SpreadOf(float speed) {
 
 }  // namespace
 
-CLeaf::CLeaf(const gfxutil::Vector4& position, const gfxutil::Vector4& velocity, int leafIndex) {
+CLeaf::CLeaf(const WorldContext& world, const gfxutil::Vector4& position, const gfxutil::Vector4& velocity,
+             int leafIndex) {
   const float vx = velocity.x * 0.2f, vy = velocity.y * 0.2f, vz = velocity.z * 0.2f;
-  if (leafIndex >= 0 && leafIndex < 6)
-    model_ = ResourceCache<CModel>::FindCurrent(g_leafModelPaths[leafIndex]);
+  if (leafIndex >= 0 && leafIndex < 6) model_ = FindIn(world.models, g_leafModelPaths[leafIndex]);
   body_.position = position;
   // Flies up and a little back from the kick.
   body_.velocityX = -0.2f * vx;

@@ -7,11 +7,14 @@
 #include "unit/unit.h"
 
 class CModel;
+struct WorldContext;
 
 class CLeaf : public CUnit {
  public:
-  // velocity: of the unit that kicked it (x, y, z used); leafIndex 0..5 picks the model.
-  CLeaf(const gfxutil::Vector4& position, const gfxutil::Vector4& velocity, int leafIndex);
+  // velocity: of the unit that kicked it (x, y, z used); leafIndex 0..5 picks the model from the
+  // world's model cache.
+  CLeaf(const WorldContext& world, const gfxutil::Vector4& position, const gfxutil::Vector4& velocity,
+        int leafIndex);
   ~CLeaf() override;
 
   // Tumbles, rises and falls; settles at the start height once sinking, and finishes 17 updates

@@ -14,12 +14,10 @@
 #include "unit/particle_unit.h"
 #include "unit/player.h"
 #include "unit/unit_registry.h"
+#include "unit/world_context.h"
 #include "world/collision_world.h"
 
-NpcSpring g_npcSpring;
-
 namespace {
-CNPC* g_currentNpc = nullptr;
 
 constexpr float kRadiansToDegrees = 57.29f;
 constexpr float kFollowDistanceSq = 10000.0f;  // 100 units: start following
@@ -33,27 +31,23 @@ constexpr int kSprungBone = 2;
 
 // |trunc(a - b)| > 50 without converting a possibly huge difference to an integer.
 bool OnAnotherLevel(float a, float b) { return std::fabs(std::trunc(a - b)) > kLevelDifference; }
-
-void PlayAt(const UnitBody& body, int n) {
-  if (g_soundBank) g_soundBank->PlaySE(body, n);
-}
 }  // namespace
 
-CNPC::CNPC(const gfxutil::Vector4& position, const gfxutil::Vector4& rotation) {
+CNPC::CNPC(const WorldContext& world, const gfxutil::Vector4& position, const gfxutil::Vector4& rotation)
+    : world_(world) {
   body_.position = position;
   body_.rotation.y = rotation.y;
-  model_ = ResourceCache<CModel>::FindCurrent("data/mdl/kuma/kuma.mdl");
-  smoke_ = ResourceCache<CParticleFile>::FindCurrent("data/par/smoke.par");
-  blood_ = ResourceCache<CParticleFile>::FindCurrent("data/par/blood.par");
+  model_ = FindIn(world.models, "data/mdl/kuma/kuma.mdl");
+  smoke_ = FindIn(world.particles, "data/par/smoke.par");
+  blood_ = FindIn(world.particles, "data/par/blood.par");
   body_.motion = boost::make_shared<CMotion>(kBearMotionTable);
-  g_currentNpc = this;
 }
 
-CNPC::~CNPC() {
-  if (g_currentNpc == this) g_currentNpc = nullptr;
-}
+CNPC::~CNPC() = default;
 
-CNPC* CNPC::Current() { return g_currentNpc; }
+void CNPC::PlayAt(int n) const {
+  if (world_.sounds) world_.sounds->PlaySE(body_, n);
+}
 
 void CNPC::Update() {
   Spring();
@@ -63,7 +57,7 @@ void CNPC::Update() {
 }
 
 void CNPC::Spring() {
-  NpcSpring& s = g_npcSpring;
+  NpcSpring& s = world_.carried->bearSpring;
   if (body_.landed == 1) {
     if (s.landingCounter == 0) s.offset += 3.0f;
     // Only "first grounded update or not" matters; saturate rather than overflow.
@@ -77,7 +71,7 @@ void CNPC::Spring() {
 }
 
 void CNPC::StateLogic() {
-  CPlayer* player = CPlayer::Current();
+  const CPlayer* player = world_.player;
   UnitBody& b = body_;
   if (!player) return;
   const gfxutil::Vector4 p = player->GetPosition();
@@ -95,7 +89,7 @@ void CNPC::StateLogic() {
       TurnToward(b.rotation.y, towardPlayer, 0.08f);
       if (distanceSq > kFollowDistanceSq) ChangeState(kFollow);
       if (OnAnotherLevel(p.y, b.position.y) && grounded) {
-        PlayAt(b, kJumpEffect);
+        PlayAt(kJumpEffect);
         b.velocityY += kJumpSpeed;
         ChangeState(kLevelJump);
       }
@@ -108,12 +102,12 @@ void CNPC::StateLogic() {
       b.velocityZ -= std::cos(b.rotation.y) * 0.55f;
       b.velocityX -= std::sin(b.rotation.y) * 0.55f;
       if (distanceSq > kFarDistanceSq && grounded) {
-        PlayAt(b, kJumpEffect);
+        PlayAt(kJumpEffect);
         b.velocityY += kJumpSpeed;
         ChangeState(kFarJump);
       }
       if (OnAnotherLevel(p.y, b.position.y) && grounded) {
-        PlayAt(b, kFollowLevelJumpEffect);
+        PlayAt(kFollowLevelJumpEffect);
         b.velocityY += kJumpSpeed;
         ChangeState(kLevelJump);
       }
@@ -142,19 +136,19 @@ void CNPC::StateLogic() {
 }
 
 void CNPC::KickUpSmoke() {
-  if (!smoke_ || !g_unitRegistry) return;
+  if (!smoke_ || !world_.registry) return;
   CParticleFile puff = *smoke_;
   puff.speed.x -= body_.velocityX * 0.1f;
   puff.speed.y -= body_.velocityY * 0.1f;
   puff.speed.z -= body_.velocityZ * 0.1f;
   const gfxutil::Vector4& at = body_.position;
   for (int i = 0; i < 4; ++i)
-    g_unitRegistry->Insert(CParticleUnit::kRegistryName,
-                           boost::shared_ptr<CUnit>(new CParticleUnit(at.x, at.y, at.z, at.w, puff)));
+    world_.registry->Insert(CParticleUnit::kRegistryName, boost::shared_ptr<CUnit>(new CParticleUnit(
+                                                              world_, at.x, at.y, at.z, at.w, puff)));
 }
 
 void CNPC::KeepAway() {
-  CPlayer* player = CPlayer::Current();
+  const CPlayer* player = world_.player;
   if (!player) return;
   const gfxutil::Vector4 p = player->GetPosition();
   gfxutil::Vector4& at = body_.position;
@@ -172,7 +166,7 @@ void CNPC::KeepAway() {
 
 void CNPC::LateUpdate() {
   KeepAway();
-  if (g_collisionWorld) g_collisionWorld->Collide(body_, CCollisionWorld::kBodyMode);
+  if (world_.collisionWorld) world_.collisionWorld->Collide(body_, CCollisionWorld::kBodyMode);
 }
 
 void CNPC::Draw() {

@@ -8,14 +8,14 @@
 
 class CModel;
 class CParticleFile;
+struct WorldContext;
 
 class CNPC : public CUnit {
  public:
-  CNPC(const gfxutil::Vector4& position, const gfxutil::Vector4& rotation);
+  // Follows the world's player; its model and particles come from the world's caches, its spring
+  // is the run's (world.carried).
+  CNPC(const WorldContext& world, const gfxutil::Vector4& position, const gfxutil::Vector4& rotation);
   ~CNPC() override;
-
-  // The most recently constructed bear, or nullptr once it is gone.
-  static CNPC* Current();
 
   void Update() override;
   void LateUpdate() override;
@@ -42,15 +42,10 @@ class CNPC : public CUnit {
   void KeepAway();
   void KickUpSmoke();
 
+  void PlayAt(int n) const;
+
+  const WorldContext& world_;
   boost::shared_ptr<CModel> model_;
   boost::shared_ptr<CParticleFile> smoke_;
   boost::shared_ptr<CParticleFile> blood_;
 };
-
-// Process-wide spring shared by every bear, surviving from one stage to the next.
-struct NpcSpring {
-  float offset = 0;
-  float velocity = 0;
-  int landingCounter = 0;
-};
-extern NpcSpring g_npcSpring;

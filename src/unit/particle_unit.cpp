@@ -6,6 +6,7 @@
 #include "core/graphics.h"
 #include "effect/sprite.h"
 #include "unit/camera_manager.h"
+#include "unit/world_context.h"
 
 namespace {
 
@@ -21,8 +22,10 @@ float Spread(float r) {
 
 }  // namespace
 
-CParticleUnit::CParticleUnit(float x, float y, float z, float w, CParticleFile definition)
-    : sprite_(definition.sprite),
+CParticleUnit::CParticleUnit(const WorldContext& world, float x, float y, float z, float w,
+                             CParticleFile definition)
+    : world_(world),
+      sprite_(definition.sprite),
       velocity_(definition.speed),
       rand_(definition.rand),
       acceleration_(definition.acceleration),
@@ -48,8 +51,8 @@ uint32_t CParticleUnit::Color() const {
 
 void CParticleUnit::Update() {
   gfxutil::Vector4& p = body_.position;
-  if (g_cameraManager) {
-    const gfxutil::Vector4 eye = g_cameraManager->GetEyePosition();
+  if (world_.cameras) {
+    const gfxutil::Vector4 eye = world_.cameras->GetEyePosition();
     body_.rotation.y = std::atan2(eye.x - p.x, eye.z - p.z);
   }
 

@@ -9,14 +9,16 @@
 #include "unit/unit.h"
 
 class CSprite;
+struct WorldContext;
 
 class CParticleUnit : public CUnit {
  public:
   static constexpr const char* kRegistryName = "CParticleUnit";
 
   // The definition is a copy, so the caller may have adjusted it (its speed) for this emission.
-  // The velocity starts as the speed plus a uniform spread on a 0.001 grid within +-rand.
-  CParticleUnit(float x, float y, float z, float w, CParticleFile definition);
+  // The velocity starts as the speed plus a uniform spread on a 0.001 grid within +-rand. The
+  // particle turns to face the world's camera.
+  CParticleUnit(const WorldContext& world, float x, float y, float z, float w, CParticleFile definition);
 
   // Faces the camera, fades, accelerates, slows by friction, moves and grows.
   void Update() override;
@@ -30,6 +32,7 @@ class CParticleUnit : public CUnit {
   uint32_t Color() const;
 
  private:
+  const WorldContext& world_;
   boost::shared_ptr<CSprite> sprite_;
   gfxutil::Vector4 velocity_;
   gfxutil::Vector4 rand_;

@@ -22,16 +22,13 @@
 #include "unit/particle_unit.h"
 #include "unit/shadow.h"
 #include "unit/unit_registry.h"
+#include "unit/world_context.h"
 #include "world/collision_world.h"
 
 using gfxutil::Matrix;
 using gfxutil::Vector4;
 
-int g_playerLookMode = 0;
-int g_playerLandingCounter = 0;
-
 namespace {
-CPlayer* g_currentPlayer = nullptr;
 
 // One row of the direction table: the buttons held (second = -1 for one button), the movement
 // angle and the heading as offsets from the camera's heading. The body faces its -z axis, so the
@@ -60,10 +57,6 @@ constexpr float kAirPush = 0.055f;
 constexpr float kLookTurn = 0.4f;
 constexpr float kDegreesPerRadian = 57.29f;
 
-bool Held(int button) { return g_input && g_input->Pressed(button); }
-bool Triggered(int button) { return g_input && g_input->Trigger(button); }
-bool AnyDirection() { return g_input && g_input->AnyDirection(); }
-
 void SetAlphaBlending(gfx::CDevice& device) {
   using namespace gfx;
   device.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
@@ -79,32 +72,32 @@ void SetOpaqueBlending(gfx::CDevice& device) {
 
 }  // namespace
 
-CPlayer::CPlayer(const Vector4& position, const Vector4& rotation) {
+CPlayer::CPlayer(const WorldContext& world, const Vector4& position, const Vector4& rotation)
+    : world_(world) {
   body_.position = position;
   body_.rotation.y = rotation.y;
-  bodyModel_ = ResourceCache<CModel>::FindCurrent("data/mdl/player/player.mdl");
-  headModel_ = ResourceCache<CModel>::FindCurrent("data/mdl/player/head.mdl");
-  smoke_ = ResourceCache<CParticleFile>::FindCurrent("data/par/smoke.par");
-  blood_ = ResourceCache<CParticleFile>::FindCurrent("data/par/blood.par");
+  bodyModel_ = FindIn(world.models, "data/mdl/player/player.mdl");
+  headModel_ = FindIn(world.models, "data/mdl/player/head.mdl");
+  smoke_ = FindIn(world.particles, "data/par/smoke.par");
+  blood_ = FindIn(world.particles, "data/par/blood.par");
   body_.motion = boost::make_shared<CMotion>(kPlayerMotionTable);
   moveX_ = 1.0f;
   moveZ_ = 1.0f;
   ChangeState(kIdle);
-  g_currentPlayer = this;
 }
 
-CPlayer::~CPlayer() {
-  if (g_currentPlayer == this) g_currentPlayer = nullptr;
-}
-
-CPlayer* CPlayer::Current() { return g_currentPlayer; }
+CPlayer::~CPlayer() = default;
 
 void CPlayer::PlaySE(int n) const {
-  if (g_soundBank) g_soundBank->PlaySE(body_, n);
+  if (world_.sounds) world_.sounds->PlaySE(body_, n);
 }
 
+bool CPlayer::Held(int button) const { return world_.input && world_.input->Pressed(button); }
+bool CPlayer::Triggered(int button) const { return world_.input && world_.input->Trigger(button); }
+bool CPlayer::AnyDirection() const { return world_.input && world_.input->AnyDirection(); }
+
 void CPlayer::ReadInput() {
-  if (g_cameraManager) g_cameraManager->CopyPose(cameraPose_);
+  if (world_.cameras) world_.cameras->CopyPose(cameraPose_);
   const float c = cameraPose_.rotation.y;
 
   for (int i = 0; i < static_cast<int>(std::size(kDirections)); ++i) {
@@ -123,19 +116,20 @@ void CPlayer::ReadInput() {
   }
 
   // Look mode: the bars come in and the body keeps turning to face where the camera looks.
+  int& lookMode = world_.carried->playerLookMode;
   if (Triggered(kLook)) {
-    if (!g_playerLookMode) {
+    if (!lookMode) {
       PlaySE(kLookOnSE);
-      if (g_cameraMask) g_cameraMask->Show();
-      g_playerLookMode = 1;
+      if (world_.cameraMask) world_.cameraMask->Show();
+      lookMode = 1;
       targetYaw_ = c;
       TurnToward(body_.rotation.y, targetYaw_, kLookTurn);
     } else {
       PlaySE(kLookOffSE);
-      if (g_cameraMask) g_cameraMask->Hide();
-      g_playerLookMode = 0;
+      if (world_.cameraMask) world_.cameraMask->Hide();
+      lookMode = 0;
     }
-  } else if (g_playerLookMode) {
+  } else if (lookMode) {
     targetYaw_ = c;
     TurnToward(body_.rotation.y, targetYaw_, kLookTurn);
   }
@@ -223,7 +217,8 @@ void CPlayer::Walk() {
 }
 
 void CPlayer::SpawnFootstep() {
-  if (!g_unitRegistry) return;
+  CUnitRegistry* registry = world_.registry;
+  if (!registry) return;
   const Vector4& p = body_.position;
   if (smoke_) {
     // Thrown back against the walk.
@@ -232,35 +227,36 @@ void CPlayer::SpawnFootstep() {
     puff.speed.y -= 0.1f * body_.velocityY;
     puff.speed.z -= 0.1f * body_.velocityZ;
     for (int i = 0; i < 2; ++i)
-      g_unitRegistry->Insert(CParticleUnit::kRegistryName,
-                             boost::make_shared<CParticleUnit>(p.x, p.y, p.z, p.w, puff));
+      registry->Insert(CParticleUnit::kRegistryName,
+                       boost::make_shared<CParticleUnit>(world_, p.x, p.y, p.z, p.w, puff));
   }
   const Vector4 velocity(body_.velocityX, body_.velocityY, body_.velocityZ, 0.0f);
   for (int i = 0; i < 2; ++i) {
     const int leaf = std::rand() % 6;
-    g_unitRegistry->Insert("CLeaf", boost::make_shared<CLeaf>(p, velocity, leaf));
+    registry->Insert("CLeaf", boost::make_shared<CLeaf>(world_, p, velocity, leaf));
   }
 }
 
 void CPlayer::CheckLanding(float fallSpeed) {
+  int& landingCounter = world_.carried->playerLandingCounter;
   if (fallSpeed != 0.0f) {
-    g_playerLandingCounter = 0;
+    landingCounter = 0;
     return;
   }
-  const int before = g_playerLandingCounter;
+  const int before = landingCounter;
   // Saturates: a player standing for years must not wrap round into a second landing.
-  if (g_playerLandingCounter < INT_MAX) ++g_playerLandingCounter;
+  if (landingCounter < INT_MAX) ++landingCounter;
   if (before != 0) return;
   PlaySE(kLandSE);
-  if (!smoke_ || !g_unitRegistry) return;
+  if (!smoke_ || !world_.registry) return;
   const Vector4& p = body_.position;
   for (int i = 0; i < 4; ++i)
-    g_unitRegistry->Insert(CParticleUnit::kRegistryName,
-                           boost::make_shared<CParticleUnit>(p.x, p.y, p.z, p.w, *smoke_));
+    world_.registry->Insert(CParticleUnit::kRegistryName,
+                            boost::make_shared<CParticleUnit>(world_, p.x, p.y, p.z, p.w, *smoke_));
 }
 
 void CPlayer::LateUpdate() {
-  if (g_collisionWorld) g_collisionWorld->Collide(body_, CCollisionWorld::kBodyMode);
+  if (world_.collisionWorld) world_.collisionWorld->Collide(body_, CCollisionWorld::kBodyMode);
 }
 
 void CPlayer::Draw() {
@@ -288,14 +284,14 @@ void CPlayer::Draw() {
 
 void CPlayer::DrawSecondPass() {
   gfx::CDevice* device = app::GetDevice();
-  if (!device || !g_shadow) return;
+  if (!device || !world_.shadow) return;
   SetAlphaBlending(*device);
   ShadowRecord shadow;
   shadow.radius = kShadowRadius;
   shadow.height = body_.groundDistance;
   shadow.groundNormal = body_.groundNormal;
   shadow.groundPoint = body_.groundPoint;
-  g_shadow->DrawShadow(shadow);
+  world_.shadow->DrawShadow(shadow);
 }
 
 void CPlayer::DrawScreen() {

@@ -8,6 +8,7 @@
 
 class CModel;
 class CParticleFile;
+struct WorldContext;
 
 class CPlayer : public CUnit {
  public:
@@ -23,11 +24,11 @@ class CPlayer : public CUnit {
   static constexpr int kNeckRecord = 2;      // recorded matrix of the body draw the head sits on
   static constexpr float kShadowRadius = 30.0f;
 
-  CPlayer(const gfxutil::Vector4& position, const gfxutil::Vector4& rotation);
+  // Reads the world's input and camera; its models and particles come from the world's caches,
+  // its look mode and landing counter are the run's (world.carried), and the letterbox it shows
+  // is the world's camera mask.
+  CPlayer(const WorldContext& world, const gfxutil::Vector4& position, const gfxutil::Vector4& rotation);
   ~CPlayer() override;
-
-  // The most recently constructed player, or nullptr once it is gone.
-  static CPlayer* Current();
 
   // Once per frame, before the units update: input to target heading, move direction, look mode.
   void ReadInput();
@@ -55,7 +56,11 @@ class CPlayer : public CUnit {
   // fallSpeed: as collision left it before this update's physics step.
   void CheckLanding(float fallSpeed);
   void PlaySE(int n) const;
+  bool Held(int button) const;
+  bool Triggered(int button) const;
+  bool AnyDirection() const;
 
+  const WorldContext& world_;
   boost::shared_ptr<CModel> bodyModel_;
   boost::shared_ptr<CModel> headModel_;
   UnitBody head_;
@@ -65,7 +70,3 @@ class CPlayer : public CUnit {
   float moveX_ = 1.0f, moveZ_ = 1.0f;
   UnitBody cameraPose_;  // scratch for ReadInput, kept to spare the stack a large record each frame
 };
-
-// Process-wide: look mode (0 or 1) and the landing counter.
-extern int g_playerLookMode;
-extern int g_playerLandingCounter;

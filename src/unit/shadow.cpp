@@ -9,8 +9,6 @@
 using gfxutil::Matrix;
 using gfxutil::Vector3;
 
-CShadow* g_shadow = nullptr;
-
 namespace {
 
 struct ShadowVertex {
@@ -27,15 +25,7 @@ constexpr float kNormalLift = 2.0f;
 
 }  // namespace
 
-CShadow::CShadow() {
-  g_shadow = this;
-  if (const ResourceCache<CSprite>* sprites = ResourceCache<CSprite>::Current())
-    sprite_ = sprites->Find(kImage);
-}
-
-CShadow::~CShadow() {
-  if (g_shadow == this) g_shadow = nullptr;
-}
+CShadow::CShadow(const ResourceCache<CSprite>* sprites) : sprite_(FindIn(sprites, kImage)) {}
 
 uint32_t CShadow::Alpha(float height) {
   const float a = 100.0f - 6.0f * height;

@@ -7,6 +7,8 @@
 #include "platform/gfxutil/math.h"
 
 class CSprite;
+template <class T>
+class ResourceCache;
 
 struct ShadowRecord {
   float radius = 0;  // base half-size of the quad
@@ -19,10 +21,8 @@ class CShadow {
  public:
   static constexpr const char* kImage = "data/image/shadow.dds";
 
-  // Takes the image from the current sprite cache; without it the shadow is drawn untextured.
-  // Becomes the process-wide shadow service until destroyed.
-  CShadow();
-  ~CShadow();
+  // Takes the image from `sprites`; without it (or it there) the shadow is drawn untextured.
+  explicit CShadow(const ResourceCache<CSprite>* sprites);
   CShadow(const CShadow&) = delete;
   CShadow& operator=(const CShadow&) = delete;
 
@@ -40,5 +40,3 @@ class CShadow {
  private:
   boost::shared_ptr<CSprite> sprite_;
 };
-
-extern CShadow* g_shadow;

@@ -3,9 +3,8 @@
 #include "core/config.h"
 #include "unit/camera_manager.h"
 #include "unit/unit.h"
+#include "unit/world_context.h"
 #include "world/view_distance.h"
-
-CUnitRegistry* g_unitRegistry = nullptr;
 
 namespace {
 
@@ -14,12 +13,9 @@ constexpr float kScreenMargin = 360.0f;
 
 }  // namespace
 
-CUnitRegistry::CUnitRegistry() { g_unitRegistry = this; }
+CUnitRegistry::CUnitRegistry(const WorldContext& world) : world_(world) {}
 
-CUnitRegistry::~CUnitRegistry() {
-  Destroy();
-  if (g_unitRegistry == this) g_unitRegistry = nullptr;
-}
+CUnitRegistry::~CUnitRegistry() { Destroy(); }
 
 void CUnitRegistry::Insert(const std::string& name, const boost::shared_ptr<CUnit>& unit) {
   if (unit) units_.emplace(name, unit);
@@ -42,11 +38,11 @@ void CUnitRegistry::Update() {
     // The unit's position is its world matrix's translation, so project that directly: a unit
     // not yet drawn has no world matrix to speak of.
     const gfxutil::Vector4& p = unit->body_.position;
-    if (g_cameraManager) {
-      const gfxutil::Vector4 eye = g_cameraManager->GetEyePosition();
+    if (const CCameraManager* cameras = world_.cameras) {
+      const gfxutil::Vector4 eye = cameras->GetEyePosition();
       const float dx = eye.x - p.x, dy = eye.y - p.y, dz = eye.z - p.z;
       unit->cameraDistanceSq_ = dx * dx + dy * dy + dz * dz;
-      unit->screenPosition_ = g_cameraManager->ProjectPoint(p.x, p.y, p.z);
+      unit->screenPosition_ = cameras->ProjectPoint(p.x, p.y, p.z);
     }
     unit->Update();
   }
@@ -54,8 +50,9 @@ void CUnitRegistry::Update() {
 
 void CUnitRegistry::LatePass() {
   const float reach = 0.4f * g_viewDistance;
-  const float width = static_cast<float>(g_config ? g_config->width : 640);
-  const float height = static_cast<float>(g_config ? g_config->height : 480);
+  const CConfig& config = ConfigOf(world_);
+  const float width = static_cast<float>(config.width);
+  const float height = static_cast<float>(config.height);
   for (auto& [name, unit] : units_) {
     unit->LateUpdate();
     unit->SetVisible(true);
@@ -63,9 +60,9 @@ void CUnitRegistry::LatePass() {
       unit->SetVisible(false);
       continue;
     }
-    if (!g_cameraManager) continue;
+    if (!world_.cameras) continue;
     const gfxutil::Vector4& p = unit->body_.position;
-    const gfxutil::Vector4 s = g_cameraManager->ProjectPoint(p.x, p.y, p.z);
+    const gfxutil::Vector4 s = world_.cameras->ProjectPoint(p.x, p.y, p.z);
     if (s.x < -kScreenMargin || s.x > width + kScreenMargin || s.y < -kScreenMargin ||
         s.y > height + kScreenMargin)
       unit->SetVisible(false);

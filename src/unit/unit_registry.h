@@ -6,11 +6,12 @@
 #include <string>
 
 class CUnit;
+struct WorldContext;
 
 class CUnitRegistry {
  public:
-  // Becomes the process-wide registry until destroyed.
-  CUnitRegistry();
+  // Measures the units against the world's camera manager and its configured screen size.
+  explicit CUnitRegistry(const WorldContext& world);
   ~CUnitRegistry();
   CUnitRegistry(const CUnitRegistry&) = delete;
   CUnitRegistry& operator=(const CUnitRegistry&) = delete;
@@ -37,7 +38,6 @@ class CUnitRegistry {
   const std::multimap<std::string, boost::shared_ptr<CUnit>>& Units() const { return units_; }
 
  private:
+  const WorldContext& world_;
   std::multimap<std::string, boost::shared_ptr<CUnit>> units_;
 };
-
-extern CUnitRegistry* g_unitRegistry;

@@ -36,16 +36,16 @@ SubsetVisibility DecideSubsetVisibility(const gfxutil::Vector3& eye, const gfxut
   return kSubsetDrawn;
 }
 
-CBsp::CBsp(const std::string& fileName) : mesh_(new CMesh(fileName)) {
+CBsp::CBsp(const std::string& fileName, const ResourceCache<CCollisionModel>* collisionModels,
+           CCollisionWorld* collisionWorld)
+    : mesh_(new CMesh(fileName)) {
   subsetTypes.assign(mesh_->GetGroupCount() + 1, 0);
 
-  ResourceCache<CCollisionModel>* models = ResourceCache<CCollisionModel>::Current();
-  boost::shared_ptr<CCollisionModel> model;
-  if (models) model = models->Find(CollisionFileName(fileName));
+  const boost::shared_ptr<CCollisionModel> model = FindIn(collisionModels, CollisionFileName(fileName));
   // A collision file the script did not list leaves the piece without a collision unit rather
   // than placing a unit with no model.
-  if (g_collisionWorld && model)
-    g_collisionWorld->Add(boost::shared_ptr<CCollisionUnit>(new CCollisionUnit(&body, model)));
+  if (collisionWorld && model)
+    collisionWorld->Add(boost::shared_ptr<CCollisionUnit>(new CCollisionUnit(&body, model)));
 
   CollisionMeshData data;
   if (mesh_->GetMesh()) CollisionMeshFromMesh(*mesh_->GetMesh(), data);

@@ -11,6 +11,10 @@
 
 class CMesh;
 class CBspUnit;
+class CCollisionModel;
+class CCollisionWorld;
+template <class T>
+class ResourceCache;
 
 // The collision file of a mesh file: its last three characters replaced by "dec".
 std::string CollisionFileName(const std::string& meshFileName);
@@ -41,9 +45,10 @@ struct BspView {
 
 class CBsp {
  public:
-  // Loads the mesh, appends the piece's collision unit (model "...dec" from the current
-  // collision-model cache) to the collision world and builds the subset bounds.
-  explicit CBsp(const std::string& fileName);
+  // Loads the mesh, appends the piece's collision unit (model "...dec" from `collisionModels`) to
+  // `collisionWorld` and builds the subset bounds. Either may be null: then no collision unit.
+  CBsp(const std::string& fileName, const ResourceCache<CCollisionModel>* collisionModels,
+       CCollisionWorld* collisionWorld);
   ~CBsp();
   CBsp(const CBsp&) = delete;
   CBsp& operator=(const CBsp&) = delete;

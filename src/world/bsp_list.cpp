@@ -9,20 +9,15 @@
 #include "world/bsp_unit.h"
 #include "world/opaque_order.h"
 
-CBspList* g_bspList = nullptr;
-
-CBspList::CBspList(const std::list<std::string>& fileNames) {
-  g_bspList = this;
+CBspList::CBspList(const std::list<std::string>& fileNames,
+                   const ResourceCache<CCollisionModel>* collisionModels, CCollisionWorld* collisionWorld) {
   for (const std::string& name : fileNames) {
-    pieces_.push_back(boost::shared_ptr<CBsp>(new CBsp(name)));
+    pieces_.push_back(boost::shared_ptr<CBsp>(new CBsp(name, collisionModels, collisionWorld)));
     ++count_;
   }
 }
 
-CBspList::~CBspList() {
-  Clear();
-  if (g_bspList == this) g_bspList = nullptr;
-}
+CBspList::~CBspList() { Clear(); }
 
 void CBspList::Clear() {
   reordered_.clear();

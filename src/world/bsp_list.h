@@ -11,8 +11,10 @@
 
 class CBspList {
  public:
-  // Builds one piece per name, in order, and becomes the process-wide list until destroyed.
-  explicit CBspList(const std::list<std::string>& fileNames);
+  // Builds one piece per name, in order, each placing its collision model (from
+  // `collisionModels`) in `collisionWorld`.
+  CBspList(const std::list<std::string>& fileNames, const ResourceCache<CCollisionModel>* collisionModels,
+           CCollisionWorld* collisionWorld);
   ~CBspList();
   CBspList(const CBspList&) = delete;
   CBspList& operator=(const CBspList&) = delete;
@@ -44,9 +46,6 @@ class CBspList {
   float plannedViewDistance_ = -1;
   int32_t count_ = 0;
 };
-
-// The live background list, or null outside a stage.
-extern CBspList* g_bspList;
 
 // The culling view of what the device draws with now: view x projection from its transforms, the
 // eye from the inverse view, the back-buffer size. The camera manager's eye may be passed instead.

@@ -1,7 +1,5 @@
 #include "world/collision_model.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <bit>
 #include <climits>
@@ -32,23 +30,6 @@ bool Finite(const Vector4& v) {
   return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.w);
 }
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadFile(const std::string& name, std::vector<uint8_t>& out) {
-  FILE* f = os::OpenFile(name, "rb");
-  if (!f) return false;
-  // A directory opens too, but reports an end far beyond anything readable.
-  struct stat st;
-  bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && std::fseek(f, 0, SEEK_END) == 0;
-  const long size = ok ? std::ftell(f) : -1;
-  ok = ok && size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
-  if (ok) {
-    out.resize(static_cast<size_t>(size));
-    ok = std::fread(out.data(), 1, out.size(), f) == out.size();
-  }
-  std::fclose(f);
-  return ok;
-}
-
 // Puts the reason into `report` (when asked for) and answers false.
 bool Refuse(std::string* report, const char* format, ...) __attribute__((format(printf, 2, 3)));
 bool Refuse(std::string* report, const char* format, ...) {
@@ -69,7 +50,7 @@ CCollisionModel::CCollisionModel() = default;
 
 CCollisionModel::CCollisionModel(const std::string& fileName) {
   std::vector<uint8_t> data;
-  if (!ReadFile(fileName, data)) {
+  if (!os::ReadWholeFile(fileName, data)) {
     Log("Not Found %s", fileName.c_str());
     return;
   }

@@ -7,8 +7,6 @@
 using gfxutil::Vector3;
 using gfxutil::Vector4;
 
-CCollisionWorld* g_collisionWorld = nullptr;
-
 namespace {
 
 // Body mode probes further than the movement by this much; camera mode by kCameraReach.
@@ -63,12 +61,6 @@ void Land(UnitBody& body) {
 }
 
 }  // namespace
-
-CCollisionWorld::CCollisionWorld() { g_collisionWorld = this; }
-
-CCollisionWorld::~CCollisionWorld() {
-  if (g_collisionWorld == this) g_collisionWorld = nullptr;
-}
 
 void CCollisionWorld::Add(const boost::shared_ptr<CCollisionUnit>& unit) {
   if (!unit) return;

@@ -16,9 +16,7 @@ class CCollisionWorld {
  public:
   enum Mode : int32_t { kBodyMode = 0, kCameraMode = 1 };
 
-  // Becomes the process-wide collision world until destroyed.
-  CCollisionWorld();
-  ~CCollisionWorld();
+  CCollisionWorld() = default;
   CCollisionWorld(const CCollisionWorld&) = delete;
   CCollisionWorld& operator=(const CCollisionWorld&) = delete;
 
@@ -42,6 +40,3 @@ class CCollisionWorld {
   std::list<boost::shared_ptr<CCollisionUnit>> units_;
   int32_t count_ = 0;
 };
-
-// The live collision world, or null outside a stage.
-extern CCollisionWorld* g_collisionWorld;

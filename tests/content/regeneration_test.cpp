@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <map>
 
-#include "platform/xfile/xfile.h"
+#include "platform/os/files.h"
 #include "support/content_fixture.h"
 
 namespace contenttest {
@@ -16,7 +16,7 @@ std::map<std::string, std::vector<uint8_t>> ReadTree(const std::string& root) {
     // Dot files are stamps the build leaves beside the tree, not the generator's output.
     if (!e.is_regular_file() || e.path().filename().string()[0] == '.') continue;
     std::vector<uint8_t> bytes;
-    EXPECT_TRUE(xfile::ReadWholeFile(e.path().string(), bytes));
+    EXPECT_TRUE(os::ReadWholeFile(e.path().string(), bytes));
     files[std::filesystem::relative(e.path(), root).string()] = std::move(bytes);
   }
   return files;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/input.h"
 #include "core/log.h"
 #include "effect/particle_file.h"
 #include "effect/sprite.h"
@@ -32,7 +33,7 @@ using contenttest::GameDir;
 
 struct SceneCase {
   const char* script;
-  CScene* (*scene)();  // the manager creates the scenes, so looked up late
+  CScene& (*scene)(CSceneManager& scenes);  // the manager makes the scenes, so looked up late
   std::vector<std::string> sprites, models, particles;
 };
 
@@ -48,24 +49,24 @@ const std::vector<SceneCase>& Cases() {
     const std::vector<std::string> particles = {"data/par/smoke.par", "data/par/blood.par"};
     return std::vector<SceneCase>{
         {"data/scr/teamlogo.txt",
-         []() -> CScene* { return g_teamLogoScene; },
+         [](CSceneManager& m) -> CScene& { return m.TeamLogo(); },
          {"data/image/logo.jpg"},
          {},
          {}},
         {"data/scr/title.txt",
-         []() -> CScene* { return g_titleScene; },
+         [](CSceneManager& m) -> CScene& { return m.Title(); },
          {"data/image/title.jpg", "data/image/title_moji.bmp"},
          {},
          {}},
         {"data/scr/telop.txt",
-         []() -> CScene* { return g_telopScene; },
+         [](CSceneManager& m) -> CScene& { return m.Telop(); },
          {"data/image/stg00_home.jpg"},
          {},
          {}},
-        {"data/scr/stg00_home.txt", []() -> CScene* { return g_homeStageScene; }, stageSprites, homeModels,
-         particles},
-        {"data/scr/stg02_forest.txt", []() -> CScene* { return g_forestStageScene; }, stageSprites,
-         stageModels, particles},
+        {"data/scr/stg00_home.txt", [](CSceneManager& m) -> CScene& { return m.HomeStage(); }, stageSprites,
+         homeModels, particles},
+        {"data/scr/stg02_forest.txt", [](CSceneManager& m) -> CScene& { return m.ForestStage(); },
+         stageSprites, stageModels, particles},
     };
   }();
   return cases;
@@ -82,7 +83,7 @@ class SceneScriptCheck : public ::testing::TestWithParam<size_t> {
     oldDir_ = cwd;
     ASSERT_EQ(chdir(GameDir().c_str()), 0);
     ASSERT_TRUE(app::OpenLog(logPath_.c_str()));
-    manager_ = std::make_unique<CSceneManager>();
+    manager_ = std::make_unique<CSceneManager>(gfx_.config(), keys_);
   }
   void TearDown() override {
     manager_.reset();
@@ -93,6 +94,7 @@ class SceneScriptCheck : public ::testing::TestWithParam<size_t> {
   }
 
   testdev::CRecordingGraphics gfx_{"content_script_check"};
+  const CKeyBindings keys_;
   std::unique_ptr<CSceneManager> manager_;
   std::string logPath_, oldDir_;
 };
@@ -100,23 +102,25 @@ class SceneScriptCheck : public ::testing::TestWithParam<size_t> {
 TEST_P(SceneScriptCheck, LoadsEverythingItListsAndListsEverythingItsUnitsUse) {
   const SceneCase& c = Cases()[GetParam()];
   SCOPED_TRACE(c.script);
-  manager_->SetNextScene(c.scene());
+  CScene& scene = c.scene(*manager_);
+  manager_->SetNextScene(&scene);
   manager_->Switch();
+  const WorldContext& world = scene.World().Context();
 
   // Everything the scene's own code and its units look up by name is in the caches.
   for (const std::string& s : c.sprites) {
-    ASSERT_NE(ResourceCache<CSprite>::Current(), nullptr);
-    const auto sprite = ResourceCache<CSprite>::Current()->Find(s);
+    ASSERT_NE(world.sprites, nullptr);
+    const auto sprite = world.sprites->Find(s);
     ASSERT_TRUE(sprite) << s << " is not listed";
     EXPECT_NE(sprite->GetTexture(), nullptr) << s;
   }
   for (const std::string& m : c.models) {
-    ASSERT_NE(ResourceCache<CModel>::Current(), nullptr);
-    EXPECT_TRUE(ResourceCache<CModel>::Current()->Find(m)) << m << " is not listed";
+    ASSERT_NE(world.models, nullptr);
+    EXPECT_TRUE(world.models->Find(m)) << m << " is not listed";
   }
   for (const std::string& p : c.particles) {
-    ASSERT_NE(ResourceCache<CParticleFile>::Current(), nullptr);
-    const auto par = ResourceCache<CParticleFile>::Current()->Find(p);
+    ASSERT_NE(world.particles, nullptr);
+    const auto par = world.particles->Find(p);
     ASSERT_TRUE(par) << p << " is not listed";
     EXPECT_TRUE(par->sprite) << p << " names a sprite the script does not list";
   }
@@ -124,8 +128,8 @@ TEST_P(SceneScriptCheck, LoadsEverythingItListsAndListsEverythingItsUnitsUse) {
   CScriptFile script(c.script);
   ASSERT_TRUE(script.Loaded());
   for (const std::string& piece : script.GetSection("#bsp")) {
-    ASSERT_NE(ResourceCache<CCollisionModel>::Current(), nullptr);
-    const auto col = ResourceCache<CCollisionModel>::Current()->Find(CollisionFileName(piece));
+    ASSERT_NE(world.collisionModels, nullptr);
+    const auto col = world.collisionModels->Find(CollisionFileName(piece));
     ASSERT_TRUE(col) << CollisionFileName(piece) << " is not listed";
     EXPECT_GT(col->GroupCount(), 0) << CollisionFileName(piece);
   }

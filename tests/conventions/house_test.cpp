@@ -1,21 +1,23 @@
 // The rules that keep the source tree one a newcomer can hold in mind: rooms include only the
-// rooms below them (the order is read from docs/ARCHITECTURE.md, so the map and the code cannot
-// drift apart), only the platform layer sees SDL, OpenGL and OpenAL, every C++ source keeps the
-// repository's format, and the map names every room and script.
+// rooms below them, and tests, benchmarks, tools and fuzz targets only what their place in the map
+// allows (both read from docs/ARCHITECTURE.md, so the map and the code cannot drift apart; the
+// checker is house_check.h), headers export no mutable global the map does not list, only the
+// platform layer sees SDL, OpenGL and OpenAL, every C++ source keeps the repository's format, and
+// the map names every room and script.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "conventions/house_check.h"
 
 namespace fs = std::filesystem;
 
@@ -51,119 +53,63 @@ std::vector<fs::path> Sources(const std::vector<fs::path>& folders) {
   return files;
 }
 
-// The quoted includes of a file.
-std::vector<std::string> QuotedIncludes(const fs::path& file) {
-  static const std::regex include(R"(^\s*#\s*include\s*"([^"]+)\")");
-  std::vector<std::string> out;
-  std::istringstream lines(ReadText(file));
-  std::string line;
-  std::smatch m;
-  while (std::getline(lines, line))
-    if (std::regex_search(line, m, include)) out.push_back(m[1]);
-  return out;
-}
-
-// The room order block of the map: layers top to bottom, each a list of rooms.
-std::vector<std::vector<std::string>> RoomOrder(const std::string& map) {
-  std::vector<std::vector<std::string>> layers;
-  const size_t marker = map.find("<!-- room order");
-  if (marker == std::string::npos) return layers;
-  const size_t open = map.find("```", marker);
-  const size_t start = map.find('\n', open);
-  const size_t close = map.find("\n```", start);
-  if (open == std::string::npos || start == std::string::npos || close == std::string::npos) return layers;
-  std::istringstream lines(map.substr(start + 1, close - start - 1));
-  std::string line;
-  while (std::getline(lines, line)) {
-    // Rooms are separated by one space; two or more begin the description.
-    const std::string rooms = line.substr(0, line.find("  "));
-    std::istringstream words(rooms);
-    std::vector<std::string> layer;
-    for (std::string word; words >> word;) layer.push_back(word);
-    if (!layer.empty()) layers.push_back(layer);
-  }
-  return layers;
-}
-
-// The room a path under src/ belongs to: the longest room that is the path itself, a folder
-// holding it, or (for a file room such as main) the path without its extension.
-std::string RoomOf(const std::string& path, const std::map<std::string, int>& layerOf) {
-  std::string best;
-  for (const auto& [room, layer] : layerOf) {
-    const bool holds = path == room || path.rfind(room + "/", 0) == 0 ||
-                       (path.rfind(room + ".", 0) == 0 && path.find('/', room.size()) == std::string::npos);
-    if (holds && room.size() > best.size()) best = room;
-  }
-  return best;
-}
-
-struct Uphill {
-  std::string from, to;
-};
-
-// Every include between two rooms that does not run strictly downhill.
-std::vector<std::string> UphillIncludes(const fs::path& src,
-                                        const std::vector<std::vector<std::string>>& order) {
-  std::map<std::string, int> layerOf;
-  for (size_t i = 0; i < order.size(); ++i)
-    for (const std::string& room : order[i]) layerOf[room] = static_cast<int>(i);
-  std::vector<std::string> faults;
-  for (const fs::path& file : Sources({src})) {
-    const std::string path = Relative(file, src);
-    const std::string room = RoomOf(path, layerOf);
-    if (room.empty()) {
-      faults.push_back(path + " is in no room of the map");
-      continue;
-    }
-    for (const std::string& include : QuotedIncludes(file)) {
-      fs::path target = src / include;
-      if (!fs::exists(target)) target = file.parent_path() / include;
-      if (!fs::exists(target)) continue;  // generated, or a library's own
-      const std::string targetPath = Relative(fs::weakly_canonical(target), fs::weakly_canonical(src));
-      const std::string targetRoom = RoomOf(targetPath, layerOf);
-      if (targetRoom == room) continue;
-      if (targetRoom.empty() || layerOf.at(targetRoom) <= layerOf.at(room))
-        faults.push_back(path + " (" + room + ") includes " + targetPath + " (" +
-                         (targetRoom.empty() ? "no room" : targetRoom) + ")");
-    }
-  }
-  return faults;
-}
-
 std::string Joined(const std::vector<std::string>& lines) {
   std::string out;
   for (const std::string& line : lines) out += "  " + line + "\n";
   return out;
 }
 
-TEST(House, RoomsIncludeOnlyTheRoomsBelowThem) {
-  const auto order = RoomOrder(ReadText(kRoot / "docs" / "ARCHITECTURE.md"));
-  ASSERT_GE(order.size(), 5u) << "docs/ARCHITECTURE.md has no room order block";
-  const std::vector<std::string> faults = UphillIncludes(kRoot / "src", order);
-  EXPECT_TRUE(faults.empty()) << "includes that do not run downhill:\n" << Joined(faults);
+const house::Map& TheMap() {
+  static const house::Map map = house::ReadMap(ReadText(kRoot / "docs" / "ARCHITECTURE.md"));
+  return map;
 }
 
-// The checker itself: a scratch tree with one include of each kind must give exactly the two
-// faults it holds, or a broken checker would pass every tree.
-TEST(House, TheIncludeCheckFindsUphillAndSidewaysIncludes) {
-  const fs::path src = fs::temp_directory_path() / ("house_check_" + std::to_string(::getpid()));
-  fs::remove_all(src);
-  const auto write = [&](const std::string& path, const std::string& text) {
-    fs::create_directories((src / path).parent_path());
-    std::ofstream(src / path) << text;
-  };
-  write("top/a.cpp", "#include \"top/a.h\"\n#include \"low/b.h\"\n#include <vector>\n");
-  write("top/a.h", "#include \"mid/c.h\"\n");
-  write("mid/c.h", "#include \"side/d.h\"\n");  // sideways
-  write("side/d.h", "\n");
-  write("low/b.h", "#include \"top/a.h\"\n#include \"e.h\"\n");  // uphill, then its own room
-  write("low/e.h", "\n");
-  const std::vector<std::vector<std::string>> order = {{"top"}, {"mid", "side"}, {"low"}};
-  const std::vector<std::string> faults = UphillIncludes(src, order);
-  fs::remove_all(src);
-  ASSERT_EQ(faults.size(), 2u) << Joined(faults);
-  EXPECT_NE(faults[0].find("low/b.h (low) includes top/a.h (top)"), std::string::npos) << faults[0];
-  EXPECT_NE(faults[1].find("mid/c.h (mid) includes side/d.h (side)"), std::string::npos) << faults[1];
+// Every include of the tree as this build's compiler resolves it, split by where it stands.
+const std::vector<std::string>& IncludeFaults() {
+  static const std::vector<std::string> faults =
+      house::IncludeFaults(kRoot, TheMap(), house::ReadCompileCommands(BRIMMEL_COMPILE_COMMANDS));
+  return faults;
+}
+std::vector<std::string> IncludeFaultsFrom(bool src) {
+  std::vector<std::string> out;
+  for (const std::string& fault : IncludeFaults())
+    if ((fault.rfind("src/", 0) == 0) == src) out.push_back(fault);
+  return out;
+}
+
+TEST(House, TheMapAndTheBuildAreReadable) {
+  EXPECT_GE(TheMap().rooms.size(), 5u) << "docs/ARCHITECTURE.md has no room order block";
+  EXPECT_GE(TheMap().places.size(), 5u) << "docs/ARCHITECTURE.md has no places block";
+  EXPECT_GT(house::ReadCompileCommands(BRIMMEL_COMPILE_COMMANDS).size(), 100u) << BRIMMEL_COMPILE_COMMANDS;
+}
+
+TEST(House, RoomsIncludeOnlyTheRoomsBelowThem) {
+  const std::vector<std::string> faults = IncludeFaultsFrom(true);
+  EXPECT_TRUE(faults.empty()) << "includes in src/ that do not run downhill or resolve to nothing:\n"
+                              << Joined(faults);
+}
+
+TEST(House, TestsBenchToolsAndFuzzIncludeWhatTheirPlaceAllows) {
+  const std::vector<std::string> faults = IncludeFaultsFrom(false);
+  EXPECT_TRUE(faults.empty())
+      << "includes outside src/ beyond their place in the map, or resolving to nothing:\n"
+      << Joined(faults);
+}
+
+TEST(House, HeadersExportOnlyTheMutableGlobalsTheMapLists) {
+  const std::vector<std::string> faults = house::GlobalFaults(kRoot, TheMap());
+  EXPECT_TRUE(faults.empty()) << Joined(faults);
+}
+
+// A file a reader can hold in mind: the graphics device was split by job for this.
+TEST(House, NoSourceUnderSrcIsOver800Lines) {
+  std::vector<std::string> faults;
+  for (const fs::path& file : Sources({kRoot / "src"})) {
+    const std::string text = ReadText(file);
+    const auto lines = std::count(text.begin(), text.end(), '\n');
+    if (lines > 800) faults.push_back(Relative(file, kRoot) + ": " + std::to_string(lines) + " lines");
+  }
+  EXPECT_TRUE(faults.empty()) << Joined(faults);
 }
 
 TEST(House, OnlyThePlatformLayerIncludesSdlGlOrAl) {
@@ -237,7 +183,7 @@ TEST(House, EverySourceKeepsTheRepositoryFormat) {
 TEST(House, TheMapNamesEveryRoomAndScript) {
   const std::string map = ReadText(kRoot / "docs" / "ARCHITECTURE.md");
   std::vector<std::string> rooms;
-  for (const auto& layer : RoomOrder(map)) rooms.insert(rooms.end(), layer.begin(), layer.end());
+  for (const auto& layer : TheMap().rooms) rooms.insert(rooms.end(), layer.begin(), layer.end());
   std::vector<std::string> missing;
   for (auto it = fs::recursive_directory_iterator(kRoot / "src"); it != fs::recursive_directory_iterator();
        ++it) {

@@ -17,6 +17,7 @@
 #include "platform/os/message_box.h"
 #include "platform/os/window.h"
 #include "scene/home_stage_scene.h"
+#include "scene/scene_manager.h"
 #include "sound/music_stream.h"
 #include "support/child_run.h"
 #include "support/headless_game.h"
@@ -162,7 +163,7 @@ TEST_F(ExitPaths, ADisplayThatGoesAwayWhileTheMusicPlaysEndsTheGameWithALogLine)
         testgame::CHeadlessGame headless(OnTheDisplay(display, scratch.Path()));
         bool gone = false;
         const int code = headless.Run([&](testgame::CHeadlessGame& g, uint64_t frame) {
-          if (frame == 1) g.RequestScene(g_homeStageScene);
+          if (frame == 1) g.RequestScene(&g.Scenes().HomeStage());
           if (!gone && StreamIsPlaying()) {
             testgame::Report(fd, "music playing; display gone at %.6f\n", SteadySeconds());
             kill(server, SIGKILL);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/game_services.h"
 #include "app/pause/pause_screen.h"
 #include "core/graphics.h"
 #include "platform/os/window.h"
@@ -49,14 +50,14 @@ TEST(PauseOnADisplay, PFreezesThePictureAndPAgainLetsItMoveAndThePictureSizeChan
         uint64_t homeAt = 0;
         int shot = 1;
         headless.Run([&](testgame::CHeadlessGame& g, uint64_t frame) {
-          if (frame == 1) g.RequestScene(g_homeStageScene);
+          if (frame == 1) g.RequestScene(&g.Scenes().HomeStage());
           if (frame > 2000) g.Quit();
           if (!homeAt) {
-            if (!CPlayer::Current()) return;
+            if (!g.Player()) return;
             homeAt = frame;
           }
           const uint64_t t = frame - homeAt;
-          const bool paused = app::g_pauseScreen && app::g_pauseScreen->Paused();
+          const bool paused = g.Game()->pause && g.Game()->pause->Paused();
           if (t == 90) os::PushKeyEventForTests("P", false);
           if (t == 92) testgame::Report(fd, "paused %d\n", paused ? 1 : 0);
           if (t == 93 || t == 153 || t == 215 || t == 275) os::PushKeyEventForTests("F12", false);

@@ -62,12 +62,12 @@ TEST(Playing, ReboundKeysDriveThePlayerF3HidesTheReadoutAndF12WritesAPicture) {
   PlayRun run;
   gfxutil::Vector4 mark{};
   const int code = headless.Run([&](testgame::CHeadlessGame& g, uint64_t frame) {
-    if (frame == 1) g.RequestScene(g_homeStageScene);
+    if (frame == 1) g.RequestScene(&g.Scenes().HomeStage());
     if (frame > 3000) g.Quit();
-    if (g_sceneManager->GetCurrentScene() != g_homeStageScene || !CPlayer::Current()) return;
+    if (g.Scenes().GetCurrentScene() != &g.Scenes().HomeStage() || !g.Player()) return;
     if (!run.homeAt) run.homeAt = frame;
     const uint64_t t = frame - run.homeAt;
-    const auto pos = CPlayer::Current()->GetPosition();
+    const auto pos = g.Player()->GetPosition();
     if (t == 60) {
       run.readoutShown = ReadoutPixels();
       os::PushKeyEventForTests("F3", false);

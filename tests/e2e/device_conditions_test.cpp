@@ -10,10 +10,12 @@
 #include <thread>
 
 #include "app/app.h"
+#include "app/game_services.h"
 #include "app/pause/pause_screen.h"
 #include "platform/os/input_device.h"
 #include "platform/os/window.h"
 #include "scene/forest_stage_scene.h"
+#include "scene/scene_manager.h"
 #include "sound/sound_device.h"
 #include "support/child_run.h"
 #include "support/headless_game.h"
@@ -134,7 +136,7 @@ TEST_F(DeviceConditions, PadPluggedInAndPulledOutDuringPlay) {
       attaches += pad >= 0;
       os::SetVirtualPad(pad, 32767, 0, 0);
     }
-    if (homeAt && !forestAt && frame == homeAt + 120) g.RequestScene(g_forestStageScene);
+    if (homeAt && !forestAt && frame == homeAt + 120) g.RequestScene(&g.Scenes().ForestStage());
     if (forestAt && frame == forestAt + 30) {
       detaches += os::DetachVirtualPad(pad);
       pad = -1;
@@ -181,7 +183,7 @@ TEST_F(DeviceConditions, FocusLostAndRegainedInBothStages) {
       // The first frame after focus came back: the player finds the game paused and plays on.
       framesAfterRegain[lost - 1] = frame;
       clockAfterRegain[lost - 1] = g.Clock().TimeGetTime();
-      pausedAfterRegain[lost - 1] = app::g_pauseScreen && app::g_pauseScreen->Paused();
+      pausedAfterRegain[lost - 1] = g.Game() && g.Game()->pause && g.Game()->pause->Paused();
       g.Input().Press('P');
       resumeKeyAt = frame;
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/game_services.h"
 #include "core/graphics.h"
 #include "game_driver.h"
 #include "platform/gfx/device.h"
@@ -36,10 +37,10 @@ size_t DistinctColours(std::vector<uint32_t> argb) {
 }
 
 // Draws the current stage's world both ways from the state the last frame left.
-Comparison DrawBothWays(const std::string& name) {
+Comparison DrawBothWays(CSceneManager& scenes, const std::string& name) {
   Comparison c;
   gfx::CDeviceTestHooks* hooks = gfx::TestHooks(app::GetDevice());
-  CScene* scene = g_sceneManager ? g_sceneManager->GetCurrentScene() : nullptr;
+  CScene* scene = scenes.GetCurrentScene();
   if (!hooks || !scene) return c;
   std::vector<uint32_t> plain, quick;
   uint32_t w = 0, h = 0, w2 = 0, h2 = 0;
@@ -78,19 +79,20 @@ TEST(DeviceShortcuts, HomeAndForestPicturesMatchThePlainDevice) {
   uint64_t homeAt = 0, forestAt = 0;
   // The whole-game run's stage pictures: 70 frames into the home stage, 260 into the forest.
   const int code = driver.Run([&](uint64_t frame) {
-    const CScene* current = g_sceneManager->GetCurrentScene();
-    if (frame == 1) g_sceneManager->RequestScene(g_homeStageScene);
-    if (current == g_homeStageScene) {
+    CSceneManager& scenes = *driver.Game().scenes;
+    const CScene* current = scenes.GetCurrentScene();
+    if (frame == 1) scenes.RequestScene(&scenes.HomeStage());
+    if (current == &scenes.HomeStage()) {
       if (!homeAt) homeAt = frame;
       if (frame == homeAt + 70) {
-        home = DrawBothWays("home");
-        g_sceneManager->RequestScene(g_forestStageScene);
+        home = DrawBothWays(scenes, "home");
+        scenes.RequestScene(&scenes.ForestStage());
       }
     }
-    if (current == g_forestStageScene) {
+    if (current == &scenes.ForestStage()) {
       if (!forestAt) forestAt = frame;
       if (frame == forestAt + 260) {
-        forest = DrawBothWays("forest");
+        forest = DrawBothWays(scenes, "forest");
         return false;
       }
     }

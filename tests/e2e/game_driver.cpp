@@ -70,6 +70,7 @@ int CGameDriver::Run(const Script& script) {
   app::SetFrameHook(&CGameDriver::Hook);
   const int code = app::RunGame();
   app::SetFrameHook(nullptr);
+  game_ = nullptr;
   audio::SetOutput(audio::Output::kDefault);
   os::SetMessageBoxHook(nullptr);
   os::SetClock(nullptr);
@@ -77,8 +78,10 @@ int CGameDriver::Run(const Script& script) {
   return code;
 }
 
-void CGameDriver::Hook(uint64_t frame) {
-  if (g_driver) g_driver->OnFrame(frame);
+void CGameDriver::Hook(app::GameServices& game, uint64_t frame) {
+  if (!g_driver) return;
+  g_driver->game_ = &game;
+  g_driver->OnFrame(frame);
 }
 
 void CGameDriver::OnFrame(uint64_t frame) {

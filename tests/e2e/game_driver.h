@@ -12,6 +12,10 @@
 #include "support/fake_input.h"
 #include "support/scratch_dir.h"
 
+namespace app {
+struct GameServices;
+}
+
 namespace e2e {
 
 class CGameDriver {
@@ -34,6 +38,8 @@ class CGameDriver {
 
   CFakeInput& Input() { return input_; }
   os::CFakeClock& Clock() { return clock_; }
+  // The running game, while a script runs.
+  app::GameServices& Game() const { return *game_; }
 
   // The next frame's presented picture is written as <dir>/<name>.png; false when a shot is
   // already pending.
@@ -58,10 +64,11 @@ class CGameDriver {
   const std::string& Folder() const { return dir_.Path(); }
 
  private:
-  static void Hook(uint64_t frame);
+  static void Hook(app::GameServices& game, uint64_t frame);
   void OnFrame(uint64_t frame);
 
   CScratchGameDir dir_;
+  app::GameServices* game_ = nullptr;
   os::CFakeClock clock_;
   CFakeInput input_;
   Script script_;

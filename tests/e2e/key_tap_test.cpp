@@ -40,10 +40,10 @@ TEST(KeyTap, ATappedWalkKeyIsReadByOneFrameOnly) {
   gfxutil::Vector4 settled{}, tapped{};
   constexpr uint64_t kTapAt = 90, kLookAt = kTapAt + 40;
   const int code = game.Run([&](testgame::CHeadlessGame& g, uint64_t frame) {
-    if (frame == 1) g.RequestScene(g_homeStageScene);
+    if (frame == 1) g.RequestScene(&g.Scenes().HomeStage());
     if (frame > 3000) g.Quit();
-    const CPlayer* player = CPlayer::Current();
-    if (g_sceneManager->GetCurrentScene() != g_homeStageScene || !player) return;
+    const CPlayer* player = g.Player();
+    if (g.Scenes().GetCurrentScene() != &g.Scenes().HomeStage() || !player) return;
     if (!run.homeAt) run.homeAt = frame;
     const uint64_t t = frame - run.homeAt;
     if (t == kTapAt - 30) settled = player->GetPosition();

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "app/app.h"
+#include "app/game_services.h"
 #include "app/pause/pause_screen.h"
 #include "game_driver.h"
 #include "platform/os/input_device.h"
@@ -33,15 +34,18 @@ struct State {
   float player[4] = {}, bear[3] = {}, camera = 0;
 };
 
-State Now() {
+State Now(const app::GameServices& game) {
   State s;
-  if (const CPlayer* p = CPlayer::Current()) {
+  const CStageWorld* world = game.scenes->CurrentWorld();
+  if (!world) return s;
+  const WorldContext& w = world->Context();
+  if (const CPlayer* p = w.player) {
     s.player[0] = p->GetPosition().x, s.player[1] = p->GetPosition().y, s.player[2] = p->GetPosition().z;
     s.player[3] = p->GetRotation().y;
   }
-  if (const CNPC* b = CNPC::Current())
+  if (const CNPC* b = w.bear)
     s.bear[0] = b->GetPosition().x, s.bear[1] = b->GetPosition().y, s.bear[2] = b->GetPosition().z;
-  if (g_cameraManager && g_cameraManager->Current()) s.camera = g_cameraManager->Current()->Body().rotation.y;
+  if (w.cameras && w.cameras->Current()) s.camera = w.cameras->Current()->Body().rotation.y;
   return s;
 }
 
@@ -77,10 +81,11 @@ PlayRecord Play(bool pause, int cameraKey) {
     const uint64_t steps = app::StepsRun();
     const bool stepped = steps != lastSteps;
     lastSteps = steps;
-    if (frame == 1) g_sceneManager->RequestScene(g_homeStageScene);
+    app::GameServices& running = game.Game();
+    if (frame == 1) running.scenes->RequestScene(&running.scenes->HomeStage());
     if (frame > 4000) return false;
     if (!homeAt) {
-      if (!CPlayer::Current()) return true;
+      if (!running.Player()) return true;
       homeAt = steps;
     }
     const uint64_t t = steps - homeAt;
@@ -93,9 +98,9 @@ PlayRecord Play(bool pause, int cameraKey) {
     if (t >= 60 && t < 130) keys.insert(cameraKey);
     if (t >= 80 && t < 82) keys.insert('Z');
     if (t >= 150 && t < 180) keys.insert('X');
-    if (t == 59) r.beforeTurn = Now();
-    if (t == kCompareAt && phase < 10) r.atCompare = Now();
-    app::CPauseScreen* screen = app::g_pauseScreen;
+    if (t == 59) r.beforeTurn = Now(running);
+    if (t == kCompareAt && phase < 10) r.atCompare = Now(running);
+    app::CPauseScreen* screen = running.pause.get();
 
     if (pause && phase == 0 && t == kPauseAt) {
       keys.insert('P');
@@ -104,12 +109,12 @@ PlayRecord Play(bool pause, int cameraKey) {
       phase = 2;
       pausedSince = frame;
       r.stepsAtPause = steps;
-      r.pauseStart = Now();
+      r.pauseStart = Now(running);
     } else if (phase == 2) {
       r.pausedEnergy.push_back(game.FrameEnergy().back());
       if (frame - pausedSince + 1 == kPausedTurns) {
         r.stepsAfterPause = steps;
-        r.pauseEnd = Now();
+        r.pauseEnd = Now(running);
         keys.insert('P');
         phase = 3;
       }

@@ -53,10 +53,10 @@ Shot F12InTheHomeStage(bool shortcuts) {
   Shot shot;
   uint64_t homeAt = 0, askedAt = 0;
   game.Run([&](testgame::CHeadlessGame& g, uint64_t frame) {
-    if (frame == 1) g.RequestScene(g_homeStageScene);
+    if (frame == 1) g.RequestScene(&g.Scenes().HomeStage());
     if (frame > 2000) g.Quit();
     gfx::CDeviceTestHooks* hooks = gfx::TestHooks(app::GetDevice());
-    if (!hooks || g_sceneManager->GetCurrentScene() != g_homeStageScene) return;
+    if (!hooks || g.Scenes().GetCurrentScene() != &g.Scenes().HomeStage()) return;
     if (!homeAt) homeAt = frame;
     if (frame == homeAt + 60) {
       hooks->SetShortcuts(shortcuts);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <set>
 
+#include "app/game_services.h"
 #include "autopilot.h"
 #include "game_driver.h"
 #include "platform/os/input_device.h"
@@ -61,7 +62,7 @@ class CUnitWatch {
  public:
   explicit CUnitWatch(const char* name) : name_(name) {}
 
-  void Observe(UnitTally& tally, bool sameWorld) {
+  void Observe(const CUnitRegistry* registry, UnitTally& tally, bool sameWorld) {
     for (auto it = seen_.begin(); it != seen_.end();) {
       if (it->expired()) {
         if (sameWorld) ++tally.removed;
@@ -70,9 +71,9 @@ class CUnitWatch {
         ++it;
       }
     }
-    if (!g_unitRegistry) return;
+    if (!registry) return;
     int count = 0;
-    const auto range = g_unitRegistry->Units().equal_range(name_);
+    const auto range = registry->Units().equal_range(name_);
     for (auto it = range.first; it != range.second; ++it) {
       ++count;
       if (seen_.insert(boost::weak_ptr<CUnit>(it->second)).second) ++tally.spawned;
@@ -125,14 +126,18 @@ class CScriptedRun {
   }
   void ReleaseAll() { In().keys.clear(); }
 
-  static float CameraYaw() {
-    const CCamera* camera = g_cameraManager ? g_cameraManager->Current() : nullptr;
+  // The running game's scenes, and the world of the current one.
+  CSceneManager& Scenes() const { return *driver_.Game().scenes; }
+  const WorldContext& World() const { return Scenes().CurrentWorld()->Context(); }
+
+  float CameraYaw() const {
+    const CCamera* camera = World().cameras ? World().cameras->Current() : nullptr;
     return camera ? camera->Body().rotation.y : 0.0f;
   }
 
   bool OnFrame(uint64_t frame) {
     frame_ = frame;
-    const CScene* scene = g_sceneManager ? g_sceneManager->GetCurrentScene() : nullptr;
+    const CScene* scene = Scenes().GetCurrentScene();
     const std::string name = scene ? scene->Name() : "";
     const bool sameWorld = scene == previousScene_;
     if (scene && !record_.firstFrame.count(name)) {
@@ -141,18 +146,18 @@ class CScriptedRun {
     }
     previousScene_ = scene;
 
-    if (scene == g_homeStageScene || scene == g_forestStageScene) {
-      particleWatch_.Observe(record_.particles[name], sameWorld);
-      leafWatch_.Observe(record_.leaves[name], sameWorld);
+    if (scene == &Scenes().HomeStage() || scene == &Scenes().ForestStage()) {
+      particleWatch_.Observe(World().registry, record_.particles[name], sameWorld);
+      leafWatch_.Observe(World().registry, record_.leaves[name], sameWorld);
     }
     TrackMusic(scene, frame);
 
     bool goOn = true;
-    if (scene == g_titleScene)
+    if (scene == &Scenes().Title())
       Title(frame);
-    else if (scene == g_homeStageScene)
+    else if (scene == &Scenes().HomeStage())
       goOn = Home(frame);
-    else if (scene == g_forestStageScene)
+    else if (scene == &Scenes().ForestStage())
       goOn = Forest(frame);
     else if (name == "CTeamLogoScene" && frame == 200)
       Shot("1_logo");
@@ -168,10 +173,10 @@ class CScriptedRun {
 
   void TrackMusic(const CScene* scene, uint64_t frame) {
     if (!StreamIsPlaying()) return;
-    if (scene == g_homeStageScene) {
+    if (scene == &Scenes().HomeStage()) {
       if (!record_.musicFirstHome) record_.musicFirstHome = frame;
       record_.musicLastHome = frame;
-    } else if (scene == g_forestStageScene) {
+    } else if (scene == &Scenes().ForestStage()) {
       if (!record_.musicFirstForest) record_.musicFirstForest = frame;
       record_.musicLastForest = frame;
     } else {
@@ -192,14 +197,14 @@ class CScriptedRun {
 
   bool Home(uint64_t frame) {
     const uint64_t first = record_.firstFrame["CHomeStageScene"];
-    const CPlayer* player = CPlayer::Current();
+    const CPlayer* player = World().player;
     if (frame == first) ReleaseAll();
     if (frame == first + 70) Shot("4_home");
     if (!player) return frame < first + kHomeFrameLimit;
     const gfxutil::Vector4 p = player->GetPosition();
     if (frame == first) record_.homeStart = ToPosition(p);
 
-    if (g_homeStageScene->GetPhase() != 0) {
+    if (Scenes().HomeStage().GetPhase() != 0) {
       if (!record_.goalFrame) {
         record_.goalFrame = frame;
         record_.goalPosition = ToPosition(p);
@@ -222,8 +227,8 @@ class CScriptedRun {
     const uint64_t first = record_.firstFrame["CForestStageScene"];
     const uint64_t k = frame - first;
     if (k == 0) ReleaseAll();
-    CPlayer* player = CPlayer::Current();
-    const CNPC* bear = CNPC::Current();
+    CPlayer* player = World().player;
+    const CNPC* bear = World().bear;
     if (!player) return k < kForestFrames;
     const gfxutil::Vector4 p = player->GetPosition();
     if (p.y > record_.highestPlayerY) record_.highestPlayerY = p.y;
@@ -267,8 +272,8 @@ class CScriptedRun {
       (k == kLookOnAt ? record_.lookOnFrame : record_.lookOffFrame) = frame + 1;
     }
     if (k == kLookOnAt + 1 || k == kLookOffAt + 1) In().Release(os::VK_NUMPAD8);
-    if (k == kLookOnAt + 2) record_.lookModeAfterOn = g_playerLookMode;
-    if (k == kLookOffAt + 2) record_.lookModeAfterOff = g_playerLookMode;
+    if (k == kLookOnAt + 2) record_.lookModeAfterOn = Scenes().Carried().playerLookMode;
+    if (k == kLookOffAt + 2) record_.lookModeAfterOff = Scenes().Carried().playerLookMode;
     if (k == kCircleDownFrom) In().Press(os::VK_NUMPAD2);
     if (k == kCircleDownTo) In().Release(os::VK_NUMPAD2);
     if (k == kCircleDownTo + 10) Shot("7_forest_look");

@@ -12,7 +12,9 @@
 
 namespace {
 
-CParticleFile Parse(const std::string& text) { return CParticleFile(CScriptFile::FromText(text)); }
+CParticleFile Parse(const std::string& text, const ResourceCache<CSprite>* sprites = nullptr) {
+  return CParticleFile(CScriptFile::FromText(text), sprites);
+}
 
 const char* const kSmoke =
     "#sprite\ndata/image/smoke.bmp\n#end\n"
@@ -97,16 +99,17 @@ TEST(ParticleFile, TheFirstBlockOfAKeywordWins) {
   EXPECT_EQ(p.alpha, 5.0f);
 }
 
-TEST(ParticleFile, SpriteComesFromTheCurrentSpriteCache) {
+TEST(ParticleFile, SpriteComesFromTheSpriteCacheItIsGiven) {
   {
     ResourceCache<CSprite> sprites({"data/image/other.bmp", "data/image/smoke.bmp"});
-    const CParticleFile p = Parse(kSmoke);
+    const CParticleFile p = Parse(kSmoke, &sprites);
     ASSERT_TRUE(p.sprite);
     EXPECT_EQ(p.sprite, sprites.Find("data/image/smoke.bmp"));
+    EXPECT_FALSE(Parse(kSmoke).sprite) << "a cache not given is not looked in";
   }
   {
     ResourceCache<CSprite> sprites({"data/image/other.bmp"});
-    EXPECT_FALSE(Parse(kSmoke).sprite);  // not listed
+    EXPECT_FALSE(Parse(kSmoke, &sprites).sprite);  // not listed
   }
   EXPECT_FALSE(Parse(kSmoke).sprite);  // no cache at all
 }
@@ -116,14 +119,17 @@ TEST(ParticleFile, ReadsFromAFileAndFromTheParticleCache) {
   std::filesystem::create_directories(dir);
   const std::string path = dir + "/smoke.par";
   std::ofstream(path, std::ios::binary) << kSmoke;
-  ExpectSmoke(CParticleFile(path));
-  ResourceCache<CParticleFile> cache({path});
+  ExpectSmoke(CParticleFile(path, nullptr));
+  // The particle cache hands its sprite cache to every file it loads.
+  ResourceCache<CSprite> sprites({"data/image/smoke.bmp"});
+  ResourceCache<CParticleFile> cache({path}, &sprites);
   ASSERT_TRUE(cache.Find(path));
   ExpectSmoke(*cache.Find(path));
+  EXPECT_EQ(cache.Find(path)->sprite, sprites.Find("data/image/smoke.bmp"));
 }
 
 TEST(ParticleFile, MissingFileLeavesAnEmptyDefinition) {
-  const CParticleFile p(std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/effect_particle_file/none.par");
+  const CParticleFile p(std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/effect_particle_file/none.par", nullptr);
   EXPECT_FALSE(p.Loaded());
   EXPECT_EQ(p.kill, 0);
   EXPECT_FALSE(p.sprite);

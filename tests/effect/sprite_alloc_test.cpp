@@ -6,23 +6,18 @@
 #include <filesystem>
 #include <string>
 
-#include "app/frame_services.h"
-#include "core/config.h"
+#include "core/graphics.h"
 #include "effect/sprite.h"
 #include "support/allocation_counter.h"
-#include "support/reference_device.h"
+#include "support/recording_graphics.h"
 
 TEST(SpriteFrames, SteadyTwoDFramesAllocateNothing) {
 #ifndef BRIMMEL_COUNT_ALLOCATIONS
   GTEST_SKIP() << "allocation counting needs the plain build";
 #else
-  const std::string dir = std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/sprite_alloc";
-  std::filesystem::create_directories(dir);
-  ASSERT_EQ(chdir(dir.c_str()), 0);
-  ASSERT_TRUE(testdev::EnsureMainWindow());
-  CConfig config("no-such-file.ini");
-  config.window = 1;
-  ASSERT_EQ(app::InitGraphics(), 1);
+  testdev::CRecordingGraphics graphics("sprite_alloc");
+  ASSERT_TRUE(graphics.ok());
+  ASSERT_TRUE(graphics.UseRealDevice());
   gfx::CDevice* device = app::GetDevice();
   CSprite picture("data/image/none.bmp");
   auto frame = [&](int i) {
@@ -44,6 +39,5 @@ TEST(SpriteFrames, SteadyTwoDFramesAllocateNothing) {
   for (int i = 0; i < 20; ++i) frame(i);
   testalloc::StopCounting();
   EXPECT_EQ(testalloc::Counted(), 0);
-  app::ShutdownGraphics();
 #endif
 }

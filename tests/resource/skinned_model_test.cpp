@@ -3,12 +3,12 @@
 #include <filesystem>
 #include <set>
 
-#include "app/frame_services.h"
+#include "core/graphics.h"
 #include "platform/gfx/device_test_hooks.h"
 #include "resource/model.h"
 #include "support/expect_matrix.h"
 #include "support/model_files.h"
-#include "xfile/model_gen.h"
+#include "support/model_gen.h"
 
 namespace modeltest {
 namespace {
@@ -150,9 +150,7 @@ class ModelRenderTest : public ModelTest {
  protected:
   void SetUp() override {
     ModelTest::SetUp();
-    app::ShutdownGraphics();
-    app::SetDeviceCreatorForTests(nullptr, nullptr);
-    real_ = app::InitGraphics() == 1;
+    real_ = UseRealDevice();
   }
   bool real_ = false;
 };

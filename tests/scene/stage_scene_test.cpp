@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/graphics.h"
+#include "core/input.h"
 #include "platform/audio/device.h"
 #include "platform/os/message_box.h"
 #include "scene/forest_stage_scene.h"
@@ -24,6 +25,7 @@
 #include "support/scratch_dir.h"
 #include "unit/camera.h"
 #include "unit/camera_manager.h"
+#include "unit/npc.h"
 #include "unit/player.h"
 #include "unit/unit.h"
 #include "unit/unit_registry.h"
@@ -43,7 +45,7 @@ class StageSceneTest : public ::testing::Test {
         wiringtest::GameScript("0\n0\n0\n", "0\n0\n0\n") + "#bgm\ndata/wav/bgm.wav\n#end\n#EOF\n";
     dir.Write("data/scr/stg00_home.txt", stage);
     dir.Write("data/scr/stg02_forest.txt", stage);
-    manager = std::make_unique<CSceneManager>();
+    manager = std::make_unique<CSceneManager>(gfx.config(), keys);
   }
   void TearDown() override {
     manager.reset();
@@ -61,7 +63,13 @@ class StageSceneTest : public ::testing::Test {
     manager->SetNextScene(scene);
     manager->Switch();
   }
+  // The world under the current scene.
+  const WorldContext& World() const { return manager->CurrentWorld()->Context(); }
+  CHomeStageScene& Home() const { return manager->HomeStage(); }
+  CForestStageScene& Forest() const { return manager->ForestStage(); }
+
   testdev::CRecordingGraphics gfx{"wiring_stage_scenes"};
+  CKeyBindings keys;
   CScratchGameDir dir{std::string("stage_") +
                       ::testing::UnitTest::GetInstance()->current_test_info()->name()};
   std::unique_ptr<CSceneManager> manager;
@@ -69,22 +77,23 @@ class StageSceneTest : public ::testing::Test {
 };
 
 TEST_F(StageSceneTest, HomeAddsTheDoorAndThreeButterfliesInTableOrder) {
-  Enter(g_homeStageScene);
-  ASSERT_NE(g_unitRegistry, nullptr);
-  ASSERT_EQ(g_unitRegistry->Count("CDoor"), 1u);
-  EXPECT_EQ(g_unitRegistry->Find("CDoor")->GetPosition(), Vector4(110, 100, 240, 0));
-  ASSERT_EQ(g_unitRegistry->Count("CButterfly"), 3u);
+  Enter(&Home());
+  CUnitRegistry* registry = World().registry;
+  ASSERT_NE(registry, nullptr);
+  ASSERT_EQ(registry->Count("CDoor"), 1u);
+  EXPECT_EQ(registry->Find("CDoor")->GetPosition(), Vector4(110, 100, 240, 0));
+  ASSERT_EQ(registry->Count("CButterfly"), 3u);
   std::vector<Vector4> butterflies;
-  const auto range = g_unitRegistry->Units().equal_range("CButterfly");
+  const auto range = registry->Units().equal_range("CButterfly");
   for (auto it = range.first; it != range.second; ++it) butterflies.push_back(it->second->GetPosition());
   const std::vector<Vector4> want = {{100, 50, 0, 0}, {-150, 50, 0, 0}, {-200, 10, 0, 0}};
   EXPECT_EQ(butterflies, want);
   // With the player, the bear and the camera mask from the script.
-  EXPECT_EQ(g_unitRegistry->Count(), 7u);
+  EXPECT_EQ(registry->Count(), 7u);
 }
 
 TEST_F(StageSceneTest, HomeLightIsAPointLightWithTheStageRenderStates) {
-  Enter(g_homeStageScene);
+  Enter(&Home());
   testdev::CRecordingDevice& d = gfx.device();
   ASSERT_EQ(d.lights.count(0), 1u);
   const gfx::Light& l = d.lights[0];
@@ -108,11 +117,11 @@ TEST_F(StageSceneTest, HomeLightIsAPointLightWithTheStageRenderStates) {
 }
 
 TEST_F(StageSceneTest, ForestLightIsDirectionalAndKeepsWhatItDoesNotSet) {
-  Enter(g_homeStageScene);
+  Enter(&Home());
   // Whatever the record holds when the forest starts stays in the fields the forest leaves alone.
-  g_stageLight.Range = 123.0f;
-  g_stageLight.Theta = 0.25f;
-  Enter(g_forestStageScene);
+  manager->StageLight().Range = 123.0f;
+  manager->StageLight().Theta = 0.25f;
+  Enter(&Forest());
   const gfx::Light& l = gfx.device().lights[0];
   EXPECT_EQ(l.Type, gfx::D3DLIGHT_DIRECTIONAL);
   EXPECT_EQ(l.Position, gfxutil::Vector3(0, 0, 0));
@@ -125,16 +134,41 @@ TEST_F(StageSceneTest, ForestLightIsDirectionalAndKeepsWhatItDoesNotSet) {
   EXPECT_FLOAT_EQ(l.Phi, 3.14f);
   EXPECT_TRUE(gfx.device().lightsEnabled[0]);
   // The forest adds no units of its own.
-  EXPECT_EQ(g_unitRegistry->Count(), 3u);
+  EXPECT_EQ(World().registry->Count(), 3u);
 }
 
 TEST_F(StageSceneTest, ReenteringTheHomeRebuildsItsUnits) {
-  Enter(g_homeStageScene);
-  Enter(g_forestStageScene);
-  Enter(g_homeStageScene);
-  EXPECT_EQ(g_unitRegistry->Count("CButterfly"), 3u);
-  EXPECT_EQ(g_unitRegistry->Count("CDoor"), 1u);
-  EXPECT_EQ(g_unitRegistry->Count(), 7u);
+  Enter(&Home());
+  Enter(&Forest());
+  EXPECT_FALSE(Home().World().Exists()) << "the home's world went when the home was left";
+  Enter(&Home());
+  EXPECT_FALSE(Forest().World().Exists());
+  EXPECT_EQ(World().registry->Count("CButterfly"), 3u);
+  EXPECT_EQ(World().registry->Count("CDoor"), 1u);
+  EXPECT_EQ(World().registry->Count(), 7u);
+}
+
+// Look mode, the landing counter, the bear's spring and the camera's height correction belong to
+// the run, not to a stage: the forest's player starts looking round if the home's was.
+TEST_F(StageSceneTest, WhatTheDesignCarriesOverReachesTheNextStagesUnits) {
+  Enter(&Home());
+  CarriedOver& carried = manager->Carried();
+  EXPECT_EQ(World().carried, &carried);
+  carried.playerLookMode = 1;
+  carried.bearSpring.offset = 7.0f;
+  Enter(&Forest());
+  ASSERT_EQ(World().carried, &carried);
+  EXPECT_EQ(carried.playerLookMode, 1);
+  // A look-mode player turns to face where the camera looks on its next input, look button or not.
+  CPlayer* player = World().player;
+  ASSERT_NE(player, nullptr);
+  World().cameras->Current()->Body().rotation.y = 1.0f;
+  player->ReadInput();
+  EXPECT_FLOAT_EQ(player->TargetYaw(), 1.0f);
+  // The bear's spring goes on from where the home left it: one update damps and moves it on.
+  World().bear->Update();
+  EXPECT_NE(carried.bearSpring.offset, 7.0f);
+  EXPECT_NE(carried.bearSpring.velocity, 0.0f);
 }
 
 TEST(HomeGoal, HeightCountsFromTheGroundNotTheFeet) {
@@ -147,69 +181,70 @@ TEST(HomeGoal, HeightCountsFromTheGroundNotTheFeet) {
 
 TEST_F(StageSceneTest, GoalEndsTheHomeOnceStopsTheMusicAndFadesToTheForest) {
   StartSound();
-  Enter(g_homeStageScene);
+  Enter(&Home());
   ASSERT_TRUE(StreamIsOpen());
-  CPlayer* player = CPlayer::Current();
+  CPlayer* player = World().player;
   ASSERT_NE(player, nullptr);
+  SoundBank& bank = manager->Sounds();
 
   player->SetPosition(160, 120, 310, 0);
   manager->Frame();
-  EXPECT_EQ(g_homeStageScene->GetPhase(), 0);
-  EXPECT_EQ(g_homeStageScene->StageEndFlag(), 0);
+  EXPECT_EQ(Home().GetPhase(), 0);
+  EXPECT_EQ(Home().StageEndFlag(), 0);
   EXPECT_TRUE(StreamIsOpen());
-  EXPECT_EQ(g_soundBank->LastVoice(8), 0);
+  EXPECT_EQ(bank.LastVoice(8), 0);
 
   player->SetPosition(160, 50, 310, 0);
   const int presentsBefore = gfx.device().presents;
   manager->Frame();
   // The goal frame itself was drawn and presented, then ended the stage.
   EXPECT_EQ(gfx.device().presents, presentsBefore + 1);
-  EXPECT_EQ(g_homeStageScene->GetPhase(), 1);
-  EXPECT_EQ(g_homeStageScene->StageEndFlag(), 1);
+  EXPECT_EQ(Home().GetPhase(), 1);
+  EXPECT_EQ(Home().StageEndFlag(), 1);
   EXPECT_FALSE(StreamIsOpen());
-  EXPECT_EQ(g_soundBank->LastVoice(8), 1);  // played once: the first play takes voice 1
+  EXPECT_EQ(bank.LastVoice(8), 1);  // played once: the first play takes voice 1
 
   // The request follows the first ending frame's render, then the fade-out runs its 51 frames.
   int frames = 0;
-  while (manager->GetCurrentScene() == g_homeStageScene && frames < 200) {
+  while (manager->GetCurrentScene() == &Home() && frames < 200) {
     manager->Frame();
     ++frames;
-    ASSERT_EQ(g_soundBank->LastVoice(8), 1) << "effect 8 played again on ending frame " << frames;
-    if (manager->GetCurrentScene() == g_homeStageScene) {
-      EXPECT_EQ(manager->GetNextScene(), g_forestStageScene);
+    ASSERT_EQ(bank.LastVoice(8), 1) << "effect 8 played again on ending frame " << frames;
+    if (manager->GetCurrentScene() == &Home()) {
+      EXPECT_EQ(manager->GetNextScene(), &Forest());
     }
   }
   EXPECT_EQ(frames, 1 + 51);
-  EXPECT_EQ(manager->GetCurrentScene(), g_forestStageScene);
+  EXPECT_EQ(manager->GetCurrentScene(), &Forest());
   // The forest's own music started with its script.
   EXPECT_TRUE(StreamIsOpen());
 }
 
 TEST_F(StageSceneTest, TheEndingPhaseCountsItsFramesAndStaysEnding) {
-  Enter(g_homeStageScene);
-  CPlayer::Current()->SetPosition(160, 0, 310, 0);
+  Enter(&Home());
+  World().player->SetPosition(160, 0, 310, 0);
   manager->Frame();
-  ASSERT_EQ(g_homeStageScene->GetPhase(), 1);
+  ASSERT_EQ(Home().GetPhase(), 1);
   // The phase counts the ending frames; a second goal check never runs.
   manager->Frame();
   manager->Frame();
-  EXPECT_EQ(g_homeStageScene->GetPhaseCounter(), 2);
-  EXPECT_EQ(g_homeStageScene->GetPhase(), 1);
+  EXPECT_EQ(Home().GetPhaseCounter(), 2);
+  EXPECT_EQ(Home().GetPhase(), 1);
 }
 
 TEST_F(StageSceneTest, TheTelopHandsOverToTheHomeStage) {
-  Enter(g_telopScene);
+  Enter(&manager->Telop());
   // The card's counter is shared across visits; count from wherever it stands.
   const int cardFrames = 129 - CTelopScene::FrameCounter();
   int frames = 0;
-  while (manager->GetCurrentScene() == g_telopScene && frames < 400) {
+  while (manager->GetCurrentScene() == &manager->Telop() && frames < 400) {
     manager->Frame();
     ++frames;
   }
-  EXPECT_EQ(manager->GetCurrentScene(), g_homeStageScene);
+  EXPECT_EQ(manager->GetCurrentScene(), &Home());
   // 129 frames of card, then the 51-frame fade-out; the home's world is built.
   EXPECT_EQ(frames, cardFrames + 51);
-  EXPECT_NE(CPlayer::Current(), nullptr);
+  EXPECT_NE(World().player, nullptr);
 }
 
 double SteadySeconds() {
@@ -233,7 +268,7 @@ TEST_F(StageSceneTest, LostDeviceWithMusicPlayingEndsTheProcessAtOnce) {
       [this](int fd) {
         audio::SetOutput(audio::Output::kLoopback);
         if (!InitSound()) return 10;
-        Enter(g_homeStageScene);
+        Enter(&Home());
         for (int i = 0; i < 400 && !StreamIsPlaying(); ++i)
           std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (!StreamIsPlaying()) return 11;
@@ -257,17 +292,18 @@ TEST_F(StageSceneTest, LostDeviceWithMusicPlayingEndsTheProcessAtOnce) {
 }
 
 TEST_F(StageSceneTest, PictureScenesSetTheirCamerasViewAndProjection) {
-  Enter(g_titleScene);
+  Enter(&manager->Title());
   testdev::CRecordingDevice& d = gfx.device();
   d.SetTransform(gfx::D3DTS_VIEW, gfxutil::Matrix());
   d.SetTransform(gfx::D3DTS_PROJECTION, gfxutil::Matrix());
   manager->Frame();
-  ASSERT_NE(g_cameraManager, nullptr);
-  ASSERT_NE(g_cameraManager->Current(), nullptr);
+  const CCameraManager* cameras = World().cameras;
+  ASSERT_NE(cameras, nullptr);
+  ASSERT_NE(cameras->Current(), nullptr);
   EXPECT_EQ(d.GetTransform(gfx::D3DTS_PROJECTION), CCameraManager::BuildProjection());
   // The picture camera sits at (0, -240, -32): its view moves the world by the opposite.
   const gfxutil::Matrix view = d.GetTransform(gfx::D3DTS_VIEW);
-  EXPECT_EQ(view, g_cameraManager->Current()->View());
+  EXPECT_EQ(view, cameras->Current()->View());
   EXPECT_FLOAT_EQ(view.m[3][1], 240.0f);
   EXPECT_FLOAT_EQ(view.m[3][2], 32.0f);
 }

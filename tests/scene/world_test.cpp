@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "core/config.h"
 #include "core/graphics.h"
 #include "core/input.h"
 #include "effect/particle_file.h"
@@ -23,6 +23,7 @@
 #include "scene/screen_fader.h"
 #include "sound/music_stream.h"
 #include "sound/sound_device.h"
+#include "support/probe_unit.h"
 #include "support/recording_graphics.h"
 #include "support/scratch_dir.h"
 #include "unit/camera_manager.h"
@@ -31,7 +32,6 @@
 #include "unit/camera_player.h"
 #include "unit/npc.h"
 #include "unit/player.h"
-#include "unit/probe_unit.h"
 #include "unit/shadow.h"
 #include "unit/unit_registry.h"
 #include "world/bsp_list.h"
@@ -43,25 +43,39 @@ namespace {
 
 using gfxutil::Vector4;
 
+// The run a scene's world borrows from: the settings, the keys and the scene manager (its fader,
+// bank and carried-over record), with a plain scene of its own.
+struct WorldRun {
+  CConfig config;
+  CKeyBindings keys;
+  CSceneManager manager{config, keys};
+  CScene scene{manager};
+  const WorldContext& world = scene.World().Context();
+};
+
+// The world being watched.
+const CStageWorld* g_watched = nullptr;
+
 // Which world services exist right now, one letter each in load order ('-' when absent), then the
 // play units: registry, input, cameras, sprites, models, collision models, collision world, bsp
 // list, shadow, particles | player, bear, camera mask.
 std::string Live() {
+  const WorldContext& w = g_watched->Context();
   std::string s;
-  s += g_unitRegistry ? 'R' : '-';
-  s += g_input ? 'I' : '-';
-  s += g_cameraManager ? 'C' : '-';
-  s += ResourceCache<CSprite>::Current() ? 'S' : '-';
-  s += ResourceCache<CModel>::Current() ? 'M' : '-';
-  s += ResourceCache<CCollisionModel>::Current() ? 'K' : '-';
-  s += g_collisionWorld ? 'W' : '-';
-  s += g_bspList ? 'B' : '-';
-  s += g_shadow ? 'H' : '-';
-  s += ResourceCache<CParticleFile>::Current() ? 'P' : '-';
+  s += w.registry ? 'R' : '-';
+  s += w.input ? 'I' : '-';
+  s += w.cameras ? 'C' : '-';
+  s += w.sprites ? 'S' : '-';
+  s += w.models ? 'M' : '-';
+  s += w.collisionModels ? 'K' : '-';
+  s += w.collisionWorld ? 'W' : '-';
+  s += g_watched->BspList() ? 'B' : '-';
+  s += w.shadow ? 'H' : '-';
+  s += w.particles ? 'P' : '-';
   s += '|';
-  s += CPlayer::Current() ? 'p' : '-';
-  s += CNPC::Current() ? 'n' : '-';
-  s += g_cameraMask ? 'm' : '-';
+  s += w.player ? 'p' : '-';
+  s += w.bear ? 'n' : '-';
+  s += w.cameraMask ? 'm' : '-';
   return s;
 }
 
@@ -76,15 +90,19 @@ class WorldTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_steps.clear();
-    CScene::SetWorldStepHook(RecordStep);
+    g_watched = &scene.World();
+    CStageWorld::SetStepHook(RecordStep);
   }
   void TearDown() override {
-    CScene::SetWorldStepHook(nullptr);
+    CStageWorld::SetStepHook(nullptr);
     scene.WorldTeardown();
+    g_watched = nullptr;
   }
   CScratchGameDir dir{std::string("world_") +
                       ::testing::UnitTest::GetInstance()->current_test_info()->name()};
-  CScene scene;
+  WorldRun run;
+  CScene& scene = run.scene;
+  const WorldContext& world = run.world;
 };
 
 TEST_F(WorldTest, GameScriptBuildsEveryServiceInOrderThenTheUnitsAndCamera) {
@@ -104,17 +122,17 @@ TEST_F(WorldTest, GameScriptBuildsEveryServiceInOrderThenTheUnitsAndCamera) {
   EXPECT_EQ(g_steps, want);
   // The shadow found its image, so the sprite cache was there before it; each background piece
   // put its collision unit into a collision world that already existed.
-  ASSERT_NE(g_shadow, nullptr);
-  EXPECT_NE(g_shadow->Sprite(), nullptr);
-  EXPECT_EQ(g_bspList->Count(), 2);
-  EXPECT_EQ(g_collisionWorld->Count(), 2);
+  ASSERT_NE(world.shadow, nullptr);
+  EXPECT_NE(world.shadow->Sprite(), nullptr);
+  EXPECT_EQ(scene.World().BspList()->Count(), 2);
+  EXPECT_EQ(world.collisionWorld->Count(), 2);
   // The registry holds the three units under their names and the player camera follows the player.
-  EXPECT_EQ(g_unitRegistry->Count(), 3u);
-  EXPECT_EQ(g_unitRegistry->Find("CPlayer").get(), CPlayer::Current());
-  EXPECT_EQ(g_unitRegistry->Find("CNPC").get(), CNPC::Current());
-  EXPECT_EQ(g_unitRegistry->Find("CCameraMask").get(), g_cameraMask);
-  EXPECT_EQ(g_cameraManager->CurrentNumber(), 2);
-  EXPECT_NE(dynamic_cast<CCamera_Player*>(g_cameraManager->Current()), nullptr);
+  EXPECT_EQ(world.registry->Count(), 3u);
+  EXPECT_EQ(world.registry->Find("CPlayer").get(), world.player);
+  EXPECT_EQ(world.registry->Find("CNPC").get(), world.bear);
+  EXPECT_EQ(world.registry->Find("CCameraMask").get(), world.cameraMask);
+  EXPECT_EQ(world.cameras->CurrentNumber(), 2);
+  EXPECT_NE(dynamic_cast<CCamera_Player*>(world.cameras->Current()), nullptr);
   EXPECT_EQ(scene.GetPhase(), 0);
   EXPECT_EQ(scene.StageEndFlag(), 0);
 }
@@ -122,33 +140,33 @@ TEST_F(WorldTest, GameScriptBuildsEveryServiceInOrderThenTheUnitsAndCamera) {
 TEST_F(WorldTest, DegreesAreReadAsThreePointOneFourOverOneEightyAndBothUnitsShareTheStart) {
   dir.Write("data/scr/s.txt", wiringtest::GameScript("10\n20\n-30\n", "0\n90\n0\n"));
   scene.LoadStageScript("data/scr/s.txt");
-  ASSERT_NE(CPlayer::Current(), nullptr);
-  ASSERT_NE(CNPC::Current(), nullptr);
+  ASSERT_NE(world.player, nullptr);
+  ASSERT_NE(world.bear, nullptr);
   const Vector4 start(10.0f, 20.0f, -30.0f, 0.0f);
-  EXPECT_EQ(CPlayer::Current()->GetPosition(), start);
-  EXPECT_EQ(CNPC::Current()->GetPosition(), start);
-  EXPECT_FLOAT_EQ(CPlayer::Current()->GetRotation().y, 1.5700000f);
-  EXPECT_LT(CPlayer::Current()->GetRotation().y, 1.5707963f);
-  EXPECT_EQ(CNPC::Current()->GetRotation(), CPlayer::Current()->GetRotation());
+  EXPECT_EQ(world.player->GetPosition(), start);
+  EXPECT_EQ(world.bear->GetPosition(), start);
+  EXPECT_FLOAT_EQ(world.player->GetRotation().y, 1.5700000f);
+  EXPECT_LT(world.player->GetRotation().y, 1.5707963f);
+  EXPECT_EQ(world.bear->GetRotation(), world.player->GetRotation());
 }
 
 TEST_F(WorldTest, MissingAndNonNumericPlacementValuesReadAsZero) {
   dir.Write("data/scr/s.txt", wiringtest::GameScript("7\n", "abc\n45\n"));
   scene.LoadStageScript("data/scr/s.txt");
-  ASSERT_NE(CPlayer::Current(), nullptr);
-  EXPECT_EQ(CPlayer::Current()->GetPosition(), Vector4(7.0f, 0.0f, 0.0f, 0.0f));
-  EXPECT_FLOAT_EQ(CPlayer::Current()->GetRotation().y, 45 * 0.017444445f);
+  ASSERT_NE(world.player, nullptr);
+  EXPECT_EQ(world.player->GetPosition(), Vector4(7.0f, 0.0f, 0.0f, 0.0f));
+  EXPECT_FLOAT_EQ(world.player->GetRotation().y, 45 * 0.017444445f);
 }
 
-void ExpectPictureScene(const char* why) {
+void ExpectPictureScene(const WorldContext& world, const char* why) {
   SCOPED_TRACE(why);
-  EXPECT_EQ(CPlayer::Current(), nullptr);
-  EXPECT_EQ(CNPC::Current(), nullptr);
-  ASSERT_NE(g_unitRegistry, nullptr);
-  EXPECT_EQ(g_unitRegistry->Count(), 0u);
-  ASSERT_NE(g_cameraManager, nullptr);
-  EXPECT_EQ(g_cameraManager->CurrentNumber(), 0);
-  EXPECT_NE(dynamic_cast<CCamera_Normal*>(g_cameraManager->Current()), nullptr);
+  EXPECT_EQ(world.player, nullptr);
+  EXPECT_EQ(world.bear, nullptr);
+  ASSERT_NE(world.registry, nullptr);
+  EXPECT_EQ(world.registry->Count(), 0u);
+  ASSERT_NE(world.cameras, nullptr);
+  EXPECT_EQ(world.cameras->CurrentNumber(), 0);
+  EXPECT_NE(dynamic_cast<CCamera_Normal*>(world.cameras->Current()), nullptr);
 }
 
 TEST_F(WorldTest, OnlyAnExactGameTypeMakesAPlayableStage) {
@@ -156,17 +174,17 @@ TEST_F(WorldTest, OnlyAnExactGameTypeMakesAPlayableStage) {
   dir.Write("data/scr/blank.txt", "#type\nGAME \n#end\n#EOF\n");
   dir.Write("data/scr/none.txt", "#sprite\n#end\n#EOF\n");
   scene.LoadStageScript("data/scr/lower.txt");
-  ExpectPictureScene("lower case");
+  ExpectPictureScene(world, "lower case");
   scene.WorldTeardown();
   scene.LoadStageScript("data/scr/blank.txt");
-  ExpectPictureScene("trailing blank");
+  ExpectPictureScene(world, "trailing blank");
   scene.WorldTeardown();
   scene.LoadStageScript("data/scr/none.txt");
-  ExpectPictureScene("no type");
+  ExpectPictureScene(world, "no type");
   scene.WorldTeardown();
   dir.Write("data/scr/game.txt", "#type\nGAME\n#end\n#EOF\n");
   scene.LoadStageScript("data/scr/game.txt");
-  EXPECT_NE(CPlayer::Current(), nullptr);
+  EXPECT_NE(world.player, nullptr);
 }
 
 TEST_F(WorldTest, TeardownStopsTheMusicThenDestroysInOrderWithTheRegistryLast) {
@@ -199,29 +217,29 @@ TEST_F(WorldTest, LoadingAgainRebuildsEveryCacheAndUnit) {
   dir.Write("data/scr/s.txt",
             wiringtest::GameScript("5\n0\n5\n", "0\n0\n0\n") + "#sprite\ndata/image/shadow.dds\n#end\n");
   scene.LoadStageScript("data/scr/s.txt");
-  boost::weak_ptr<CUnit> firstPlayer = g_unitRegistry->Find("CPlayer");
-  boost::weak_ptr<CSprite> firstShadow = ResourceCache<CSprite>::Current()->Find("data/image/shadow.dds");
-  CPlayer::Current()->SetPosition(99, 99, 99, 0);
+  boost::weak_ptr<CUnit> firstPlayer = world.registry->Find("CPlayer");
+  boost::weak_ptr<CSprite> firstShadow = world.sprites->Find("data/image/shadow.dds");
+  world.player->SetPosition(99, 99, 99, 0);
   scene.SetPhase(3);
-  g_stageEnd = 1;
+  scene.World().EndStage();
 
   // Left and entered again, as a scene switch does.
   scene.Leave();
   EXPECT_TRUE(firstPlayer.expired());
   EXPECT_TRUE(firstShadow.expired());
   scene.LoadStageScript("data/scr/s.txt");
-  EXPECT_EQ(g_unitRegistry->Count(), 3u);
-  EXPECT_EQ(CPlayer::Current()->GetPosition(), Vector4(5, 0, 5, 0));
-  EXPECT_NE(ResourceCache<CSprite>::Current()->Find("data/image/shadow.dds"), nullptr);
+  EXPECT_EQ(world.registry->Count(), 3u);
+  EXPECT_EQ(world.player->GetPosition(), Vector4(5, 0, 5, 0));
+  EXPECT_NE(world.sprites->Find("data/image/shadow.dds"), nullptr);
   EXPECT_EQ(scene.GetPhase(), 0);
   EXPECT_EQ(scene.StageEndFlag(), 0);
 
   // Loaded again without leaving first: the old world goes, it does not pile up.
-  boost::weak_ptr<CUnit> secondPlayer = g_unitRegistry->Find("CPlayer");
+  boost::weak_ptr<CUnit> secondPlayer = world.registry->Find("CPlayer");
   scene.LoadStageScript("data/scr/s.txt");
   EXPECT_TRUE(secondPlayer.expired());
-  EXPECT_EQ(g_unitRegistry->Count(), 3u);
-  EXPECT_EQ(g_unitRegistry->Count("CPlayer"), 1u);
+  EXPECT_EQ(world.registry->Count(), 3u);
+  EXPECT_EQ(world.registry->Count("CPlayer"), 1u);
 }
 
 // --- The frame passes, on the recording device -------------------------------------------------
@@ -246,20 +264,22 @@ class WorldPassTest : public ::testing::Test {
   }
   void TearDown() override {
     gfx.device().journal = nullptr;
-    if (app::DebugDrawEnabled()) app::WindowProc(os::WM_KEYDOWN, os::VK_F2, 0);
+    app::SetDebugDraw(false);
     scene.WorldTeardown();
   }
   // In front of the picture camera (eye (0, -240, -32), looking along +z).
   boost::shared_ptr<ViewProbe> AddProbe(const std::string& tag) {
     boost::shared_ptr<ViewProbe> p(new ViewProbe(tag, &journal));
     p->SetPosition(0, -240, 200, 0);
-    g_unitRegistry->Insert(tag, p);
+    world.registry->Insert(tag, p);
     return p;
   }
   testdev::CRecordingGraphics gfx{"wiring_world_passes"};
   CScratchGameDir dir{std::string("world_") +
                       ::testing::UnitTest::GetInstance()->current_test_info()->name()};
-  CScene scene;
+  WorldRun run;
+  CScene& scene = run.scene;
+  const WorldContext& world = run.world;
   std::vector<std::string> journal;
 };
 
@@ -277,11 +297,11 @@ TEST_F(WorldPassTest, WorldUpdateRemovesThenUpdatesTheCameraThenTheUnits) {
   app::GetDevice()->SetTransform(gfx::D3DTS_VIEW, gfxutil::Matrix());
   scene.WorldUpdate();
   EXPECT_EQ(gone->updates, 0);
-  EXPECT_EQ(g_unitRegistry->Count("a"), 0u);
+  EXPECT_EQ(world.registry->Count("a"), 0u);
   EXPECT_EQ(stays->updates, 1);
   // The camera's update came first: the unit saw the camera's view on the device, and its
   // distance is measured from the camera's eye.
-  const gfxutil::Matrix cameraView = g_cameraManager->Current()->View();
+  const gfxutil::Matrix cameraView = world.cameras->Current()->View();
   EXPECT_EQ(stays->viewAtUpdate, cameraView);
   EXPECT_NE(cameraView, gfxutil::Matrix());
   EXPECT_FLOAT_EQ(stays->CameraDistanceSq(), 232.0f * 232.0f);
@@ -304,11 +324,9 @@ TEST_F(WorldPassTest, RenderDrawsBackgroundUnitsWireframeScreenPassAndFaderInOrd
   scene.WorldUpdate();
   scene.LateUpdate();
   ASSERT_TRUE(probe->IsVisible());
-  app::WindowProc(os::WM_KEYDOWN, os::VK_F2, 0);
-  ASSERT_TRUE(app::DebugDrawEnabled());
+  app::SetDebugDraw(true);  // F2
   // The fader belongs to the scene manager; a fade-in just begun draws black at 250 of 255.
-  CSceneManager manager;
-  manager.Fader().Start(CScreenFader::kFadeIn);
+  run.manager.Fader().Start(CScreenFader::kFadeIn);
   journal.clear();
   gfx.device().journal = &journal;
   gfx.device().draws.clear();
@@ -352,9 +370,10 @@ TEST(WorldListener, RenderPutsTheListenerAtTheCameraEye) {
   dir.Write("data/scr/p.txt", "#type\nPICTURE\n#end\n#EOF\n");
   audio::SetOutput(audio::Output::kLoopback);
   ASSERT_TRUE(InitSound());
-  CScene scene;
+  WorldRun run;
+  CScene& scene = run.scene;
   scene.LoadStageScript("data/scr/p.txt");
-  g_cameraManager->Current()->Body().position = Vector4(12, 34, -56, 0);
+  run.world.cameras->Current()->Body().position = Vector4(12, 34, -56, 0);
   scene.RenderWorld();
   float x = 0, y = 0, z = 0;
   GetSoundListener()->GetPosition(&x, &y, &z);
@@ -375,7 +394,8 @@ TEST(WorldListener, EffectToTheCamerasRightIsHeardOnTheRightAsTheCameraTurns) {
   dir.Write("data/scr/p.txt", "#type\nPICTURE\n#end\n#EOF\n");
   audio::SetOutput(audio::Output::kLoopback);
   ASSERT_TRUE(InitSound());
-  CScene scene;
+  WorldRun run;
+  CScene& scene = run.scene;
   scene.LoadStageScript("data/scr/p.txt");
 
   // A steady tone on a 3D voice with the distances the bank gives a unit's effect.
@@ -408,7 +428,7 @@ TEST(WorldListener, EffectToTheCamerasRightIsHeardOnTheRightAsTheCameraTurns) {
     for (size_t i = 2000; i < out.size() / 2; ++i) sum += out[2 * i + channel] * out[2 * i + channel];
     return std::sqrt(sum / static_cast<double>(out.size() / 2 - 2000));
   };
-  CCamera* camera = g_cameraManager->Current();
+  CCamera* camera = run.world.cameras->Current();
   std::vector<float> out(2 * 6000);
   for (int yaw : {0, 90, 180, 270}) {
     camera->Body().position = Vector4(100, 20, -50, 0);

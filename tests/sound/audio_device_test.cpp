@@ -11,7 +11,7 @@
 #include "platform/audio/device.h"
 #include "platform/audio/listener.h"
 #include "platform/os/thread.h"
-#include "sound_test_util.h"
+#include "support/sound_test_util.h"
 
 namespace {
 using soundtest::Render;

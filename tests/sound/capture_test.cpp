@@ -7,9 +7,8 @@
 #include <fstream>
 #include <thread>
 
-#include "game_sound_fixture.h"
 #include "sound/sound_bank.h"
-#include "world/unit_body.h"
+#include "support/game_sound_fixture.h"
 
 namespace {
 using soundtest::MakeWave;
@@ -74,7 +73,7 @@ TEST_F(SoundCaptureTest, SceneWithMusicAndEffects) {
     UpdateListener({0, 0, 0}, gfxutil::Matrix());
     for (const Cue& c : cues) {
       if (c.frame != f) continue;
-      UnitBody body;
+      soundtest::Emitter body;
       body.position = {c.x, c.y, c.z, 1};
       if (c.flat)
         bank.PlaySE2D(0);

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <thread>
 
-#include "game_sound_fixture.h"
 #include "sound/sound.h"
 #include "support/child_run.h"
+#include "support/game_sound_fixture.h"
 
 namespace {
 using soundtest::MakeWave;

@@ -4,8 +4,7 @@
 #include <cmath>
 #include <memory>
 
-#include "game_sound_fixture.h"
-#include "world/unit_body.h"
+#include "support/game_sound_fixture.h"
 
 namespace {
 using soundtest::MakeWave;
@@ -53,7 +52,7 @@ class SoundBankTest : public GameSoundTest {
   }
   double LevelAt(float x, float y, float z, int channel = 0) {
     Hush(kTone);
-    UnitBody body;
+    soundtest::Emitter body;
     body.position = {x, y, z, 1};
     bank_->PlaySE(body, kTone);
     return Rms(Render(8000), channel, 2000, 8000);
@@ -71,12 +70,6 @@ class SoundBankTest : public GameSoundTest {
 
   std::unique_ptr<SoundBank> bank_;
 };
-
-TEST_F(SoundBankTest, RegistersItselfProcessWide) {
-  EXPECT_EQ(g_soundBank, bank_.get());
-  bank_.reset();
-  EXPECT_EQ(g_soundBank, nullptr);
-}
 
 TEST_F(SoundBankTest, EffectAtAUnitOnTheListenersLeftIsLouderOnTheLeft) {
   const double left = LevelAt(-3, 0, 0, 0);
@@ -126,7 +119,7 @@ TEST_F(SoundBankTest, SameEffectOnConsecutiveFramesSoundsTwiceOnDifferentVoices)
 }
 
 TEST_F(SoundBankTest, ThirdTriggerReusesTheOlderVoiceWithoutRewinding) {
-  UnitBody body;
+  soundtest::Emitter body;
   body.position = {0, 0, 2, 1};
   CSound& older = bank_->Voice(kTone, 1);
   bank_->PlaySE(body, kTone);
@@ -147,7 +140,7 @@ TEST_F(SoundBankTest, UnitVelocityReachesTheVoice) {
   // An approaching source is heard higher: count zero crossings of the 441 Hz tone.
   auto crossings = [&](float speed) {
     Hush(kTone);
-    UnitBody body;
+    soundtest::Emitter body;
     body.position = {0, 0, 3, 1};
     body.velocityZ = speed;
     bank_->PlaySE(body, kTone);
@@ -166,7 +159,7 @@ TEST_F(SoundBankTest, MissingFileLeavesASilentEffectAndALogLine) {
   EXPECT_FALSE(bank_->Voice(kMissing, 0).IsLoaded());
   EXPECT_FALSE(bank_->Voice(kMissing, 1).IsLoaded());
   bank_->PlaySE2D(kMissing);
-  bank_->PlaySE(UnitBody{}, kMissing);
+  bank_->PlaySE(soundtest::Emitter{}, kMissing);
   EXPECT_EQ(Rms(Render(4000), 0, 0, 4000), 0.0);
   EXPECT_TRUE(soundtest::SeenMessageBoxes().empty());
 }
@@ -211,7 +204,7 @@ TEST_F(NoSoundDeviceTest, GameGoesOnSilentAfterOneMessageBox) {
   {
     SoundBank bank;
     EXPECT_FALSE(bank.Voice(0, 0).IsLoaded());
-    UnitBody body;
+    soundtest::Emitter body;
     bank.PlaySE(body, 0);
     bank.PlaySE2D(0);
   }

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/log.h"
-#include "sound_test_util.h"
+#include "support/sound_test_util.h"
 
 namespace {
 using soundtest::MakeWave;

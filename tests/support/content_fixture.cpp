@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/gfxutil/mesh.h"
-#include "platform/xfile/xfile.h"
+#include "platform/os/files.h"
 
 namespace contenttest {
 
@@ -122,7 +122,7 @@ bool CollisionSoup::Load(const std::vector<std::string>& decFiles) {
   triangles.clear();
   for (const std::string& f : decFiles) {
     std::vector<uint8_t> bytes;
-    if (!xfile::ReadWholeFile(f, bytes)) return false;
+    if (!os::ReadWholeFile(f, bytes)) return false;
     CCollisionModel m;
     if (!m.Parse(bytes.data(), bytes.size())) return false;
     for (int32_t g = 0; g < m.GroupCount(); ++g)
@@ -158,7 +158,7 @@ bool CollisionSoup::Cast(const Vector3& s, const Vector3& e, int kind, Vector3& 
 
 bool ReadBmp(const std::string& path, Bitmap& out) {
   std::vector<uint8_t> b;
-  if (!xfile::ReadWholeFile(path, b) || b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
+  if (!os::ReadWholeFile(path, b) || b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
   auto u32 = [&](size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
   };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/app.h"
+#include "app/game_services.h"
 #include "platform/os/message_box.h"
 #include "platform/os/window.h"
 #include "scene/forest_stage_scene.h"
@@ -25,8 +26,10 @@ CHeadlessGame::~CHeadlessGame() {
   if (g_game == this) g_game = nullptr;
 }
 
-void CHeadlessGame::FrameHook(uint64_t frame) {
-  if (g_game && g_game->script_) g_game->script_(*g_game, frame);
+void CHeadlessGame::FrameHook(app::GameServices& game, uint64_t frame) {
+  if (!g_game) return;
+  g_game->game_ = &game;
+  if (g_game->script_) g_game->script_(*g_game, frame);
 }
 
 void CHeadlessGame::BoxHook(const char* text, const char* caption) {
@@ -53,16 +56,21 @@ int CHeadlessGame::Run(Script script) {
   audio::SetOutput(previousSound);
   if (options_.nullDevice) testdev::RestoreRealDevice();
   g_game = nullptr;
+  game_ = nullptr;
   return code;
 }
 
+CSceneManager& CHeadlessGame::Scenes() const { return *game_->scenes; }
+
+CPlayer* CHeadlessGame::Player() const { return game_ ? game_->Player() : nullptr; }
+
 const char* CHeadlessGame::CurrentSceneName() const {
-  const CScene* scene = g_sceneManager ? g_sceneManager->GetCurrentScene() : nullptr;
+  const CScene* scene = game_ && game_->scenes ? game_->scenes->GetCurrentScene() : nullptr;
   return scene ? scene->Name() : "";
 }
 
 void CHeadlessGame::RequestScene(CScene* scene) {
-  if (g_sceneManager && scene) g_sceneManager->RequestScene(scene);
+  if (game_ && game_->scenes && scene) game_->scenes->RequestScene(scene);
 }
 
 void CHeadlessGame::Quit() { os::PostQuitMessage(0); }
@@ -109,7 +117,7 @@ void CPlayThrough::operator()(CHeadlessGame& game, uint64_t frame) {
       Walk(game, t);
     else {
       game.Input().keys.clear();
-      game.RequestScene(g_forestStageScene);
+      game.RequestScene(&game.Scenes().ForestStage());
     }
   } else if (scene == "CForestStageScene") {
     if (t < uint64_t(forestFrames_))

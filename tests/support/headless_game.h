@@ -13,6 +13,8 @@
 #include "support/fake_input.h"
 
 class CScene;
+class CSceneManager;
+class CPlayer;
 
 namespace testgame {
 
@@ -38,6 +40,11 @@ class CHeadlessGame {
 
   CFakeInput& Input() { return input_; }
   os::CFakeClock& Clock() { return clock_; }
+  // The running game, from the first frame's script on (null before it and after the run).
+  app::GameServices* Game() const { return game_; }
+  CSceneManager& Scenes() const;
+  // The player of the current scene's world, or null.
+  CPlayer* Player() const;
   // "" before the first scene.
   const char* CurrentSceneName() const;
   // What a scene does to change scenes: names the target and starts the fade-out.
@@ -49,10 +56,11 @@ class CHeadlessGame {
   std::function<void(const char* caption, const char* text)> onMessageBox;
 
  private:
-  static void FrameHook(uint64_t frame);
+  static void FrameHook(app::GameServices& game, uint64_t frame);
   static void BoxHook(const char* text, const char* caption);
 
   Options options_;
+  app::GameServices* game_ = nullptr;
   os::CFakeClock clock_{1000};
   CFakeInput input_;
   Script script_;

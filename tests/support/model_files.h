@@ -43,6 +43,8 @@ class ModelTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   testdev::CRecordingDevice& device() { return graphics_->device(); }
+  // The real GL device from here on (device() is then gone); false where there is none.
+  bool UseRealDevice() { return graphics_->UseRealDevice(); }
   std::string dir;
   CXBuilder x;
 

@@ -39,7 +39,14 @@ CRecordingGraphics::CRecordingGraphics(const std::string& folder, int width, int
   config_->height = height;
   g_made = nullptr;
   app::SetDeviceCreatorForTests(Make, Desktop);
-  if (app::InitGraphics() == 1) device_ = g_made;
+  if (app::InitGraphics(*config_) == 1) device_ = g_made;
+}
+
+bool CRecordingGraphics::UseRealDevice() {
+  app::ShutdownGraphics();
+  app::SetDeviceCreatorForTests(nullptr, nullptr);
+  device_ = nullptr;
+  return app::InitGraphics(*config_) == 1;
 }
 
 CRecordingGraphics::~CRecordingGraphics() {

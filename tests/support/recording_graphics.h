@@ -20,6 +20,11 @@ class CRecordingGraphics {
 
   CRecordingDevice& device() { return *device_; }
   bool ok() const { return device_ != nullptr; }
+  // Starts the services again on the real (GL) device, for tests that look at pictures; the
+  // recording device is gone from then on. False when there is no GL device here.
+  bool UseRealDevice();
+  // The configuration the device was made for.
+  const CConfig& config() const { return *config_; }
 
  private:
   std::unique_ptr<CConfig> config_;

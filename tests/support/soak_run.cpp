@@ -5,6 +5,7 @@
 
 #include "platform/audio/device.h"
 #include "scene/forest_stage_scene.h"
+#include "scene/scene_manager.h"
 #include "support/headless_game.h"
 #include "support/null_device.h"
 #include "support/random_play.h"
@@ -21,13 +22,13 @@ SoakResult RunSoak(uint64_t forestFrames, uint64_t warmFrames, uint64_t progress
   static float mix[735 * 2];  // one 60th of a second at 44.1 kHz, stereo
   const auto start = std::chrono::steady_clock::now();
   result.exitCode = game.Run([&](CHeadlessGame& g, uint64_t frame) {
-    if (frame == 1) g.RequestScene(g_forestStageScene);
+    if (frame == 1) g.RequestScene(&g.Scenes().ForestStage());
     audio::RenderLoopback(mix, 735);
     if (g.CurrentSceneName() != std::string_view("CForestStageScene")) return;
     ++inForest;
     play.Step(g.Input());
-    if (g_unitRegistry && g_unitRegistry->Count() > result.maxUnits)
-      result.maxUnits = g_unitRegistry->Count();
+    const CUnitRegistry* registry = g.Scenes().CurrentWorld()->Context().registry;
+    if (registry && registry->Count() > result.maxUnits) result.maxUnits = registry->Count();
     if (inForest == warmFrames) result.warmResidentKiB = ResidentKiB();
     if (progressEvery && inForest % progressEvery == 0 && progress) progress(inForest, ResidentKiB());
     if (inForest == forestFrames) {

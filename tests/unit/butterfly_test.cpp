@@ -12,10 +12,14 @@
 #include "resource/resource_cache.h"
 #include "support/model_files.h"
 #include "unit/motion.h"
+#include "unit/world_context.h"
 
 using gfxutil::Vector4;
 
 namespace {
+
+// A world with nothing in it: no model cache, so no model.
+const WorldContext kNoWorld;
 
 float T(uint32_t index) { return SineTable()[index % 65536u]; }
 
@@ -28,7 +32,7 @@ TEST_F(ButterflyTest, FirstUpdateTakesTheTimerBranchAndKeepsZ) {
   std::srand(7);
   const int r1 = std::rand(), r2 = std::rand(), r3 = std::rand();
   std::srand(7);
-  CButterfly b(Vector4(10, 20, 30, 1));
+  CButterfly b(kNoWorld, Vector4(10, 20, 30, 1));
   b.Update();
 
   // Heading 0 and phase 0: the table at the quarter turn and just short of it.
@@ -49,7 +53,7 @@ TEST_F(ButterflyTest, SecondUpdateDrawsNoRandomNumberAndFollowsItsHeading) {
   const int r1 = std::rand(), r2 = std::rand(), r3 = std::rand();
   (void)r1, (void)r2;
   std::srand(11);
-  CButterfly b(Vector4(0, 0, -5, 1));
+  CButterfly b(kNoWorld, Vector4(0, 0, -5, 1));
   b.Update();
   const Vector4 p = b.GetPosition();
   const float yaw = b.GetRotation().y, speed = b.Speed();
@@ -72,7 +76,7 @@ TEST_F(ButterflyTest, SwayReadsTheTableJustShortOfTheQuarterAndHalfTurns) {
     std::srand(2);
     const int r1 = std::rand();
     std::srand(2);
-    CButterfly b(Vector4(0, 0, 0, 1));
+    CButterfly b(kNoWorld, Vector4(0, 0, 0, 1));
     b.Body().rotation.y = yaw;
     b.Update();
     const uint32_t i = SineIndexOfDegrees(yaw * 57.29f);
@@ -85,7 +89,7 @@ TEST_F(ButterflyTest, SwayReadsTheTableJustShortOfTheQuarterAndHalfTurns) {
 
 TEST_F(ButterflyTest, BurstsComeOneUpdateAfterTheTimerPassesItsLimit) {
   std::srand(3);
-  CButterfly b(Vector4(0, 0, 0, 1));
+  CButterfly b(kNoWorld, Vector4(0, 0, 0, 1));
   b.Update();
   int sinceBurst = 0;
   float limit = b.Limit();
@@ -114,7 +118,7 @@ TEST_F(ButterflyTest, BurstsComeOneUpdateAfterTheTimerPassesItsLimit) {
 }
 
 TEST_F(ButterflyTest, WingsBeatThroughTheLoopingTenFrameMotion) {
-  CButterfly b(Vector4(0, 0, 0, 1));
+  CButterfly b(kNoWorld, Vector4(0, 0, 0, 1));
   ASSERT_TRUE(b.Body().motion);
   for (int u = 1; u <= 25; ++u) {
     b.Update();
@@ -124,7 +128,7 @@ TEST_F(ButterflyTest, WingsBeatThroughTheLoopingTenFrameMotion) {
 
 TEST_F(ButterflyTest, FliesInLoopsNearWhereItStarted) {
   std::srand(5);
-  CButterfly b(Vector4(100, 50, 0, 1));
+  CButterfly b(kNoWorld, Vector4(100, 50, 0, 1));
   float farthest = 0;
   for (int u = 0; u < 5000; ++u) {
     b.Update();
@@ -146,8 +150,10 @@ TEST_F(ButterflyDrawTest, DrawsItsModelAtItsPlacePosedAtItsMotionFrame) {
   ResourceCache<CModel> models({path});
   const boost::shared_ptr<CModel> model = models.Find(path);
   ASSERT_TRUE(model && model->Hierarchy().Root());
+  WorldContext withModels;
+  withModels.models = &models;
 
-  CButterfly b(Vector4(40, 60, -20, 1));
+  CButterfly b(withModels, Vector4(40, 60, -20, 1));
   for (int u = 0; u < 4; ++u) b.Update();
   const size_t before = device().indexedDraws.size();
   b.Draw();

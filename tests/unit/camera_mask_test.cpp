@@ -3,19 +3,26 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "support/recording_graphics.h"
 
 using testdev::ScreenVertex;
 
-TEST(CameraMask, CreationHidesTheBarsAndRegistersIt) {
-  g_barHeight = 17.0f;
-  {
-    CCameraMask mask;
-    EXPECT_EQ(g_barHeight, 0.0f);
-    EXPECT_EQ(g_cameraMask, &mask);
-    EXPECT_EQ(mask.State(), CCameraMask::kHidden);
-  }
-  EXPECT_EQ(g_cameraMask, nullptr);
+// A mask a test may put into a state of its choosing.
+class CStrangeMask : public CCameraMask {
+ public:
+  void Set(int16_t s) { ChangeState(s); }
+};
+
+TEST(CameraMask, CreationHidesTheBarsEachMaskItsOwn) {
+  CCameraMask shown;
+  shown.Show();
+  for (int i = 0; i < 20; ++i) shown.Update();
+  CCameraMask fresh;
+  EXPECT_EQ(fresh.BarHeight(), 0.0f);
+  EXPECT_EQ(fresh.State(), CCameraMask::kHidden);
+  EXPECT_GT(shown.BarHeight(), 10.0f);
 }
 
 TEST(CameraMask, ShownBarsReachThreePointTwoAfterOneUpdateAndAboutTwentyPointEightAfterTen) {
@@ -24,12 +31,12 @@ TEST(CameraMask, ShownBarsReachThreePointTwoAfterOneUpdateAndAboutTwentyPointEig
   EXPECT_EQ(mask.State(), CCameraMask::kShown);
   EXPECT_EQ(mask.Tick(), 0);
   mask.Update();
-  EXPECT_FLOAT_EQ(g_barHeight, 3.2f);
+  EXPECT_FLOAT_EQ(mask.BarHeight(), 3.2f);
   for (int i = 1; i < 10; ++i) mask.Update();
-  EXPECT_NEAR(g_barHeight, 32.0f * (1.0f - std::pow(0.9f, 10.0f)), 1e-4f);
-  EXPECT_NEAR(g_barHeight, 20.8f, 0.05f);
+  EXPECT_NEAR(mask.BarHeight(), 32.0f * (1.0f - std::pow(0.9f, 10.0f)), 1e-4f);
+  EXPECT_NEAR(mask.BarHeight(), 20.8f, 0.05f);
   for (int i = 0; i < 300; ++i) mask.Update();
-  EXPECT_NEAR(g_barHeight, 32.0f, 1e-3f);
+  EXPECT_NEAR(mask.BarHeight(), 32.0f, 1e-3f);
 }
 
 TEST(CameraMask, HiddenBarsTendToMinusFive) {
@@ -39,20 +46,18 @@ TEST(CameraMask, HiddenBarsTendToMinusFive) {
   mask.Hide();
   EXPECT_EQ(mask.State(), CCameraMask::kHidden);
   for (int i = 0; i < 300; ++i) mask.Update();
-  EXPECT_NEAR(g_barHeight, -5.0f, 1e-3f);
-  EXPECT_LT(g_barHeight, 0.0f);
+  EXPECT_NEAR(mask.BarHeight(), -5.0f, 1e-3f);
+  EXPECT_LT(mask.BarHeight(), 0.0f);
 }
 
 TEST(CameraMask, OtherStatesLeaveTheBarsAlone) {
-  class CStrangeMask : public CCameraMask {
-   public:
-    void Set(int16_t s) { ChangeState(s); }
-  };
   CStrangeMask mask;
-  g_barHeight = 12.0f;
+  mask.Show();
+  for (int i = 0; i < 5; ++i) mask.Update();
+  const float before = mask.BarHeight();
   mask.Set(2);
   mask.Update();
-  EXPECT_EQ(g_barHeight, 12.0f);
+  EXPECT_EQ(mask.BarHeight(), before);
 }
 
 TEST(CameraMask, DrawsTwoHalfBlackBarsWithAlphaBlendingThenResetsTheBlend) {
@@ -60,7 +65,10 @@ TEST(CameraMask, DrawsTwoHalfBlackBarsWithAlphaBlendingThenResetsTheBlend) {
   ASSERT_TRUE(graphics.ok());
   testdev::CRecordingDevice& d = graphics.device();
   CCameraMask mask;
-  g_barHeight = 32.0f;
+  mask.Show();
+  for (int i = 0; i < 300; ++i) mask.Update();
+  const float h = mask.BarHeight();
+  ASSERT_NEAR(h, 32.0f, 1e-3f);
   d.draws.clear();
   mask.DrawScreen();
   ASSERT_EQ(d.draws.size(), 2u);
@@ -75,11 +83,11 @@ TEST(CameraMask, DrawsTwoHalfBlackBarsWithAlphaBlendingThenResetsTheBlend) {
   const ScreenVertex top0 = d.draws[0].Vertex<ScreenVertex>(0), top1 = d.draws[0].Vertex<ScreenVertex>(1);
   EXPECT_FLOAT_EQ(top0.y, 0.0f);
   EXPECT_FLOAT_EQ(top1.x, 640.0f * 0.0015625f * 800.0f);
-  EXPECT_FLOAT_EQ(top1.y, 32.0f * 0.0020833f * 600.0f);
+  EXPECT_FLOAT_EQ(top1.y, h * 0.0020833f * 600.0f);
   // Bottom bar: (0, 448)-(640, 480).
   const ScreenVertex bottom0 = d.draws[1].Vertex<ScreenVertex>(0),
                      bottom1 = d.draws[1].Vertex<ScreenVertex>(1);
-  EXPECT_FLOAT_EQ(bottom0.y, 448.0f * 0.0020833f * 600.0f);
+  EXPECT_FLOAT_EQ(bottom0.y, (480.0f - h) * 0.0020833f * 600.0f);
   EXPECT_FLOAT_EQ(bottom1.y, 480.0f * 0.0020833f * 600.0f);
   EXPECT_EQ(d.GetRenderState(gfx::D3DRS_SRCBLEND), gfx::D3DBLEND_ONE);
   EXPECT_EQ(d.GetRenderState(gfx::D3DRS_DESTBLEND), gfx::D3DBLEND_ZERO);
@@ -90,7 +98,7 @@ TEST(CameraMask, HiddenBarsLieOffTheScreen) {
   ASSERT_TRUE(graphics.ok());
   testdev::CRecordingDevice& d = graphics.device();
   CCameraMask mask;
-  g_barHeight = -5.0f;
+  for (int i = 0; i < 300; ++i) mask.Update();  // hidden: towards -5
   d.draws.clear();
   mask.DrawScreen();
   ASSERT_EQ(d.draws.size(), 2u);

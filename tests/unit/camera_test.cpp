@@ -5,15 +5,16 @@
 #include <cmath>
 
 #include "core/input.h"
-#include "scene/scene.h"
+#include "support/collision_fixtures.h"
 #include "support/expect_matrix.h"
 #include "support/fake_input.h"
 #include "support/recording_graphics.h"
 #include "unit/camera_manager.h"
 #include "unit/camera_normal.h"
 #include "unit/camera_player.h"
-#include "world/collision_fixtures.h"
+#include "unit/world_context.h"
 #include "world/collision_world.h"
+#include "world/view_distance.h"
 
 using gfxutil::Matrix;
 using gfxutil::Vector3;
@@ -26,13 +27,22 @@ class CameraTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(graphics.ok());
-    g_cameraHeightLag = 0.0f;
+    world.config = &graphics.config();
+    world.carried = &carried;
   }
-  void TearDown() override { g_cameraHeightLag = 0.0f; }
   testdev::CRecordingDevice& device() { return graphics.device(); }
 
   testdev::CRecordingGraphics graphics{"camera"};
+  CarriedOver carried;
+  WorldContext world;
 };
+
+// A world that has only the configuration of `graphics`.
+WorldContext DisplayOf(const testdev::CRecordingGraphics& graphics) {
+  WorldContext world;
+  world.config = &graphics.config();
+  return world;
+}
 
 // A player body standing still on flat ground: collision reports an upward landing normal.
 UnitBody StillTarget(float x, float y, float z) {
@@ -65,23 +75,20 @@ TEST(CameraProjection, EntriesAreTheFixedFortyFiveDegreeFourByThreePerspective) 
   EXPECT_NEAR(farPoint.z / farPoint.w, 1.0f, 1e-6f);
 }
 
-TEST_F(CameraTest, ManagerSetsTheProjectionOnTheDeviceAndRegistersItself) {
-  {
-    CCameraManager m;
-    EXPECT_EQ(g_cameraManager, &m);
-    ExpectNear(device().GetTransform(gfx::D3DTS_PROJECTION), CCameraManager::BuildProjection(), 0);
-    EXPECT_EQ(m.Current(), nullptr);
-    EXPECT_EQ(m.GetEyePosition(), Vector4());
-    m.Update();  // no current camera: nothing happens
-    m.Collide();
-  }
-  EXPECT_EQ(g_cameraManager, nullptr);
+TEST_F(CameraTest, ManagerSetsTheProjectionOnTheDevice) {
+  CCameraManager m(world);
+  ExpectNear(device().GetTransform(gfx::D3DTS_PROJECTION), CCameraManager::BuildProjection(), 0);
+  EXPECT_EQ(m.Current(), nullptr);
+  EXPECT_EQ(m.GetEyePosition(), Vector4());
+  m.Update();  // no current camera: nothing happens
+  m.Collide();
 }
 
 TEST(CameraDisplay, ProjectionKeepsFourByThreeOnAWideDisplay) {
   testdev::CRecordingGraphics wide{"camera_wide", 1280, 720};
   ASSERT_TRUE(wide.ok());
-  CCameraManager m;
+  const WorldContext display = DisplayOf(wide);
+  CCameraManager m(display);
   EXPECT_FLOAT_EQ(m.Projection().m[1][1] / m.Projection().m[0][0], 1.3333334f);
   // A point projects across the configured size: the right frustum edge lands on x = 1280.
   auto cam = boost::make_shared<CCamera_Normal>();
@@ -96,7 +103,7 @@ TEST(CameraDisplay, ProjectionKeepsFourByThreeOnAWideDisplay) {
 }
 
 TEST_F(CameraTest, CamerasByNumberAndTheCurrentOne) {
-  CCameraManager m;
+  CCameraManager m(world);
   auto a = boost::make_shared<CCamera_Normal>();
   auto b = boost::make_shared<CCamera_Normal>();
   a->Body().position = Vector4(1, 2, 3, 4);
@@ -113,7 +120,7 @@ TEST_F(CameraTest, CamerasByNumberAndTheCurrentOne) {
 }
 
 TEST_F(CameraTest, UpdateReappliesTheKeptViewThenUpdatesTheCurrentCamera) {
-  CCameraManager m;
+  CCameraManager m(world);
   auto cam = boost::make_shared<CCamera_Normal>();
   m.Add(0, cam);
   m.SetCurrent(0);
@@ -123,7 +130,7 @@ TEST_F(CameraTest, UpdateReappliesTheKeptViewThenUpdatesTheCurrentCamera) {
 }
 
 TEST_F(CameraTest, CopyPoseCopiesAnglesEyeAndLookAtOnly) {
-  CCameraManager m;
+  CCameraManager m(world);
   auto cam = boost::make_shared<CCamera_Normal>();
   cam->Body().rotation = Vector4(0.1f, 0.2f, 0.3f, 0.4f);
   m.Add(0, cam);
@@ -142,7 +149,8 @@ TEST_F(CameraTest, CopyPoseCopiesAnglesEyeAndLookAtOnly) {
 TEST(CameraDisplay, ProjectUsesTheTranslationAndTheIntegerHalvesOfTheDisplay) {
   testdev::CRecordingGraphics odd{"camera_odd", 641, 481};
   ASSERT_TRUE(odd.ok());
-  CCameraManager m;
+  const WorldContext display = DisplayOf(odd);
+  CCameraManager m(display);
   auto cam = boost::make_shared<CCamera_Normal>();
   cam->Body().position = Vector4(0, 0, 0, 0);
   m.Add(0, cam);
@@ -200,7 +208,7 @@ TEST_F(CameraTest, PlayerCameraStartsAboveAndBehindItsTarget) {
   UnitBody t = StillTarget(100, 50, 200);
   t.rotation = Vector4(0.3f, 1.25f, 0.7f, 0);
   t.position.w = 1.0f;
-  CCamera_Player cam(&t);
+  CCamera_Player cam(world, &t);
   EXPECT_EQ(cam.Body().position, Vector4(100, 210, 180, 1));
   EXPECT_EQ(cam.Body().rotation, Vector4(0, 1.25f, 0, 0));
 }
@@ -208,10 +216,10 @@ TEST_F(CameraTest, PlayerCameraStartsAboveAndBehindItsTarget) {
 TEST_F(CameraTest, PlayerCameraSettlesTwoEightyAwayAndOneHundredOneAbove) {
   UnitBody t = StillTarget(500, -40, 300);
   t.rotation.y = 0.8f;
-  CCamera_Player cam(&t);
+  CCamera_Player cam(world, &t);
   for (int i = 0; i < 400; ++i) cam.Update();
   const Vector4 eye = cam.Body().position;
-  EXPECT_EQ(g_cameraHeightLag, 1.0f);
+  EXPECT_EQ(carried.cameraHeightLag, 1.0f);
   EXPECT_NEAR(std::hypot(eye.x - 500, eye.z - 300), 280.0f, 1e-2f);
   EXPECT_NEAR(eye.y - (-40), 101.0f, 1e-2f);
   EXPECT_NEAR(std::atan2(eye.x - 500, eye.z - 300), 0.8f, 1e-4f);
@@ -231,7 +239,7 @@ TEST_F(CameraTest, PlayerCameraEasesATenthOfTheWayMinusTheTargetsVelocity) {
   UnitBody t = StillTarget(0, 0, 0);
   t.landingNormal = Vector4();
   t.velocityX = 10.0f;
-  CCamera_Player cam(&t);  // eye (0, 160, -20), angle 0: ideal (0, 100, 280)
+  CCamera_Player cam(world, &t);  // eye (0, 160, -20), angle 0: ideal (0, 100, 280)
   cam.Update();
   const Vector4 eye = cam.Body().position;
   EXPECT_FLOAT_EQ(eye.x, 0.0f - 0.005f * 0.1f * 10.0f);
@@ -243,48 +251,50 @@ TEST_F(CameraTest, PlayerCameraEasesATenthOfTheWayMinusTheTargetsVelocity) {
 
 TEST_F(CameraTest, HeightLagMovesInHalfStepsAndRestsWithinPointThree) {
   UnitBody t = StillTarget(0, 0, 0);
-  CCamera_Player cam(&t);
+  CCamera_Player cam(world, &t);
   t.landingNormal.y = 1.0f;
   cam.Update();
-  EXPECT_EQ(g_cameraHeightLag, 0.5f);
+  EXPECT_EQ(carried.cameraHeightLag, 0.5f);
   cam.Update();
-  EXPECT_EQ(g_cameraHeightLag, 1.0f);
+  EXPECT_EQ(carried.cameraHeightLag, 1.0f);
   cam.Update();
-  EXPECT_EQ(g_cameraHeightLag, 1.0f);
+  EXPECT_EQ(carried.cameraHeightLag, 1.0f);
   t.landingNormal.y = 0.75f;  // within 0.3: stays
   cam.Update();
-  EXPECT_EQ(g_cameraHeightLag, 1.0f);
+  EXPECT_EQ(carried.cameraHeightLag, 1.0f);
   t.landingNormal.y = 0.6f;  // 0.4 away: one step down, overshooting to 0.5
   cam.Update();
-  EXPECT_EQ(g_cameraHeightLag, 0.5f);
+  EXPECT_EQ(carried.cameraHeightLag, 0.5f);
   cam.Update();
-  EXPECT_EQ(g_cameraHeightLag, 0.5f);
+  EXPECT_EQ(carried.cameraHeightLag, 0.5f);
   t.landingNormal.y = 0.0f;  // airborne
   cam.Update();
   cam.Update();
-  EXPECT_EQ(g_cameraHeightLag, 0.0f);
+  EXPECT_EQ(carried.cameraHeightLag, 0.0f);
 }
 
 TEST_F(CameraTest, HeightLagIsSharedByEveryPlayerCamera) {
   UnitBody t = StillTarget(0, 0, 0);
-  CCamera_Player first(&t), second(&t);
+  CCamera_Player first(world, &t), second(world, &t);
   first.Update();
   second.Update();
-  EXPECT_EQ(g_cameraHeightLag, 1.0f);
+  EXPECT_EQ(carried.cameraHeightLag, 1.0f);
 }
 
 TEST_F(CameraTest, ButtonTenFor157FramesTurnsTheOrbitAboutOnceTheOtherWayFromButtonThirteen) {
   CFakeInput keys;
-  CInput input;
+  const CKeyBindings bindings;
+  CInput input(bindings);
+  world.input = &input;
   UnitBody t = StillTarget(0, 0, 0);
-  CCamera_Player minus(&t), plus(&t);
+  CCamera_Player minus(world, &t), plus(world, &t);
 
-  keys.Press(CInput::kKeyCodes[10]);
+  keys.Press(CKeyBindings::kKeyCodes[10]);
   input.Update();
   ASSERT_TRUE(input.Pressed(10));
   for (int i = 0; i < 157; ++i) minus.Update();
-  keys.Release(CInput::kKeyCodes[10]);
-  keys.Press(CInput::kKeyCodes[13]);
+  keys.Release(CKeyBindings::kKeyCodes[10]);
+  keys.Press(CKeyBindings::kKeyCodes[13]);
   input.Update();
   for (int i = 0; i < 157; ++i) plus.Update();
 
@@ -296,31 +306,34 @@ TEST_F(CameraTest, ButtonTenFor157FramesTurnsTheOrbitAboutOnceTheOtherWayFromBut
 
 TEST_F(CameraTest, SlowButtonsTurnAndTheNewAngleShowsFromTheNextFrame) {
   CFakeInput keys;
-  CInput input;
+  const CKeyBindings bindings;
+  CInput input(bindings);
+  world.input = &input;
   UnitBody t = StillTarget(0, 0, 0);
-  CCamera_Player cam(&t);
+  CCamera_Player cam(world, &t);
   cam.Body().position = Vector4(0, 101, 280, 0);  // already on its spot for angle 0
-  keys.Press(CInput::kKeyCodes[0]);
+  keys.Press(CKeyBindings::kKeyCodes[0]);
   input.Update();
   cam.Update();
   EXPECT_FLOAT_EQ(cam.Body().rotation.y, 0.015f);
   EXPECT_NEAR(cam.Body().position.x, 0.0f, 1e-6f);  // this frame still aims at angle 0
-  keys.Press(CInput::kKeyCodes[1]);                 // both slow buttons cancel out
+  keys.Press(CKeyBindings::kKeyCodes[1]);           // both slow buttons cancel out
   input.Update();
   cam.Update();
   EXPECT_FLOAT_EQ(cam.Body().rotation.y, 0.015f);
   EXPECT_GT(cam.Body().position.x, 0.0f);
 }
 
-TEST_F(CameraTest, CollideResolvesTheCurrentCameraInCameraMode) {
-  CCollisionWorld world;
+TEST_F(CameraTest, CollideResolvesTheCurrentCameraInTheWorldsCollisionWorldInCameraMode) {
+  CCollisionWorld collision;
   CollisionGroupData g;
   testworld::AddWallZ(g, -200, 200, -200, 200, 30);
   testworld::AddFloor(g, -200, 200, -200, 200, -300);
   UnitBody owner;
-  world.Add(boost::make_shared<CCollisionUnit>(&owner, testworld::MakeModel({g})));
+  collision.Add(boost::make_shared<CCollisionUnit>(&owner, testworld::MakeModel({g})));
+  world.collisionWorld = &collision;
 
-  CCameraManager m;
+  CCameraManager m(world);
   auto current = boost::make_shared<CCamera_Normal>();
   auto other = boost::make_shared<CCamera_Normal>();
   for (auto* cam : {current.get(), other.get()}) {
@@ -339,6 +352,6 @@ TEST_F(CameraTest, CollideResolvesTheCurrentCameraInCameraMode) {
   UnitBody direct;
   direct.previousPosition = Vector4(0, 0, -100, 0);
   direct.position = Vector4(0, 0, 10, 0);
-  world.Collide(direct, CCollisionWorld::kCameraMode);
+  collision.Collide(direct, CCollisionWorld::kCameraMode);
   EXPECT_EQ(direct.position, current->Body().position);
 }

@@ -11,6 +11,7 @@
 #include "resource/resource_cache.h"
 #include "support/model_files.h"
 #include "unit/player.h"
+#include "unit/world_context.h"
 
 using gfxutil::Vector4;
 
@@ -18,9 +19,12 @@ namespace {
 
 class DoorTest : public ::testing::Test {
  protected:
+  DoorTest() { world.player = &player; }
   void Place(float x, float y, float z) { player.SetPosition(x, y, z, 1); }
-  CPlayer player{Vector4(0, 0, 0, 1), Vector4()};
-  CDoor door{Vector4(200, 10, 300, 1)};
+  CarriedOver carried;
+  WorldContext world{.carried = &carried};
+  CPlayer player{world, Vector4(0, 0, 0, 1), Vector4()};
+  CDoor door{world, Vector4(200, 10, 300, 1)};
 };
 
 TEST_F(DoorTest, OpenPositionIsOneHundredFiftyAlongMinusX) {
@@ -63,8 +67,8 @@ TEST_F(DoorTest, ClosesAgainWhenThePlayerLeavesTheClosedPosition) {
 }
 
 TEST(DoorAlone, WithoutAPlayerTheDoorStays) {
-  ASSERT_EQ(CPlayer::Current(), nullptr);
-  CDoor door(Vector4(5, 6, 7, 1));
+  const WorldContext world;
+  CDoor door(world, Vector4(5, 6, 7, 1));
   door.Update();
   EXPECT_EQ(door.GetPosition(), Vector4(5, 6, 7, 1));
 }
@@ -80,8 +84,11 @@ TEST_F(DoorDrawTest, DrawsItsModelWhereItHasSlidTo) {
   ResourceCache<CModel> models({path});
   const boost::shared_ptr<CModel> model = models.Find(path);
   ASSERT_TRUE(model && model->Hierarchy().Root());
-  CPlayer player(Vector4(0, 0, 0, 1), Vector4());
-  CDoor door(Vector4(30, 0, 0, 1));
+  CarriedOver carried;
+  WorldContext world{.carried = &carried, .models = &models};
+  CPlayer player(world, Vector4(0, 0, 0, 1), Vector4());
+  world.player = &player;
+  CDoor door(world, Vector4(30, 0, 0, 1));
   door.Update();
   door.Draw();
   ASSERT_EQ(device().indexedDraws.size(), 1u);

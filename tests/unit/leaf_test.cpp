@@ -14,10 +14,14 @@
 #include "resource/resource_cache.h"
 #include "support/scratch_dir.h"
 #include "unit/unit_registry.h"
+#include "unit/world_context.h"
 
 using gfxutil::Vector4;
 
 namespace {
+
+// A world with nothing in it: no model cache, so no model.
+const WorldContext kNoWorld;
 
 // Updates until the leaf settles; the number of updates taken, or -1.
 int UpdateUntilLanded(CLeaf& leaf, int limit = 1000) {
@@ -32,7 +36,7 @@ int UpdateUntilLanded(CLeaf& leaf, int limit = 1000) {
 
 TEST(Leaf, KickedByAStillPlayerRisesStraightAtPointEight) {
   std::srand(5);
-  CLeaf leaf(Vector4(10, 20, 30, 1), Vector4(0, 0, 0, 0), 0);
+  CLeaf leaf(kNoWorld, Vector4(10, 20, 30, 1), Vector4(0, 0, 0, 0), 0);
   EXPECT_EQ(leaf.Body().velocityX, 0.0f);
   EXPECT_EQ(leaf.Body().velocityY, 0.8f);
   EXPECT_EQ(leaf.Body().velocityZ, 0.0f);
@@ -52,7 +56,7 @@ TEST(Leaf, KickedByAStillPlayerRisesStraightAtPointEight) {
 }
 
 TEST(Leaf, FirstUpdatesTumbleFallAndDampAsLaidDown) {
-  CLeaf leaf(Vector4(0, 0, 0, 0), Vector4(0, 0, 0, 0), 0);
+  CLeaf leaf(kNoWorld, Vector4(0, 0, 0, 0), Vector4(0, 0, 0, 0), 0);
   leaf.Update();
   // Tumble from the velocity before it is damped; the fall speed was still 0.
   EXPECT_FLOAT_EQ(leaf.GetRotation().y, 0.08f);
@@ -69,7 +73,7 @@ TEST(Leaf, FirstUpdatesTumbleFallAndDampAsLaidDown) {
 
 TEST(Leaf, SideKickTumblesAboutEveryAxisByATenthOfItsVelocity) {
   std::srand(11);
-  CLeaf leaf(Vector4(0, 0, 0, 0), Vector4(30, 10, -20, 0), 1);
+  CLeaf leaf(kNoWorld, Vector4(0, 0, 0, 0), Vector4(30, 10, -20, 0), 1);
   for (int i = 0; i < 5; ++i) {
     const UnitBody b = leaf.Body();
     leaf.Update();
@@ -89,7 +93,7 @@ TEST(Leaf, SpreadIsDrawnForZThenYThenXWithinTheKicksReach) {
   const int dy = std::rand() % (r + 1);
   const int dx = std::rand() % (2 * r + 1) - r;
   std::srand(99);
-  CLeaf leaf(Vector4(0, 0, 0, 0), Vector4(10, -5, 20, 0), 3);
+  CLeaf leaf(kNoWorld, Vector4(0, 0, 0, 0), Vector4(10, -5, 20, 0), 3);
   EXPECT_FLOAT_EQ(leaf.Body().velocityZ, -0.2f * 4.0f + dz * 0.001f);
   EXPECT_FLOAT_EQ(leaf.Body().velocityY, -0.2f * -1.0f + 0.8f + dy * 0.001f);
   EXPECT_FLOAT_EQ(leaf.Body().velocityX, -0.2f * 2.0f + dx * 0.001f);
@@ -100,7 +104,7 @@ TEST(Leaf, KickedAgainstTheWalkItFliesBackwardOnAverage) {
   float sumX = 0.0f;
   const int n = 400;
   for (int i = 0; i < n; ++i) {
-    CLeaf leaf(Vector4(0, 0, 0, 0), Vector4(3, 0, 0, 0), i % 6);
+    CLeaf leaf(kNoWorld, Vector4(0, 0, 0, 0), Vector4(3, 0, 0, 0), i % 6);
     sumX += leaf.Body().velocityX;
     EXPECT_LE(std::fabs(leaf.Body().velocityX + 0.12f), 0.6f + 1e-5f);
   }
@@ -108,7 +112,7 @@ TEST(Leaf, KickedAgainstTheWalkItFliesBackwardOnAverage) {
 }
 
 TEST(Leaf, NeverLandsWhileRisingEvenBelowItsGroundHeight) {
-  CLeaf leaf(Vector4(0, 100, 0, 0), Vector4(0, 0, 0, 0), 0);
+  CLeaf leaf(kNoWorld, Vector4(0, 100, 0, 0), Vector4(0, 0, 0, 0), 0);
   leaf.SetPosition(0, 40, 0, 0);  // thrown down below where it started, still flying up
   int rising = 0;
   while (leaf.Body().velocityY * 0.99f - (leaf.Body().fallSpeed + 0.004f) > 0.0f) {
@@ -125,7 +129,7 @@ TEST(Leaf, NeverLandsWhileRisingEvenBelowItsGroundHeight) {
 }
 
 TEST(Leaf, FinishesSeventeenUpdatesAfterLanding) {
-  CLeaf leaf(Vector4(5, -30, 5, 0), Vector4(0, 0, 0, 0), 4);
+  CLeaf leaf(kNoWorld, Vector4(5, -30, 5, 0), Vector4(0, 0, 0, 0), 4);
   const int landedAfter = UpdateUntilLanded(leaf);
   ASSERT_GT(landedAfter, 0);
   EXPECT_EQ(leaf.GetPosition().y, -30.0f);
@@ -143,7 +147,7 @@ TEST(Leaf, FinishesSeventeenUpdatesAfterLanding) {
 TEST(Leaf, RiseAndFallTakeAsLongAsTheFallingBodyGives) {
   // Still kick: v(n) = 0.8 x 0.99^n, fall(n) = 0.004 n; it sinks from when v < fall and lands
   // once the height it gained is used up.
-  CLeaf leaf(Vector4(0, 0, 0, 0), Vector4(0, 0, 0, 0), 0);
+  CLeaf leaf(kNoWorld, Vector4(0, 0, 0, 0), Vector4(0, 0, 0, 0), 0);
   float y = 0.0f, v = 0.8f, fall = 0.0f;
   int expected = 0;
   bool landed = false;
@@ -160,8 +164,8 @@ TEST(Leaf, RiseAndFallTakeAsLongAsTheFallingBodyGives) {
 }
 
 TEST(Leaf, TheRegistryDropsAFinishedLeaf) {
-  CUnitRegistry registry;
-  auto leaf = boost::make_shared<CLeaf>(Vector4(0, 0, 0, 0), Vector4(0, 0, 0, 0), 0);
+  CUnitRegistry registry(kNoWorld);
+  auto leaf = boost::make_shared<CLeaf>(kNoWorld, Vector4(0, 0, 0, 0), Vector4(0, 0, 0, 0), 0);
   registry.Insert("CLeaf", leaf);
   const boost::weak_ptr<CLeaf> watch = leaf;
   leaf.reset();
@@ -179,21 +183,25 @@ TEST(Leaf, ItsModelIsTheOneOfItsIndexFromTheModelCache) {
   CScratchGameDir dir("leaf_models");
   std::list<std::string> paths(std::begin(g_leafModelPaths), std::end(g_leafModelPaths));
   ResourceCache<CModel> models(paths);
+  WorldContext world;
+  world.models = &models;
   for (int i = 0; i < 6; ++i) {
-    CLeaf leaf(Vector4(), Vector4(), i);
+    CLeaf leaf(world, Vector4(), Vector4(), i);
     EXPECT_EQ(leaf.Model(), models.Find(g_leafModelPaths[i])) << i;
     EXPECT_TRUE(leaf.Model()) << i;
   }
   EXPECT_EQ(std::string(g_leafModelPaths[0]), "data/mdl/object/leaf/leaf00.mdl");
   EXPECT_EQ(std::string(g_leafModelPaths[5]), "data/mdl/object/leaf/leaf05.mdl");
   // Out of range or without a cache: no model, and drawing does nothing.
-  CLeaf outOfRange(Vector4(), Vector4(), 6);
+  CLeaf outOfRange(world, Vector4(), Vector4(), 6);
   EXPECT_FALSE(outOfRange.Model());
   outOfRange.Draw();
+  CLeaf noCache(kNoWorld, Vector4(), Vector4(), 0);
+  EXPECT_FALSE(noCache.Model());
 }
 
 TEST(Leaf, AWildKickIsBoundedInsteadOfOverflowing) {
-  CLeaf leaf(Vector4(0, 0, 0, 0), Vector4(1e30f, 0, 0, 0), 0);
+  CLeaf leaf(kNoWorld, Vector4(0, 0, 0, 0), Vector4(1e30f, 0, 0, 0), 0);
   EXPECT_TRUE(std::isfinite(leaf.Body().velocityY));
   EXPECT_GE(leaf.Body().velocityY, 0.8f);
   EXPECT_LE(leaf.Body().velocityY, 0.8f + 32.767f + 1e-3f);

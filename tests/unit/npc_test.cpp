@@ -15,13 +15,14 @@
 #include "resource/model.h"
 #include "resource/resource_cache.h"
 #include "sound/sound_bank.h"
+#include "support/collision_fixtures.h"
 #include "support/model_files.h"
 #include "support/scratch_dir.h"
 #include "unit/motion.h"
 #include "unit/particle_unit.h"
 #include "unit/player.h"
 #include "unit/unit_registry.h"
-#include "world/collision_fixtures.h"
+#include "unit/world_context.h"
 #include "world/collision_world.h"
 
 using gfxutil::Vector4;
@@ -54,16 +55,21 @@ class NpcTest : public ::testing::Test {
  protected:
   void SetUp() override {
     BuildSineTable();
-    g_npcSpring = NpcSpring{};
+    world_.carried = &carried_;
     // Puffs that fly straight up at 0.5 with no spread, so their velocity shows the bear's share.
     dir_.Write("data/par/smoke.par", "#speed\n0\n50\n0\n#end\n#kill\n10\n#end\n#EOF\n");
     dir_.Write("data/par/blood.par", "#kill\n1\n#end\n#EOF\n");
     models_ = std::make_unique<ResourceCache<CModel>>(std::list<std::string>{"data/mdl/kuma/kuma.mdl"});
+    world_.models = models_.get();
     particles_ = std::make_unique<ResourceCache<CParticleFile>>(
-        std::list<std::string>{"data/par/smoke.par", "data/par/blood.par"});
-    registry_ = std::make_unique<CUnitRegistry>();
+        std::list<std::string>{"data/par/smoke.par", "data/par/blood.par"}, nullptr);
+    world_.particles = particles_.get();
+    registry_ = std::make_unique<CUnitRegistry>(world_);
+    world_.registry = registry_.get();
     bank_ = std::make_unique<SoundBank>();
-    player_ = std::make_unique<CPlayer>(Vector4(0, 0, 0, 1), Vector4());
+    world_.sounds = bank_.get();
+    player_ = std::make_unique<CPlayer>(world_, Vector4(0, 0, 0, 1), Vector4());
+    world_.player = player_.get();
   }
   void TearDown() override {
     bear_.reset();
@@ -75,7 +81,8 @@ class NpcTest : public ::testing::Test {
   }
 
   CTestBear& MakeBear(float x, float y, float z, float yaw = 0.0f) {
-    bear_ = std::make_unique<CTestBear>(Vector4(x, y, z, 1), Vector4(0, yaw, 0, 0));
+    bear_ = std::make_unique<CTestBear>(world_, Vector4(x, y, z, 1), Vector4(0, yaw, 0, 0));
+    world_.bear = bear_.get();
     return *bear_;
   }
   void PlacePlayer(float x, float y, float z) { player_->SetPosition(x, y, z, 1); }
@@ -92,6 +99,8 @@ class NpcTest : public ::testing::Test {
   }
 
   CScratchGameDir dir_{"npc"};
+  CarriedOver carried_;
+  WorldContext world_;
   std::unique_ptr<ResourceCache<CModel>> models_;
   std::unique_ptr<ResourceCache<CParticleFile>> particles_;
   std::unique_ptr<CUnitRegistry> registry_;
@@ -102,18 +111,14 @@ class NpcTest : public ::testing::Test {
 
 // ---- construction ----
 
-TEST_F(NpcTest, RegistersAsTheCurrentBearAndStartsIdleOnTheStandMotion) {
-  {
-    CNPC bear(Vector4(1, 2, 3, 1), Vector4(0.5f, 1.25f, 0.7f, 0));
-    EXPECT_EQ(CNPC::Current(), &bear);
-    EXPECT_EQ(bear.GetPosition(), Vector4(1, 2, 3, 1));
-    EXPECT_EQ(bear.GetRotation(), Vector4(0, 1.25f, 0, 0));  // only the yaw is kept
-    EXPECT_EQ(bear.State(), CNPC::kIdle);
-    ASSERT_TRUE(bear.Body().motion);
-    EXPECT_EQ(bear.Body().motion->Current(), 0);
-    EXPECT_EQ(bear.Model(), models_->Find("data/mdl/kuma/kuma.mdl"));
-  }
-  EXPECT_EQ(CNPC::Current(), nullptr);
+TEST_F(NpcTest, StartsIdleOnTheStandMotionWithTheWorldsModel) {
+  CNPC bear(world_, Vector4(1, 2, 3, 1), Vector4(0.5f, 1.25f, 0.7f, 0));
+  EXPECT_EQ(bear.GetPosition(), Vector4(1, 2, 3, 1));
+  EXPECT_EQ(bear.GetRotation(), Vector4(0, 1.25f, 0, 0));  // only the yaw is kept
+  EXPECT_EQ(bear.State(), CNPC::kIdle);
+  ASSERT_TRUE(bear.Body().motion);
+  EXPECT_EQ(bear.Body().motion->Current(), 0);
+  EXPECT_EQ(bear.Model(), models_->Find("data/mdl/kuma/kuma.mdl"));
 }
 
 // ---- keep-away ----
@@ -169,12 +174,13 @@ TEST_F(NpcTest, BearAtThirtyTwoOrFartherIsLeftWhereItIs) {
   }
 }
 
-TEST_F(NpcTest, LateUpdateKeepsAwayFirstThenStandsTheBearOnTheFloor) {
-  CCollisionWorld world;
+TEST_F(NpcTest, LateUpdateKeepsAwayFirstThenStandsTheBearOnTheWorldsFloor) {
+  CCollisionWorld collision;
   CollisionGroupData floor;
   testworld::AddFloor(floor, -200, 200, -200, 200, 0);
   UnitBody owner;
-  world.Add(boost::make_shared<CCollisionUnit>(&owner, testworld::MakeModel({floor})));
+  collision.Add(boost::make_shared<CCollisionUnit>(&owner, testworld::MakeModel({floor})));
+  world_.collisionWorld = &collision;
 
   PlacePlayer(60, 0, 30);
   CTestBear& bear = MakeBear(60, -5, 10);
@@ -361,15 +367,15 @@ TEST_F(NpcTest, SpringKicksOnlyOnTheFirstGroundedUpdateThenOscillatesAndDecays) 
   for (int i = 0; i < 5; ++i) {
     bear.Body().landed = 0;
     bear.Update();
-    EXPECT_EQ(g_npcSpring.offset, 0.0f);
+    EXPECT_EQ(carried_.bearSpring.offset, 0.0f);
   }
   ReferenceSpring ref;
   std::vector<float> offsets;
   for (int i = 0; i < 200; ++i) {
     GroundedUpdate();
     ref.Step(i == 0);
-    ASSERT_NEAR(g_npcSpring.offset, ref.offset, 1e-5f) << "update " << i;
-    offsets.push_back(g_npcSpring.offset);
+    ASSERT_NEAR(carried_.bearSpring.offset, ref.offset, 1e-5f) << "update " << i;
+    offsets.push_back(carried_.bearSpring.offset);
   }
   EXPECT_NEAR(offsets[0], 3.0f - 0.5f * 0.95f, 1e-5f);
   int signChanges = 0;
@@ -388,10 +394,10 @@ TEST_F(NpcTest, SpringKicksOnlyOnTheFirstGroundedUpdateThenOscillatesAndDecays) 
   ref.Step(false);
   GroundedUpdate();
   ref.Step(true);
-  EXPECT_NEAR(g_npcSpring.offset, ref.offset, 1e-5f);
+  EXPECT_NEAR(carried_.bearSpring.offset, ref.offset, 1e-5f);
   GroundedUpdate();
   ref.Step(false);
-  EXPECT_NEAR(g_npcSpring.offset, ref.offset, 1e-5f);
+  EXPECT_NEAR(carried_.bearSpring.offset, ref.offset, 1e-5f);
 }
 
 TEST_F(NpcTest, OnlyALandedFlagOfExactlyOneCountsAsGrounded) {
@@ -399,8 +405,8 @@ TEST_F(NpcTest, OnlyALandedFlagOfExactlyOneCountsAsGrounded) {
   CTestBear& bear = MakeBear(0, 0, 0);
   bear.Body().landed = 2;
   bear.Update();
-  EXPECT_EQ(g_npcSpring.offset, 0.0f);
-  EXPECT_EQ(g_npcSpring.landingCounter, 0);
+  EXPECT_EQ(carried_.bearSpring.offset, 0.0f);
+  EXPECT_EQ(carried_.bearSpring.landingCounter, 0);
 }
 
 TEST_F(NpcTest, SpringMovesBoneTwoOfTheSharedModelVertically) {
@@ -409,24 +415,25 @@ TEST_F(NpcTest, SpringMovesBoneTwoOfTheSharedModelVertically) {
   ASSERT_TRUE(bear.Model());
   for (int i = 0; i < 4; ++i) {
     GroundedUpdate();
-    EXPECT_EQ(bear.Model()->Hierarchy().boneAdjust[2], gfxutil::MatrixTranslation(0, g_npcSpring.offset, 0));
+    EXPECT_EQ(bear.Model()->Hierarchy().boneAdjust[2],
+              gfxutil::MatrixTranslation(0, carried_.bearSpring.offset, 0));
   }
   EXPECT_EQ(bear.Model()->Hierarchy().boneAdjust[1], gfxutil::Matrix());
 }
 
-TEST_F(NpcTest, SpringStateOutlivesTheBear) {
+TEST_F(NpcTest, SpringStateOutlivesTheBearInTheCarriedOverRecord) {
   PlacePlayer(0, 0, 75);
   MakeBear(0, 0, 0);
   GroundedUpdate();
   GroundedUpdate();
-  const NpcSpring kept = g_npcSpring;
+  const NpcSpring kept = carried_.bearSpring;
   CTestBear& next = MakeBear(0, 0, 0);
-  EXPECT_EQ(g_npcSpring.offset, kept.offset);
+  EXPECT_EQ(carried_.bearSpring.offset, kept.offset);
   GroundedUpdate();  // still grounded from the earlier bear's count: no new kick
   ReferenceSpring ref{kept.offset, kept.velocity};
   ref.Step(false);
-  EXPECT_NEAR(g_npcSpring.offset, ref.offset, 1e-5f);
-  EXPECT_EQ(&next, CNPC::Current());
+  EXPECT_NEAR(carried_.bearSpring.offset, ref.offset, 1e-5f);
+  EXPECT_EQ(&next, world_.bear);
 }
 
 // ---- footstep smoke ----
@@ -482,6 +489,7 @@ TEST_F(NpcTest, IdleBearKicksUpNoSmoke) {
 
 TEST_F(NpcTest, WithoutAPlayerTheBearOnlyFallsAndSprings) {
   player_.reset();
+  world_.player = nullptr;
   CTestBear& bear = MakeBear(0, 0, 0);
   bear.Force(CNPC::kFollow);
   GroundedUpdate();
@@ -489,7 +497,7 @@ TEST_F(NpcTest, WithoutAPlayerTheBearOnlyFallsAndSprings) {
   EXPECT_EQ(bear.State(), CNPC::kFollow);
   EXPECT_EQ(bear.GetPosition().x, 0.0f);
   EXPECT_EQ(bear.GetPosition().z, 0.0f);
-  EXPECT_GT(g_npcSpring.offset, 0.0f);
+  EXPECT_GT(carried_.bearSpring.offset, 0.0f);
 }
 
 // ---- drawing ----
@@ -505,7 +513,9 @@ TEST_F(BearDrawTest, DrawsAtAThirdOfItsSizeRaisedTenPosedByItsMotion) {
   const boost::shared_ptr<CModel> model = models.Find(path);
   ASSERT_TRUE(model && model->Hierarchy().Root());
 
-  CNPC bear(Vector4(50, 20, -40, 1), Vector4(0, 0.7f, 0, 0));
+  CarriedOver carried;
+  const WorldContext bearWorld{.carried = &carried, .models = &models};
+  CNPC bear(bearWorld, Vector4(50, 20, -40, 1), Vector4(0, 0.7f, 0, 0));
   bear.Body().motion->SetMotion(1);
   bear.Body().motion->Advance();
   device().SetRenderState(gfx::D3DRS_SPECULARENABLE, 1);
@@ -533,7 +543,8 @@ TEST_F(BearDrawTest, DrawsAtAThirdOfItsSizeRaisedTenPosedByItsMotion) {
 }
 
 TEST_F(BearDrawTest, SecondPassSetsTranslucentStatesAndDrawsNothing) {
-  CNPC bear(Vector4(0, 0, 0, 1), Vector4());
+  const WorldContext world;
+  CNPC bear(world, Vector4(0, 0, 0, 1), Vector4());
   const size_t draws = device().draws.size(), indexed = device().indexedDraws.size();
   bear.DrawSecondPass();
   EXPECT_EQ(device().draws.size(), draws);

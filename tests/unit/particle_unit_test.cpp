@@ -15,6 +15,7 @@
 #include "unit/camera.h"
 #include "unit/camera_manager.h"
 #include "unit/unit_registry.h"
+#include "unit/world_context.h"
 
 using gfxutil::Vector4;
 
@@ -28,12 +29,12 @@ class CFixedCamera : public CCamera {
   void Update() override { ApplyView(gfxutil::Matrix()); }
 };
 
-CParticleFile Definition(const std::string& blocks) {
-  return CParticleFile(CScriptFile::FromText(blocks + "#sprite\ndata/image/p.bmp\n#end\n#EOF\n"));
-}
-
 class ParticleTest : public ::testing::Test {
  protected:
+  // A definition drawn with the world's sprite.
+  CParticleFile Definition(const std::string& blocks) const {
+    return CParticleFile(CScriptFile::FromText(blocks + "#sprite\ndata/image/p.bmp\n#end\n#EOF\n"), &sprites);
+  }
   void SetUp() override {
     ASSERT_TRUE(graphics.ok());
     cameras.Add(0, boost::make_shared<CFixedCamera>());
@@ -42,7 +43,7 @@ class ParticleTest : public ::testing::Test {
   }
   testdev::CRecordingDevice& device() { return graphics.device(); }
   boost::shared_ptr<CParticleUnit> Emit(const CParticleFile& def, float x = 0, float y = 0, float z = 200) {
-    auto p = boost::make_shared<CParticleUnit>(x, y, z, 0.0f, def);
+    auto p = boost::make_shared<CParticleUnit>(world, x, y, z, 0.0f, def);
     registry.Insert(CParticleUnit::kRegistryName, p);
     return p;
   }
@@ -61,8 +62,9 @@ class ParticleTest : public ::testing::Test {
 
   testdev::CRecordingGraphics graphics{"particle_unit"};
   ResourceCache<CSprite> sprites{{"data/image/p.bmp"}};
-  CCameraManager cameras;
-  CUnitRegistry registry;
+  WorldContext world{.config = &graphics.config(), .cameras = &cameras};
+  CCameraManager cameras{world};
+  CUnitRegistry registry{world};
 };
 
 }  // namespace
@@ -179,7 +181,7 @@ TEST_F(ParticleTest, SpreadLiesOnAThousandthGridWithinTheRand) {
   const CParticleFile def = Definition("#speed\n0\n100\n0\n#end\n#rand\n50\n0\n3\n#end\n");
   float minX = 1, maxX = -1;
   for (int i = 0; i < 400; ++i) {
-    CParticleUnit p(0, 0, 0, 0, def);
+    CParticleUnit p(world, 0, 0, 0, 0, def);
     const Vector4 v = p.Velocity();
     EXPECT_GE(v.x, -0.5f - 1e-6f);
     EXPECT_LE(v.x, 0.5f + 1e-6f);
@@ -199,7 +201,7 @@ TEST_F(ParticleTest, SpreadDrawsOneRandPerAxisInOrder) {
   std::srand(77);
   const int a = std::rand(), b = std::rand(), c = std::rand();
   std::srand(77);
-  CParticleUnit p(0, 0, 0, 0, def);
+  CParticleUnit p(world, 0, 0, 0, 0, def);
   EXPECT_FLOAT_EQ(p.Velocity().x, float(-1000 + a % 2001) * 0.001f);
   EXPECT_FLOAT_EQ(p.Velocity().y, float(-2000 + b % 4001) * 0.001f);
   EXPECT_FLOAT_EQ(p.Velocity().z, float(-3000 + c % 6001) * 0.001f);
@@ -210,9 +212,9 @@ TEST_F(ParticleTest, NegativeSpreadActsAsItsAbsoluteValue) {
   const CParticleFile positive = Definition("#rand\n100\n0\n7\n#end\n");
   for (unsigned seed = 1; seed < 20; ++seed) {
     std::srand(seed);
-    CParticleUnit a(0, 0, 0, 0, negative);
+    CParticleUnit a(world, 0, 0, 0, 0, negative);
     std::srand(seed);
-    CParticleUnit b(0, 0, 0, 0, positive);
+    CParticleUnit b(world, 0, 0, 0, 0, positive);
     EXPECT_EQ(a.Velocity(), b.Velocity());
   }
 }
@@ -221,7 +223,7 @@ TEST_F(ParticleTest, CallersMayAdjustTheirCopyOfTheDefinition) {
   CParticleFile def = Definition("#speed\n100\n0\n0\n#end\n");
   CParticleFile copy = def;
   copy.speed.x = 9.0f;
-  CParticleUnit p(0, 0, 0, 0, copy);
+  CParticleUnit p(world, 0, 0, 0, 0, copy);
   EXPECT_EQ(p.Velocity().x, 9.0f);
   EXPECT_FLOAT_EQ(def.speed.x, 1.0f);
 }
@@ -266,7 +268,7 @@ TEST_F(ParticleTest, DrawsASixteenUnitSquareFacingTheCameraWithItsStates) {
 }
 
 TEST_F(ParticleTest, DefinitionThatCouldNotBeReadDrawsNothing) {
-  CParticleFile missing(std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/particle_unit/none.par");
+  CParticleFile missing(std::string(BRIMMEL_TEST_OUTPUT_DIR) + "/particle_unit/none.par", &sprites);
   auto p = Emit(missing);
   EXPECT_TRUE(p->IsFinished());
   EXPECT_EQ(Frame(), 0u);

@@ -9,9 +9,9 @@
 #include "platform/os/message_box.h"
 #include "sound/sound_bank.h"
 #include "sound/sound_device.h"
+#include "support/collision_fixtures.h"
 #include "support/wave_files.h"
 #include "unit/player.h"
-#include "world/collision_fixtures.h"
 
 namespace playtest {
 
@@ -41,43 +41,46 @@ void PlayWorld::SetUp() {
       std::make_unique<CScratchGameDir>(std::string("play_") + info->test_suite_name() + "_" + info->name());
   dir->Write("data/par/smoke.par", kSmoke);
   dir->Write("data/par/blood.par", kSmoke);
-  g_playerLookMode = 0;
-  g_playerLandingCounter = 0;
-  g_barHeight = 0.0f;
   std::srand(1);
 
-  registry = std::make_unique<CUnitRegistry>();
-  input = std::make_unique<CInput>();
+  world.carried = &carried;
+  registry = std::make_unique<CUnitRegistry>(world);
+  world.registry = registry.get();
+  input = std::make_unique<CInput>(bindings);
+  world.input = input.get();
   particles = std::make_unique<ResourceCache<CParticleFile>>(
-      std::list<std::string>{"data/par/smoke.par", "data/par/blood.par"});
-  cameras = std::make_unique<CCameraManager>();
+      std::list<std::string>{"data/par/smoke.par", "data/par/blood.par"}, nullptr);
+  world.particles = particles.get();
+  cameras = std::make_unique<CCameraManager>(world);
+  world.cameras = cameras.get();
   camera = boost::make_shared<CCamera_Normal>();
   cameras->Add(0, camera);
   cameras->SetCurrent(0);
   mask = boost::make_shared<CCameraMask>();
   registry->Insert("CCameraMask", mask);
+  world.cameraMask = mask.get();
 }
 
 void PlayWorld::TearDown() {
   // The world's own teardown order: units first (they hold resources), then the services.
   player.reset();
+  world.player = nullptr;
   if (registry) registry->Destroy();
   mask.reset();
   registry.reset();
-  world.reset();
+  floor.reset();
   cameras.reset();
   camera.reset();
   particles.reset();
   input.reset();
   bank.reset();
+  world = WorldContext{};
   if (soundStarted) {
     ShutdownSound();
     audio::SetOutput(audio::Output::kDefault);
     os::SetMessageBoxHook(nullptr);
   }
   dir.reset();
-  g_playerLookMode = 0;
-  g_playerLandingCounter = 0;
 }
 
 void PlayWorld::StartSound() {
@@ -92,21 +95,24 @@ void PlayWorld::StartSound() {
   soundStarted = true;
   ASSERT_TRUE(InitSound());
   bank = std::make_unique<SoundBank>();
+  world.sounds = bank.get();
   ASSERT_TRUE(bank->Voice(0, 0).IsLoaded());
   ASSERT_TRUE(bank->Voice(24, 1).IsLoaded());
 }
 
 void PlayWorld::AddFloor(float y, float edgeX) {
-  if (!world) world = std::make_unique<CCollisionWorld>();
+  if (!floor) floor = std::make_unique<CCollisionWorld>();
+  world.collisionWorld = floor.get();
   CollisionGroupData g;
   testworld::AddFloor(g, edgeX, edgeX + 2000.0f, -1000.0f, 1000.0f, y);
-  world->Add(boost::make_shared<CCollisionUnit>(&floorOwner, testworld::MakeModel({g})));
+  floor->Add(boost::make_shared<CCollisionUnit>(&floorOwner, testworld::MakeModel({g})));
 }
 
 CPlayer& PlayWorld::MakePlayer(float x, float y, float z, float yaw) {
-  player =
-      boost::make_shared<CPlayer>(gfxutil::Vector4(x, y, z, 1.0f), gfxutil::Vector4(0.5f, yaw, 0.25f, 0.0f));
+  player = boost::make_shared<CPlayer>(world, gfxutil::Vector4(x, y, z, 1.0f),
+                                       gfxutil::Vector4(0.5f, yaw, 0.25f, 0.0f));
   registry->Insert("CPlayer", player);
+  world.player = player.get();
   return *player;
 }
 

@@ -20,6 +20,7 @@
 #include "unit/camera_mask.h"
 #include "unit/camera_normal.h"
 #include "unit/unit_registry.h"
+#include "unit/world_context.h"
 #include "world/collision_world.h"
 
 class CPlayer;
@@ -41,8 +42,8 @@ class PlayWorld : public ::testing::Test {
   // Stands a floor of 2000 x 2000 at height y, its edge at x = edgeX on the -x side.
   void AddFloor(float y, float edgeX = -1000.0f);
 
-  void Hold(int button) { keys.Press(CInput::kKeyCodes[button]); }
-  void Let(int button) { keys.Release(CInput::kKeyCodes[button]); }
+  void Hold(int button) { keys.Press(CKeyBindings::kKeyCodes[button]); }
+  void Let(int button) { keys.Release(CKeyBindings::kKeyCodes[button]); }
   void SetCameraHeading(float c) { camera->Body().rotation.y = c; }
 
   // A player at (x, y, z) facing `yaw`, inserted as "CPlayer".
@@ -60,13 +61,17 @@ class PlayWorld : public ::testing::Test {
 
   std::unique_ptr<CScratchGameDir> dir;
   CFakeInput keys;
+  const CKeyBindings bindings;
+  // What the units reach this world through, filled as its pieces are made.
+  CarriedOver carried;
+  WorldContext world;
   std::unique_ptr<CUnitRegistry> registry;
   std::unique_ptr<CInput> input;
   std::unique_ptr<ResourceCache<CParticleFile>> particles;
   std::unique_ptr<CCameraManager> cameras;
   boost::shared_ptr<CCamera_Normal> camera;
   boost::shared_ptr<CCameraMask> mask;
-  std::unique_ptr<CCollisionWorld> world;
+  std::unique_ptr<CCollisionWorld> floor;
   UnitBody floorOwner;
   std::unique_ptr<SoundBank> bank;
   boost::shared_ptr<CPlayer> player;

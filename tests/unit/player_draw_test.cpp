@@ -19,6 +19,7 @@
 #include "unit/motion.h"
 #include "unit/player.h"
 #include "unit/shadow.h"
+#include "unit/world_context.h"
 
 using gfxutil::Matrix;
 using gfxutil::Vector4;
@@ -61,18 +62,22 @@ class PlayerDrawTest : public modeltest::ModelTest {
     }
     models =
         std::make_unique<ResourceCache<CModel>>(std::list<std::string>{kBody, kHead, g_leafModelPaths[2]});
+    world.carried = &carried;
+    world.models = models.get();
   }
   void TearDown() override {
     models.reset();
     ModelTest::TearDown();
   }
   std::unique_ptr<ResourceCache<CModel>> models;
+  CarriedOver carried;
+  WorldContext world;
 };
 
 }  // namespace
 
 TEST_F(PlayerDrawTest, BodyIsDrawnFortyUpAndTheHeadThirtyAboveRecordedMatrixTwo) {
-  CPlayer p(Vector4(100, 50, -20, 1), Vector4(0, 0.7f, 0, 0));
+  CPlayer p(world, Vector4(100, 50, -20, 1), Vector4(0, 0.7f, 0, 0));
   p.Body().rotation.z = 0.3f;  // leans: the body shows it, the head keeps only the heading
   CModel& body = *models->Find(kBody);
   CModel& head = *models->Find(kHead);
@@ -112,19 +117,21 @@ TEST_F(PlayerDrawTest, BodyIsDrawnFortyUpAndTheHeadThirtyAboveRecordedMatrixTwo)
 
 TEST_F(PlayerDrawTest, WithoutItsModelsThePlayerDrawsNothing) {
   models.reset();
-  CPlayer p{Vector4(), Vector4()};
+  world.models = nullptr;
+  CPlayer p{world, Vector4(), Vector4()};
   device().indexedDraws.clear();
   p.Draw();
   EXPECT_TRUE(device().indexedDraws.empty());
 }
 
 TEST_F(PlayerDrawTest, SecondPassLaysAShadowOfRadiusThirtyAtTheGroundPoint) {
-  CPlayer p(Vector4(5, 7, 7, 1), Vector4());
+  CPlayer p(world, Vector4(5, 7, 7, 1), Vector4());
   device().draws.clear();
   p.DrawSecondPass();  // no shadow service: nothing
   EXPECT_TRUE(device().draws.empty());
 
-  CShadow shadow;
+  CShadow shadow(nullptr);
+  world.shadow = &shadow;
   p.Body().groundDistance = 10.0f;
   p.Body().groundNormal = Vector4(0, 1, 0, 0);
   p.Body().groundPoint = Vector4(5, -3, 7, 0);
@@ -146,7 +153,7 @@ TEST_F(PlayerDrawTest, SecondPassLaysAShadowOfRadiusThirtyAtTheGroundPoint) {
 
 TEST_F(PlayerDrawTest, ScreenTextIsThreeWhiteLinesOfPositionAnglesAndFrame) {
   ASSERT_NE(app::GetFont(), nullptr);
-  CPlayer p(Vector4(1.5f, -2, 3, 1), Vector4(0, 1.0f, 0, 0));
+  CPlayer p(world, Vector4(1.5f, -2, 3, 1), Vector4(0, 1.0f, 0, 0));
   device().draws.clear();
   p.DrawScreen();
   const char* lines[3] = {"POS:1.500000,-2.000000,3.000000", "DEG:0.000000,57.290001,0.000000", "0.000000"};
@@ -172,7 +179,7 @@ TEST_F(PlayerDrawTest, ScreenTextIsThreeWhiteLinesOfPositionAnglesAndFrame) {
 }
 
 TEST_F(PlayerDrawTest, ALeafDrawsItsModelAtItsOwnWorldMatrix) {
-  CLeaf leaf(Vector4(10, 0, -5, 0), Vector4(4, 0, 2, 0), 2);
+  CLeaf leaf(world, Vector4(10, 0, -5, 0), Vector4(4, 0, 2, 0), 2);
   for (int i = 0; i < 3; ++i) leaf.Update();
   CModel& model = *models->Find(g_leafModelPaths[2]);
   ASSERT_EQ(leaf.Model().get(), &model);

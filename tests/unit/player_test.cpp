@@ -52,18 +52,26 @@ TEST_F(PlayerTest, ConstructionKeepsPositionAndHeadingOnlyAndStartsIdleOnTheStan
   ASSERT_TRUE(p.Body().motion);
   EXPECT_EQ(p.Body().motion->Current(), 0);
   EXPECT_EQ(p.Body().motion->GetFrame(), 0.0f);
-  EXPECT_EQ(CPlayer::Current(), &p);
 }
 
-TEST_F(PlayerTest, TheNewestPlayerIsCurrentAndDestroyingItClearsTheReference) {
-  auto first = boost::make_shared<CPlayer>(Vector4(), Vector4());
-  {
-    CPlayer second(Vector4(1, 0, 0, 0), Vector4());
-    EXPECT_EQ(CPlayer::Current(), &second);
-    first.reset();  // an older player going away leaves the newest in charge
-    EXPECT_EQ(CPlayer::Current(), &second);
-  }
-  EXPECT_EQ(CPlayer::Current(), nullptr);
+// Look mode and the landing counter are the world's carried-over record, not the player's: a
+// player made for the next stage starts in the look mode the last one left.
+TEST_F(PlayerTest, LookModeAndTheLandingCounterLiveInTheCarriedOverRecord) {
+  CPlayer& first = MakePlayer(0, 0, 0);
+  Hold(kLook);
+  input->Update();
+  first.ReadInput();
+  ASSERT_EQ(carried.playerLookMode, 1);
+  UpdateOnly();
+  EXPECT_EQ(carried.playerLandingCounter, 1);
+  Let(kLook);
+  input->Update();
+
+  CPlayer next(world, Vector4(), Vector4());
+  SetCameraHeading(2.0f);
+  next.ReadInput();
+  EXPECT_EQ(next.TargetYaw(), 2.0f) << "a player in look mode faces where the camera looks";
+  EXPECT_EQ(carried.playerLookMode, 1);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -150,12 +158,12 @@ TEST_F(PlayerTest, LookTogglesTheBarsWithItsTwoEffectsAndTurnsTheBodyToTheCamera
   std::array<int, 25> s = TakeSounds();
   EXPECT_EQ(s[CPlayer::kLookOnSE], 1);
   EXPECT_EQ(Total(s), 1);
-  EXPECT_EQ(g_playerLookMode, 1);
+  EXPECT_EQ(carried.playerLookMode, 1);
   EXPECT_EQ(mask->State(), CCameraMask::kShown);
   EXPECT_EQ(p.TargetYaw(), 1.0f);
   EXPECT_FLOAT_EQ(p.GetRotation().y, 0.4f);
   mask->Update();
-  EXPECT_FLOAT_EQ(g_barHeight, 3.2f);
+  EXPECT_FLOAT_EQ(mask->BarHeight(), 3.2f);
 
   // Held on: no new press, the body keeps turning and arrives.
   input->Update();
@@ -181,7 +189,7 @@ TEST_F(PlayerTest, LookTogglesTheBarsWithItsTwoEffectsAndTurnsTheBodyToTheCamera
   s = TakeSounds();
   EXPECT_EQ(s[CPlayer::kLookOffSE], 1);
   EXPECT_EQ(Total(s), 1);
-  EXPECT_EQ(g_playerLookMode, 0);
+  EXPECT_EQ(carried.playerLookMode, 0);
   EXPECT_EQ(mask->State(), CCameraMask::kHidden);
 
   // Look mode off: the camera turns without the body.
@@ -470,17 +478,17 @@ TEST_F(PlayerTest, TheLandingEffectFiresOnceAtCreationAndOncePerLanding) {
 TEST_F(PlayerTest, TheLandingCounterIsSharedAndAnAirborneUpdateRearmsIt) {
   CPlayer& p = MakePlayer(0, 0, 0);
   UpdateOnly();
-  EXPECT_EQ(g_playerLandingCounter, 1);
+  EXPECT_EQ(carried.playerLandingCounter, 1);
   EXPECT_EQ(Count(CParticleUnit::kRegistryName), 4u);
   p.Body().fallSpeed = 0.0f;  // what collision does on landing
   UpdateOnly();
-  EXPECT_EQ(g_playerLandingCounter, 2);
+  EXPECT_EQ(carried.playerLandingCounter, 2);
   UpdateOnly();  // the fall speed of the last step was left standing: in the air
-  EXPECT_EQ(g_playerLandingCounter, 0);
+  EXPECT_EQ(carried.playerLandingCounter, 0);
   EXPECT_EQ(Count(CParticleUnit::kRegistryName), 4u);
   p.Body().fallSpeed = 0.0f;
   UpdateOnly();
-  EXPECT_EQ(g_playerLandingCounter, 1);
+  EXPECT_EQ(carried.playerLandingCounter, 1);
   EXPECT_EQ(Count(CParticleUnit::kRegistryName), 8u);
 }
 

@@ -61,23 +61,23 @@ TEST(ShadowFigures, OrientationTurnsUpOntoTheNormal) {
   EXPECT_EQ(CShadow::UpTo(Vector3(0, 0, 0)), Matrix());
 }
 
-TEST_F(ShadowTest, RegistersItselfAndTakesItsImageFromTheSpriteCache) {
+TEST_F(ShadowTest, TakesItsImageFromTheSpriteCacheItIsGiven) {
   {
     ResourceCache<CSprite> sprites({"data/image/other.bmp"});
-    CShadow shadow;
-    EXPECT_EQ(g_shadow, &shadow);
+    CShadow shadow(&sprites);
     EXPECT_FALSE(shadow.Sprite());  // not listed: drawn untextured
   }
-  EXPECT_EQ(g_shadow, nullptr);
   {
     ResourceCache<CSprite> sprites({CShadow::kImage});
-    CShadow shadow;
+    CShadow shadow(&sprites);
     EXPECT_EQ(shadow.Sprite(), sprites.Find(CShadow::kImage));
+    CShadow without(nullptr);
+    EXPECT_FALSE(without.Sprite());
   }
 }
 
 TEST_F(ShadowTest, CasterTwentyAboveTheGroundDrawsAlphaTwentyAndHalfSizeRadiusPlusTen) {
-  CShadow shadow;
+  CShadow shadow(nullptr);
   ShadowRecord r;
   r.radius = 30.0f;
   r.height = 20.0f;
@@ -109,7 +109,7 @@ TEST_F(ShadowTest, CasterTwentyAboveTheGroundDrawsAlphaTwentyAndHalfSizeRadiusPl
 }
 
 TEST_F(ShadowTest, OnASlopeTheQuadTurnsWithTheGround) {
-  CShadow shadow;
+  CShadow shadow(nullptr);
   ShadowRecord r;
   r.radius = 10.0f;
   const Vector3 n = gfxutil::Vec3Normalize(Vector3(1, 1, 0));
@@ -132,7 +132,7 @@ TEST_F(ShadowTest, DrawsWithItsTextureBoundAndUnbindsIt) {
   ASSERT_TRUE(
       testimg::WriteFile(CShadow::kImage, testimg::Bmp32(4, 4, std::vector<uint32_t>(16, 0x80FFFFFF))));
   ResourceCache<CSprite> sprites({CShadow::kImage});
-  CShadow shadow;
+  CShadow shadow(&sprites);
   ASSERT_TRUE(shadow.Sprite());
   ASSERT_NE(shadow.Sprite()->GetTexture(), nullptr);
   device().draws.clear();

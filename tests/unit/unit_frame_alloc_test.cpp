@@ -14,6 +14,7 @@
 #include "unit/motion.h"
 #include "unit/particle_unit.h"
 #include "unit/unit_registry.h"
+#include "unit/world_context.h"
 
 namespace {
 
@@ -38,18 +39,25 @@ TEST(UnitFrames, SteadyFramesAllocateNothing) {
 #ifndef BRIMMEL_COUNT_ALLOCATIONS
   GTEST_SKIP() << "allocation counting needs the plain build";
 #else
-  CUnitRegistry registry;
-  CInput input;
-  CCameraManager cameras;
+  CarriedOver carried;
+  WorldContext world{.carried = &carried};
+  CUnitRegistry registry(world);
+  const CKeyBindings keys;
+  CInput input(keys);
+  CCameraManager cameras(world);
+  world.registry = &registry;
+  world.input = &input;
+  world.cameras = &cameras;
   auto walker = boost::make_shared<CWalker>();
   registry.Insert("CPlayer", walker);
   auto mask = boost::make_shared<CCameraMask>();
   registry.Insert("CCameraMask", mask);
-  cameras.Add(2, boost::make_shared<CCamera_Player>(&walker->Body()));
+  cameras.Add(2, boost::make_shared<CCamera_Player>(world, &walker->Body()));
   cameras.SetCurrent(2);
-  const CParticleFile def(CScriptFile::FromText("#kill\n30000\n#end\n#speed\n0\n10\n0\n#end\n#EOF\n"));
+  const CParticleFile def(CScriptFile::FromText("#kill\n30000\n#end\n#speed\n0\n10\n0\n#end\n#EOF\n"),
+                          nullptr);
   for (int i = 0; i < 20; ++i)
-    registry.Insert(CParticleUnit::kRegistryName, boost::make_shared<CParticleUnit>(0, 0, 0, 0, def));
+    registry.Insert(CParticleUnit::kRegistryName, boost::make_shared<CParticleUnit>(world, 0, 0, 0, 0, def));
   auto frame = [&] {
     registry.RemoveFinished();
     cameras.Update();
@@ -67,6 +75,6 @@ TEST(UnitFrames, SteadyFramesAllocateNothing) {
   testalloc::StopCounting();
   EXPECT_EQ(testalloc::Counted(), 0);
   EXPECT_EQ(registry.Count(), 22u);
-  EXPECT_GT(g_barHeight, 30.0f);
+  EXPECT_GT(mask->BarHeight(), 30.0f);
 #endif
 }

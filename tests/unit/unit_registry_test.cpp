@@ -6,11 +6,12 @@
 #include <boost/make_shared.hpp>
 #include <boost/weak_ptr.hpp>
 
-#include "scene/scene.h"
+#include "support/probe_unit.h"
 #include "support/recording_graphics.h"
 #include "unit/camera.h"
 #include "unit/camera_manager.h"
-#include "unit/probe_unit.h"
+#include "unit/world_context.h"
+#include "world/view_distance.h"
 
 using gfxutil::Vector4;
 
@@ -30,7 +31,8 @@ class UnitRegistryTest : public ::testing::Test {
     return u;
   }
   std::vector<std::string> journal;
-  CUnitRegistry registry;
+  WorldContext world;
+  CUnitRegistry registry{world};
 };
 
 // With the graphics services on the recording device and a camera at the origin.
@@ -38,6 +40,8 @@ class VisibilityTest : public UnitRegistryTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(graphics.ok());
+    world.config = &graphics.config();
+    world.cameras = &cameras;
     cameras.Add(0, boost::make_shared<CFixedCamera>());
     cameras.SetCurrent(0);
     cameras.Update();
@@ -57,18 +61,23 @@ class VisibilityTest : public UnitRegistryTest {
     return visible;
   }
   testdev::CRecordingGraphics graphics{"unit_registry"};
-  CCameraManager cameras;
+  CCameraManager cameras{world};
 };
 
 }  // namespace
 
-TEST_F(UnitRegistryTest, RegistersItselfWhileAlive) {
-  EXPECT_EQ(g_unitRegistry, &registry);
-  {
-    CUnitRegistry other;
-    EXPECT_EQ(g_unitRegistry, &other);
-  }
-  EXPECT_EQ(g_unitRegistry, nullptr);
+// A load makes the registry before the cameras: it measures against whatever camera manager the
+// world has when a pass runs.
+TEST_F(VisibilityTest, ThePassesUseTheCameraTheWorldHasWhenTheyRun) {
+  world.cameras = nullptr;
+  auto u = Add("U", "u");
+  u->SetPosition(3, 4, 100, 1);
+  registry.Update();
+  EXPECT_EQ(u->updates, 1);
+  EXPECT_EQ(u->CameraDistanceSq(), 0.0f);
+  world.cameras = &cameras;
+  registry.Update();
+  EXPECT_FLOAT_EQ(u->CameraDistanceSq(), 9 + 16 + 10000);
 }
 
 TEST_F(UnitRegistryTest, VisitsByteOrderOfNamesAndKeepsEqualNamesInInsertionOrder) {
@@ -154,12 +163,14 @@ TEST_F(UnitRegistryTest, UnitsInsertedDuringAPassAreKept) {
     using CProbeUnit::CProbeUnit;
     void Update() override {
       CProbeUnit::Update();
-      if (updates == 1) g_unitRegistry->Insert("Z", boost::make_shared<CProbeUnit>("z", journal));
+      if (updates == 1) into->Insert("Z", boost::make_shared<CProbeUnit>("z", journal));
     }
     std::vector<std::string>* journal = nullptr;
+    CUnitRegistry* into = nullptr;
   };
   auto s = boost::make_shared<CSpawner>("s", &journal);
   s->journal = &journal;
+  s->into = &registry;
   registry.Insert("A", s);
   registry.Update();
   EXPECT_EQ(registry.Count(), 2u);

@@ -1,17 +1,25 @@
-// Scripted runs of the web edition in Debian's chromium, headless, WebGL 2 on SwiftShader.
-// First visit: the page loads with its progress bar to 100 % over the bytes that arrive (at most
-// 6 MB), a key starts the game, the logo and then the title appear, the page counts 60 game steps
-// a second on the title, the Web Audio context runs, X leads through the telop to the home stage,
-// holding the up arrow moves the picture; Esc leaves the game running, full screen keeps 4:3, and
-// a game that ends offers "Play again", which starts over without downloading the game again.
-// Offline after that one visit, the page still reaches the title. On emulated phones (landscape
-// and portrait) taps and a drag alone go from the start card through the title into the home
-// stage and walk the player, with nothing hidden. Starts that cannot work say why. No page or
-// console error and no request leaves the server on the way. Screenshots go to --shots (default:
-// <site>/../web-shots). --measure prints the figures as `name: value unit`; --soak MINUTES also
-// plays the forest that long with scripted input and measures the memory.
+// Scripted runs of the web edition. In Debian's chromium, headless, WebGL 2 on SwiftShader, the
+// whole test: the page loads with its progress bar to 100 % over the bytes that arrive (at most
+// 6 MB) and Chromium finds it installable; the browser's own keys stay the browser's; a key starts
+// the game, the logo and then the title appear, the page counts 60 game steps a second on the
+// title, the Web Audio context runs, X leads through the telop to the home stage, holding the up
+// arrow moves the picture, a layout whose Z is elsewhere (AZERTY) jumps with its Z, F12's picture
+// comes as a download; Esc leaves the game running, a setting changed in the pause screen is kept
+// across a reload, full screen keeps 4:3, a smaller window is drawn at its size, and a game that
+// ends offers "Play again", which starts over without downloading the game again. Offline after
+// that one visit, the page still reaches the title. On emulated phones (landscape and portrait)
+// taps and a drag alone go from the start card through the title into the home stage and walk the
+// player, with nothing hidden, and fingers let go when the page is hidden. A touch-screen laptop
+// follows the pointer in use; a slow renderer that calls itself a GPU gets a smaller drawing; two
+// builds served one after the other keep offline play and an old tab working. Starts that cannot
+// work say why, and one with every storage API throwing still plays. Then Firefox ESR and WebKitGTK
+// go along the core path (engines.js). No page or console error and no request leaves the server
+// on the way. Screenshots go to --shots (default: <site>/../web-shots). --engines names the
+// engines to drive (default chromium,firefox,webkit); --measure prints the figures as
+// `name: value unit`; --soak MINUTES also plays the forest that long with scripted input and
+// measures the memory.
 'use strict';
-const { spawn } = require('child_process');
+const { spawn, spawnSync } = require('child_process');
 const fs = require('fs');
 const http = require('http');
 const net = require('net');
@@ -19,6 +27,7 @@ const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
 const puppeteer = require('puppeteer-core');
+const engines = require('./engines');
 
 const args = process.argv.slice(2);
 const opt = (name, fallback) => {
@@ -29,6 +38,8 @@ const site = path.resolve(opt('--site', 'build-web/site'));
 const shots = path.resolve(opt('--shots', path.join(site, '..', 'web-shots')));
 const measure = args.includes('--measure');
 const soakMinutes = Number(opt('--soak', '0'));
+// Which engines to drive: Chromium gets the whole test, the others its core (engines.js).
+const only = opt('--engines', 'chromium,firefox,webkit').split(',');
 const figures = [];
 const figure = (line) => figures.push(line);
 const repo = path.resolve(__dirname, '..', '..');
@@ -200,28 +211,45 @@ async function main() {
   const net0 = wire(port);
   await net0.open();
   await serverHeaders(`http://127.0.0.1:${port}/`);
-  const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-sandbox', '--window-size=800,640'],
-  });
   const t0 = Date.now();
   const lap = (what) => console.log(`     (${what}: ${((Date.now() - t0) / 1000).toFixed(0)} s so far)`);
-  try {
-    await run(browser, net0);
-    lap('first visit');
-    await offline(browser, net0);
-    lap('offline');
-    for (const [w, h] of [[844, 390], [390, 844]]) {
-      await touchRun(browser, net0.url(), w, h);
-      lap(`touch ${w}x${h}`);
+  if (only.includes('chromium')) {
+    const browser = await puppeteer.launch({
+      executablePath: '/usr/bin/chromium',
+      headless: true,
+      args: ['--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-sandbox', '--window-size=800,640'],
+    });
+    try {
+      await run(browser, net0);
+      lap('first visit');
+      await offline(browser, net0);
+      lap('offline');
+      for (const [w, h] of [[844, 390], [390, 844]]) {
+        await touchRun(browser, net0.url(), w, h);
+        lap(`touch ${w}x${h}`);
+      }
+      await failedStarts(browser, net0.url());
+      lap('failed starts');
+      await touchScreenLaptop(browser, net0.url());
+      await slowRenderer(browser, net0.url());
+      lap('laptop, slow renderer');
+      await updates(browser);
+      lap('updates');
+      if (soakMinutes > 0) await soak(browser, net0.url(), soakMinutes);
+    } finally {
+      await browser.close();
     }
-    await failedStarts(browser, net0.url());
-    lap('failed starts');
-    if (soakMinutes > 0) await soak(browser, net0.url(), soakMinutes);
-  } finally {
-    await browser.close();
-    server.kill();
+  }
+  server.kill();
+  // The other engines, each on a server of its own (stopping it takes their network away).
+  const ownServer = async () => {
+    const s = await serve();
+    return { url: `http://127.0.0.1:${s.port}/`, stop: async () => { s.server.kill(); } };
+  };
+  for (const name of ['firefox', 'webkit']) {
+    if (!only.includes(name)) continue;
+    await engines.corePath(engines[name], { serve: ownServer, shots, check, figure, measure });
+    lap(name);
   }
   if (measure || soakMinutes > 0) for (const line of figures) console.log(line);
 }
@@ -250,8 +278,8 @@ function watch(page, url, { offline = false } = {}) {
   return { errors, foreign };
 }
 
-const status = async (page) => (await page.evaluate(() => window.Module.UTF8ToString(window.Module._brimmel_status())))
-  .split(' ');
+const status = async (page) => (await page.evaluate(() => (window.Module && window.Module._brimmel_status
+  ? window.Module.UTF8ToString(window.Module._brimmel_status()) : '-'))).split(' ');
 async function waitForPhase(page, phases, timeoutMs) {
   return page.waitForFunction((p) => window.brimmelPage && p.includes(window.brimmelPage.phase), { timeout: timeoutMs },
     phases).then(() => page.evaluate(() => window.brimmelPage.phase), async () => page.evaluate(() => window.brimmelPage &&
@@ -263,6 +291,17 @@ async function waitForScene(page, scene, timeoutMs) {
     await sleep(100);
   }
   return false;
+}
+
+// The browser's own keys (F5, Ctrl+R, Ctrl+F, Ctrl+L, zoom) sent where a key goes: each answers
+// whether the page or the game took it (cancelled its default).
+function browserKeys(page) {
+  return page.evaluate(() => [['F5', 'F5'], ['KeyR', 'r', true], ['KeyF', 'f', true], ['KeyL', 'l', true],
+    ['Equal', '=', true], ['Minus', '-', true], ['Digit0', '0', true]].map(([code, key, ctrlKey]) => {
+    const e = new KeyboardEvent('keydown', { code, key, ctrlKey: !!ctrlKey, bubbles: true, cancelable: true });
+    (document.activeElement || document.body).dispatchEvent(e);
+    return [`${ctrlKey ? 'Ctrl+' : ''}${key.toUpperCase()}`, e.defaultPrevented];
+  }));
 }
 
 async function run(browser, net0) {
@@ -388,6 +427,24 @@ async function run(browser, net0) {
   check(await page.evaluate(() => !document.getElementById('start').hidden &&
     /click, tap or press a key/i.test(document.getElementById('start').textContent)), 'the card asks for a click, tap or key');
 
+  // Installable by the browsers' own rules: Chromium's DevTools check lists nothing missing, and
+  // the manifest holds icons of 192 and 512 pixels (the install prompts' sizes), each as large as it says.
+  const installErrors = (await cdp.send('Page.getInstallabilityErrors')).installabilityErrors || [];
+  check(installErrors.length === 0, `Chromium finds the page installable (${installErrors.map((e) => e.errorId).join(', ') ||
+    'no installability errors'})`);
+  const manifestUrl = await page.evaluate(() => document.querySelector('link[rel=manifest]').href);
+  const icons = [];
+  for (const icon of JSON.parse(fs.readFileSync(path.join(site, new URL(manifestUrl).pathname), 'utf8')).icons) {
+    const png = fs.readFileSync(path.join(site, icon.src));
+    icons.push(`${icon.sizes}=${png.readUInt32BE(16)}x${png.readUInt32BE(20)}`);
+  }
+  check(['192x192=192x192', '512x512=512x512'].every((i) => icons.includes(i)) &&
+    icons.every((i) => i.split('=')[0] === i.split('=')[1]), `the manifest's icons include 192 and 512 pixels (${icons.join(', ')})`);
+  // The browser's own keys reach the browser, and do not start the game.
+  const cardKeys = await browserKeys(page);
+  check(cardKeys.every(([, taken]) => !taken) && await page.evaluate(() => window.brimmelPage.phase) === 'ready',
+    `on the start card the browser's keys stay the browser's (${cardKeys.map(([k, taken]) => `${k}${taken ? ' taken' : ''}`).join(', ')})`);
+
   await page.keyboard.press('Enter');
   const logoSound = page.evaluate(() => window.__loudness(4000));
   const logo = await waitFor('logo', (s) => s.lum > 170, 20000);
@@ -421,6 +478,11 @@ async function run(browser, net0) {
   const rate = ((s1[1] - s0[1]) * 1000) / (s1[0] - s0[0]);
   check(Math.abs(rate - 60) <= 1, `60 ± 1 game steps per second on the title (${rate.toFixed(2)})`);
   check(Math.abs(s1[2] - 60) <= 1, `the page's counter shows 60 ± 1 (${s1[2].toFixed(2)})`);
+  const playKeys = await browserKeys(page);
+  check(playKeys.every(([, taken]) => !taken), `in play the browser's keys stay the browser's ` +
+    `(${playKeys.map(([k, taken]) => `${k}${taken ? ' taken' : ''}`).join(', ')})`);
+  const tabTitle = await page.title();
+  check(tabTitle === 'BRIMMEL', `the tab keeps the game's name ("${tabTitle}")`);
 
   // Held for a few frames, as a player's press is: the game reads the keys once a frame.
   await page.keyboard.down('KeyX');
@@ -484,6 +546,45 @@ async function run(browser, net0) {
     `F2 draws the collision wireframe (${(lines * 100).toFixed(2)} % of pixels turned white, ` +
     `${(idleWire * 100).toFixed(2)} % without)`);
 
+  // A layout whose letters sit elsewhere (AZERTY: Z where a US keyboard has W): the key that types
+  // Z jumps, the one in the US Z place (typing W) does not.
+  const jump = async (code, key) => {
+    const y0 = Number((await status(page))[4]);
+    const down = { code, key, text: key, unmodifiedText: key, windowsVirtualKeyCode: key.toUpperCase().charCodeAt(0) };
+    await cdp.send('Input.dispatchKeyEvent', { type: 'keyDown', ...down });
+    let most = 0;
+    for (let i = 0; i < 12; i++) {
+      await sleep(80);
+      most = Math.max(most, Number((await status(page))[4]) - y0);
+      if (i === 3) await cdp.send('Input.dispatchKeyEvent', { type: 'keyUp', code, key, windowsVirtualKeyCode: down.windowsVirtualKeyCode });
+    }
+    await sleep(800);
+    return most;
+  };
+  const wrongPlace = await jump('KeyZ', 'w');
+  const azertyZ = await jump('KeyW', 'z');
+  check(azertyZ > 1 && wrongPlace < 0.5, `letters follow the layout: AZERTY's Z (code KeyW) jumps ` +
+    `(${azertyZ.toFixed(1)} up), its W in the US Z place does not (${wrongPlace.toFixed(1)})`);
+  // F12's picture reaches the player as a download, at the size the game draws.
+  const downloads = path.join(shots, 'downloads');
+  fs.rmSync(downloads, { recursive: true, force: true });
+  fs.mkdirSync(downloads, { recursive: true });
+  const browserCdp = await page.browser().target().createCDPSession();
+  await browserCdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+  await page.keyboard.down('F12');
+  await page.keyboard.up('F12');
+  let picture = null;
+  for (let i = 0; i < 50 && !picture; i++) {
+    await sleep(100);
+    const done = fs.readdirSync(downloads).filter((f) => /^brimmel-.*\.png$/.test(f));
+    if (done.length) picture = path.join(downloads, done[0]);
+  }
+  const drawn = await page.evaluate(() => window.brimmelPage.pixels);
+  const shotSize = picture ? (() => { const b = fs.readFileSync(picture); return [b.readUInt32BE(16), b.readUInt32BE(20)]; })() : [0, 0];
+  check(picture !== null && Math.abs(shotSize[0] - drawn[0]) <= 1 && Math.abs(shotSize[1] - drawn[1]) <= 1,
+    `F12's picture is offered as a download (${picture ? `${path.basename(picture)}, ${shotSize.join('x')}` : 'none'}; ` +
+    `drawing at ${drawn.join('x')})`);
+
   // Walk to the goal point, steering by what the page is told of the player and the camera, and
   // on into the forest.
   const forestAt = await walkToForest(page);
@@ -529,7 +630,8 @@ async function run(browser, net0) {
   const load = os.loadavg()[0];
   figure(`web_time_to_title_ms: ${titleAt} ms (start card after ${readyAt} ms)`);
   figure(`web_frame_ms: ${frameMs.toFixed(2)} ms`);
-  figure(`web_display_fps: ${shown.toFixed(1)} fps (load average ${load.toFixed(2)})`);
+  const chosen = await page.evaluate(() => window.brimmelPage.pixels);
+  figure(`web_display_fps: ${shown.toFixed(1)} fps (load average ${load.toFixed(2)}; drawing at ${chosen.join('x')})`);
   figure(`web_transfer_mb: ${(firstBytes / 1048576).toFixed(2)} MB`);
 
   // The page's keys: Esc is the browser's and leaves the game running; Tab reaches the page's
@@ -558,6 +660,19 @@ async function run(browser, net0) {
   check(pausedSteps === 0 && pausedSound < 0.002 && pausedPicture.lum < playing.lum,
     `P pauses (${pausedSteps} steps in 1 s, RMS ${pausedSound.toFixed(4)}, brightness ` +
       `${playing.lum.toFixed(0)} -> ${pausedPicture.lum.toFixed(0)})`);
+  // A setting changed in the pause screen is written to the browser's storage.
+  await tap('ArrowLeft');
+  await sleep(1500);
+  const keptText = () => page.evaluate(() => {
+    try {
+      return new TextDecoder().decode(window.Module.FS.readFile('/kept/TORIDEN.ini'));
+    } catch (e) {
+      return '';
+    }
+  });
+  const written = await keptText();
+  check(/^MUSIC=90\s*$/m.test(written), `the pause screen's music level is written to the kept settings ` +
+    `(${(/^MUSIC=.*$/m.exec(written) || ['no MUSIC line'])[0]})`);
   await tap('KeyP');
   await sleep(300);
   const resumedSteps = await stepsIn(1000);
@@ -594,6 +709,16 @@ async function run(browser, net0) {
     `${fsBox.x.toFixed(0)},${fsBox.y.toFixed(0)} on ${fsBox.vw}x${fsBox.vh})`);
   await save('fullscreen');
   await page.evaluate(() => document.exitFullscreen().catch(() => {}));
+  await sleep(300);
+  // The drawing follows the canvas: never more pixels than a smaller window shows.
+  await page.setViewport({ width: 480, height: 400 });
+  await sleep(1500);
+  const small = await page.evaluate(() => ({ pixels: window.brimmelPage.pixels, canvas: [document.getElementById('canvas').width,
+    document.getElementById('canvas').height], box: document.getElementById('canvas').getBoundingClientRect().width }));
+  check(small.pixels[0] <= small.box && small.canvas[0] === small.pixels[0] && small.canvas[1] === small.pixels[1] &&
+    small.pixels[0] * 3 === small.pixels[1] * 4, `in a smaller window the game draws at the canvas's size ` +
+    `(${small.canvas.join('x')} in a box ${small.box.toFixed(0)} pixels wide)`);
+  await page.setViewport({ width: 800, height: 640 });
   await sleep(300);
 
   // An effect beyond its maximum distance is as loud as at that distance, as OpenAL's clamped
@@ -637,6 +762,9 @@ async function run(browser, net0) {
   const replay = await waitForPhase(page, ['ready', 'failed'], 60000);
   const replayText = await page.evaluate(() => document.getElementById('start-text').textContent);
   check(replay === 'ready' && /play again/i.test(replayText), `Play again brings back the start card ("${replayText}")`);
+  const kept = [await page.evaluate(() => window.brimmelPage.settings), await keptText()];
+  check(kept[0] === 'kept' && /^MUSIC=90\s*$/m.test(kept[1]), `the settings are kept across a reload ` +
+    `(${kept[0]}; ${(/^MUSIC=.*$/m.exec(kept[1]) || ['no MUSIC line'])[0]})`);
   await page.keyboard.press('Enter');
   const replayTitle = await waitForScene(page, 'CTitleScene', 30000);
   check(replayTitle, 'the game starts again and reaches the title');
@@ -648,13 +776,16 @@ async function run(browser, net0) {
   await page.close();
 }
 
-// With the network gone after one visit, the page still starts and reaches the title.
+// With the network gone after one visit and the HTTP cache emptied, the page still starts and
+// reaches the title.
 async function offline(browser, net0) {
   const url = net0.url();
   await net0.cut();
   const page = await browser.newPage();
   await page.setViewport({ width: 800, height: 640 });
   const { errors, foreign } = watch(page, url, { offline: true });
+  // The HTTP cache emptied (phones evict it freely): what starts the game is the worker's cache.
+  await (await page.createCDPSession()).send('Network.clearBrowserCache');
   try {
     await page.goto(url, { waitUntil: 'domcontentloaded' });
     const phase = await waitForPhase(page, ['ready', 'failed'], 60000);
@@ -719,8 +850,8 @@ async function walkToForest(page) {
 
 // A phone, landscape and portrait: taps and a drag alone go from the start card through the title
 // into the home stage and walk the player. The controls and the picture all fit on the screen,
-// fingers hold their own controls, and the picture is drawn at the size the renderer can afford
-// (portrait pretends a graphics card: the page then draws at the canvas's device pixels).
+// fingers hold their own controls and let go when the page is hidden, and the picture is drawn
+// at a 4:3 size no larger than the canvas's device pixels (portrait has twice as many).
 async function touchRun(browser, url, width, height) {
   const portrait = height > width;
   const name = `touch-${width}x${height}`;
@@ -784,9 +915,10 @@ async function touchRun(browser, url, width, height) {
       `(${clashes.join(', ') || 'no clashes'}; outside: ${layout.pads.filter((p) => !inside(p)).map((p) => p.id).join(', ') ||
         'none'}; smallest ${Math.min(...layout.pads.map((p) => p.w)).toFixed(0)} px; ` +
       `${(covered * 100).toFixed(1)} % of the picture under a control)`);
-    const expected = portrait ? [780, 585] : [640, 480];
-    check(layout.pixels[0] === expected[0] && layout.canvas[0] === expected[0] && layout.canvas[1] === expected[1],
-      `${name}: the game draws at ${expected.join('x')} on ${portrait ? 'a graphics card (device pixels)' : 'SwiftShader'} ` +
+    const device = layout.screen.w * (portrait ? 2 : 1);
+    check(layout.canvas[0] === layout.pixels[0] && layout.canvas[1] === layout.pixels[1] &&
+      layout.canvas[0] * 3 === layout.canvas[1] * 4 && layout.canvas[0] <= device + 0.5 && layout.canvas[0] >= 160,
+    `${name}: the game draws at a 4:3 size within the canvas's ${device.toFixed(0)} device pixels ` +
       `(canvas ${layout.canvas.join('x')})`);
 
     check(await waitForScene(page, 'CTitleScene', 30000), `${name}: the title comes up`);
@@ -825,6 +957,25 @@ async function touchRun(browser, url, width, height) {
       await sleep(100);
     }
     await shot('home-walking');
+    // The app switcher: the page is hidden with a finger still down, and what it held is let go.
+    const padX = await page.evaluate(() => { const r = document.getElementById('pad-x').getBoundingClientRect();
+      return [r.x + r.width / 2, r.y + r.height / 2]; });
+    const thumb = await page.touchscreen.touchStart(padX[0], padX[1]);
+    await sleep(100);
+    const beforeHidden = await page.evaluate(() => window.brimmelPage.keysDown());
+    const whenHidden = await page.evaluate(() => {
+      Object.defineProperty(document, 'hidden', { value: true, configurable: true });
+      Object.defineProperty(document, 'visibilityState', { value: 'hidden', configurable: true });
+      document.dispatchEvent(new Event('visibilitychange'));
+      const keys = window.brimmelPage.keysDown();
+      delete document.hidden;
+      delete document.visibilityState;
+      document.dispatchEvent(new Event('visibilitychange'));
+      return keys;
+    });
+    await thumb.end();
+    check(beforeHidden.includes('KeyX') && whenHidden.length === 0, `${name}: keys held by fingers are let go when ` +
+      `the page is hidden (held: ${beforeHidden.join('+')}; hidden: ${whenHidden.join('+') || 'nothing'})`);
     await finger.end();
     const [, x1, z1] = (await status(page)).map(Number);
     const left = await page.evaluate(() => window.brimmelPage.keysDown());
@@ -868,17 +1019,128 @@ async function failedStarts(browser, url) {
         ServiceWorkerContainer.prototype.register = no;
       });
     }, 'ready', /refused to keep the game/],
+    // Site data blocked: every storage API throws as soon as it is touched. The game still starts
+    // and ends, and Play again starts it over.
+    ['every storage API throwing', async (page) => {
+      await page.evaluateOnNewDocument(() => {
+        const refuse = () => { throw new DOMException('The operation is insecure.', 'SecurityError'); };
+        for (const name of ['localStorage', 'sessionStorage', 'indexedDB', 'caches'])
+          Object.defineProperty(window, name, { get: refuse, configurable: true });
+        Object.defineProperty(Navigator.prototype, 'serviceWorker', { get: refuse, configurable: true });
+      });
+    }, 'ready', /refused to keep the game/, async (page) => {
+      await page.keyboard.press('Enter');
+      const title = await waitForScene(page, 'CTitleScene', 30000);
+      await page.evaluate(() => window.Module._brimmel_request_quit());
+      const ended = await waitForPhase(page, ['ended'], 10000);
+      await Promise.all([page.waitForNavigation({ waitUntil: 'domcontentloaded', timeout: 10000 }).catch(() => {}),
+        page.click('#again')]);
+      const again = await waitForPhase(page, ['ready', 'failed'], 60000);
+      check(title && ended === 'ended' && again === 'ready', `with every storage API throwing the game starts, ends ` +
+        `and Play again starts it over (title ${title}, ${ended}, then ${again})`);
+    }],
   ];
-  for (const [what, arrange, phase, words] of cases) {
+  for (const [what, arrange, phase, words, then] of cases) {
     const context = await browser.createBrowserContext();
     const page = await context.newPage();
+    const { errors } = watch(page, url, { offline: true });
     await arrange(page);
     await page.goto(url, { waitUntil: 'domcontentloaded' });
     const shown = await page.waitForFunction((want) => window.brimmelPage && window.brimmelPage.phase === want &&
       [...document.querySelectorAll('.card:not([hidden]) p')].map((p) => p.hidden ? '' : p.textContent).join(' '),
     { timeout: 60000 }, phase).then((h) => h.jsonValue(), () => '');
-    check(words.test(shown), `${what} is told on the page ("${shown}")`);
+    if (check(words.test(shown), `${what} is told on the page ("${shown}")`) && then) {
+      await then(page);
+      const thrown = errors.filter((e) => e.startsWith('page error'));
+      check(thrown.length === 0, `${what}: no script error${thrown.length ? ': ' + thrown.join('; ') : ''}`);
+    }
     await context.close();
+  }
+}
+
+// A laptop with a touch screen and a keyboard: the keyboard's layout until a finger touches, the
+// touch controls then, and the keyboard's again once the player types.
+async function touchScreenLaptop(browser, url) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 800, height: 640 });
+  await page.evaluateOnNewDocument(() => {
+    Object.defineProperty(Navigator.prototype, 'maxTouchPoints', { get: () => 10, configurable: true });
+  });
+  try {
+    await page.goto(url, { waitUntil: 'domcontentloaded' });
+    await waitForPhase(page, ['ready', 'failed'], 60000);
+    const mode = () => page.evaluate(() => document.body.classList.contains('touch') ? 'touch' : 'keyboard');
+    const first = await mode();
+    await page.evaluate(() => window.dispatchEvent(new Event('touchstart')));
+    const touched = await mode();
+    await page.keyboard.press('ArrowLeft');
+    const typed = await mode();
+    check(first === 'keyboard' && touched === 'touch' && typed === 'keyboard', `a touch-screen laptop follows the ` +
+      `pointer in use (at first ${first}, after a touch ${touched}, after a key ${typed})`);
+  } finally {
+    await page.close();
+  }
+}
+
+// A slow renderer that calls itself a GPU (as WebKit calls every renderer "Apple GPU"): copying
+// each picture to the canvas costs time in proportion to its pixels, 30 ms at 640x480. The
+// drawing size steps down from the game's own 640x480 until the frames keep their time.
+async function slowRenderer(browser, url) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 800, height: 640 });
+  const { errors, foreign } = watch(page, url);
+  await page.evaluateOnNewDocument(() => {
+    const get = WebGL2RenderingContext.prototype.getParameter;
+    WebGL2RenderingContext.prototype.getParameter = function (p) {
+      return p === 0x9246 || p === 0x1f01 ? 'Apple GPU' : get.call(this, p);
+    };
+    const blit = WebGL2RenderingContext.prototype.blitFramebuffer;
+    WebGL2RenderingContext.prototype.blitFramebuffer = function (...a) {
+      const until = performance.now() + (30 * this.drawingBufferWidth * this.drawingBufferHeight) / (640 * 480);
+      while (performance.now() < until) { /* the renderer at work */ }
+      return blit.apply(this, a);
+    };
+  });
+  try {
+    await page.goto(url, { waitUntil: 'domcontentloaded' });
+    await waitForPhase(page, ['ready', 'failed'], 60000);
+    // The rule alone, on frame times made up here: up while frames keep their time (never past
+    // the canvas), down when they do not, and not up again to a size that was too slow until a
+    // minute has passed.
+    const rule = await page.evaluate(() => {
+      if (!window.brimmelPage.DrawingSizer) return ['no rule'];
+      const sizer = window.brimmelPage.DrawingSizer(640);
+      const beat = 1000 / 60;
+      let t = 0;
+      const feed = (ms, n) => {
+        let got = null;
+        for (let i = 0; i < n; i++) got = sizer.frame(ms, (t += ms), beat) || got;
+        return got && got.join('x');
+      };
+      const shrink = sizer.setCeiling(702);
+      return [shrink, feed(16.7, 300), feed(16.7, 300), feed(40, 150), feed(16.7, 600), (t += 60000, feed(16.7, 300)),
+        sizer.setCeiling(300).join('x')];
+    });
+    check(JSON.stringify(rule) === JSON.stringify([null, '700x525', null, '640x480', null, '700x525', '300x225']),
+      `the drawing size's rule: up to the canvas, down when slow, up again a minute later, down to a smaller ` +
+      `canvas (${rule.join(', ')})`);
+    await page.keyboard.press('Enter');
+    await waitForScene(page, 'CTitleScene', 30000);
+    const end = Date.now() + 40000;
+    let now = await page.evaluate(() => window.brimmelPage.pixels);
+    while (Date.now() < end && now[0] >= 640) {
+      await sleep(500);
+      now = await page.evaluate(() => window.brimmelPage.pixels);
+    }
+    await sleep(4000);
+    const settled = await page.evaluate(() => ({ pixels: window.brimmelPage.pixels, sizes: window.brimmelPage.sizes,
+      fps: window.brimmelPage.fps, canvas: document.getElementById('canvas').width }));
+    check(settled.pixels[0] < 640 && settled.canvas === settled.pixels[0], `on a slow renderer that calls itself a ` +
+      `GPU the drawing size steps down (${(settled.sizes || []).join(' -> ') || 'no step'}; now ${settled.pixels.join('x')}, ` +
+      `${(settled.fps || 0).toFixed(0)} pictures/s)`);
+    report(errors, foreign, 'slow renderer');
+  } finally {
+    await page.close();
   }
 }
 
@@ -939,6 +1201,165 @@ async function soak(browser, url, minutes) {
     `${(first.heap / 1048576).toFixed(2)} -> ${(last.heap / 1048576).toFixed(2)} MB, program ` +
     `${(first.program / 1048576).toFixed(1)} -> ${(last.program / 1048576).toFixed(1)} MB)`);
   await page.close();
+}
+
+// --- Updates: two builds served one after the other. -------------------------------------------
+
+// A host of the test's own, with two habits real hosts have: it lets browsers keep HTML (and
+// anything not named after its content) for ten minutes, and sends .gz files with
+// Content-Encoding: gzip, so the browser unpacks them on the way. It serves one site folder and
+// can be switched to another (a new build uploaded) or stopped (the network gone).
+function host() {
+  const types = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.css': 'text/css',
+    '.wasm': 'application/wasm', '.data': 'application/octet-stream', '.png': 'image/png',
+    '.webmanifest': 'application/manifest+json', '.mp3': 'audio/mpeg' };
+  let root = null;
+  let server = null;
+  let port = 0;
+  const sockets = new Set();
+  const handle = (req, res) => {
+    let name = decodeURIComponent(new URL(req.url, 'http://host').pathname).replace(/^\/+/, '');
+    if (name === '' || name.endsWith('/')) name += 'index.html';
+    const file = path.join(root, name);
+    if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      res.writeHead(404);
+      res.end();
+      return;
+    }
+    const packed = file.endsWith('.gz');
+    const headers = { 'Content-Type': types[path.extname(packed ? file.slice(0, -3) : file)] || 'application/octet-stream',
+      'Cache-Control': /\.[0-9a-f]{12}\./.test(name) ? 'public, max-age=31536000, immutable' : 'max-age=600' };
+    if (packed) headers['Content-Encoding'] = 'gzip';
+    res.writeHead(200, headers);
+    fs.createReadStream(file).pipe(res);
+  };
+  const start = () => new Promise((resolve) => {
+    server = http.createServer(handle);
+    server.on('connection', (s) => { sockets.add(s); s.on('close', () => sockets.delete(s)); });
+    server.listen(port, '127.0.0.1', () => { port = server.address().port; resolve(); });
+  });
+  return {
+    start,
+    serve: (dir) => { root = path.resolve(dir); },
+    stop: () => new Promise((resolve) => { for (const s of sockets) s.destroy(); server.close(() => resolve()); }),
+    url: () => `http://127.0.0.1:${port}/`,
+  };
+}
+
+// Builds of the same stage with one change each, as make_site.py makes them: `change` edits a
+// copy of the page's sources.
+function variant(name, base, change) {
+  const stage = path.join(site, '..', 'stage');
+  const root = path.join(site, '..', 'web-updates');
+  const pages = path.join(root, `${name}-pages`);
+  const out = path.join(root, name);
+  fs.rmSync(pages, { recursive: true, force: true });
+  fs.cpSync(base, pages, { recursive: true });
+  change(pages);
+  const made = spawnSync('python3', [path.join(repo, 'web', 'make_site.py'), stage, pages, out], { encoding: 'utf8' });
+  if (made.status !== 0) throw new Error(`make_site.py: ${made.stderr}`);
+  return out;
+}
+const buildOf = (dir) => JSON.parse(/<script id="build" type="application\/json">(.*?)<\/script>/
+  .exec(fs.readFileSync(path.join(dir, 'index.html'), 'utf8'))[1]);
+
+async function updates(browser) {
+  const web = path.join(repo, 'web');
+  const b = variant('b', web, (dir) => fs.appendFileSync(path.join(dir, 'page.css'), '\n#legend dd { letter-spacing: 0.01em; }\n'));
+  const c = variant('c', path.join(site, '..', 'web-updates', 'b-pages'), (dir) => {
+    const file = path.join(dir, 'index.html');
+    fs.writeFileSync(file, fs.readFileSync(file, 'utf8').replace('<dd>walk</dd>', '<dd>walk about</dd>'));
+  });
+  check(fs.readFileSync(path.join(site, 'sw.js'), 'utf8') !== fs.readFileSync(path.join(b, 'sw.js'), 'utf8') &&
+    fs.readFileSync(path.join(b, 'sw.js'), 'utf8') !== fs.readFileSync(path.join(c, 'sw.js'), 'utf8'),
+  'a change to the style sheet, and one to index.html alone, each make a new service worker');
+  const cacheB = `brimmel-${buildOf(b).version}`;
+  const h = host();
+  h.serve(site);
+  await h.start();
+  const context = await browser.createBrowserContext();
+  const pages = [];
+  const open = async (what, online = true) => {
+    const page = await context.newPage();
+    await page.setViewport({ width: 800, height: 640 });
+    // Offline, the HTTP cache is emptied first (phones evict it freely): only the worker's cache counts.
+    if (!online) await (await page.createCDPSession()).send('Network.clearBrowserCache');
+    const watched = watch(page, h.url(), { offline: !online });
+    pages.push([what, page, watched]);
+    await page.goto(h.url(), { waitUntil: 'domcontentloaded' });
+    const phase = await waitForPhase(page, ['ready', 'failed'], 90000);
+    const text = await page.evaluate(() => document.getElementById('message-text').textContent);
+    check(phase === 'ready', `updates: ${what} shows the start card (${phase}${phase === 'failed' ? `: ${text}` : ''})`);
+    return page;
+  };
+  // The new build's worker is in charge once no worker is installing or waiting and its cache is there.
+  const settled = (page, cacheName, holds) => page.waitForFunction(async (name, text) => {
+    const r = await navigator.serviceWorker.getRegistration();
+    if (!r || r.installing || r.waiting || !r.active || !(await caches.has(name))) return false;
+    const kept = await (await caches.open(name)).match('./');
+    return !!kept && (!text || (await kept.text()).includes(text));
+  }, { timeout: 60000, polling: 250 }, cacheName, holds).then(() => true, () => false);
+  const which = (page) => page.evaluate(() => [document.querySelector('link[rel=stylesheet]').getAttribute('href'),
+    document.getElementById('legend').textContent.includes('walk about')]);
+  try {
+    // The first build, with a .gz sent unpacked by the host; the tab stays open and plays.
+    const old = await open('the first build, its .gz files sent with Content-Encoding: gzip');
+    await old.waitForFunction(() => navigator.serviceWorker.controller !== null, { timeout: 30000 }).catch(() => {});
+    await old.keyboard.press('Enter');
+    const oldTitle = await waitForScene(old, 'CTitleScene', 30000);
+    // The style sheet changes. One online visit (the old worker still answers it, from its
+    // cache) installs the new worker; then the network goes.
+    h.serve(b);
+    const second = await open('a visit after the style sheet changed');
+    const tookOver = await settled(second, cacheB, null);
+    await second.close();
+    await h.stop();
+    const offline = await open('offline, after one visit to the updated site', false);
+    const [css] = await which(offline);
+    const cssB = /href="(page\.[0-9a-f]{12}\.css)"/.exec(fs.readFileSync(path.join(b, 'index.html'), 'utf8'))[1];
+    check(tookOver && css === cssB, `updates: the new build's worker took over and serves its own page offline ` +
+      `(style sheet ${css}, the new build's is ${cssB})`);
+    await offline.keyboard.press('Enter');
+    check(await waitForScene(offline, 'CTitleScene', 30000), 'updates: offline after the update, the game reaches the title');
+    await offline.close();
+    // index.html alone changes: a new worker all the same, and its page offline.
+    h.serve(c);
+    await h.start();
+    const third = await open('a visit after index.html alone changed');
+    const tookOverC = await settled(third, cacheB, 'walk about');
+    await third.close();
+    await h.stop();
+    const offlineC = await open('offline, after index.html changed', false);
+    const [, newWords] = await which(offlineC);
+    check(tookOverC && newWords, `updates: a change to index.html alone reaches the returning player (legend ` +
+      `${newWords ? 'changed' : 'unchanged'})`);
+    await offlineC.close();
+    // The first tab played on through both updates, and its Play again starts the newest build.
+    const steps0 = await old.evaluate(() => window.Module._brimmel_steps());
+    await sleep(1000);
+    const steps1 = await old.evaluate(() => window.Module._brimmel_steps());
+    await old.evaluate(() => window.Module._brimmel_request_quit());
+    await waitForPhase(old, ['ended'], 10000);
+    await Promise.all([old.waitForNavigation({ waitUntil: 'domcontentloaded' }).catch(() => {}), old.click('#again')]);
+    const again = await waitForPhase(old, ['ready', 'failed'], 60000);
+    const [, oldNewWords] = await which(old);
+    check(oldTitle && steps1 - steps0 > 30 && again === 'ready' && oldNewWords, `updates: a tab open since the first ` +
+      `build plays on (${steps1 - steps0} steps in 1 s) and Play again, offline, starts the newest build`);
+    // With no tab of an older build left, only the newest build's cache remains.
+    const kept = await old.evaluate(async () => {
+      navigator.serviceWorker.controller.postMessage('tidy');
+      await new Promise((r) => setTimeout(r, 1000));
+      return (await caches.keys()).filter((n) => n.startsWith('brimmel-'));
+    });
+    check(kept.length === 1 && kept[0] === cacheB, `updates: the older builds' caches are gone (${kept.join(', ')})`);
+    for (const [what, , { errors }] of pages) {
+      const own = errors.filter((e) => !/Failed to load resource|sw\.js/.test(e));
+      check(own.length === 0, `updates: ${what}: no page errors${own.length ? ': ' + own.join('; ') : ''}`);
+    }
+  } finally {
+    await context.close();
+    await h.stop().catch(() => {});
+  }
 }
 
 function report(errors, foreign, where = '') {

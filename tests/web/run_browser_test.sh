@@ -11,4 +11,8 @@ if [ ! -f "$root/build-web/site/index.html" ] || [ ! -d "$root/tests/web/node_mo
   echo "no web build: run scripts/web --build-only first (or set BRIMMEL_WEB=0 to turn the edition off)"
   exit 1
 fi
-exec node "$root/tests/web/browser_test.js" --site "$root/build-web/site" "$@"
+# Firefox and WebKit run headed: on the display there is, else on a private Xvfb.
+if [ -n "${DISPLAY:-}" ]; then
+  exec node "$root/tests/web/browser_test.js" --site "$root/build-web/site" "$@"
+fi
+exec xvfb-run -a -s "-screen 0 1280x1024x24" node "$root/tests/web/browser_test.js" --site "$root/build-web/site" "$@"

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/frame_services.h"
 #include "core/config.h"
+#include "core/graphics.h"
 #include "platform/gfx/device_test_hooks.h"
 #include "platform/gfx/draw_order.h"
 #include "platform/gfx/png_writer.h"
@@ -173,11 +173,11 @@ class BspPicture : public ::testing::Test {
     config_->width = kW;
     config_->height = kH;
     app::SetDeviceCreatorForTests(nullptr, DesktopFormat);
-    ASSERT_EQ(app::InitGraphics(), 1);
+    ASSERT_EQ(app::OpenGraphicsDevice(*config_), 1);
   }
 
   void TearDown() override {
-    app::ShutdownGraphics();
+    app::CloseGraphicsDevice();
     app::SetDeviceCreatorForTests(nullptr, nullptr);
     config_.reset();
     [[maybe_unused]] const int rc = chdir(oldDir_.c_str());
@@ -250,7 +250,7 @@ bool Purplish(uint32_t p) {
 }
 
 TEST_F(BspPicture, FlatSubsetsOnTheFloorShowAsTheyDoWithoutTheShortcuts) {
-  CBspList list({"data/bsp/yard.x", "data/bsp/house.x"});
+  CBspList list({"data/bsp/yard.x", "data/bsp/house.x"}, nullptr, nullptr);
   const std::vector<uint32_t> plain = Render(list, false);
   const std::vector<uint32_t> quick = Render(list, true);
   ASSERT_EQ(plain.size(), size_t{kW} * kH);
@@ -274,7 +274,7 @@ TEST_F(BspPicture, FlatSubsetsOnTheFloorShowAsTheyDoWithoutTheShortcuts) {
 // Where surfaces fight (their depths rounding apart by turns), the same device must still draw
 // the same picture with the subsets reordered as without.
 TEST_F(BspPicture, ReorderingChangesNoPixelWhereSurfacesFight) {
-  CBspList list({"data/bsp/yard.x", "data/bsp/house.x", "data/bsp/leaves.x"});
+  CBspList list({"data/bsp/yard.x", "data/bsp/house.x", "data/bsp/leaves.x"}, nullptr, nullptr);
   for (bool shortcuts : {true, false}) {
     const std::vector<uint32_t> listed = Render(list, shortcuts, 0);
     const std::vector<uint32_t> reordered = Render(list, shortcuts, 1);

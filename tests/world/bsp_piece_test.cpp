@@ -88,7 +88,7 @@ class BspTest : public ModelTest {
 TEST_F(BspTest, PieceAppendsItsCollisionUnitToTheWorld) {
   ResourceCache<CCollisionModel> cache({kCollision});
   CCollisionWorld world;
-  CBsp piece(kPiece);
+  CBsp piece(kPiece, &cache, &world);
   ASSERT_EQ(world.Count(), 1);
   const auto& unit = world.Units().front();
   EXPECT_EQ(unit->Owner(), &piece.body);
@@ -100,7 +100,7 @@ TEST_F(BspTest, PieceAppendsItsCollisionUnitToTheWorld) {
 TEST_F(BspTest, UnlistedCollisionFileAddsNoUnit) {
   ResourceCache<CCollisionModel> cache({});
   CCollisionWorld world;
-  CBsp piece(kPiece);
+  CBsp piece(kPiece, &cache, &world);
   EXPECT_EQ(world.Count(), 0);
   EXPECT_EQ(piece.Mesh()->GetGroupCount(), 3u);
 }
@@ -108,7 +108,7 @@ TEST_F(BspTest, UnlistedCollisionFileAddsNoUnit) {
 TEST_F(BspTest, BoundsMatchTheCollisionFileGroups) {
   ResourceCache<CCollisionModel> cache({kCollision});
   CCollisionWorld world;
-  CBsp piece(kPiece);
+  CBsp piece(kPiece, &cache, &world);
   const CCollisionModel& model = *cache.Find(kCollision);
   ASSERT_EQ(piece.Bounds()->SubsetCount(), 3);
   for (int i = 0; i < 3; ++i) {
@@ -122,7 +122,7 @@ TEST_F(BspTest, BoundsMatchTheCollisionFileGroups) {
 
 TEST_F(BspTest, SubsetCullingDecidesWhatIsDrawn) {
   CCollisionWorld world;
-  CBsp piece(kPiece);
+  CBsp piece(kPiece, nullptr, &world);
   const BspView view = ViewFromOrigin();
   EXPECT_EQ(piece.DrawSubset(0, view), 1);
   EXPECT_EQ(piece.DrawSubset(1, view), 0);
@@ -137,8 +137,7 @@ TEST_F(BspTest, SubsetCullingDecidesWhatIsDrawn) {
 
 TEST_F(BspTest, OpaquePassDrawsVisibleSubsetsAndRestoresTheMipBias) {
   CCollisionWorld world;
-  CBspList list({kPiece, kPiece});
-  EXPECT_EQ(g_bspList, &list);
+  CBspList list({kPiece, kPiece}, nullptr, &world);
   EXPECT_EQ(list.Count(), 2);
   EXPECT_EQ(world.Count(), 0);
   StageDepthState(device());
@@ -163,7 +162,7 @@ TEST_F(BspTest, OpaquePassDrawsVisibleSubsetsAndRestoresTheMipBias) {
 TEST_F(BspTest, ReorderedOpaquePassDrawsTheFixturesSmallestFirstAndTheGroundLast) {
   WriteYard(x);
   CCollisionWorld world;
-  CBspList list({kYard});
+  CBspList list({kYard}, nullptr, &world);
   StageDepthState(device());
   const auto drawn = [&] {
     std::vector<uint32_t> subsets, tests;
@@ -193,7 +192,7 @@ TEST_F(BspTest, ReorderedOpaquePassDrawsTheFixturesSmallestFirstAndTheGroundLast
 
 TEST_F(BspTest, TranslucentPassDrawsNothingWithAllTypesZero) {
   CCollisionWorld world;
-  CBspList list({kPiece});
+  CBspList list({kPiece}, nullptr, &world);
   list.DrawTranslucent(ViewFromOrigin());
   EXPECT_TRUE(device().indexedDraws.empty());
   EXPECT_EQ(device().GetRenderState(gfx::D3DRS_ALPHABLENDENABLE), 1u);
@@ -210,7 +209,7 @@ TEST_F(BspTest, TranslucentPassDrawsNothingWithAllTypesZero) {
 
 TEST_F(BspTest, MissingMeshGivesAnEmptyPiece) {
   CCollisionWorld world;
-  CBsp piece("data/bsp/none.xxx");
+  CBsp piece("data/bsp/none.xxx", nullptr, &world);
   EXPECT_EQ(piece.Bounds()->SubsetCount(), 0);
   EXPECT_EQ(piece.subsetTypes.size(), 1u);
   piece.DrawOpaque(ViewFromOrigin());

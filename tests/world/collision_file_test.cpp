@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "collision_fixtures.h"
 #include "core/log.h"
+#include "support/collision_fixtures.h"
 #include "support/scratch_dir.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "collision_fixtures.h"
 #include "resource/math_helpers.h"
+#include "support/collision_fixtures.h"
 #include "world/collision_world.h"
 
 namespace {

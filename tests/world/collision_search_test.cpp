@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "collision_fixtures.h"
+#include "support/collision_fixtures.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "collision_fixtures.h"
+#include "support/collision_fixtures.h"
 #include "support/recording_device.h"
 
 namespace {
@@ -16,15 +16,6 @@ boost::shared_ptr<CCollisionModel> OneFloor(float y) {
   CollisionGroupData g;
   AddFloor(g, -5, 5, -5, 5, y);
   return MakeModel({g});
-}
-
-TEST(CollisionWorldTest, RegistersItselfWhileItLives) {
-  EXPECT_EQ(g_collisionWorld, nullptr);
-  {
-    CCollisionWorld world;
-    EXPECT_EQ(g_collisionWorld, &world);
-  }
-  EXPECT_EQ(g_collisionWorld, nullptr);
 }
 
 TEST(CollisionWorldTest, UnitsKeepTheirModelAlive) {

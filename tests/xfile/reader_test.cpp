@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "platform/xfile/standard_templates.h"
-#include "sample_models.h"
-#include "xfile_test_util.h"
+#include "support/sample_models.h"
+#include "support/xfile_test_util.h"
 
 using namespace xfile;
 

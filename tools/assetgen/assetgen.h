@@ -28,7 +28,7 @@ bool GenerateSounds(const COutput& out);
 bool GenerateParticles(const COutput& out);
 bool GenerateModels(const COutput& out);
 bool GenerateStages(const COutput& out);
-// The desktop icon at 48, 128 and 256 pixels: DIR/<n>x<n>/brimmel.png.
-bool GenerateIcons(const std::string& dir);
+// The desktop icon at 48, 128 and 256 pixels, or at the sizes given: DIR/<n>x<n>/brimmel.png.
+bool GenerateIcons(const std::string& dir, const std::vector<int>& sizes = {48, 128, 256});
 
 }  // namespace assetgen

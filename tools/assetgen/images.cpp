@@ -311,10 +311,11 @@ CImage Icon(CFontFace& font, int size) {
 
 }  // namespace
 
-bool GenerateIcons(const std::string& dir) {
+bool GenerateIcons(const std::string& dir, const std::vector<int>& sizes) {
   std::unique_ptr<CFontFace> font = CFontFace::Open();
   if (!font) return false;
-  for (const int size : {48, 128, 256}) {
+  for (const int size : sizes) {
+    if (size < 16 || size > 1024) return false;
     const std::string folder = dir + "/" + std::to_string(size) + "x" + std::to_string(size);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);

@@ -1,17 +1,24 @@
 // assetgen GAME_DIR: writes GAME_DIR/data/... (scripts, images, sounds, particles, models, stages).
-// assetgen --icons DIR: writes the desktop icons, DIR/<n>x<n>/brimmel.png.
+// assetgen --icons DIR [SIZE...]: writes the icons, DIR/<n>x<n>/brimmel.png (48, 128 and 256 pixels
+// unless sizes are given).
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "assetgen.h"
 
 int main(int argc, char** argv) {
   if (argc < 2 || (std::string(argv[1]) == "--icons" && argc < 3)) {
-    std::fprintf(stderr, "usage: assetgen GAME_DIR | assetgen --icons DIR\n");
+    std::fprintf(stderr, "usage: assetgen GAME_DIR | assetgen --icons DIR [SIZE...]\n");
     return 2;
   }
-  if (std::string(argv[1]) == "--icons") return assetgen::GenerateIcons(argv[2]) ? 0 : 1;
+  if (std::string(argv[1]) == "--icons") {
+    std::vector<int> sizes;
+    for (int i = 3; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    return assetgen::GenerateIcons(argv[2], sizes.empty() ? std::vector<int>{48, 128, 256} : sizes) ? 0 : 1;
+  }
   const assetgen::COutput out(argv[1]);
   // The tree is the generator's alone: start clean so files it no longer makes do not linger.
   std::error_code ec;

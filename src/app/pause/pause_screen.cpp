@@ -5,6 +5,7 @@
 
 #include "core/graphics.h"
 #include "core/input.h"
+#include "core/settings_file.h"
 #include "effect/sprite.h"
 #include "platform/os/input_device.h"
 #include "platform/os/window.h"
@@ -12,16 +13,7 @@
 
 namespace app {
 
-CPauseScreen* g_pauseScreen = nullptr;
-
 namespace {
-
-// Pad buttons as the input service reports them (bit 0 = A, bit 5 = Start).
-constexpr uint32_t kPadA = 0x01;
-constexpr uint32_t kPadB = 0x02;
-constexpr uint32_t kPadStart = 0x20;
-constexpr uint32_t kAxisLow = 1000;
-constexpr uint32_t kAxisHigh = 60000;
 
 // A held arrow repeats after 24 turns, then every 6.
 constexpr int kRepeatAfter = 24;
@@ -36,14 +28,6 @@ constexpr uint32_t kDimmed = 0xFF707070u;
 constexpr uint32_t kPanel = 0xB0000000u;
 
 bool KeyDown(int key) { return os::GetAsyncKeyState(key) < 0; }
-bool ButtonDown(int button) { return os::AnyKeyDown(CInput::KeyBindings(button)); }
-
-struct ScreenVertex {  // D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1
-  float x, y, z, rhw;
-  uint32_t diffuse;
-  float u, v;
-};
-constexpr uint32_t kScreenFvf = gfx::D3DFVF_XYZRHW | gfx::D3DFVF_DIFFUSE | gfx::D3DFVF_TEX1;
 
 // What the pause screen's 2D drawing changes, put back afterwards so the game's next frame finds
 // the device as its last frame left it.
@@ -92,10 +76,12 @@ bool CPauseScreen::Key::Pressed(bool now, bool repeats) {
   return repeats && held >= kRepeatAfter && (held - kRepeatAfter) % kRepeatEvery == 0;
 }
 
+bool CPauseScreen::ButtonDown(int button) const { return os::AnyKeyDown(keys_.Keys(button)); }
+
 CPauseScreen::CPauseScreen(int musicLevel, int effectsLevel, const std::string& settingsFile,
-                           bool hasDisplaySettings) {
-  g_pauseScreen = this;
-  settings_.Load(musicLevel, effectsLevel, settingsFile);
+                           const CKeyBindings& keys, SoundBank* effects, bool hasDisplaySettings)
+    : keys_(keys) {
+  settings_.Load(musicLevel, effectsLevel, settingsFile, effects);
   items_ = {Item::kMusic, Item::kEffects};
   if (hasDisplaySettings) items_.insert(items_.end(), {Item::kDisplay, Item::kSize});
   items_.insert(items_.end(), {Item::kReadout, Item::kKeys, Item::kResume});
@@ -103,22 +89,22 @@ CPauseScreen::CPauseScreen(int musicLevel, int effectsLevel, const std::string& 
 
 CPauseScreen::~CPauseScreen() {
   if (paused_) PauseSound(false);
-  if (g_pauseScreen == this) g_pauseScreen = nullptr;
 }
 
 bool CPauseScreen::Turn() {
   os::JoyInfo joy;
-  const bool pad = os::JoyGetPos(joy);
-  const uint32_t buttons = pad ? joy.buttons : 0u;
+  const bool joyThere = os::JoyGetPos(joy);
+  const uint32_t buttons = joyThere ? joy.buttons : 0u;
   // Every key is followed on every turn, so one already held when the pause began is not a press.
-  const bool toggle = toggle_.Pressed(KeyDown('P') || KeyDown(os::VK_PAUSE) || (buttons & kPadStart), false);
+  const bool toggle =
+      toggle_.Pressed(KeyDown('P') || KeyDown(os::VK_PAUSE) || (buttons & pad::kStart), false);
   const bool mute = mute_.Pressed(KeyDown('M'), false);
-  const bool up = up_.Pressed(ButtonDown(2) || (pad && joy.yPos < kAxisLow), true);
-  const bool down = down_.Pressed(ButtonDown(3) || (pad && joy.yPos > kAxisHigh), true);
-  const bool left = left_.Pressed(ButtonDown(1) || (pad && joy.xPos < kAxisLow), true);
-  const bool right = right_.Pressed(ButtonDown(0) || (pad && joy.xPos > kAxisHigh), true);
-  const bool pick = pick_.Pressed(ButtonDown(4) || KeyDown(os::VK_RETURN) || (buttons & kPadA), false);
-  const bool back = back_.Pressed(ButtonDown(5) || (buttons & kPadB), false);
+  const bool up = up_.Pressed(ButtonDown(2) || (joyThere && joy.yPos < pad::kAxisLow), true);
+  const bool down = down_.Pressed(ButtonDown(3) || (joyThere && joy.yPos > pad::kAxisHigh), true);
+  const bool left = left_.Pressed(ButtonDown(1) || (joyThere && joy.xPos < pad::kAxisLow), true);
+  const bool right = right_.Pressed(ButtonDown(0) || (joyThere && joy.xPos > pad::kAxisHigh), true);
+  const bool pick = pick_.Pressed(ButtonDown(4) || KeyDown(os::VK_RETURN) || (buttons & pad::kA), false);
+  const bool back = back_.Pressed(ButtonDown(5) || (buttons & pad::kB), false);
 
   if (mute) settings_.SetMuted(!settings_.Muted());
   if (toggle) {
@@ -186,7 +172,7 @@ void CPauseScreen::Change(int step) {
         notice_ = "The display cannot change now.";
         break;
       }
-      Save({{"TORIDEN", "WINDOW", full ? "0" : "1"}});
+      Save({settings::kWindow.Set(full ? "0" : "1")});
       break;
     }
     case Item::kSize: {
@@ -203,7 +189,7 @@ void CPauseScreen::Change(int step) {
         break;
       }
       if (!os::IsFullScreen()) os::ResizeMainWindow(w, h);
-      Save({{"TORIDEN", "WIDTH", std::to_string(w)}, {"TORIDEN", "HEIGHT", std::to_string(h)}});
+      Save({settings::kWidth.Set(std::to_string(w)), settings::kHeight.Set(std::to_string(h))});
       break;
     }
     case Item::kReadout:
@@ -376,7 +362,7 @@ void CPauseScreen::DrawKeys() {
   float y = 84;
   for (const auto& row : kRows) {
     Text(row.what, 96, y, kGrey);
-    Text(os::KeyListName(CInput::KeyBindings(row.button)), 304, y, kWhite);
+    Text(os::KeyListName(keys_.Keys(row.button)), 304, y, kWhite);
     y += 20;
   }
   const bool desktop = std::find(items_.begin(), items_.end(), Item::kDisplay) != items_.end();

@@ -2,7 +2,8 @@
 // runs, every sound holds where it is, and the last picture stays, dimmed, with "PAUSED", the
 // settings (music and effects levels, window or full screen, picture size, read-out) and the
 // keys drawn over it. M mutes and unmutes at any time. Leaving the window while playing pauses.
-// The game below learns nothing of it beyond its steps not being run.
+// The game below learns nothing of it beyond its steps not being run. The game's start-up makes
+// one for the run (app/game_services.h).
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "app/pause/player_settings.h"
+#include "core/input.h"
 #include "platform/gfx/device.h"
 
 namespace app {
@@ -21,9 +23,11 @@ class CPauseScreen {
   // window of its own to size).
   enum class Item { kMusic, kEffects, kDisplay, kSize, kReadout, kKeys, kResume };
 
-  // Registers the process-wide pointer. The levels, the file they are written to and the picture
-  // as the game started: the levels apply at once.
-  CPauseScreen(int musicLevel, int effectsLevel, const std::string& settingsFile, bool hasDisplaySettings);
+  // The levels, the file they are written to and whether the game has a display of its own to
+  // set: the levels apply at once, the effects' to `effects` (the run's bank). `keys` are the
+  // run's; both must outlive the pause screen.
+  CPauseScreen(int musicLevel, int effectsLevel, const std::string& settingsFile, const CKeyBindings& keys,
+               SoundBank* effects, bool hasDisplaySettings);
   ~CPauseScreen();
   CPauseScreen(const CPauseScreen&) = delete;
   CPauseScreen& operator=(const CPauseScreen&) = delete;
@@ -55,6 +59,7 @@ class CPauseScreen {
     bool Pressed(bool now, bool repeats);
   };
 
+  bool ButtonDown(int button) const;
   void Navigate();
   void Change(int step);
   void Pick();
@@ -70,6 +75,7 @@ class CPauseScreen {
   // one among them.
   std::vector<std::pair<int, int>> PictureSizes() const;
 
+  const CKeyBindings& keys_;
   CPlayerSettings settings_;
   std::vector<Item> items_;
   size_t selected_ = 0;
@@ -80,7 +86,5 @@ class CPauseScreen {
   Key toggle_, mute_, up_, down_, left_, right_, pick_, back_;
   gfx::TexturePtr picture_;
 };
-
-extern CPauseScreen* g_pauseScreen;
 
 }  // namespace app

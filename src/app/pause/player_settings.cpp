@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/log.h"
+#include "core/settings_file.h"
 #include "platform/audio/types.h"
 #include "sound/music_stream.h"
 #include "sound/sound_bank.h"
@@ -17,7 +18,9 @@ int32_t LevelToHundredths(int level) {
   return std::max(audio::DSBVOLUME_MIN, static_cast<int32_t>(std::lround(hundredths)));
 }
 
-void CPlayerSettings::Load(int musicLevel, int effectsLevel, const std::string& fileName) {
+void CPlayerSettings::Load(int musicLevel, int effectsLevel, const std::string& fileName,
+                           SoundBank* effects) {
+  effectsBank_ = effects;
   music_ = std::clamp(musicLevel, 0, 100);
   effects_ = std::clamp(effectsLevel, 0, 100);
   muted_ = false;
@@ -43,7 +46,7 @@ void CPlayerSettings::SetMuted(bool muted) {
 
 void CPlayerSettings::Apply() const {
   SetMusicVolume(muted_ ? audio::DSBVOLUME_MIN : LevelToHundredths(music_));
-  SetEffectsVolume(muted_ ? audio::DSBVOLUME_MIN : LevelToHundredths(effects_));
+  SetEffectsVolume(effectsBank_, muted_ ? audio::DSBVOLUME_MIN : LevelToHundredths(effects_));
 }
 
 bool CPlayerSettings::Save(const std::vector<os::ProfileValue>& values) {
@@ -58,7 +61,8 @@ bool CPlayerSettings::Save(const std::vector<os::ProfileValue>& values) {
 }
 
 bool CPlayerSettings::SaveLevels() {
-  return Save({{"SOUND", "MUSIC", std::to_string(music_)}, {"SOUND", "EFFECTS", std::to_string(effects_)}});
+  return Save(
+      {settings::kMusic.Set(std::to_string(music_)), settings::kEffects.Set(std::to_string(effects_))});
 }
 
 }  // namespace app

@@ -7,6 +7,8 @@
 
 #include "platform/os/profile.h"
 
+class SoundBank;
+
 namespace app {
 
 // A level from 0 to 100 as a buffer volume in hundredths of a decibel: 100 is the design's level
@@ -16,8 +18,9 @@ int32_t LevelToHundredths(int level);
 
 class CPlayerSettings {
  public:
-  // Takes the levels as read from the settings file, and the file they are written back to.
-  void Load(int musicLevel, int effectsLevel, const std::string& fileName);
+  // Takes the levels as read from the settings file, the file they are written back to and the
+  // bank whose voices the effects level reaches (may be null; it must outlive these settings).
+  void Load(int musicLevel, int effectsLevel, const std::string& fileName, SoundBank* effects);
 
   int MusicLevel() const { return music_; }
   int EffectsLevel() const { return effects_; }
@@ -41,6 +44,7 @@ class CPlayerSettings {
  private:
   int music_ = 100, effects_ = 100;
   bool muted_ = false;
+  SoundBank* effectsBank_ = nullptr;
   std::string file_;
   std::string error_;
 };

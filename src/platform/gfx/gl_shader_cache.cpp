@@ -8,23 +8,6 @@
 
 namespace gfx {
 
-uint32_t ShaderKey::Index() const {
-  uint32_t i = pretransformed ? 1 : 0;
-  i |= (lighting ? 1u : 0u) << 1;
-  i |= (light ? 1u : 0u) << 2;
-  i |= (hasNormal ? 1u : 0u) << 4;
-  i |= (blendCount & 3u) << 5;
-  i |= (fogMode & 7u) << 7;
-  i |= (textured ? 1u : 0u) << 10;
-  i |= (alphaTest ? 1u : 0u) << 11;
-  i |= (flat ? 1u : 0u) << 12;
-  i |= (colorForm & 3u) << 13;
-  i |= (alphaForm & 3u) << 15;
-  i |= (specularForm & 3u) << 17;
-  i |= (batched ? 1u : 0u) << 19;
-  return i;
-}
-
 namespace {
 
 const char* const kVertexSource = R"(

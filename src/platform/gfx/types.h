@@ -259,5 +259,12 @@ inline float BitsFloat(uint32_t u) {
   __builtin_memcpy(&f, &u, 4);
   return f;
 }
+// A D3DCOLOR as red, green, blue (and alpha) from 0 to 1.
+inline void ColorToFloats(uint32_t c, float* out, bool withAlpha) {
+  out[0] = ((c >> 16) & 0xFF) / 255.0f;
+  out[1] = ((c >> 8) & 0xFF) / 255.0f;
+  out[2] = (c & 0xFF) / 255.0f;
+  if (withAlpha) out[3] = ((c >> 24) & 0xFF) / 255.0f;
+}
 
 }  // namespace gfx

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/gfxutil/x_mesh_data.h"
+#include "platform/os/files.h"
 #include "platform/xfile/xfile.h"
 
 namespace gfxutil {
@@ -496,7 +497,7 @@ std::unique_ptr<CMesh> LoadMeshFromX(const std::string& path, uint32_t options, 
   int32_t dummy;
   int32_t& res = result ? *result : dummy;
   std::vector<uint8_t> bytes;
-  if (!xfile::ReadWholeFile(path, bytes)) {
+  if (!os::ReadWholeFile(path, bytes)) {
     res = D3DX_E_FAIL;
     return nullptr;
   }

@@ -10,14 +10,11 @@ namespace os {
 // rendering of them, so its back end reads the wide command line instead of argv.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
-// Console text (columns of spaces, lines cut at 80) as a box with a proportional font shows it
-// well: an indented entry becomes "name: text" on one line, its continuation lines joined to it,
-// and a paragraph's lines joined, so that the box wraps them at its own width.
-std::string BoxText(const std::string& consoleText);
-
 enum class Stream { kOutput, kError };
-// The text on standard output or error. A program started from Windows' shell has neither, so
-// there the text also shows in a message box, and the call returns once it is dismissed.
-void Tell(Stream stream, const std::string& text);
+// What the program says before any window opens, in the two forms its caller wrote: `text` for
+// standard output or error, and `boxText` under `caption` for a message box. A program started
+// from Windows' shell has neither stream, so there the box shows too, and the call returns once it
+// is dismissed; elsewhere the box text is not used.
+void Tell(Stream stream, const std::string& text, const std::string& boxText, const std::string& caption);
 
 }  // namespace os

@@ -11,7 +11,8 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return args;
 }
 
-void Tell(Stream stream, const std::string& text) {
+void Tell(Stream stream, const std::string& text, const std::string& /*boxText*/,
+          const std::string& /*caption*/) {
   std::FILE* to = stream == Stream::kOutput ? stdout : stderr;
   std::fputs(text.c_str(), to);
   std::fflush(to);

@@ -43,14 +43,14 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return args;
 }
 
-void Tell(Stream stream, const std::string& text) {
+void Tell(Stream stream, const std::string& text, const std::string& boxText, const std::string& caption) {
   const HANDLE out = GetStdHandle(stream == Stream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   if (out && out != INVALID_HANDLE_VALUE) {
     DWORD written = 0;
     WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   }
   const UINT icon = stream == Stream::kOutput ? MB_ICONINFORMATION : MB_ICONERROR;
-  MessageBoxW(nullptr, Wide(BoxText(text)).c_str(), L"BRIMMEL", MB_OK | icon | MB_SETFOREGROUND);
+  MessageBoxW(nullptr, Wide(boxText).c_str(), Wide(caption).c_str(), MB_OK | icon | MB_SETFOREGROUND);
 }
 
 }  // namespace os

@@ -1,9 +1,6 @@
 // What every edition's files share: the safe rewrite, over each back end's steps.
 #include "platform/os/files.h"
 
-#include <cerrno>
-#include <cstring>
-
 namespace os {
 namespace {
 
@@ -11,23 +8,14 @@ namespace {
 // text to write back). A file that is not there reads as empty, with `exists` false.
 bool ReadAll(const std::string& path, std::string& text, bool& exists, std::string& error) {
   text.clear();
-  exists = false;
-  std::FILE* f = OpenFile(path, "rb");
-  if (!f) {
-    if (errno == ENOENT) return true;
-    error = "cannot read " + DisplayPath(path) + ": " + std::strerror(errno);
+  std::vector<uint8_t> bytes;
+  ReadFailure why;
+  exists = ReadWholeFile(path, bytes, &why);
+  if (!exists && !why.missing) {
+    error = why.reason;
     return false;
   }
-  exists = true;
-  char block[16384];
-  size_t n = 0;
-  while ((n = std::fread(block, 1, sizeof block, f)) > 0) text.append(block, n);
-  const bool failed = std::ferror(f) != 0;
-  const int readErrno = errno;
-  if (std::fclose(f) != 0 || failed) {
-    error = "cannot read " + DisplayPath(path) + ": " + std::strerror(failed ? readErrno : errno);
-    return false;
-  }
+  text.assign(bytes.begin(), bytes.end());
   return true;
 }
 

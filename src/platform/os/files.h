@@ -2,11 +2,13 @@
 // code page instead, so every file the game opens or tests goes through a path built from UTF-8
 // (wide on Windows) or through OpenFile.
 #pragma once
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace os {
 
@@ -27,6 +29,15 @@ inline std::string DisplayPath(std::string_view utf8) {
 
 // fopen with a UTF-8 path.
 std::FILE* OpenFile(const std::string& utf8Path, const char* mode);
+// Why a whole-file read failed, for callers that tell the player or treat a missing file apart.
+struct ReadFailure {
+  bool missing = false;  // there is no such file (not an error for a file made on first use)
+  std::string reason;    // "cannot read PATH: why", as the system words it
+};
+// The whole of a regular file into `out`. False (and `out` empty) when it cannot be opened, is not
+// a regular file (a folder opens like one on some systems and reports an end far beyond anything
+// readable), yields fewer bytes than its size said or fails partway; `why`, when given, says which.
+bool ReadWholeFile(const std::string& utf8Path, std::vector<uint8_t>& out, ReadFailure* why = nullptr);
 // Whether the path names a file or a folder, by the system's own call (the C library's stat on
 // Windows does not take every form, "\\?\C:\..." among them). False for "".
 bool IsFile(const std::string& utf8Path);

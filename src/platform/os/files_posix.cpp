@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/os/files.h"
 
@@ -14,6 +15,28 @@ namespace os {
 
 std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
   return std::fopen(utf8Path.c_str(), mode);
+}
+
+bool ReadWholeFile(const std::string& utf8Path, std::vector<uint8_t>& out, ReadFailure* why) {
+  out.clear();
+  const auto fail = [&](int error) {
+    out.clear();
+    if (why) {
+      why->missing = error == ENOENT;
+      why->reason = "cannot read " + DisplayPath(utf8Path) + ": " + std::strerror(error);
+    }
+    return false;
+  };
+  std::unique_ptr<FILE, int (*)(FILE*)> f(OpenFile(utf8Path, "rb"), &std::fclose);
+  if (!f) return fail(errno);
+  struct stat st;
+  if (fstat(fileno(f.get()), &st) != 0) return fail(errno);
+  if (!S_ISREG(st.st_mode) || st.st_size < 0) return fail(EISDIR);
+  out.resize(static_cast<size_t>(st.st_size));
+  if (!out.empty() && std::fread(out.data(), 1, out.size(), f.get()) != out.size())
+    return fail(std::ferror(f.get()) ? errno : EIO);
+  if (std::fclose(f.release()) != 0) return fail(errno);
+  return true;
 }
 
 bool IsFile(const std::string& utf8Path) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/os/files.h"
 
@@ -152,5 +153,40 @@ bool PutInPlace(const std::string& from, const std::string& to, std::string& err
 void RemoveFile(const std::string& utf8Path) { DeleteFileW(Wide(utf8Path).c_str()); }
 
 }  // namespace internal
+
+// After the helpers above: a failed read is worded as the rewrite's errors are.
+bool ReadWholeFile(const std::string& utf8Path, std::vector<uint8_t>& out, ReadFailure* why) {
+  out.clear();
+  // A folder does not open without FILE_FLAG_BACKUP_SEMANTICS, and a device is not a disk file.
+  const HANDLE f = CreateFileW(PathFromUtf8(utf8Path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD code = f == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+  LARGE_INTEGER size{};
+  if (code == ERROR_SUCCESS &&
+      (GetFileType(f) != FILE_TYPE_DISK || !GetFileSizeEx(f, &size) || size.QuadPart < 0 ||
+       static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX))
+    code = ERROR_INVALID_FUNCTION;
+  if (code == ERROR_SUCCESS) {
+    out.resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (code == ERROR_SUCCESS && done < out.size()) {
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(out.size() - done, 1u << 30));
+      DWORD got = 0;
+      if (!ReadFile(f, out.data() + done, want, &got, nullptr))
+        code = GetLastError();
+      else if (got != want)
+        code = ERROR_HANDLE_EOF;
+      done += got;
+    }
+  }
+  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+  if (code == ERROR_SUCCESS) return true;
+  out.clear();
+  if (why) {
+    why->missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+    why->reason = internal::Failed("cannot read", utf8Path, code);
+  }
+  return false;
+}
 
 }  // namespace os

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace os {
 
@@ -22,6 +23,10 @@ uint64_t HostLoopSteps();
 // A line about the game for the page hosting it (its tests read where the player is); nothing
 // where there is no page.
 void SetPageStatus(const char* text);
+
+// A file made for the player (an F12 picture): a page offers it as a download, since the files the
+// game writes stay inside the browser; nothing where they land in the player's own folders.
+void OfferFile(const std::string& path);
 
 // Ends the process from inside a frame, without the orderly shutdown: on the desktop as exit()
 // does (the static destructors run, and stop every worker before they wait for it); in a browser

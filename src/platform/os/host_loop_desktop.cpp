@@ -10,6 +10,7 @@ void RunHostLoop(LoopTurn) {}
 void StopHostLoop() {}
 uint64_t HostLoopSteps() { return 0; }
 void SetPageStatus(const char*) {}
+void OfferFile(const std::string&) {}
 void ExitNow(int code) { std::exit(code); }
 
 }  // namespace os

@@ -55,6 +55,14 @@ uint64_t HostLoopSteps() { return g_steps; }
 std::string g_status;
 void SetPageStatus(const char* text) { g_status = text ? text : ""; }
 
+void OfferFile(const std::string& path) {
+  EM_ASM(
+      {
+        if (Module.onGameFile) Module.onGameFile(UTF8ToString($0));
+      },
+      path.c_str());
+}
+
 void ExitNow(int code) {
   StopHostLoop();
   emscripten_force_exit(code);

@@ -42,12 +42,11 @@ const KeyboardForTests* g_testKeyboard = nullptr;
 // no key that types it, the key's place on a US keyboard.
 SDL_Scancode ScancodeOfSymbol(int vk) {
   const SDL_Keycode sym = IsLetter(vk) ? SDLK_a + (vk - 'A') : SDLK_0 + (vk - '0');
+  if (!g_testKeyboard) return internal::LayoutPlaceOf(sym);
   SDL_Scancode sc = SDL_GetScancodeFromKey(sym);
-  if (g_testKeyboard) {
-    if (g_testKeyboard->layout.count(sc)) sc = SDL_SCANCODE_UNKNOWN;  // that place types another
-    for (const auto& [place, key] : g_testKeyboard->layout)
-      if (key == sym) sc = static_cast<SDL_Scancode>(place);
-  }
+  if (g_testKeyboard->layout.count(sc)) sc = SDL_SCANCODE_UNKNOWN;  // that place types another
+  for (const auto& [place, key] : g_testKeyboard->layout)
+    if (key == sym) sc = static_cast<SDL_Scancode>(place);
   return sc != SDL_SCANCODE_UNKNOWN ? sc : internal::ScancodeFromVirtualKey(vk);
 }
 

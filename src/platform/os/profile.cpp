@@ -4,22 +4,19 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string_view>
+#include <vector>
 
 #include "platform/os/files.h"
 
 namespace os {
 namespace {
 
-// The whole file; false when it cannot be opened.
+// The whole file; false when it cannot be read to its end (a part of a file is not the settings).
 bool ReadWhole(const std::string& fileName, std::string& text) {
-  std::ifstream in(PathFromUtf8(fileName), std::ios::binary);
-  if (!in) return false;
-  std::stringstream ss;
-  ss << in.rdbuf();
-  text = ss.str();
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(fileName, bytes)) return false;
+  text.assign(bytes.begin(), bytes.end());
   return true;
 }
 

@@ -21,6 +21,7 @@ struct WindowState {
   WindowProc proc = nullptr;
   SDL_Window* window = nullptr;
   bool fullScreen = false;
+  std::string title;
   bool quitOnSignals = false;
   int cursorCount = 0;
   std::mutex queueLock;
@@ -169,6 +170,7 @@ bool CreateMainWindow(const char* title, int width, int height, bool windowed) {
   // While full screen this only sets the size Alt+Enter returns to.
   if (!windowed) SDL_SetWindowSize(W().window, clientW, clientH);
   W().fullScreen = !windowed;
+  W().title = title ? title : "";
   W().cursorCount = 0;
   return true;
 }
@@ -264,14 +266,14 @@ void PostQuitMessage(int exitCode) {
 
 std::string GetWindowTitle() {
   if (!W().window) return {};
-  const char* t = SDL_GetWindowTitle(W().window);
-  std::string s = t ? t : "";
-  if (s.size() > 255) s.resize(255);
-  return s;
+  return W().title;
 }
 
 void SetWindowTitle(const char* title) {
-  if (W().window) SDL_SetWindowTitle(W().window, title ? title : "");
+  if (!W().window) return;
+  W().title = title ? title : "";
+  if (W().title.size() > 255) W().title.resize(255);
+  internal::ShowWindowTitle(W().window, W().title.c_str());
 }
 
 int ShowCursor(bool show) {

@@ -11,6 +11,7 @@ namespace os {
 
 enum : uint32_t {
   WM_DESTROY = 0x0002,
+  WM_SIZE = 0x0005,  // lParam: the new width (low 16 bits) and height (high 16 bits)
   WM_ACTIVATE = 0x0006,
   WM_CLOSE = 0x0010,
   WM_QUIT = 0x0012,
@@ -63,7 +64,9 @@ bool IsFullScreen();
 std::vector<std::pair<int, int>> DisplaySizes();
 
 // Message loop primitives. Window events are translated into the messages above; a newly
-// shown window receives WM_ACTIVATE(1) as a Win32 window does.
+// shown window receives WM_ACTIVATE(1) as a Win32 window does. WM_SIZE comes only where the host
+// wants the picture drawn at the window's size (a page that follows its canvas); a desktop window
+// scales the picture instead.
 bool PeekMessage();
 // Returns false for WM_QUIT (whose wParam is in msg.wParam), true otherwise.
 bool GetMessage(Message& msg);
@@ -72,6 +75,7 @@ void WaitMessage();
 void PostMessage(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
 void PostQuitMessage(int exitCode);
 
+// The window's caption. A browser's tab keeps the page's own title whatever is set here.
 std::string GetWindowTitle();
 void SetWindowTitle(const char* title);
 

@@ -11,4 +11,6 @@ Uint32 PrepareMainWindow(bool& /*windowed*/) {
   return SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
 }
 
+void ShowWindowTitle(SDL_Window* window, const char* title) { SDL_SetWindowTitle(window, title); }
+
 }  // namespace os::internal

@@ -1,9 +1,5 @@
 #include "platform/xfile/xfile.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-
 #include "platform/os/files.h"
 #include "platform/xfile/parser.h"
 #include "platform/xfile/standard_templates.h"
@@ -53,25 +49,8 @@ Result CXFile::CreateEnumObjectFromMemory(const void* data, size_t size, std::un
 Result CXFile::CreateEnumObject(const std::string& path, std::unique_ptr<CEnumObject>& out) const {
   out.reset();
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes)) return DXFILEERR_FILENOTFOUND;
+  if (!os::ReadWholeFile(path, bytes)) return DXFILEERR_FILENOTFOUND;
   return CreateEnumObjectFromMemory(bytes.data(), bytes.size(), out);
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-  out.clear();
-  FILE* f = os::OpenFile(path, "rb");
-  if (!f) return false;
-  // A directory opens too, but reports an end far beyond anything readable.
-  struct stat st;
-  bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && std::fseek(f, 0, SEEK_END) == 0;
-  const long size = ok ? std::ftell(f) : -1;
-  ok = ok && size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
-  if (ok) {
-    out.resize(static_cast<size_t>(size));
-    ok = size == 0 || std::fread(out.data(), 1, out.size(), f) == out.size();
-  }
-  std::fclose(f);
-  return ok;
 }
 
 }  // namespace xfile

@@ -53,7 +53,4 @@ class CXFile {
   std::shared_ptr<CTemplateSet> templates_ = std::make_shared<CTemplateSet>();
 };
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
-
 }  // namespace xfile

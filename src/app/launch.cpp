@@ -376,9 +376,8 @@ bool PrepareFolderOf(const std::string& file, const char* what) {
   std::error_code ec, ec2;
   fs::create_directories(dir, ec);
   if (ec || !fs::is_directory(dir, ec2)) {
-    os::Tell(os::Stream::kError, "brimmel: cannot make the folder '" +
-                                     os::DisplayPath(os::Utf8FromPath(dir)) + "' (" +
-                                     (ec ? ec.message() : "not a folder") + "); " + what + "\n");
+    Say(os::Stream::kError, "brimmel: cannot make the folder '" + os::DisplayPath(os::Utf8FromPath(dir)) +
+                                "' (" + (ec ? ec.message() : "not a folder") + "); " + what + "\n");
     return false;
   }
   return true;
@@ -421,8 +420,8 @@ int Main(int argc, char** argv) {
   if (paths.createConfig && !IsFile(paths.configFile) &&
       PrepareFolderOf(paths.configFile, "the settings stay at their defaults")) {
     if (!WriteDefaultSettings(paths.configFile))
-      os::Tell(os::Stream::kError, "brimmel: cannot write '" + os::DisplayPath(paths.configFile) +
-                                       "'; the settings stay at their defaults\n");
+      Say(os::Stream::kError, "brimmel: cannot write '" + os::DisplayPath(paths.configFile) +
+                                  "'; the settings stay at their defaults\n");
   }
   LaunchSettings settings;
   settings.configFile = paths.configFile;
@@ -436,7 +435,7 @@ int Main(int argc, char** argv) {
 
   if (!paths.dataDir.empty()) {
     if (!os::ChangeWorkingDir(paths.dataDir)) {
-      os::Tell(os::Stream::kError, "brimmel: cannot enter '" + os::DisplayPath(paths.dataDir) + "'\n");
+      Say(os::Stream::kError, "brimmel: cannot enter '" + os::DisplayPath(paths.dataDir) + "'\n");
       return 1;
     }
   }

@@ -225,7 +225,7 @@ TEST_F(ExitPaths, ADisplayThatGoesAwayUnderAMessageBoxEndsTheGameToo) {
         g_gamePid = getpid();
         bool shown = false;
         const int code = headless.Run([&](testgame::CHeadlessGame& g, uint64_t frame) {
-          if (frame == 1) g.RequestScene(g_homeStageScene);
+          if (frame == 1) g.RequestScene(&g.Scenes().HomeStage());
           if (!shown && StreamIsPlaying()) {
             shown = true;
             std::atexit(ReportExitElsewhere);  // the last registered: the first to run in an exit()

@@ -556,6 +556,7 @@ TEST_F(PlayerTest, NoFootstepsWhileStanding) {
 
 TEST_F(PlayerTest, WithoutTheSmokeDefinitionFootstepsStillKickLeaves) {
   particles.reset();  // a stage that did not preload the smoke
+  world.particles = nullptr;
   CPlayer& p = MakePlayer(0, 0, 0);
   p.Body().landed = 1;
   Hold(kDown);
